@@ -1,0 +1,6 @@
+#include "registration.h"
+
+void registerEngineTypes(const char *uri)
+{
+    Q_UNUSED(uri);
+}

@@ -1,0 +1,6 @@
+#include "registration.h"
+
+void registerItemsTypes(const char *uri)
+{
+    Q_UNUSED(uri);
+}

@@ -1,0 +1,30 @@
+# Sourced by run.sh and test.sh: the one list of Debian packages the project needs, installed only when missing.
+TAVREX_PACKAGES=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-declarative-dev qt6-serialport-dev libgl-dev
+    qml6-module-qtquick qml6-module-qtqml-workerscript qml6-module-qttest
+    libusb-1.0-0-dev
+    libbenchmark-dev clang libclang-rt-14-dev
+    python3 python3-pymodbus python3-serial mbpoll libmodbus-dev
+)
+
+tavrex_install_deps() {
+    local missing=() package
+    for package in "${TAVREX_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds the tree in $1 with the settings taken from the environment.
+tavrex_build() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
+        -DTAVREX_WERROR="${TAVREX_WERROR:-OFF}" -DTAVREX_SANITIZE="${TAVREX_SANITIZE:-}" "$@" >/dev/null
+    cmake --build "$dir" -j "${TAVREX_JOBS:-2}"
+}
