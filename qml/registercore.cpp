@@ -6,9 +6,9 @@
 
 void registerCoreTypes(const char *uri)
 {
-    qmlRegisterUncreatableType<TavrexBus>(uri, 1, 0, "TavrexBus",
-        QStringLiteral("TavrexBus only holds enumerations and helper functions; it cannot be created"));
-    qmlRegisterSingletonType(uri, 1, 0, "TavrexBusHelpers", [](QQmlEngine *, QJSEngine *) -> QObject * {
-        return new TavrexBus;
-    });
+    // A singleton reaches both the enumerations and the invokable helpers
+    // (TavrexBus.HoldingRegister, TavrexBus.version()).
+    const auto create = [](QQmlEngine *, QJSEngine *) -> QObject * { return new TavrexBus; };
+    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBus", create);
+    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBusHelpers", create);
 }
