@@ -8,7 +8,6 @@ void registerCoreTypes(const char *uri)
 {
     // A singleton reaches both the enumerations and the invokable helpers
     // (TavrexBus.HoldingRegister, TavrexBus.version()).
-    const auto create = [](QQmlEngine *, QJSEngine *) -> QObject * { return new TavrexBus; };
-    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBus", create);
-    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBusHelpers", create);
+    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBus",
+                                        [](QQmlEngine *, QJSEngine *) -> QObject * { return new TavrexBus; });
 }

@@ -27,12 +27,12 @@ TestCase {
 
     function test_version() {
         compare(TavrexBus.version(), "1.1.6505")
-        compare(TavrexBusHelpers.version(), "1.1.6505")
+        compare(TavrexBus.version(), "1.1.6505")
     }
 
     function test_normalizeBinary() {
         compare(TavrexBus.normalizeBinary("101", 8), "00000101")
-        compare(TavrexBusHelpers.normalizeBinary("101", 8), "00000101")
+        compare(TavrexBus.normalizeBinary("101", 8), "00000101")
     }
 
     function test_taskEnumerations() {
