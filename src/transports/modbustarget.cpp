@@ -1,0 +1,16 @@
+#include "modbustarget.h"
+
+ModbusTarget::ModbusTarget(QObject *parent)
+    : Target(parent)
+{
+}
+
+ModbusTarget::ModbusTarget(const ModbusTarget &other)
+    : Target(other)
+{
+}
+
+QString ModbusTarget::toString(bool) const
+{
+    return QString();
+}

@@ -1,0 +1,46 @@
+#include "modbustcptarget.h"
+
+#include <QtNetwork/QTcpSocket>
+
+ModbusTcpTarget::ModbusTcpTarget(QObject *parent)
+    : ModbusIpTarget(parent)
+{
+}
+
+ModbusTcpTarget::ModbusTcpTarget(const QHostAddress &address, int port)
+    : ModbusIpTarget(address, port)
+{
+}
+
+ModbusTcpTarget::ModbusTcpTarget(int port)
+    : ModbusIpTarget(port)
+{
+}
+
+ModbusTcpTarget::ModbusTcpTarget(const QTcpSocket &socket, QObject *parent)
+    : ModbusIpTarget(parent)
+{
+    setAddress(socket.peerAddress());
+    setPort(socket.peerPort());
+}
+
+ModbusTcpTarget::ModbusTcpTarget(const ModbusTcpTarget &other)
+    : ModbusIpTarget(other), m_transactionID(other.m_transactionID)
+{
+}
+
+QString ModbusTcpTarget::toString(bool oneLine) const
+{
+    QString text = QStringLiteral("address: %1; port: %2; transaction ID: %3\n")
+                           .arg(addressStr())
+                           .arg(port())
+                           .arg(m_transactionID);
+    if (oneLine)
+        text.replace(QLatin1Char('\n'), QLatin1String("; "));
+    return text;
+}
+
+bool ModbusTcpTarget::operator==(const ModbusTcpTarget &other) const
+{
+    return ModbusIpTarget::operator==(other) && m_transactionID == other.m_transactionID;
+}

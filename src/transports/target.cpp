@@ -1,0 +1,13 @@
+#include "target.h"
+
+Target::Target(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Target::Target(const Target &other)
+    : QObject(nullptr), QTavrexObject(other)
+{
+}
+
+Target::~Target() = default;
