@@ -120,6 +120,11 @@ void ModbusTcpServer::setWriteTimeout(int msecs)
     m_writeTimeout = msecs;
 }
 
+ModbusBytes ModbusTcpServer::lastChunk() const
+{
+    return m_lastChunk;
+}
+
 bool ModbusTcpServer::hasTarget(const Target *target)
 {
     return std::any_of(m_targets.cbegin(), m_targets.cend(), [target](const ModbusTcpTarget *held) {

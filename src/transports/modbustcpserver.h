@@ -42,6 +42,9 @@ public:
     int writeTimeout() const;
     void setWriteTimeout(int msecs);
 
+    // The bytes of the most recent read from any peer, whole frame or not.
+    ModbusBytes lastChunk() const;
+
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                    QString *error = nullptr) override;
     bool waitForIncomingConnection() const override;
