@@ -22,10 +22,8 @@ ModbusIpTarget::ModbusIpTarget(const ModbusIpTarget &other)
 
 QString ModbusIpTarget::toString(bool oneLine) const
 {
-    QString text = QStringLiteral("address: %1; port: %2\n").arg(addressStr()).arg(m_port);
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QLatin1String("; "));
-    return text;
+    const QString text = QStringLiteral("address: %1; port: %2\n").arg(addressStr()).arg(m_port);
+    return formatLines(text, oneLine);
 }
 
 void ModbusIpTarget::setAddress(const QHostAddress &address)

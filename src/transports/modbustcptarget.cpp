@@ -31,13 +31,11 @@ ModbusTcpTarget::ModbusTcpTarget(const ModbusTcpTarget &other)
 
 QString ModbusTcpTarget::toString(bool oneLine) const
 {
-    QString text = QStringLiteral("address: %1; port: %2; transaction ID: %3\n")
+    const QString text = QStringLiteral("address: %1; port: %2; transaction ID: %3\n")
                            .arg(addressStr())
                            .arg(port())
                            .arg(m_transactionID);
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QLatin1String("; "));
-    return text;
+    return formatLines(text, oneLine);
 }
 
 bool ModbusTcpTarget::operator==(const ModbusTcpTarget &other) const

@@ -116,8 +116,8 @@ void tst_ModbusParser::parsesEveryFunction()
     QFETCH(int, archType);
     QFETCH(PacketFactory, expected);
 
-    const ModbusParseInfo info(TavrexBus::PacketState(state), quint16(requestCount),
-                               TavrexBus::ArchType(archType));
+    const ModbusParseInfo info{ TavrexBus::PacketState(state), quint16(requestCount),
+                                TavrexBus::ArchType(archType) };
     QVERIFY(m_parser.ModbusParser::canParse(exact(pdu), info.state()));
     try {
         const auto packet = parse(exact(pdu), info);
@@ -160,7 +160,7 @@ void tst_ModbusParser::malformedPduIsRefusedWithItsReason_data()
         "writing registers count can't be zero");
     row("write counts disagree", hex("10 00 01 00 02 02 00 01"), req, 1,
         "registers count and bytes count doesn't match");
-    row("write 128 registers claims 0 bytes", hex("10 00 01 00 80 00 00 00"), req, 1,
+    row("write 129 registers claims 2 bytes", hex("10 00 01 00 81 02 00 01"), req, 1,
         "registers count and bytes count doesn't match");
     row("write answer count zero", hex("10 00 01 00 00"), resp, 1,
         "writing registers count can't be zero");
