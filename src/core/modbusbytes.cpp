@@ -205,8 +205,8 @@ ModbusBytes ModbusBytes::fromDoubleStruct(const double &value)
     constexpr double intMax = std::numeric_limits<int>::max();
     if (std::isnan(value))
         return fromInt32(0) + fromFloat(std::numeric_limits<float>::quiet_NaN());
-    const double integral = std::trunc(value);
-    const double fraction = std::isinf(value) ? 0.0 : value - integral;
+    double integral = 0.0;
+    const double fraction = std::modf(value, &integral);
     return fromInt32(int(qBound(intMin, integral, intMax))) + fromFloat(float(fraction));
 }
 
@@ -450,6 +450,16 @@ ModbusBytes operator+(const ModbusBytes &a, const ModbusBytes &b)
     ModbusBytes sum(a);
     sum += b;
     return sum;
+}
+
+ModbusBytes operator+(const ModbusBytes &a, const QByteArray &b)
+{
+    return a + ModbusBytes(b);
+}
+
+ModbusBytes operator+(const QByteArray &a, const ModbusBytes &b)
+{
+    return ModbusBytes(a) + b;
 }
 
 void ModbusBytes::removeLast(int n)

@@ -182,6 +182,8 @@ private:
 };
 
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const ModbusBytes &b);
+TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const QByteArray &b);
+TAVREXBUS1_EXPORT ModbusBytes operator+(const QByteArray &a, const ModbusBytes &b);
 
 Q_DECLARE_METATYPE(ModbusBytes)
 
