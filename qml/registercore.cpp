@@ -8,7 +8,7 @@ void registerCoreTypes(const char *uri)
 {
     qmlRegisterUncreatableType<TavrexBus>(uri, 1, 0, "TavrexBus",
         QStringLiteral("TavrexBus only holds enumerations and helper functions; it cannot be created"));
-    qmlRegisterSingletonType(uri, 1, 0, "TavrexBusHelpers", [](QQmlEngine *, QJSEngine *) -> QObject * {
+    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBusHelpers", [](QQmlEngine *, QJSEngine *) -> QObject * {
         return new TavrexBus;
     });
 }

@@ -1,13 +1,12 @@
 #ifndef TAVREXBUS1_MODBUSLOOPBACKCLIENT_H
 #define TAVREXBUS1_MODBUSLOOPBACKCLIENT_H
 
+#include "modbusloopbackserver.h"
 #include "modbustarget.h"
 #include "modbustransport.h"
 
 #include <QtCore/QMutex>
 #include <QtCore/QPointer>
-
-class ModbusLoopbackServer;
 
 // The client end of an in-process link: every request is answered by its loopback server.
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport

@@ -348,9 +348,8 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     if (exchange.rtsRefused)
         setErrorString(tr("can't set 'rts' property to: %1").arg(1));
     if (!exchange.lostError.isEmpty()) {
-        // The port's own error signal reports the loss to everyone else.
-        if (error)
-            *error = tr("serial port %1 lost: %2").arg(m_port, exchange.lostError);
+        setErrorString(tr("serial port %1 lost: %2").arg(m_port, exchange.lostError), error);
+        QMetaObject::invokeMethod(this, "autoDisconnect", Qt::QueuedConnection);
         return false;
     }
     if (!answer)

@@ -4,6 +4,10 @@
 
 #include <type_traits>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace {
 
 // Runs f on the object's thread and hands back its result.
@@ -182,6 +186,8 @@ QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &
         result.answer = m_port->readAll();
         if (m_port->error() == QSerialPort::ResourceError)
             result.lostError = m_port->errorString();
+        else if (result.answer.isEmpty() && hungUp())
+            result.lostError = tr("the device has hung up");
         return result;
     });
 }
@@ -195,6 +201,16 @@ void QSerialPortInvokable::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::ResourceError && m_port->isOpen())
         emit portLost(m_port->errorString());
+}
+
+bool QSerialPortInvokable::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd fd{int(m_port->handle()), POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0 && (fd.revents & POLLHUP);
+#else
+    return false;
+#endif
 }
 
 bool QSerialPortInvokable::setModemLine(bool (QSerialPort::*setter)(bool), bool value)

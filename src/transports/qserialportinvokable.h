@@ -68,6 +68,8 @@ Q_SIGNALS:
 
 private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    // A waiting read does not wake for a vanished device, so it is asked after a silent exchange.
+    bool hungUp() const;
     bool setModemLine(bool (QSerialPort::*setter)(bool), bool value);
 
     QSerialPort *m_port;

@@ -5,12 +5,11 @@
 #include "modbusbytes.h"
 #include "mydeclarativeparserstatus.h"
 #include "qtavrexobject.h"
+#include "target.h"
 
 #include <QtCore/QRecursiveMutex>
 
 #include <atomic>
-
-class Target;
 
 // A link to one or more peers: opening, closing and automatic reconnection, with the
 // rule that the link is opened and closed only on the thread the object lives in.

@@ -2,14 +2,11 @@
 #define TAVREXBUS1_TRANSPORTER_H
 
 #include "errobject.h"
+#include "eventedtransport.h"
 #include "modbusbytes.h"
 #include "qtavrexobject.h"
 
 #include <QtCore/QList>
-
-class EventedTransport;
-class Target;
-class Transport;
 
 // Drives several transports as one: routes each frame to the transport holding its target,
 // relays their traffic, events and errors, and opens or closes them together.
