@@ -254,7 +254,7 @@ void tst_ModbusBytes::doubleStruct_data()
     QTest::newRow("int max") << 2147483647.5 << QByteArray("7f ff ff ff 3f 00 00 00");
     QTest::newRow("too large saturates") << 1e12 << QByteArray("7f ff ff ff 00 00 00 00");
     QTest::newRow("infinity saturates") << -std::numeric_limits<double>::infinity()
-                                        << QByteArray("80 00 00 00 00 00 00 00");
+                                        << QByteArray("80 00 00 00 80 00 00 00");
 }
 
 void tst_ModbusBytes::doubleStruct()
