@@ -428,6 +428,10 @@ ModbusPacket *ModbusTranslator::decodeIncoming(const ModbusBytes &bytes, const M
         setErrorString(tr("ERROR: parser returned wrong packet type"));
         return nullptr;
     }
+    if (state == TavrexBus::Request && packet->hasException()) {
+        setErrorString(tr("received exception packet as a request: %1").arg(hexText(bytes)));
+        return nullptr;
+    }
     parsed.release();
     return packet;
 }
