@@ -28,6 +28,7 @@ public:
 
     QString formatValue() const override { return value(); }
     void setFormatValue(const QString &text) override { setValue(text); }
+    using ModbusItemBase::getModbusBytes;
     ModbusBytesArray getModbusBytes(const ModbusBytesArray &array) const override;
     int requestItemModbusBytesCount() const override;
     ModbusTask *createModbusTask(TavrexBus::ModbusTaskType type, int interval) override;
