@@ -39,6 +39,8 @@ class tst_ItemViews : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void trendLabelsAreWallClockTime_data();
+    void trendLabelsAreWallClockTime();
     void trendKeepsNewestWhenFull_data();
     void trendKeepsNewestWhenFull();
     void trendModelStaysConsistent_data();
@@ -59,6 +61,40 @@ private Q_SLOTS:
     void bitViewWritesItsBitBack();
     void modelAccessByRoleName();
 };
+
+void tst_ItemViews::trendLabelsAreWallClockTime_data()
+{
+    QTest::addColumn<quint32>("seconds");
+    QTest::addColumn<QDateTime>("label");
+
+    QTest::newRow("epoch") << 0u << QDateTime(QDate(1970, 1, 1), QTime(0, 0));
+    QTest::newRow("one hour") << 3600u << QDateTime(QDate(1970, 1, 1), QTime(1, 0));
+    QTest::newRow("summer") << 1719835200u << QDateTime(QDate(2024, 7, 1), QTime(12, 0));
+    QTest::newRow("last valid") << 3155759999u << QDateTime(QDate(2069, 12, 31), QTime(23, 59, 59));
+}
+
+void tst_ItemViews::trendLabelsAreWallClockTime()
+{
+    QFETCH(quint32, seconds);
+    QFETCH(QDateTime, label);
+
+    const TrendBytesItem entry(seconds, hex("0102"));
+    QCOMPARE(entry.label, label);
+    QCOMPARE(entry.labelInSeconds(), seconds);
+    QCOMPARE(entry.bytes, (ModbusBytesArray{hex("0102")}));
+    QCOMPARE(entry, TrendBytesItem(label, ModbusBytesArray{hex("0102")}));
+    QVERIFY(entry != TrendBytesItem(label, ModbusBytesArray{hex("0103")}));
+
+    ModbusUInt16 item;
+    item.setMaxTrendSize(3);
+    item.insertBytesToTrend(entry.label, entry.bytes);
+    item.insertBytesToTrend(label.addDays(-1), entry.bytes);
+    QCOMPARE(item.trendBuffer().indexOf(seconds), 1);
+    QCOMPARE(item.trendBuffer().indexOf(label), 1);
+    QCOMPARE(item.trendBuffer().maxIndexLabel(), seconds);
+    QCOMPARE(item.trendBuffer().maxTimeLabel(), label);
+    QCOMPARE(item.trendBuffer().minTimeLabel(), label.addDays(-1));
+}
 
 void tst_ItemViews::trendKeepsNewestWhenFull_data()
 {
