@@ -54,10 +54,28 @@ ModbusItemBase::ModbusItemBase(int requestItemBytesCount, QObject *parent)
       m_lastWriteTime(QDateTime::fromMSecsSinceEpoch(0)),
       m_requestItemBytesCount(requestItemBytesCount)
 {
-    m_roles << RoleItem(LabelRole, "label", tr("Label")) << RoleItem(0, "value", tr("Value"));
+    m_roles = defaultRoles();
+    m_modelRoles = m_roles;
     m_topBytesArray.append(ModbusBytes::fromSize(requestItemBytesCount, 0));
-    m_model = new InternalItemModel(*this, this);
-    m_model->setRoles(m_roles);
+}
+
+// Every item starts with the same two roles; sharing one table keeps idle items small.
+RoleItems ModbusItemBase::defaultRoles()
+{
+    static const RoleItems roles{RoleItem(LabelRole, "label", tr("Label")), RoleItem(0, "value", tr("Value"))};
+    return roles;
+}
+
+// The model is made when somebody first looks at it: most items are never shown as a table,
+// and a model costs more memory than the rest of the item.
+InternalItemModel *ModbusItemBase::model() const
+{
+    if (!m_model) {
+        auto *self = const_cast<ModbusItemBase *>(this);
+        self->m_model = new InternalItemModel(*this, self);
+        m_model->setRoles(m_modelRoles);
+    }
+    return m_model;
 }
 
 ModbusItemBase::~ModbusItemBase()
@@ -794,7 +812,7 @@ void ModbusItemBase::setActualValue(bool actual)
 
 void ModbusItemBase::setModelType(ModelType type)
 {
-    if (type == m_modelType && m_model)
+    if (type == m_modelType)
         return;
     m_modelType = type;
     emit modelTypeChanged();
@@ -1166,7 +1184,9 @@ void ModbusItemBase::itemsClear(QQmlListProperty<ModbusItemBase> *list)
 
 void ModbusItemBase::setRoles(const RoleItems &roles)
 {
-    m_model->setRoles(roles);
+    m_modelRoles = roles;
+    if (m_model)
+        m_model->setRoles(roles);
 }
 
 int ModbusItemBase::modelRowsCount() const
@@ -1194,7 +1214,7 @@ QVariant ModbusItemBase::getModelValue(int row, int column) const
 {
     if (column < 0 || column >= m_roles.size())
         return QVariant();
-    return data(row, m_model->getRoleByColumn(column));
+    return data(row, m_modelRoles.value(column, RoleItem(-1, {}, {})).role);
 }
 
 QVariant ModbusItemBase::getModelValue(int row) const
@@ -1217,7 +1237,7 @@ QString ModbusItemBase::getModelHeader(const QString &roleName) const
 QString ModbusItemBase::getRoleNames() const
 {
     QString names;
-    const QHash<int, QByteArray> roleNames = m_model->roleNames();
+    const QHash<int, QByteArray> roleNames = model()->roleNames();
     for (const QByteArray &name : roleNames)
         names += QString::fromUtf8(name) + u' ';
     return names;

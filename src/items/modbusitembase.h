@@ -126,7 +126,7 @@ public:
     int count() const { return m_count; }
 
     // Model
-    InternalItemModel *model() const { return m_model; }
+    InternalItemModel *model() const;
     ModelType modelType() const { return m_modelType; }
     void setModelType(ModelType type);
     const RoleItems &roles() const { return m_roles; }
@@ -346,6 +346,7 @@ private Q_SLOTS:
     void onSourceDestroyed();
 
 private:
+    static RoleItems defaultRoles();
     void detachClient();
     void appendChild(ModbusItemBase *child);
     void clearChildren();
@@ -399,6 +400,7 @@ private:
     bool m_useClientDeviceAddress = true;
     bool m_checkReadTaskCount = true;
     InternalItemModel *m_model = nullptr;
+    RoleItems m_modelRoles;
     QString m_group;
     QList<ModbusItemBase *> m_childItems;
     bool m_readPending = false;

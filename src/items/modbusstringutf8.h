@@ -9,7 +9,7 @@ class TAVREXBUS1_EXPORT ModbusStringUtf8 : public ModbusCustomBytes
     Q_OBJECT
     Q_PROPERTY(int length READ itemSize WRITE setLength NOTIFY lengthChanged)
     Q_PROPERTY(int adjustLength READ adjustLength WRITE setAdjustLength NOTIFY adjustLengthChanged)
-    Q_PROPERTY(quint8 adjustByte READ adjustByte WRITE setAdjustByte NOTIFY adjustByteChanged)
+    Q_PROPERTY(int adjustByte READ adjustByte WRITE setAdjustByte NOTIFY adjustByteChanged)
 
 public:
     explicit ModbusStringUtf8(QObject *parent = nullptr);

@@ -45,9 +45,12 @@ QVariant InternalItemModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return QVariant();
-    // Views ask for the display role; a table column decides which of the item's roles it shows.
-    if (role < 32)
+    // A table view asks for the display role; the column decides which of the item's roles it shows.
+    // The other built-in roles (decoration, size hint, font, ...) have nothing to show.
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
         role = getRoleByColumn(index.column());
+    else if (role < 32)
+        return QVariant();
     return m_item.data(index.row(), role);
 }
 

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void collectAndCountItemsByGroup();
     void syncReadReturnsTheOutcome();
     void clientSwitchMovesRegistration();
+    void destroyingClientFirstIsSafe_data();
     void destroyingClientFirstIsSafe();
     void abortReachesTheClient();
     void countBelowOneIsIgnored();
@@ -483,11 +484,28 @@ void tst_ItemBase::clientSwitchMovesRegistration()
     QVERIFY(client->queued.isEmpty());
 }
 
+void tst_ItemBase::destroyingClientFirstIsSafe_data()
+{
+    QTest::addColumn<bool>("ownedByClient");
+    QTest::newRow("item outlives client") << false;
+    QTest::newRow("item owned by client") << true;
+}
+
 void tst_ItemBase::destroyingClientFirstIsSafe()
 {
-    auto *item = new ModbusUInt16;
+    QFETCH(bool, ownedByClient);
+
+    QPointer<ModbusUInt16> item = new ModbusUInt16;
     item->setIntervalReading(true);
     item->setClient(client);
+    QVERIFY(item->read());
+    if (ownedByClient) {
+        item->setParent(client);
+        delete client;
+        client = nullptr;
+        QVERIFY(item.isNull());
+        return;
+    }
     QVERIFY(item->connected());
     QSignalSpy clientChanges(item, &ModbusItemBase::clientChanged);
     QSignalSpy connection(item, &ModbusItemBase::connectedChanged);

@@ -99,6 +99,8 @@ private Q_SLOTS:
     void customBytesKeepsTypedTextUntilRead();
     void bitTextsAndTypedValues();
     void int64ValueSurvivesQmlVariant();
+    void arbitraryInputIsTakenSafely_data();
+    void arbitraryInputIsTakenSafely();
 };
 
 void tst_TypedItems::bytesToValue_data()
@@ -442,6 +444,47 @@ void tst_TypedItems::int64ValueSurvivesQmlVariant()
     QVERIFY(item.setProperty("value", QVariant(big)));
     QCOMPARE(item.value(), big);
     QCOMPARE(item.property("value").toLongLong(), big);
+}
+
+void tst_TypedItems::arbitraryInputIsTakenSafely_data()
+{
+    QTest::addColumn<QString>("type");
+    for (const char *type : {"Int8", "UInt8", "Int16", "UInt16", "Int32", "UInt32", "Int64", "UInt64", "Float",
+                             "Double", "DoubleStruct", "Bit", "DateTime", "StringAnsi", "StringUtf8", "CustomBytes"})
+        QTest::newRow(type) << QString::fromLatin1(type);
+}
+
+// Random byte images of every size and random texts: every decode and parse must cope, and an
+// integer or string value shown as text must parse back to itself.
+void tst_TypedItems::arbitraryInputIsTakenSafely()
+{
+    QFETCH(QString, type);
+
+    static const QStringList roundTrips{"Int8", "UInt8", "Int16", "UInt16", "Int32", "UInt32",
+                                        "Int64", "UInt64", "StringAnsi", "CustomBytes"};
+    QRandomGenerator random(2024);
+    auto item = makeItem(type);
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray raw(random.bounded(12), Qt::Uninitialized);
+        for (char &byte : raw)
+            byte = char(random.bounded(256));
+        if (type == QLatin1String("StringAnsi"))
+            raw.replace('\0', '\1');
+        const ModbusBytes bytes(raw);
+        readBytes(*item, bytes);
+        const QString text = item->formatValue();
+        item->getBinaryValue(16);
+        item->getTypedValue(bytes);
+        if (roundTrips.contains(type)) {
+            auto parsed = makeItem(type);
+            parsed->setFormatValue(text);
+            QCOMPARE(parsed->formatValue(), text);
+        }
+        QString noise;
+        for (int c = random.bounded(10); c > 0; --c)
+            noise += QChar(char16_t(random.bounded(0x20, 0x500)));
+        item->setFormatValue(noise);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TypedItems)
