@@ -15,6 +15,7 @@
 namespace {
 
 constexpr QEvent::Type ProcessResultsEvent = QEvent::User;
+constexpr QEvent::Type NotificationsEvent = QEvent::Type(QEvent::User + 1);
 
 QHash<QString, bool> groupSet(const QStringList &groups)
 {
@@ -53,21 +54,68 @@ void ModbusClient::connectExecutor()
 {
     connect(m_executor, &ErrObject::error, this, &ModbusClient::setErrorString);
     connect(m_executor, &ModbusClientExecutor::taskPartialExecuted, this, &ModbusClient::taskPartialExecuted);
-    connect(m_executor, &ModbusClientExecutor::executingItemsChanged, this, &ModbusClient::onExecutingItemsChanged);
-    connect(m_taskServer, &ModbusTaskServer::resultTasksCountChanged, this, &ModbusClient::onResultTasksChanged);
+    connect(m_executor, &ModbusClientExecutor::executingItemsChanged, this,
+            [this](const QList<ItemPointer> &items) {
+                {
+                    const QMutexLocker locker(&m_executingLock);
+                    m_latestExecutingItems = items;
+                }
+                notify(ExecutingNotification);
+            }, Qt::DirectConnection);
     connect(m_taskServer, &ModbusTaskServer::enabledChanged, this, &ModbusClient::enabledChanged);
     connect(m_taskServer, &ModbusTaskServer::pausedChanged, this, &ModbusClient::pausedChanged);
     connect(this, &ModbusClient::abortExecuting, m_taskServer, &ModbusTaskServer::abortTasks);
     connect(this, &ModbusClient::abortExecuting, m_executor, &ModbusClientExecutor::abortExecuting,
             Qt::DirectConnection);
     connect(this, &ModbusClient::retriesChanged, m_executor, &ModbusClientExecutor::setRetries);
-    connect(m_taskServer, &ModbusTaskServer::queuedTasksCountChanged, this, &ModbusClient::queuedTasksCountChanged);
-    connect(m_taskServer, &ModbusTaskServer::intervalTasksCountChanged, this,
-            &ModbusClient::intervalTasksCountChanged);
-    connect(m_taskServer, &ModbusTaskServer::executedTasksCountChanged, this,
-            &ModbusClient::executedTasksCountChanged);
-    connect(m_taskServer, &ModbusTaskServer::errorTasksCountChanged, this, &ModbusClient::errorTasksCountChanged);
-    connect(m_taskServer, &ModbusTaskServer::goodTasksCountChanged, this, &ModbusClient::goodTasksCountChanged);
+    const QList<QPair<void (ModbusTaskServer::*)(), Notifications>> notifiers = {
+        {&ModbusTaskServer::resultTasksCountChanged, ResultsNotification},
+        {&ModbusTaskServer::queuedTasksCountChanged, QueuedCountNotification},
+        {&ModbusTaskServer::intervalTasksCountChanged, IntervalCountNotification},
+        {&ModbusTaskServer::executedTasksCountChanged, ExecutedCountNotification},
+        {&ModbusTaskServer::errorTasksCountChanged, ErrorCountNotification},
+        {&ModbusTaskServer::goodTasksCountChanged, GoodCountNotification},
+    };
+    for (const auto &[signal, notification] : notifiers) {
+        connect(m_taskServer, signal, this, [this, notification = notification] { notify(notification); },
+                Qt::DirectConnection);
+    }
+}
+
+// The executor changes the counters several times per task. Rather than one event per change,
+// changes from its thread are gathered into one event for this thread until it is delivered.
+void ModbusClient::notify(Notifications notification)
+{
+    if (QThread::currentThread() == thread()) {
+        emitNotifications(notification);
+        return;
+    }
+    if (m_pendingNotifications.fetchAndOrRelaxed(notification) == 0)
+        QCoreApplication::postEvent(this, new QEvent(NotificationsEvent));
+}
+
+void ModbusClient::emitNotifications(int notifications)
+{
+    if (notifications & QueuedCountNotification)
+        emit queuedTasksCountChanged();
+    if (notifications & IntervalCountNotification)
+        emit intervalTasksCountChanged();
+    if (notifications & ExecutedCountNotification)
+        emit executedTasksCountChanged();
+    if (notifications & ErrorCountNotification)
+        emit errorTasksCountChanged();
+    if (notifications & GoodCountNotification)
+        emit goodTasksCountChanged();
+    if (notifications & ResultsNotification)
+        onResultTasksChanged();
+    if (notifications & ExecutingNotification) {
+        QList<ItemPointer> items;
+        {
+            const QMutexLocker locker(&m_executingLock);
+            items = m_latestExecutingItems;
+        }
+        onExecutingItemsChanged(items);
+    }
 }
 
 ModbusClient::~ModbusClient()
@@ -84,6 +132,7 @@ void ModbusClient::shutDownExecutor()
     disconnect(m_taskServer, nullptr, this, nullptr);
     disconnect(this, nullptr, m_executor, nullptr);
     QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
+    QCoreApplication::removePostedEvents(this, NotificationsEvent);
     ModbusLoopbackServer *server = loopbackServerOnThisThread();
     m_taskServer->setEnabled(false);
     m_taskServer->abortAllTasks();
@@ -503,12 +552,14 @@ void ModbusClient::processResultTasks()
 
 void ModbusClient::customEvent(QEvent *event)
 {
-    if (event->type() != ProcessResultsEvent) {
+    if (event->type() == NotificationsEvent) {
+        emitNotifications(m_pendingNotifications.fetchAndStoreRelaxed(0));
+    } else if (event->type() == ProcessResultsEvent) {
+        QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
+        processResultTasks();
+    } else {
         ErrObject::customEvent(event);
-        return;
     }
-    QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
-    processResultTasks();
 }
 
 void ModbusClient::onExecutingItemsChanged(const QList<ItemPointer> &items)

@@ -6,7 +6,9 @@
 #include "modbustasklist.h"
 #include "qtavrexobject.h"
 
+#include <QtCore/qatomic.h>
 #include <QtCore/qhash.h>
+#include <QtCore/qmutex.h>
 #include <QtCore/qpointer.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qthread.h>
@@ -151,7 +153,19 @@ private Q_SLOTS:
     void onItemDestroyed(QObject *item);
 
 private:
+    enum Notifications {
+        ResultsNotification = 0x01,
+        QueuedCountNotification = 0x02,
+        IntervalCountNotification = 0x04,
+        ExecutedCountNotification = 0x08,
+        ErrorCountNotification = 0x10,
+        GoodCountNotification = 0x20,
+        ExecutingNotification = 0x40,
+    };
+
     void connectExecutor();
+    void notify(Notifications notification);
+    void emitNotifications(int notifications);
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
     ModbusLoopbackServer *loopbackServerOnThisThread() const;
@@ -176,6 +190,9 @@ private:
     QList<ModbusItemBase *> m_items;
     bool m_singleResultProcessing = false;
     int m_retries = 1;
+    QAtomicInt m_pendingNotifications;
+    QMutex m_executingLock;
+    QList<ItemPointer> m_latestExecutingItems;
 };
 
 #endif

@@ -98,9 +98,11 @@ void ModbusClientExecutor::setTransport(ModbusTransport *transport)
     m_modbuser.setClientTransport(transport);
 }
 
+// Restarting a timer costs a system call; a queue filled item by item wakes the executor often.
 void ModbusClientExecutor::wakeUp()
 {
-    m_timer.setInterval(0);
+    if (m_timer.interval() != 0)
+        m_timer.setInterval(0);
 }
 
 void ModbusClientExecutor::abortExecuting(ModbusItemBase *item)
@@ -132,7 +134,7 @@ void ModbusClientExecutor::onTimer()
     }
     executeTask(task);
     deliver(task);
-    m_timer.setInterval(0);
+    wakeUp();
 }
 
 void ModbusClientExecutor::scheduleIdle()
