@@ -1,0 +1,199 @@
+// Polls 10,000 register items of mixed types over Modbus/TCP from a meter served on 127.0.0.1.
+// Figures: items read per second, the executor's share of the time beside the transport's,
+// and the process's resident memory.
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbusdouble.h>
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbusfloat.h>
+#include <TavrexBus1/modbusint32.h>
+#include <TavrexBus1/modbusstringansi.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustranslator.h>
+#include <TavrexBus1/modbusuint16.h>
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qelapsedtimer.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qthread.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int ItemCount = 10000;
+
+// Counts the time spent inside the link's exchanges, so that the rest is the executor's.
+class TimedTcpClient : public ModbusTcpClient
+{
+public:
+    using ModbusTcpClient::ModbusTcpClient;
+    using ModbusTcpClient::sendBytes;
+
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer, QString *error) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = ModbusTcpClient::sendBytes(bytes, target, answer, error);
+        transportNanoseconds += timer.nsecsElapsed();
+        ++exchanges;
+        return ok;
+    }
+
+    std::atomic<qint64> transportNanoseconds{0};
+    std::atomic<qint64> exchanges{0};
+};
+
+// The meter: a Modbus/TCP server on a thread of its own, answering every holding register with
+// its low address bits.
+class Meter
+{
+public:
+    Meter()
+    {
+        m_context.moveToThread(&m_thread);
+        m_thread.start();
+        QMetaObject::invokeMethod(&m_context, [this] { start(); }, Qt::BlockingQueuedConnection);
+    }
+    ~Meter()
+    {
+        QMetaObject::invokeMethod(&m_context, [this] { m_server.reset(); m_modbuser.reset(); },
+                                  Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    int port() const { return m_port; }
+
+private:
+    void start()
+    {
+        m_modbuser = std::make_unique<Modbuser>();
+        m_server = std::make_unique<ModbusTcpServer>(0);
+        m_server->setAddressStr(QStringLiteral("127.0.0.1"));
+        m_modbuser->translator().addTransport(*m_server, true, false);
+        QObject::connect(m_modbuser.get(), &Modbuser::onReadRegisters, m_modbuser.get(),
+                         [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &,
+                            bool &handled) {
+                             for (quint32 i = 0; i < count; ++i)
+                                 out.appendReg(quint16(address + i));
+                             handled = true;
+                         });
+        m_server->connectTransport();
+        m_port = m_server->port();
+    }
+
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<Modbuser> m_modbuser;
+    std::unique_ptr<ModbusTcpServer> m_server;
+    int m_port = 0;
+};
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+ModbusItemBase *makeItem(int index, quint32 &address, QObject *parent)
+{
+    ModbusItemBase *item = nullptr;
+    switch (index % 5) {
+    case 0:
+        item = new ModbusUInt16(address, parent);
+        address += 1;
+        break;
+    case 1:
+        item = new ModbusInt32(address, parent);
+        address += 2;
+        break;
+    case 2:
+        item = new ModbusFloat(address, parent);
+        address += 2;
+        break;
+    case 3:
+        item = new ModbusDouble(address, parent);
+        address += 4;
+        break;
+    default: {
+        auto *text = new ModbusStringAnsi(address, parent);
+        text->setLength(4);
+        item = text;
+        address += 4;
+        break;
+    }
+    }
+    return item;
+}
+
+struct Figures
+{
+    double itemsPerSecond = 0;
+    double overheadPercent = 0;
+    double residentMb = 0;
+};
+Figures figures;
+
+void pollTenThousandItems(benchmark::State &state)
+{
+    Meter meter;
+    TimedTcpClient link(QHostAddress::LocalHost, meter.port());
+    if (!link.connectTransport()) {
+        state.SkipWithError("cannot reach the meter");
+        return;
+    }
+    ModbusClient client;
+    client.setTransport(&link);
+    quint32 address = 400001;
+    for (int i = 0; i < ItemCount; ++i)
+        makeItem(i, address, &client)->setClient(&client);
+
+    qint64 wallNanoseconds = 0;
+    qint64 transportNanoseconds = 0;
+    for (auto _ : state) {
+        const quint64 target = client.goodTasksCount() + ItemCount;
+        const qint64 transportBefore = link.transportNanoseconds;
+        QElapsedTimer wall;
+        wall.start();
+        client.readAll();
+        while (client.goodTasksCount() < target && client.errorTasksCount() == 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        wallNanoseconds += wall.nsecsElapsed();
+        transportNanoseconds += link.transportNanoseconds - transportBefore;
+        if (client.errorTasksCount() != 0) {
+            state.SkipWithError(qPrintable(client.errorString()));
+            return;
+        }
+    }
+    figures.itemsPerSecond = double(ItemCount) * double(state.iterations()) / (double(wallNanoseconds) / 1e9);
+    figures.overheadPercent = 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
+    figures.residentMb = residentMegabytes();
+    state.counters["items/s"] = figures.itemsPerSecond;
+    state.counters["overhead%"] = figures.overheadPercent;
+    state.counters["rss_MB"] = figures.residentMb;
+}
+BENCHMARK(pollTenThousandItems)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("client_poll_items_per_second: %.0f items/s\n", figures.itemsPerSecond);
+    std::printf("client_executor_overhead_beside_transport: %.1f %%\n", figures.overheadPercent);
+    std::printf("client_resident_memory_10000_items: %.1f MB\n", figures.residentMb);
+    return 0;
+}
