@@ -21,7 +21,7 @@ ModbusTaskServer::ModbusTaskServer(QObject *parent)
 
 ModbusTaskServer::~ModbusTaskServer()
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_results.clearWithDelete();
     m_queue.clearWithDelete();
     m_intervalTemplates.clearWithDelete();
@@ -41,7 +41,7 @@ QDateTime ModbusTaskServer::now() const
 void ModbusTaskServer::addQueuedTask(ModbusTask *task)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (!m_enabled) {
             delete task;
             return;
@@ -55,7 +55,7 @@ void ModbusTaskServer::addQueuedTask(ModbusTask *task)
 void ModbusTaskServer::addIntervalTask(ModbusTask *task)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (!m_enabled) {
             delete task;
             return;
@@ -70,7 +70,7 @@ ModbusTask *ModbusTaskServer::getQueuedTask()
 {
     ModbusTask *task = nullptr;
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (!handingOut() || m_queue.isEmpty())
             return nullptr;
         task = m_queue.takeFirst();
@@ -81,7 +81,7 @@ ModbusTask *ModbusTaskServer::getQueuedTask()
 
 ModbusTask *ModbusTaskServer::getIntervalTask()
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     if (!handingOut() || !m_intervalReadingEnabled || m_schedule.isEmpty())
         return nullptr;
     if (m_cursor >= m_schedule.size())
@@ -103,7 +103,7 @@ ModbusTask *ModbusTaskServer::getIntervalTask()
 
 bool ModbusTaskServer::getNearestTaskTime(QDateTime &out)
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     if (!handingOut() || m_schedule.isEmpty())
         return false;
     QDateTime nearest = m_schedule.first()->nextProcessTime();
@@ -118,7 +118,7 @@ void ModbusTaskServer::addResult(ModbusTask *task)
     bool good = false;
     bool failed = false;
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (!m_enabled) {
             delete task;
             return;
@@ -140,7 +140,7 @@ void ModbusTaskServer::addResult(ModbusTask *task)
 
 void ModbusTaskServer::getResults(ModbusTaskList &out, int n, bool *more)
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     if (n == -1) {
         out.append(m_results);
         m_results.clear();
@@ -155,7 +155,7 @@ void ModbusTaskServer::removeIntervalTasks(ModbusItemBase *item)
 {
     int removed = 0;
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         removed = m_intervalTemplates.removeWithDelete(item);
     }
     if (removed) {
@@ -170,7 +170,7 @@ void ModbusTaskServer::removeTasks(ModbusItemBase *item)
     int removedQueued = 0;
     int removedTemplates = 0;
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         removedResults = m_results.removeWithDelete(item);
         removedQueued = m_queue.removeWithDelete(item);
         removedTemplates = m_intervalTemplates.removeWithDelete(item);
@@ -188,7 +188,7 @@ void ModbusTaskServer::abortTasks(ModbusItemBase *item)
 {
     int removed = 0;
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         removed = m_queue.removeWithDelete(item);
     }
     if (removed)
@@ -198,7 +198,7 @@ void ModbusTaskServer::abortTasks(ModbusItemBase *item)
 void ModbusTaskServer::abortAllTasks()
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         m_queue.clearWithDelete();
     }
     postReinitIntervalTasks();
@@ -208,7 +208,7 @@ void ModbusTaskServer::abortAllTasks()
 void ModbusTaskServer::clear()
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         m_results.clearWithDelete();
         m_queue.clearWithDelete();
         m_intervalTemplates.clearWithDelete();
@@ -237,7 +237,7 @@ void ModbusTaskServer::customEvent(QEvent *event)
 void ModbusTaskServer::reinitIntervalTasks()
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         m_schedule.clearWithDelete();
         m_cursor = 0;
         for (int interval : m_intervalTemplates.intervals()) {
@@ -250,14 +250,14 @@ void ModbusTaskServer::reinitIntervalTasks()
 
 bool ModbusTaskServer::useOptimization() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_useOptimization;
 }
 
 void ModbusTaskServer::setUseOptimization(bool use)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (use == m_useOptimization)
             return;
         m_useOptimization = use;
@@ -268,14 +268,14 @@ void ModbusTaskServer::setUseOptimization(bool use)
 
 int ModbusTaskServer::maxRequestRegsCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_maxRequestRegsCount;
 }
 
 void ModbusTaskServer::setMaxRequestRegsCount(int count)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (count == m_maxRequestRegsCount)
             return;
         m_maxRequestRegsCount = count;
@@ -286,14 +286,14 @@ void ModbusTaskServer::setMaxRequestRegsCount(int count)
 
 bool ModbusTaskServer::enabled() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_enabled;
 }
 
 void ModbusTaskServer::setEnabled(bool enabled)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (enabled == m_enabled)
             return;
         m_enabled = enabled;
@@ -305,14 +305,14 @@ void ModbusTaskServer::setEnabled(bool enabled)
 
 bool ModbusTaskServer::paused() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_paused;
 }
 
 void ModbusTaskServer::setPaused(bool paused)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (paused == m_paused)
             return;
         m_paused = paused;
@@ -324,14 +324,14 @@ void ModbusTaskServer::setPaused(bool paused)
 
 bool ModbusTaskServer::intervalReadingEnabled() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_intervalReadingEnabled;
 }
 
 void ModbusTaskServer::setIntervalReadingEnabled(bool enabled)
 {
     {
-        const QMutexLocker locker(&m_lock);
+        const std::lock_guard locker(m_lock);
         if (enabled == m_intervalReadingEnabled)
             return;
         m_intervalReadingEnabled = enabled;
@@ -342,54 +342,54 @@ void ModbusTaskServer::setIntervalReadingEnabled(bool enabled)
 
 TimeProvider *ModbusTaskServer::timeProvider() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_timeProvider;
 }
 
 void ModbusTaskServer::setTimeProvider(TimeProvider &provider)
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_timeProvider = &provider;
 }
 
 int ModbusTaskServer::intervalTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return int(m_intervalTemplates.size());
 }
 
 int ModbusTaskServer::queuedTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return int(m_queue.size());
 }
 
 int ModbusTaskServer::resultTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return int(m_results.size());
 }
 
 int ModbusTaskServer::scheduledTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return int(m_schedule.size());
 }
 
 quint64 ModbusTaskServer::executedTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_executedTasksCount;
 }
 
 quint64 ModbusTaskServer::errorTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_errorTasksCount;
 }
 
 quint64 ModbusTaskServer::goodTasksCount() const
 {
-    const QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_goodTasksCount;
 }

@@ -5,7 +5,8 @@
 #include "modbustasklist.h"
 
 #include <QtCore/qdatetime.h>
-#include <QtCore/qmutex.h>
+
+#include <mutex>
 
 class ModbusItemBase;
 class ModbusTask;
@@ -100,7 +101,8 @@ private:
     bool m_useOptimization = true;
     int m_maxRequestRegsCount = 32;
     int m_cursor = 0;
-    mutable QRecursiveMutex m_lock;
+    // The standard mutex keeps the locking visible to thread checkers, which do not see into Qt.
+    mutable std::recursive_mutex m_lock;
     bool m_paused = false;
     bool m_enabled = true;
     quint64 m_executedTasksCount = 0;

@@ -3,11 +3,12 @@
 #include <TavrexBus1/modbusuint16.h>
 #include <TavrexBus1/timeprovider.h>
 
-#include <QtCore/qthread.h>
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -283,34 +284,35 @@ private Q_SLOTS:
         }
         std::atomic<int> consumed{0};
         std::atomic<bool> producing{true};
-        QList<QThread *> threads;
+        std::atomic<bool> consuming{true};
+        // Standard threads, so that a thread checker sees every start and join.
+        std::vector<std::thread> producers;
         for (ModbusTaskList &batch : batches) {
-            threads.append(QThread::create([&server, &batch] {
+            producers.emplace_back([&server, &batch] {
                 for (ModbusTask *next : std::as_const(batch))
                     server.addQueuedTask(next);
-            }));
+            });
         }
-        threads.append(QThread::create([&] {
+        std::thread consumer([&] {
             while (producing || server.queuedTasksCount() > 0) {
                 if (ModbusTask *next = server.getQueuedTask()) {
                     next->setState(TavrexBus::TaskDone);
                     server.addResult(next);
                     ++consumed;
                 } else {
-                    QThread::yieldCurrentThread();
+                    std::this_thread::yield();
                 }
             }
-        }));
-        for (QThread *thread : std::as_const(threads))
-            thread->start();
+            consuming = false;
+        });
         ModbusTaskList results;
-        threads.at(0)->wait();
-        threads.at(1)->wait();
+        for (std::thread &producer : producers)
+            producer.join();
         producing = false;
-        while (!threads.at(2)->wait(1))
+        while (consuming)
             server.getResults(results);
+        consumer.join();
         server.getResults(results);
-        qDeleteAll(threads);
         QCOMPARE(consumed.load(), 2 * PerProducer);
         QCOMPARE(results.size(), 2 * PerProducer);
         QCOMPARE(server.goodTasksCount(), quint64(2 * PerProducer));
