@@ -4,6 +4,7 @@
 #include <TavrexBus1/modbusfile.h>
 #include <TavrexBus1/modbusreport.h>
 #include <TavrexBus1/modbustaskaddressed.h>
+#include <TavrexBus1/modbustaskarchpresence65.h>
 #include <TavrexBus1/modbustaskarchrecord65.h>
 #include <TavrexBus1/modbustaskfile.h>
 #include <TavrexBus1/modbustaskreport.h>
@@ -261,6 +262,61 @@ private Q_SLOTS:
         QCOMPARE(parts.count(), 2);
         QCOMPARE(task.firstBytes().size(), 10);
         QCOMPARE(task.firstBytes().last().toUInt32(0), 109u);
+    }
+
+    // The device holds index labels 10 to 20; a part repeats the last label of the one before.
+    void archiveLabelsAreReadInOverlappingParts()
+    {
+        QList<QPair<quint32, int>> asked;
+        connect(&m_device->modbuser(), &Modbuser::onReadIndexArchPresence, this,
+                [&asked](quint16, quint32 label, TavrexBus::ArchDirection, quint16 count, QList<quint32> &out,
+                         ModbusTranslateOptions &, bool &handled) {
+                    asked.append({label, count});
+                    for (quint32 i = 0; i < count && label + i <= 20; ++i)
+                        out.append(label + i);
+                    handled = true;
+                });
+        ModbusUInt16 labels(400001);
+        labels.setCount(3);
+        ModbusTaskArchPresence task(labels, TavrexBus::Forward, 0);
+        task.setLabel(10);
+        task.setMaxRequestLabels(2);
+        task.setReadNeighbours(false, true, false, false);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(asked, (QList<QPair<quint32, int>>{{10, 2}, {11, 2}, {12, 2}}));
+        QList<quint32> read;
+        for (const ModbusBytes &block : task.firstBytes())
+            read.append(block.toUInt32(0));
+        QCOMPARE(read, (QList<quint32>{10, 11, 12}));
+        QVERIFY(task.hasNext());
+        QCOMPARE(task.nextLabel(), 13u);
+    }
+
+    void computedLabelsNeedNoBus_data()
+    {
+        QTest::addColumn<quint32>("label");
+        QTest::addColumn<bool>("hasPrev");
+        QTest::newRow("below the first label") << quint32(100) << false;
+        QTest::newRow("inside the archive") << quint32(200000) << true;
+    }
+
+    void computedLabelsNeedNoBus()
+    {
+        QFETCH(quint32, label);
+        QFETCH(bool, hasPrev);
+        ModbusUInt16 labels(400001);
+        labels.setCount(2);
+        ModbusTaskArchPresence65 task(labels, TavrexBus::Forward, 0, TavrexBus::Hour);
+        task.setArchType(TavrexBus::IndexArch);
+        task.setLabel(label);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(m_device->requestCount(), 0);
+        QCOMPARE(task.hasPrev(), hasPrev);
+        QVERIFY(task.hasNext());
+        QCOMPARE(task.firstBytes().first().toUInt32(0), label);
+        QVERIFY(task.firstBytes().size() <= 3);
     }
 
     void multiItemTaskIsDeliveredPerItem()
