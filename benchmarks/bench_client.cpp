@@ -1,21 +1,20 @@
-// Polls 10,000 register items of mixed types over Modbus/TCP from a meter served on 127.0.0.1.
+// Polls 10,000 register items of mixed types over Modbus/TCP from the simulator on 127.0.0.1.
 // Figures: items read per second, the executor's share of the time beside the transport's,
 // and the process's resident memory.
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusdouble.h>
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusfloat.h>
 #include <TavrexBus1/modbusint32.h>
 #include <TavrexBus1/modbusstringansi.h>
 #include <TavrexBus1/modbustcpclient.h>
-#include <TavrexBus1/modbustcpserver.h>
-#include <TavrexBus1/modbustranslator.h>
 #include <TavrexBus1/modbusuint16.h>
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qfile.h>
-#include <QtCore/qthread.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qtemporaryfile.h>
 
 #include <benchmark/benchmark.h>
 
@@ -48,48 +47,43 @@ public:
     std::atomic<qint64> exchanges{0};
 };
 
-// The meter: a Modbus/TCP server on a thread of its own, answering every holding register with
-// its low address bits.
+// The meter: the simulator program on a free port of 127.0.0.1, with a register map wide
+// enough for every item.
 class Meter
 {
 public:
     Meter()
     {
-        m_context.moveToThread(&m_thread);
-        m_thread.start();
-        QMetaObject::invokeMethod(&m_context, [this] { start(); }, Qt::BlockingQueuedConnection);
+        m_map.open();
+        m_map.write(R"({ "name": "bench meter", "registers": [
+                         { "address": 400001, "type": "uint16", "count": 30000, "value": 7 } ] })");
+        m_map.flush();
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
+        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
+                                  m_map.fileName()});
+        if (!m_process.waitForStarted())
+            return;
+        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
+            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
+            if (match.hasMatch())
+                m_port = match.captured(1).toInt();
+        }
     }
     ~Meter()
     {
-        QMetaObject::invokeMethod(&m_context, [this] { m_server.reset(); m_modbuser.reset(); },
-                                  Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
     }
     int port() const { return m_port; }
 
 private:
-    void start()
-    {
-        m_modbuser = std::make_unique<Modbuser>();
-        m_server = std::make_unique<ModbusTcpServer>(0);
-        m_server->setAddressStr(QStringLiteral("127.0.0.1"));
-        m_modbuser->translator().addTransport(*m_server, true, false);
-        QObject::connect(m_modbuser.get(), &Modbuser::onReadRegisters, m_modbuser.get(),
-                         [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &,
-                            bool &handled) {
-                             for (quint32 i = 0; i < count; ++i)
-                                 out.appendReg(quint16(address + i));
-                             handled = true;
-                         });
-        m_server->connectTransport();
-        m_port = m_server->port();
-    }
-
-    QThread m_thread;
-    QObject m_context;
-    std::unique_ptr<Modbuser> m_modbuser;
-    std::unique_ptr<ModbusTcpServer> m_server;
+    QTemporaryFile m_map;
+    QProcess m_process;
     int m_port = 0;
 };
 
@@ -141,6 +135,7 @@ struct Figures
     double itemsPerSecond = 0;
     double overheadPercent = 0;
     double residentMb = 0;
+    double baselineMb = 0;
 };
 Figures figures;
 
@@ -148,12 +143,13 @@ void pollTenThousandItems(benchmark::State &state)
 {
     Meter meter;
     TimedTcpClient link(QHostAddress::LocalHost, meter.port());
-    if (!link.connectTransport()) {
-        state.SkipWithError("cannot reach the meter");
+    if (meter.port() == 0 || !link.connectTransport()) {
+        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
         return;
     }
     ModbusClient client;
     client.setTransport(&link);
+    figures.baselineMb = residentMegabytes();
     quint32 address = 400001;
     for (int i = 0; i < ItemCount; ++i)
         makeItem(i, address, &client)->setClient(&client);
@@ -195,5 +191,8 @@ int main(int argc, char **argv)
     std::printf("client_poll_items_per_second: %.0f items/s\n", figures.itemsPerSecond);
     std::printf("client_executor_overhead_beside_transport: %.1f %%\n", figures.overheadPercent);
     std::printf("client_resident_memory_10000_items: %.1f MB\n", figures.residentMb);
+    std::printf("client_resident_memory_before_items: %.1f MB\n", figures.baselineMb);
+    std::printf("client_memory_per_item: %.2f KB\n",
+                (figures.residentMb - figures.baselineMb) * 1024.0 / ItemCount);
     return 0;
 }
