@@ -1,6 +1,8 @@
 #ifndef REGISTRATION_H
 #define REGISTRATION_H
 
+#include <QtCore/qglobal.h>
+
 // One registration function per library subsystem keeps each subsystem's QML surface in one place.
 void registerCoreTypes(const char *uri);
 void registerProtocolTypes(const char *uri);
