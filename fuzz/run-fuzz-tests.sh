@@ -13,7 +13,7 @@ if [ -z "$compiler" ]; then
 fi
 
 out="$build/fuzz"
-cmake -S "$here" -B "$out" -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$here" -B "$out" -DCMAKE_CXX_COMPILER="$compiler" >/dev/null
 cmake --build "$out" -j "${TAVREX_JOBS:-2}" >"$out.log" 2>&1 || { tail -n 50 "$out.log"; exit 1; }
 
 work=$(mktemp -d)
