@@ -48,7 +48,7 @@ private:
         QVERIFY(pty.isValid());
         client.setPort(pty.portName());
         client.setReadTimeout(1000);
-        client.setByteTimeout(200);
+        client.setByteTimeout(500);
         QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
     }
 
