@@ -6,7 +6,8 @@ ModbusIpTarget::ModbusIpTarget(QObject *parent)
 }
 
 ModbusIpTarget::ModbusIpTarget(const QHostAddress &address, int port)
-    : m_address(address), m_port(port)
+    : m_address(address)
+    , m_port(port)
 {
 }
 
@@ -16,14 +17,15 @@ ModbusIpTarget::ModbusIpTarget(int port)
 }
 
 ModbusIpTarget::ModbusIpTarget(const ModbusIpTarget &other)
-    : ModbusTarget(other), m_address(other.m_address), m_port(other.m_port)
+    : ModbusTarget(other)
+    , m_address(other.m_address)
+    , m_port(other.m_port)
 {
 }
 
-QString ModbusIpTarget::toString(bool oneLine) const
+QHostAddress ModbusIpTarget::address() const
 {
-    const QString text = QStringLiteral("address: %1; port: %2\n").arg(addressStr()).arg(m_port);
-    return formatLines(text, oneLine);
+    return m_address;
 }
 
 void ModbusIpTarget::setAddress(const QHostAddress &address)
@@ -31,7 +33,7 @@ void ModbusIpTarget::setAddress(const QHostAddress &address)
     if (m_address == address)
         return;
     m_address = address;
-    Q_EMIT addressChanged();
+    emit addressChanged();
 }
 
 QString ModbusIpTarget::addressStr() const
@@ -44,16 +46,30 @@ void ModbusIpTarget::setAddressStr(const QString &address)
     setAddress(QHostAddress(address));
 }
 
+int ModbusIpTarget::port() const
+{
+    return m_port;
+}
+
 void ModbusIpTarget::setPort(int port)
 {
     if (m_port == port)
         return;
     m_port = port;
-    Q_EMIT portChanged();
+    emit portChanged();
 }
 
 bool ModbusIpTarget::operator==(const ModbusIpTarget &other) const
 {
-    return ModbusTarget::operator==(other) && m_address == other.m_address
-            && m_port == other.m_port;
+    return ModbusTarget::operator==(other) && m_address == other.m_address && m_port == other.m_port;
+}
+
+bool ModbusIpTarget::operator!=(const ModbusIpTarget &other) const
+{
+    return !(*this == other);
+}
+
+QString ModbusIpTarget::toString(bool oneLine) const
+{
+    return formatLines(QStringLiteral("address: %1; port: %2\n").arg(addressStr()).arg(m_port), oneLine);
 }

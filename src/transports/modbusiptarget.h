@@ -1,33 +1,34 @@
-#ifndef MODBUSIPTARGET_H
-#define MODBUSIPTARGET_H
+#ifndef TAVREXBUS1_MODBUSIPTARGET_H
+#define TAVREXBUS1_MODBUSIPTARGET_H
 
 #include "modbustarget.h"
 
 #include <QtNetwork/QHostAddress>
 
-// A Modbus peer with an IP address and port.
+// A Modbus peer reached over IP.
 class TAVREXBUS1_EXPORT ModbusIpTarget : public ModbusTarget
 {
     Q_OBJECT
     Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
     Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
+
 public:
     explicit ModbusIpTarget(QObject *parent = nullptr);
     ModbusIpTarget(const QHostAddress &address, int port);
     explicit ModbusIpTarget(int port);
     ModbusIpTarget(const ModbusIpTarget &other);
 
-    QString toString(bool oneLine) const override;
-
-    QHostAddress address() const { return m_address; }
+    QHostAddress address() const;
     void setAddress(const QHostAddress &address);
     QString addressStr() const;
     void setAddressStr(const QString &address);
-    int port() const { return m_port; }
+    int port() const;
     void setPort(int port);
 
     bool operator==(const ModbusIpTarget &other) const;
-    bool operator!=(const ModbusIpTarget &other) const { return !(*this == other); }
+    bool operator!=(const ModbusIpTarget &other) const;
+
+    QString toString(bool oneLine = false) const override;
 
 Q_SIGNALS:
     void addressChanged();
@@ -38,4 +39,4 @@ private:
     int m_port = 502;
 };
 
-#endif // MODBUSIPTARGET_H
+#endif

@@ -1,20 +1,21 @@
-#ifndef MODBUSTARGET_H
-#define MODBUSTARGET_H
+#ifndef TAVREXBUS1_MODBUSTARGET_H
+#define TAVREXBUS1_MODBUSTARGET_H
 
 #include "target.h"
 
-// A Modbus peer reached over a link that needs no address of its own.
+// A Modbus peer. Any two are equal: the link alone tells them apart.
 class TAVREXBUS1_EXPORT ModbusTarget : public Target
 {
     Q_OBJECT
+
 public:
     explicit ModbusTarget(QObject *parent = nullptr);
     ModbusTarget(const ModbusTarget &other);
 
-    QString toString(bool oneLine) const override;
+    bool operator==(const ModbusTarget &other) const;
+    bool operator!=(const ModbusTarget &other) const;
 
-    bool operator==(const ModbusTarget &) const { return true; }
-    bool operator!=(const ModbusTarget &other) const { return !(*this == other); }
+    QString toString(bool oneLine = false) const override;
 };
 
-#endif // MODBUSTARGET_H
+#endif

@@ -25,20 +25,36 @@ ModbusTcpTarget::ModbusTcpTarget(const QTcpSocket &socket, QObject *parent)
 }
 
 ModbusTcpTarget::ModbusTcpTarget(const ModbusTcpTarget &other)
-    : ModbusIpTarget(other), m_transactionID(other.m_transactionID)
+    : ModbusIpTarget(other)
+    , m_transactionID(other.m_transactionID)
 {
 }
 
-QString ModbusTcpTarget::toString(bool oneLine) const
+quint16 ModbusTcpTarget::transactionID() const
 {
-    const QString text = QStringLiteral("address: %1; port: %2; transaction ID: %3\n")
-                           .arg(addressStr())
-                           .arg(port())
-                           .arg(m_transactionID);
-    return formatLines(text, oneLine);
+    return m_transactionID;
+}
+
+void ModbusTcpTarget::setTransactionID(quint16 id)
+{
+    m_transactionID = id;
 }
 
 bool ModbusTcpTarget::operator==(const ModbusTcpTarget &other) const
 {
     return ModbusIpTarget::operator==(other) && m_transactionID == other.m_transactionID;
+}
+
+bool ModbusTcpTarget::operator!=(const ModbusTcpTarget &other) const
+{
+    return !(*this == other);
+}
+
+QString ModbusTcpTarget::toString(bool oneLine) const
+{
+    return formatLines(QStringLiteral("address: %1; port: %2; transaction ID: %3\n")
+                                        .arg(addressStr())
+                                        .arg(port())
+                                        .arg(m_transactionID),
+                                    oneLine);
 }

@@ -5,9 +5,12 @@ Target::Target(QObject *parent)
 {
 }
 
-Target::Target(const Target &other)
-    : QObject(nullptr), QTavrexObject(other)
+bool Target::operator==(const Target &other) const
 {
+    return this == &other;
 }
 
-Target::~Target() = default;
+bool Target::operator!=(const Target &other) const
+{
+    return !(*this == other);
+}

@@ -1,23 +1,21 @@
-#ifndef TARGET_H
-#define TARGET_H
+#ifndef TAVREXBUS1_TARGET_H
+#define TAVREXBUS1_TARGET_H
 
 #include "qtavrexobject.h"
 #include "tavrexbus1global.h"
 
 #include <QtCore/QObject>
 
-// The far end of a frame. Targets are passed as const pointers and compared by identity.
+// The far end of a frame. Targets are compared by identity unless a subclass says otherwise.
 class TAVREXBUS1_EXPORT Target : public QObject, public QTavrexObject
 {
     Q_OBJECT
+
 public:
     explicit Target(QObject *parent = nullptr);
-    // A copy is a new, parentless object with the same peer data.
-    Target(const Target &other);
-    ~Target() override;
 
-    bool operator==(const Target &other) const { return this == &other; }
-    bool operator!=(const Target &other) const { return !(*this == other); }
+    bool operator==(const Target &other) const;
+    bool operator!=(const Target &other) const;
 };
 
-#endif // TARGET_H
+#endif
