@@ -54,5 +54,6 @@ def main(port):
 
 
 if __name__ == "__main__":
-    logging.basicConfig(level=logging.CRITICAL)
+    logging.basicConfig()
+    logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
     main(sys.argv[1])
