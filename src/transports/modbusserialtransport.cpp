@@ -341,11 +341,11 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     }
     if (!checkCanSendBytes(target, error))
         return false;
-    // Without an answer to wait for (a server answering), pending input is the next request.
-    if (answer)
-        m_serialPort->clearInput();
+    m_serialPort->clearInput();
+    // Without an answer to wait for (a server answering) the line is left to the next request at once.
+    const int readTimeout = answer ? m_readTimeout : -1;
     const QSerialPortInvokable::Exchange exchange =
-        m_serialPort->exchange(bytes, answer ? m_readTimeout : -1, m_byteTimeout, m_controlRts, m_rtsDelay);
+        m_serialPort->exchange(bytes, readTimeout, m_byteTimeout, m_controlRts, m_rtsDelay);
     m_firstSend = false;
     if (exchange.rtsRefused)
         setErrorString(tr("can't set 'rts' property to: %1").arg(1));

@@ -178,7 +178,6 @@ QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &
             QThread::msleep(rtsDelay);
             setModemLine(&QSerialPort::setRequestToSend, false);
         }
-        // A server's answer expects nothing back: what comes in now is the next request.
         if (readTimeout < 0)
             return result;
         // Bytes may already have come in while the frame was being written.
