@@ -146,9 +146,6 @@ int main(int argc, char **argv)
         auto *server = new ModbusSerialServer(parser.value(serial), &app);
         server->setBaudRate(rate);
         server->setParity(ModbusSerialTransport::Parity(lineParity));
-        // The line listens this long after each answer and drops what comes meanwhile; a meter
-        // is ready for the next request at once.
-        server->setReadTimeout(1);
         modbuser.translator().addTransport(*server, true, false);
         if (!server->connectTransport(false))
             return fail(server->errorString());
