@@ -95,6 +95,7 @@ private Q_SLOTS:
     void clientReconnectsAfterLoss();
     void sendWhileDisconnectedIsRefused();
     void addressTextThatIsNoAddressChangesNothing();
+    void diagnosticTexts();
 
 private:
     std::unique_ptr<ModbusTcpServer> startServer();
@@ -491,6 +492,29 @@ void tst_ModbusTcp::addressTextThatIsNoAddressChangesNothing()
     client.setAddressStr(QStringLiteral("10.1.2.3"));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(client.port(), 502);
+}
+
+void tst_ModbusTcp::diagnosticTexts()
+{
+    ModbusTcpClient client;
+    QCOMPARE(client.toString(false),
+             QStringLiteral("transport: Modbus TCP client (modbus client)\nstatus: disconnected\n"
+                            "target: address: 127.0.0.1; port: 502; transaction ID: 0; \n"
+                            "timeouts:  (connect: 1000; disconnect: 1000; read answer: 1000; write: 1000)\n"));
+    ModbusTcpServer idle;
+    QCOMPARE(idle.toString(true),
+             QStringLiteral("transport: Modbus TCP server (modbus server); status: disconnected; "
+                            "address: 0.0.0.0; port: 502; timeouts:  (disconnect: 1000; read answer: 1000; write: 1000); "
+                            "targets [0]:; "));
+
+    auto server = startServer();
+    auto peer = connectRaw(quint16(server->port()));
+    QTRY_COMPARE(server->targetsCount(), 1);
+    const QString expected = QStringLiteral("status: connected\naddress: 127.0.0.1; port: %1\n").arg(server->port());
+    QVERIFY2(server->toString(false).contains(expected), qPrintable(server->toString(false)));
+    const QString target = QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; transaction ID: 0; \n")
+                               .arg(peer->localPort());
+    QVERIFY2(server->toString(false).endsWith(target), qPrintable(server->toString(false)));
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusTcp)
