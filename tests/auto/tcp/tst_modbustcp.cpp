@@ -1,8 +1,11 @@
 #include "modbustcpstream_p.h"
 
+#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
+#include <TavrexBus1/modbustransporter.h>
+#include <TavrexBus1/modbustranslateoptions.h>
 
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QThread>
@@ -96,6 +99,7 @@ private Q_SLOTS:
     void sendWhileDisconnectedIsRefused();
     void addressTextThatIsNoAddressChangesNothing();
     void diagnosticTexts();
+    void modbuserMakesTcpLinks();
 
 private:
     std::unique_ptr<ModbusTcpServer> startServer();
@@ -515,6 +519,35 @@ void tst_ModbusTcp::diagnosticTexts()
     const QString target = QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; transaction ID: 0; \n")
                                .arg(peer->localPort());
     QVERIFY2(server->toString(false).endsWith(target), qPrintable(server->toString(false)));
+}
+
+void tst_ModbusTcp::modbuserMakesTcpLinks()
+{
+    Modbuser device;
+    ModbusTcpServer *server = device.addModbusTcpServer(QHostAddress::LocalHost, 0);
+    QVERIFY2(server->connectTransport(false), qPrintable(server->errorString()));
+    QCOMPARE(server->parent(), static_cast<QObject *>(device.transporter()));
+    connect(&device, &Modbuser::onReadRegisters, this,
+            [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
+                for (quint16 i = 0; i < count; ++i)
+                    out.appendUInt16(quint16(address - 400001 + i));
+                handled = true;
+            });
+
+    Modbuser master;
+    ModbusTcpClient *client = master.addModbusTcpClient(QHostAddress::LocalHost, server->port());
+    QCOMPARE(master.clientTransport(), client);
+    client->setAutoReconnect(false);
+    QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
+    master.setDeviceAddress(17);
+
+    bool ok = false;
+    ModbusBytes values;
+    std::unique_ptr<QThread> worker(QThread::create([&] { ok = master.readRegisters(400011, 3, values); }));
+    worker->start();
+    QTRY_VERIFY(worker->isFinished());
+    QVERIFY2(ok, qPrintable(master.errorString()));
+    QCOMPARE(values, ModbusBytes(QByteArray::fromHex("000A000B000C")));
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusTcp)
