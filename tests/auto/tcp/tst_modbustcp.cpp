@@ -96,6 +96,7 @@ private Q_SLOTS:
     void refusedPeerLeavesNoTarget();
     void peerLossRemovesOnlyItsTarget();
     void clientReconnectsAfterLoss();
+    void forcedConnectRetriesSilentlyUntilServerListens();
     void sendWhileDisconnectedIsRefused();
     void addressTextThatIsNoAddressChangesNothing();
     void diagnosticTexts();
@@ -473,6 +474,25 @@ void tst_ModbusTcp::clientReconnectsAfterLoss()
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(errors.count(), 1);
     QVERIFY(errors.first().first().toString().startsWith(QLatin1String("socket has been disconnected: ")));
+}
+
+void tst_ModbusTcp::forcedConnectRetriesSilentlyUntilServerListens()
+{
+    const quint16 port = freePort();
+    ModbusTcpClient client(QHostAddress::LocalHost, port);
+    client.setAutoReconnectInterval(20);
+    client.setConnectTimeout(200);
+    QSignalSpy errors(&client, &ErrObject::error);
+    QVERIFY(!client.connectTransport(true));
+    QTRY_COMPARE(errors.count(), 1);
+    QVERIFY(errors.first().first().toString().startsWith(QLatin1String("can't connect to: 127.0.0.1, ")));
+
+    ModbusTcpServer server(port);
+    server.setAddress(QHostAddress::LocalHost);
+    QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
+    QTRY_COMPARE(server.targetsCount(), 1);
+    QCOMPARE(errors.count(), 1);
 }
 
 void tst_ModbusTcp::sendWhileDisconnectedIsRefused()
