@@ -100,6 +100,7 @@ private Q_SLOTS:
     void sendWhileDisconnectedIsRefused();
     void addressTextThatIsNoAddressChangesNothing();
     void diagnosticTexts();
+    void serverSendsToOnePeerAndWaitsForItsAnswer();
     void modbuserMakesTcpLinks();
 
 private:
@@ -516,6 +517,48 @@ void tst_ModbusTcp::addressTextThatIsNoAddressChangesNothing()
     client.setAddressStr(QStringLiteral("10.1.2.3"));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(client.port(), 502);
+}
+
+void tst_ModbusTcp::serverSendsToOnePeerAndWaitsForItsAnswer()
+{
+    auto server = startServer();
+    server->setReadAnswerTimeout(200);
+    QSignalSpy added(server.get(), &Transport::targetAdded);
+    auto peer = connectRaw(quint16(server->port()));
+    QTRY_COMPARE(added.count(), 1);
+    const auto *target = added.first().first().value<const Target *>();
+    const QByteArray frame = tcpFrame(1, 1, readOneRegister);
+
+    // The server waits on its own thread, so the peer answers from another one, and only once.
+    QThread peerThread;
+    QTcpSocket *device = peer.get();
+    connect(device, &QTcpSocket::readyRead, device, [device] {
+        device->readAll();
+        if (device->property("answered").isNull()) {
+            device->setProperty("answered", true);
+            device->write(tcpFrame(1, 1, fortyTwo));
+            device->flush();
+        }
+    });
+    device->moveToThread(&peerThread);
+    peerThread.start();
+    auto stopPeer = qScopeGuard([&] {
+        QMetaObject::invokeMethod(device, [device] { device->moveToThread(QCoreApplication::instance()->thread()); },
+                                  Qt::BlockingQueuedConnection);
+        peerThread.quit();
+        peerThread.wait();
+    });
+
+    ModbusBytes answer;
+    QString error;
+    QVERIFY2(server->sendBytes(frame, target, &answer, &error), qPrintable(error));
+    QCOMPARE(QByteArray(answer), tcpFrame(1, 1, fortyTwo));
+    QVERIFY(!server->sendBytes(frame, target, &answer, &error));
+    QVERIFY2(error.startsWith(QLatin1String("answer timeout: ")), qPrintable(error));
+
+    const ModbusTcpTarget stranger(QHostAddress::LocalHost, 1);
+    QVERIFY(!server->sendBytes(frame, &stranger, nullptr, &error));
+    QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
 }
 
 void tst_ModbusTcp::diagnosticTexts()
