@@ -10,5 +10,6 @@ void registerTransportsTypes(const char *uri);
 void registerEngineTypes(const char *uri);
 void registerItemsTypes(const char *uri);
 void registerClientTypes(const char *uri);
+void registerTcpTypes(const char *uri);
 
 #endif

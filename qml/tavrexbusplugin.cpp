@@ -13,6 +13,7 @@ public:
         registerCoreTypes(uri);
         registerProtocolTypes(uri);
         registerTransportsTypes(uri);
+        registerTcpTypes(uri);
         registerEngineTypes(uri);
         registerItemsTypes(uri);
         registerClientTypes(uri);

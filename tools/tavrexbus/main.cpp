@@ -1,3 +1,5 @@
+#include "buscommands.h"
+#include "bussession.h"
 #include "valuecodec.h"
 
 #include <TavrexBus1/tavrexbus.h>
@@ -86,6 +88,18 @@ const QList<Command> &commands()
           QStringLiteral("register bytes of a typed value"), encodeCommand },
         { QStringLiteral("decode"), QStringLiteral("decode <type> <hex bytes>"),
           QStringLiteral("typed value of register bytes"), decodeCommand },
+        { QStringLiteral("read"), QStringLiteral("read <register> [type] [count]"),
+          QStringLiteral("read registers as typed values (default uint16)"), BusCommands::read },
+        { QStringLiteral("write"), QStringLiteral("write <register> <type> <value>"),
+          QStringLiteral("write a typed value (hex: raw register bytes)"), BusCommands::write },
+        { QStringLiteral("report"), QStringLiteral("report"),
+          QStringLiteral("device name and report bytes (function 17)"), BusCommands::report },
+        { QStringLiteral("file"), QStringLiteral("file <file> <offset> <count> [hex|string]"),
+          QStringLiteral("read file registers (function 68)"), BusCommands::file },
+        { QStringLiteral("archive"), QStringLiteral("archive <index> [label]"),
+          QStringLiteral("archive records (function 67): --time, --backward, --records n"), BusCommands::archive },
+        { QStringLiteral("labels"), QStringLiteral("labels <index> [--time]"),
+          QStringLiteral("first and last labels of an archive (function 66)"), BusCommands::labels },
     };
     return list;
 }
@@ -94,8 +108,9 @@ QString helpText()
 {
     QString text = QStringLiteral("Usage: tavrexbus [--help] [--version] <command> [arguments]\n\nCommands:\n");
     for (const Command &command : commands())
-        text += QStringLiteral("  %1%2\n").arg(command.synopsis.leftJustified(30), command.description);
-    text += QStringLiteral("\nTypes: %1\n").arg(ValueCodec::typeNames().join(QStringLiteral(", ")));
+        text += QStringLiteral("  %1%2\n").arg(command.synopsis.leftJustified(44), command.description);
+    text += QStringLiteral("\n") + BusSession::usage();
+    text += QStringLiteral("\nTypes: %1 (reads also: hex)\n").arg(ValueCodec::typeNames().join(QStringLiteral(", ")));
     text += QStringLiteral("Values are big-endian, high word first; datetime is yyyy-MM-ddTHH:mm:ss.\n");
     text += QStringLiteral("Hex bytes may be given as \"01 03 00 6B\", 0103006B or 01 03 00 6B.\n");
     return text;

@@ -69,7 +69,7 @@ QVariant registersRead(Modbuser &m, quint32 address, quint16 count)
 
 // Our client against an independent RTU server, and an independent RTU client against our server,
 // each over a serial line made of two joined pseudo-terminals.
-class tst_ModbusInterop : public QObject
+class tst_ModbuserInterop : public QObject
 {
     Q_OBJECT
 
@@ -81,13 +81,13 @@ private slots:
     void independentClientAgainstServer();
 };
 
-void tst_ModbusInterop::initTestCase()
+void tst_ModbuserInterop::initTestCase()
 {
     if (!pymodbusAvailable())
         QSKIP("pymodbus with serial support is not importable by /usr/bin/python3");
 }
 
-void tst_ModbusInterop::clientAgainstIndependentServer_data()
+void tst_ModbuserInterop::clientAgainstIndependentServer_data()
 {
     using Op = std::function<QVariant(Modbuser &)>;
     QTest::addColumn<Op>("operation");
@@ -118,7 +118,7 @@ void tst_ModbusInterop::clientAgainstIndependentServer_data()
     }) << QVariant(QStringLiteral("received exception packet: function code: read holding registers"));
 }
 
-void tst_ModbusInterop::clientAgainstIndependentServer()
+void tst_ModbuserInterop::clientAgainstIndependentServer()
 {
     using Op = std::function<QVariant(Modbuser &)>;
     QFETCH(Op, operation);
@@ -139,7 +139,7 @@ void tst_ModbusInterop::clientAgainstIndependentServer()
     QCOMPARE(result, expected);
 }
 
-void tst_ModbusInterop::independentClientAgainstServer_data()
+void tst_ModbuserInterop::independentClientAgainstServer_data()
 {
     QTest::addColumn<QString>("exchange");
     QTest::addColumn<QString>("result");
@@ -157,7 +157,7 @@ void tst_ModbusInterop::independentClientAgainstServer_data()
     QTest::newRow("unsupported function (1)") << "coils" << "exception 1";
 }
 
-void tst_ModbusInterop::independentClientAgainstServer()
+void tst_ModbuserInterop::independentClientAgainstServer()
 {
     QFETCH(QString, exchange);
     QFETCH(QString, result);
@@ -188,5 +188,5 @@ void tst_ModbusInterop::independentClientAgainstServer()
     QCOMPARE(line_->mid(prefix.size()), result);
 }
 
-QTEST_GUILESS_MAIN(tst_ModbusInterop)
-#include "tst_modbusinterop.moc"
+QTEST_GUILESS_MAIN(tst_ModbuserInterop)
+#include "tst_modbuserinterop.moc"

@@ -1,0 +1,218 @@
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustranslateoptions.h>
+#include <TavrexBus1/modbustranslator.h>
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QThread>
+
+#include <benchmark/benchmark.h>
+#include <modbus.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <thread>
+
+// Sequential reads of 100 holding registers over Modbus/TCP on 127.0.0.1: our client and a
+// libmodbus client against the same server, and our server and a libmodbus server with the
+// same libmodbus client.
+namespace {
+
+constexpr int Registers = 100;
+constexpr int Requests = 20000;
+
+std::map<std::string, double> figures;
+
+// Our server, answering on a thread of its own as a QML application's thread would.
+class OurServer
+{
+public:
+    OurServer()
+    {
+        m_thread.start();
+        m_modbuser = new Modbuser;
+        m_server = new ModbusTcpServer(0, m_modbuser);
+        m_server->setAddress(QHostAddress::LocalHost);
+        m_modbuser->translator().addTransport(*m_server, true, false);
+        QObject::connect(m_modbuser, &Modbuser::onReadRegisters, m_modbuser,
+                         [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
+                             out = ModbusBytes::fromRegsCount(count, 0x1234);
+                             handled = true;
+                         });
+        m_modbuser->moveToThread(&m_thread);
+        QMetaObject::invokeMethod(m_server, [this] { m_server->connectTransport(false); },
+                                  Qt::BlockingQueuedConnection);
+    }
+    ~OurServer()
+    {
+        QMetaObject::invokeMethod(m_modbuser, [this] { delete m_modbuser; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    int port() const { return m_server->port(); }
+
+private:
+    QThread m_thread;
+    Modbuser *m_modbuser = nullptr;
+    ModbusTcpServer *m_server = nullptr;
+};
+
+// A libmodbus server serving one client connection after the other.
+class LibmodbusServer
+{
+public:
+    LibmodbusServer()
+    {
+        m_context = modbus_new_tcp("127.0.0.1", 0);
+        m_mapping = modbus_mapping_new(0, 0, 1000, 1000);
+        m_listener = modbus_tcp_listen(m_context, 1);
+        sockaddr_in address = {};
+        socklen_t size = sizeof address;
+        getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        std::thread([this] { serve(); }).detach();
+    }
+    int port() const { return m_port; }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            int listener = m_listener;
+            if (modbus_tcp_accept(m_context, &listener) < 0)
+                return;
+            uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+            for (;;) {
+                const int size = modbus_receive(m_context, query);
+                if (size > 0)
+                    modbus_reply(m_context, query, size, m_mapping);
+                else if (size < 0)
+                    break;
+            }
+            modbus_close(m_context);
+        }
+    }
+
+    modbus_t *m_context = nullptr;
+    modbus_mapping_t *m_mapping = nullptr;
+    int m_listener = -1;
+    int m_port = 0;
+};
+
+OurServer *ourServer = nullptr;
+LibmodbusServer *libmodbusServer = nullptr;
+
+void record(benchmark::State &state, const std::string &name, std::chrono::steady_clock::duration elapsed)
+{
+    const double rate = double(state.iterations()) / std::chrono::duration<double>(elapsed).count();
+    state.counters["requests_per_s"] = rate;
+    figures[name] = rate;
+}
+
+void ourClient(benchmark::State &state, int port, const std::string &name)
+{
+    Modbuser modbuser;
+    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, port, &modbuser);
+    client->setAutoReconnect(false);
+    modbuser.setClientTransport(client);
+    if (!client->connectTransport(false)) {
+        state.SkipWithError(client->errorString().toUtf8().constData());
+        return;
+    }
+    ModbusBytes registers;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (!modbuser.readRegisters(400001, Registers, registers)) {
+            state.SkipWithError(modbuser.errorString().toUtf8().constData());
+            break;
+        }
+    }
+    record(state, name, std::chrono::steady_clock::now() - start);
+    client->disconnectTransport();
+}
+
+void libmodbusClient(benchmark::State &state, int port, const std::string &name)
+{
+    modbus_t *context = modbus_new_tcp("127.0.0.1", port);
+    if (modbus_connect(context) != 0) {
+        state.SkipWithError(modbus_strerror(errno));
+        modbus_free(context);
+        return;
+    }
+    uint16_t registers[Registers];
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (modbus_read_registers(context, 0, Registers, registers) != Registers) {
+            state.SkipWithError(modbus_strerror(errno));
+            break;
+        }
+    }
+    record(state, name, std::chrono::steady_clock::now() - start);
+    modbus_close(context);
+    modbus_free(context);
+}
+
+void ourClientLibmodbusServer(benchmark::State &state)
+{
+    ourClient(state, libmodbusServer->port(), "tcp_our_client_vs_libmodbus_server");
+}
+
+void libmodbusClientLibmodbusServer(benchmark::State &state)
+{
+    libmodbusClient(state, libmodbusServer->port(), "tcp_libmodbus_client_vs_libmodbus_server");
+}
+
+void libmodbusClientOurServer(benchmark::State &state)
+{
+    libmodbusClient(state, ourServer->port(), "tcp_libmodbus_client_vs_our_server");
+}
+
+void ourClientOurServer(benchmark::State &state)
+{
+    ourClient(state, ourServer->port(), "tcp_our_client_vs_our_server");
+}
+
+BENCHMARK(ourClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(libmodbusClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(libmodbusClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(ourClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+void printFigure(const std::string &name)
+{
+    if (figures.count(name))
+        std::printf("%s: %.0f requests/s\n", name.c_str(), figures[name]);
+}
+
+void printRatio(const char *name, const std::string &ours, const std::string &theirs)
+{
+    if (figures.count(ours) && figures.count(theirs))
+        std::printf("%s: %.2f x\n", name, figures[ours] / figures[theirs]);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    OurServer ours;
+    LibmodbusServer theirs;
+    ourServer = &ours;
+    libmodbusServer = &theirs;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto &entry : figures)
+        printFigure(entry.first);
+    printRatio("tcp_client_ratio_ours_over_libmodbus", "tcp_our_client_vs_libmodbus_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    printRatio("tcp_server_ratio_ours_over_libmodbus", "tcp_libmodbus_client_vs_our_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    return 0;
+}

@@ -1,0 +1,278 @@
+#include "modbustcpclient.h"
+
+#include "modbustcpdeparser.h"
+#include "modbustcpparser.h"
+#include "modbustcpstream_p.h"
+#include "qtcpsocketinvokable.h"
+
+ModbusTcpClient::ModbusTcpClient(QObject *parent)
+    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+{
+    init();
+}
+
+ModbusTcpClient::ModbusTcpClient(const QHostAddress &address, int port, QObject *parent)
+    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+    , m_target(address, port)
+{
+    init();
+}
+
+ModbusTcpClient::ModbusTcpClient(const ModbusTcpTarget &target, QObject *parent)
+    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+    , m_target(target)
+{
+    init();
+}
+
+void ModbusTcpClient::init()
+{
+    m_target.setParent(this);
+    m_socketThread.setObjectName(QStringLiteral("Modbus TCP socket thread"));
+    m_socketThread.start();
+    m_socketThread.setPriority(QThread::LowPriority);
+}
+
+ModbusTcpClient::~ModbusTcpClient()
+{
+    if (connected())
+        disconnectTransport();
+    {
+        QMutexLocker locker(&m_sendMutex);
+        dropSocket();
+    }
+    m_socketThread.quit();
+    m_socketThread.wait();
+}
+
+QHostAddress ModbusTcpClient::address() const
+{
+    return m_target.address();
+}
+
+void ModbusTcpClient::setAddress(const QHostAddress &address)
+{
+    if (m_target.address() == address)
+        return;
+    m_target.setAddress(address);
+    emit addressChanged();
+}
+
+QString ModbusTcpClient::addressStr() const
+{
+    return m_target.addressStr();
+}
+
+void ModbusTcpClient::setAddressStr(const QString &address)
+{
+    QHostAddress parsed;
+    if (address == addressStr() || !parsed.setAddress(address))
+        return;
+    setAddress(parsed);
+}
+
+int ModbusTcpClient::port() const
+{
+    return m_target.port();
+}
+
+void ModbusTcpClient::setPort(int port)
+{
+    if (m_target.port() == port)
+        return;
+    m_target.setPort(port);
+    emit portChanged();
+}
+
+int ModbusTcpClient::disconnectTimeout() const
+{
+    return m_disconnectTimeout;
+}
+
+void ModbusTcpClient::setDisconnectTimeout(int msecs)
+{
+    m_disconnectTimeout = msecs;
+}
+
+int ModbusTcpClient::connectTimeout() const
+{
+    return m_connectTimeout;
+}
+
+void ModbusTcpClient::setConnectTimeout(int msecs)
+{
+    m_connectTimeout = msecs;
+}
+
+int ModbusTcpClient::readAnswerTimeout() const
+{
+    return m_readAnswerTimeout;
+}
+
+void ModbusTcpClient::setReadAnswerTimeout(int msecs)
+{
+    m_readAnswerTimeout = msecs;
+}
+
+int ModbusTcpClient::writeTimeout() const
+{
+    return m_writeTimeout;
+}
+
+void ModbusTcpClient::setWriteTimeout(int msecs)
+{
+    m_writeTimeout = msecs;
+}
+
+bool ModbusTcpClient::hasTarget(const Target *target)
+{
+    return target == &m_target;
+}
+
+int ModbusTcpClient::targetsCount() const
+{
+    return 1;
+}
+
+Target *ModbusTcpClient::clientTarget()
+{
+    return &m_target;
+}
+
+ModbusParser *ModbusTcpClient::createParser(QObject *parent)
+{
+    return new ModbusTCPParser(parent);
+}
+
+ModbusDeparser *ModbusTcpClient::createDeparser(QObject *parent)
+{
+    return new ModbusTCPDeparser(parent);
+}
+
+int ModbusTcpClient::bytesAvailable(const Target *target)
+{
+    QMutexLocker locker(&m_sendMutex);
+    if (!connected() || !m_socket)
+        return 0;
+    if (!hasTarget(target)) {
+        setErrorString(tr("unknown target"));
+        return 0;
+    }
+    return int(m_socket->bytesAvailable());
+}
+
+bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error)
+{
+    return sendBytes(bytes, &m_target, answer, error);
+}
+
+bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                                QString *error)
+{
+    QMutexLocker locker(&m_sendMutex);
+    if (!checkCanSendBytes(target, error) || !m_socket)
+        return false;
+    emitBytesSent(bytes);
+    QString socketError;
+    const ModbusBytes frame = m_socket->exchangeFrame(bytes, m_writeTimeout, m_readAnswerTimeout, &socketError);
+    // Every request gets a new identifier, so a late answer to this one is never taken for the next.
+    m_target.setTransactionID(quint16(ModbusTcpStream::transactionId(bytes) + 1));
+    if (frame.isEmpty()) {
+        setErrorString(tr("error sending/receiving bytes: %1").arg(socketError), error);
+        return false;
+    }
+    if (answer) {
+        *answer = frame;
+        emit bytesReceived(frame, target);
+    }
+    return true;
+}
+
+void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
+{
+    if (QThread::currentThread() == thread())
+        emit bytesSent(bytes, &m_target);
+    else
+        QMetaObject::invokeMethod(this, [this, bytes] { emitBytesSent(bytes); }, Qt::QueuedConnection);
+}
+
+bool ModbusTcpClient::connectTransportInternal()
+{
+    {
+        QMutexLocker locker(&m_sendMutex);
+        dropSocket();
+    }
+    auto *socket = new QTcpSocketInvokable;
+    socket->moveToThread(&m_socketThread);
+    socket->connectToHost(m_target.address(), quint16(m_target.port()), QIODevice::ReadWrite);
+    if (!socket->waitForConnected(m_connectTimeout)) {
+        setConnectError(tr("can't connect to: %1, %2").arg(m_target.addressStr(), socket->errorString()));
+        socket->deleteLater();
+        return false;
+    }
+    connect(socket, &QAbstractSocket::disconnected, this, &ModbusTcpClient::onSocketDisconnected);
+    connect(this, &QObject::destroyed, socket, &QObject::deleteLater);
+    QMutexLocker locker(&m_sendMutex);
+    m_socket = socket;
+    return true;
+}
+
+bool ModbusTcpClient::disconnectTransportInternal()
+{
+    // An exchange in progress ends first; the socket is not taken from under it.
+    QMutexLocker locker(&m_sendMutex);
+    if (!m_socket)
+        return true;
+    m_socket->disconnect(this);
+    disconnect(m_socket);
+    m_socket->disconnectFromHost();
+    if (!m_socket->waitForDisconnected(m_disconnectTimeout)) {
+        setErrorString(tr("can't disconnect tcp socket: %1, %2")
+                           .arg(m_socket->peerAddress().toString(), m_socket->errorString()));
+        return false;
+    }
+    dropSocket();
+    return true;
+}
+
+// Callers hold the send mutex.
+void ModbusTcpClient::dropSocket()
+{
+    if (!m_socket)
+        return;
+    m_socket->disconnect(this);
+    disconnect(m_socket);
+    m_socket->deleteLater();
+    m_socket = nullptr;
+}
+
+void ModbusTcpClient::onSocketDisconnected()
+{
+    {
+        QMutexLocker locker(&m_sendMutex);
+        const QString reason = m_socket ? m_socket->errorString() : QString();
+        setErrorString(tr("socket has been disconnected: %1").arg(reason));
+    }
+    if (sender() && sender() == m_socket)
+        autoDisconnect();
+}
+
+void ModbusTcpClient::moveToThread(QThread *thread)
+{
+    QObject::moveToThread(thread);
+}
+
+QString ModbusTcpClient::toString(bool oneLine) const
+{
+    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TCP client"), TavrexBus::busTypeStr(busType()));
+    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
+    text += tr("target: %1").arg(m_target.toString(true)) + QLatin1Char('\n');
+    text += tr("timeouts:  (connect: %1; disconnect: %2; read answer: %3; write: %4)\n")
+                .arg(m_connectTimeout)
+                .arg(m_disconnectTimeout)
+                .arg(m_readAnswerTimeout)
+                .arg(m_writeTimeout);
+    if (oneLine)
+        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
+    return text;
+}

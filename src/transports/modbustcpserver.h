@@ -1,0 +1,96 @@
+#ifndef MODBUSTCPSERVER_H
+#define MODBUSTCPSERVER_H
+
+#include "modbustransport.h"
+
+#include <QtCore/QHash>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QTcpServer>
+
+class ModbusTcpTarget;
+class QTcpSocket;
+struct ModbusTcpPeer;
+
+// Listens for Modbus/TCP clients and answers their requests through requestBytesReceived,
+// one target per connected peer; everything runs on the thread the server lives in.
+class TAVREXBUS1_EXPORT ModbusTcpServer : public ModbusTransport
+{
+    Q_OBJECT
+    Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
+    Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
+
+public:
+    explicit ModbusTcpServer(QObject *parent = nullptr);
+    explicit ModbusTcpServer(int port, QObject *parent = nullptr);
+    ~ModbusTcpServer() override;
+
+    QHostAddress address() const;
+    void setAddress(const QHostAddress &address);
+    QString addressStr() const;
+    void setAddressStr(const QString &address);
+    // Port 0 picks a free port when listening starts; port() then tells which.
+    int port() const;
+    void setPort(int port);
+
+    int connectTimeout() const;
+    void setConnectTimeout(int msecs);
+    int disconnectTimeout() const;
+    void setDisconnectTimeout(int msecs);
+    // Also how long a partly received request waits for its rest.
+    int readAnswerTimeout() const;
+    void setReadAnswerTimeout(int msecs);
+    int writeTimeout() const;
+    void setWriteTimeout(int msecs);
+
+    // The bytes of the most recent read from any peer, whole frame or not.
+    ModbusBytes lastChunk() const;
+
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    bool waitForIncomingConnection() const override;
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    int bytesAvailable(const Target *target) override;
+    ModbusParser *createParser(QObject *parent) override;
+    ModbusDeparser *createDeparser(QObject *parent) override;
+
+    QString toString(bool oneLine) const override;
+
+Q_SIGNALS:
+    void newClientConnection(ModbusTcpTarget *target, bool &allow);
+    void addressChanged();
+    void portChanged();
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+
+private Q_SLOTS:
+    void onNewConnection();
+    void onReadyRead();
+    void onSocketDisconnected();
+
+private:
+    ModbusTcpTarget *targetOf(const QTcpSocket *socket) const;
+    QTcpSocket *socketOf(const Target *target);
+    bool addTarget(ModbusTcpTarget *target);
+    bool removeTarget(ModbusTcpTarget *target);
+    void answerFrames(QTcpSocket *socket, ModbusTcpTarget *target);
+    void answerFrame(const ModbusBytes &frame, ModbusTcpTarget *target);
+    void dropPartialFrame(QTcpSocket *socket);
+    void removeSocket(QTcpSocket *socket);
+
+    int m_port = 502;
+    QHostAddress m_address{QHostAddress::AnyIPv4};
+    QTcpServer m_server;
+    QList<QTcpSocket *> m_sockets;
+    QList<ModbusTcpTarget *> m_targets;
+    QHash<const QTcpSocket *, ModbusTcpPeer *> m_peers;
+    int m_connectTimeout = 1000;
+    int m_disconnectTimeout = 1000;
+    int m_readAnswerTimeout = 1000;
+    int m_writeTimeout = 1000;
+    ModbusBytes m_lastChunk;
+};
+
+#endif

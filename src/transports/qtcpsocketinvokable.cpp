@@ -1,0 +1,188 @@
+#include "qtcpsocketinvokable.h"
+
+#include "modbustcpstream_p.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QThread>
+
+QTcpSocketInvokable::QTcpSocketInvokable(QObject *parent)
+    : QTcpSocket(parent)
+{
+    static const bool registered = [] {
+        qRegisterMetaType<QHostAddress>("QHostAddress");
+        qRegisterMetaType<QIODevice::OpenMode>("OpenMode");
+        return true;
+    }();
+    Q_UNUSED(registered);
+    // Modbus exchanges are small request/answer pairs: never hold a frame back to fill a segment.
+    connect(this, &QAbstractSocket::connected, this, [this] { setSocketOption(LowDelayOption, 1); });
+}
+
+bool QTcpSocketInvokable::onOwnThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+// Runs function on the socket's thread and hands back its result. A socket whose thread has
+// stopped can no longer act: the call then yields an empty result instead of waiting forever.
+template <typename F>
+auto QTcpSocketInvokable::onSocketThread(F function) const
+{
+    using Result = decltype(function());
+    if (onOwnThread())
+        return function();
+    if (!thread() || !thread()->isRunning())
+        return Result();
+    Result result{};
+    QMetaObject::invokeMethod(const_cast<QTcpSocketInvokable *>(this),
+                              [&result, &function] { result = function(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+void QTcpSocketInvokable::connectToHost(const QHostAddress &address, quint16 port, QIODevice::OpenMode mode)
+{
+    if (onOwnThread())
+        QAbstractSocket::connectToHost(address, port, mode);
+    else
+        QMetaObject::invokeMethod(this, [=] { connectToHost(address, port, mode); }, Qt::QueuedConnection);
+}
+
+void QTcpSocketInvokable::disconnectFromHost()
+{
+    if (onOwnThread())
+        QAbstractSocket::disconnectFromHost();
+    else
+        QMetaObject::invokeMethod(this, [this] { disconnectFromHost(); }, Qt::QueuedConnection);
+}
+
+qint64 QTcpSocketInvokable::bytesAvailable() const
+{
+    return onSocketThread([this] { return QTcpSocket::bytesAvailable(); });
+}
+
+bool QTcpSocketInvokable::writeAndWait(const ModbusBytes &data, int msecsToWrite, int msecsToRead)
+{
+    return onSocketThread([&] {
+        if (QTcpSocket::write(data) != data.size())
+            return false;
+        return flushWithin(msecsToWrite) && QAbstractSocket::waitForReadyRead(msecsToRead);
+    });
+}
+
+bool QTcpSocketInvokable::writeAndWait(const ModbusBytes &data, int msecsToWrite)
+{
+    return writeAndWait(data, msecsToWrite, 30000);
+}
+
+bool QTcpSocketInvokable::writeAndWait(const ModbusBytes &data)
+{
+    return writeAndWait(data, 30000, 30000);
+}
+
+ModbusBytes QTcpSocketInvokable::exchangeFrame(const ModbusBytes &request, int msecsToWrite, int msecsToRead,
+                                               QString *error)
+{
+    return onSocketThread([&] {
+        ModbusBytes answer;
+        QIODevice::readAll();
+        if (QTcpSocket::write(request) != request.size() || !flushWithin(msecsToWrite)) {
+            *error = QTcpSocket::errorString();
+            return answer;
+        }
+        waitForFrame(answer, ModbusTcpStream::transactionId(request), msecsToRead, error);
+        return answer;
+    });
+}
+
+// A small frame usually leaves at once; only a full send buffer makes the wait necessary.
+bool QTcpSocketInvokable::flushWithin(int msecs)
+{
+    flush();
+    return bytesToWrite() == 0 || QAbstractSocket::waitForBytesWritten(msecs);
+}
+
+// Reads until a whole answer with the wanted transaction identifier is in; what the peer sends
+// for an earlier request is a late answer and is skipped.
+bool QTcpSocketInvokable::waitForFrame(ModbusBytes &frame, quint16 transactionId, int msecs, QString *error)
+{
+    const QDeadlineTimer deadline(msecs);
+    ModbusTcpStream stream;
+    for (;;) {
+        if (QTcpSocket::bytesAvailable() == 0 && !QAbstractSocket::waitForReadyRead(int(deadline.remainingTime()))) {
+            *error = QTcpSocket::errorString();
+            return false;
+        }
+        stream.append(QIODevice::readAll());
+        ModbusBytes candidate;
+        ModbusTcpStream::Result result;
+        while ((result = stream.takeFrame(candidate, error)) == ModbusTcpStream::Frame) {
+            if (ModbusTcpStream::transactionId(candidate) == transactionId) {
+                frame = candidate;
+                return true;
+            }
+        }
+        if (result == ModbusTcpStream::Garbage)
+            return false;
+    }
+}
+
+quint16 QTcpSocketInvokable::localPort() const
+{
+    return onSocketThread([this] { return QAbstractSocket::localPort(); });
+}
+
+QHostAddress QTcpSocketInvokable::localAddress() const
+{
+    return onSocketThread([this] { return QAbstractSocket::localAddress(); });
+}
+
+quint16 QTcpSocketInvokable::peerPort() const
+{
+    return onSocketThread([this] { return QAbstractSocket::peerPort(); });
+}
+
+QHostAddress QTcpSocketInvokable::peerAddress() const
+{
+    return onSocketThread([this] { return QAbstractSocket::peerAddress(); });
+}
+
+bool QTcpSocketInvokable::waitForConnected(int msecs)
+{
+    return onSocketThread([=] {
+        return state() == ConnectedState || QAbstractSocket::waitForConnected(msecs);
+    });
+}
+
+bool QTcpSocketInvokable::waitForReadyRead(int msecs)
+{
+    return onSocketThread([=] { return QAbstractSocket::waitForReadyRead(msecs); });
+}
+
+bool QTcpSocketInvokable::waitForBytesWritten(int msecs)
+{
+    return onSocketThread([=] { return QAbstractSocket::waitForBytesWritten(msecs); });
+}
+
+bool QTcpSocketInvokable::waitForDisconnected(int msecs)
+{
+    return onSocketThread([=] {
+        return state() == UnconnectedState || QAbstractSocket::waitForDisconnected(msecs);
+    });
+}
+
+QString QTcpSocketInvokable::errorString() const
+{
+    return onSocketThread([this] { return QTcpSocket::errorString(); });
+}
+
+ModbusBytes QTcpSocketInvokable::readAll()
+{
+    return onSocketThread([this] { return ModbusBytes(QIODevice::readAll()); });
+}
+
+qint64 QTcpSocketInvokable::write(const ModbusBytes &data)
+{
+    Q_UNUSED(data);
+    qWarning("this function is not supported in QTcpSocketInvokable");
+    return -1;
+}

@@ -1,0 +1,162 @@
+#include "metersimulator.h"
+
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbusserialserver.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustranslator.h>
+
+#include <QtCore/QCommandLineParser>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QFile>
+#include <QtCore/QSocketNotifier>
+#include <QtCore/QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+// Ctrl-C and SIGTERM end the event loop, so every transport closes as usual.
+void quitOnStopSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+int fail(const QString &message)
+{
+    QTextStream(stderr) << "tavrexbus-sim: " << message << Qt::endl;
+    return 1;
+}
+
+QByteArray readMap(const QString &path, QString *error)
+{
+    QFile file(path.isEmpty() ? QStringLiteral(":/defaultmap.json") : path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("can't read register map %1: %2").arg(path, file.errorString());
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+bool parseHostPort(const QString &text, QHostAddress &host, int &port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    port = text.mid(colon + 1).toInt(&ok);
+    return colon > 0 && ok && port >= 0 && port <= 65535 && host.setAddress(text.left(colon));
+}
+
+QSerialPort::Parity parityOf(const QString &text, bool &ok)
+{
+    ok = true;
+    if (text == QLatin1String("even"))
+        return QSerialPort::EvenParity;
+    if (text == QLatin1String("odd"))
+        return QSerialPort::OddParity;
+    ok = text == QLatin1String("none");
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrexbus-sim"));
+    QCoreApplication::setApplicationVersion(TavrexBus::version());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulates a flow and heat meter on Modbus/TCP and serial lines."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on this address and port (port 0: any free one)."),
+                                 QStringLiteral("address:port"), QStringLiteral("127.0.0.1:1502"));
+    const QCommandLineOption noTcp(QStringLiteral("no-tcp"), QStringLiteral("Do not listen on TCP."));
+    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Also answer on this serial device."),
+                                    QStringLiteral("device"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Serial line speed."), QStringLiteral("rate"),
+                                  QStringLiteral("19200"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("Serial parity: none, even or odd."),
+                                    QStringLiteral("parity"), QStringLiteral("none"));
+    const QCommandLineOption map(QStringLiteral("map"), QStringLiteral("Register map (JSON, see README.md)."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption printMap(QStringLiteral("print-map"), QStringLiteral("Print the built-in register map and exit."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every request in one line."));
+    parser.addOptions({ tcp, noTcp, serial, baud, parity, map, printMap, verbose });
+    parser.process(app);
+
+    QString error;
+    if (parser.isSet(printMap)) {
+        out() << readMap(QString(), &error);
+        return 0;
+    }
+    MeterSimulator meter;
+    const QByteArray document = readMap(parser.value(map), &error);
+    if (document.isEmpty() || !meter.load(document, &error))
+        return fail(error);
+
+    Modbuser modbuser;
+    meter.serve(modbuser);
+    QObject::connect(&modbuser, &ErrObject::error, &app, [](const QString &message) { fail(message); });
+    if (parser.isSet(verbose))
+        QObject::connect(&meter, &MeterSimulator::served, &app, [](const QString &line) { out() << line << Qt::endl; });
+
+    QStringList ready;
+    if (!parser.isSet(noTcp)) {
+        QHostAddress host;
+        int port = 0;
+        if (!parseHostPort(parser.value(tcp), host, port))
+            return fail(QStringLiteral("\"%1\" is not address:port").arg(parser.value(tcp)));
+        auto *server = new ModbusTcpServer(port, &app);
+        server->setAddress(host);
+        modbuser.translator().addTransport(*server, true, false);
+        if (!server->connectTransport(false))
+            return fail(server->errorString());
+        ready << QStringLiteral("tcp://%1:%2").arg(host.toString()).arg(server->port());
+    }
+    if (parser.isSet(serial)) {
+        bool parityOk = false;
+        const QSerialPort::Parity lineParity = parityOf(parser.value(parity), parityOk);
+        const int rate = parser.value(baud).toInt();
+        if (!parityOk || rate <= 0)
+            return fail(QStringLiteral("bad serial settings: baud %1, parity %2").arg(parser.value(baud), parser.value(parity)));
+        auto *server = new ModbusSerialServer(parser.value(serial), &app);
+        server->setBaudRate(rate);
+        server->setParity(ModbusSerialTransport::Parity(lineParity));
+        modbuser.translator().addTransport(*server, true, false);
+        if (!server->connectTransport(false))
+            return fail(server->errorString());
+        ready << QStringLiteral("rtu://%1?baud=%2").arg(parser.value(serial)).arg(rate);
+    }
+    if (ready.isEmpty())
+        return fail(QStringLiteral("nothing to listen on: give --serial or leave TCP on"));
+
+    quitOnStopSignals(app);
+    out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;
+    const int status = app.exec();
+    modbuser.disconnectTransports();
+    return status;
+}

@@ -1,0 +1,364 @@
+#include "metersimulator.h"
+
+#include "valuecodec.h"
+
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbustranslateoptions.h>
+
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+QString hex(const ModbusBytes &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+QString directionText(TavrexBus::ArchDirection direction)
+{
+    return direction == TavrexBus::Backward ? QStringLiteral("backward") : QStringLiteral("forward");
+}
+
+// Counters keep whole units; the rest keep the type's own precision.
+ModbusBytes numberBytes(const QString &type, double value)
+{
+    const double whole = std::floor(value);
+    if (type == QLatin1String("float"))
+        return ModbusBytes::fromFloat(float(value));
+    if (type == QLatin1String("double"))
+        return ModbusBytes::fromDouble(value);
+    if (type == QLatin1String("int16"))
+        return ModbusBytes::fromInt16(short(whole));
+    if (type == QLatin1String("uint16"))
+        return ModbusBytes::fromUInt16(ushort(whole));
+    if (type == QLatin1String("int32"))
+        return ModbusBytes::fromInt32(int(whole));
+    return ModbusBytes::fromUInt32(uint(whole));
+}
+
+} // namespace
+
+MeterSimulator::MeterSimulator(QObject *parent)
+    : QObject(parent)
+{
+    m_uptime.start();
+}
+
+bool MeterSimulator::load(const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (!document.isObject()) {
+        *error = parseError.error != QJsonParseError::NoError
+            ? QStringLiteral("register map is not valid JSON: %1 at offset %2")
+                  .arg(parseError.errorString())
+                  .arg(parseError.offset)
+            : QStringLiteral("register map must be a JSON object");
+        return false;
+    }
+    const QJsonObject root = document.object();
+    m_name = root.value(QLatin1String("name")).toString(QStringLiteral("TavrexBus simulator"));
+    m_version = root.value(QLatin1String("version")).toString();
+    m_registers.clear();
+    m_live.clear();
+    m_files.clear();
+    m_archives.clear();
+    for (const QJsonValue &entry : root.value(QLatin1String("registers")).toArray()) {
+        if (!loadRegister(entry.toObject(), error))
+            return false;
+    }
+    for (const QJsonValue &entry : root.value(QLatin1String("files")).toArray()) {
+        if (!loadFile(entry.toObject(), error))
+            return false;
+    }
+    for (const QJsonValue &entry : root.value(QLatin1String("archives")).toArray()) {
+        if (!loadArchive(entry.toObject(), error))
+            return false;
+    }
+    return true;
+}
+
+bool MeterSimulator::loadRegister(const QJsonObject &entry, QString *error)
+{
+    const qint64 address = entry.value(QLatin1String("address")).toInteger(-1);
+    const QString type = entry.value(QLatin1String("type")).toString(QStringLiteral("uint16"));
+    const bool input = address >= 300001 && address <= 365536;
+    const bool holding = address >= 400001 && address <= 465536;
+    if (!input && !holding) {
+        *error = QStringLiteral("register address %1 is not a register number (300001-365536 or 400001-465536)")
+                     .arg(address);
+        return false;
+    }
+    if (!ValueCodec::isKnownType(type)) {
+        *error = QStringLiteral("register %1: unknown type \"%2\" (one of: %3)")
+                     .arg(address)
+                     .arg(type, ValueCodec::typeNames().join(QStringLiteral(", ")));
+        return false;
+    }
+    const QJsonValue value = entry.value(QLatin1String("value"));
+    const QString text = value.isString() ? value.toString() : QString::number(value.toDouble(), 'g', 17);
+    const bool clock = entry.value(QLatin1String("clock")).toBool();
+    ModbusBytes bytes;
+    if (clock) {
+        bytes = ModbusBytes::fromDateTime(QDateTime::currentDateTime());
+    } else if (!ValueCodec::encode(type, text, bytes, *error)) {
+        *error = QStringLiteral("register %1: %2").arg(address).arg(*error);
+        return false;
+    }
+    const int length = entry.value(QLatin1String("length")).toInt(0);
+    if (length > 0)
+        bytes = bytes.left(length * 2).leftJustified(length * 2, '\0');
+    const int count = qMax(1, entry.value(QLatin1String("count")).toInt(1));
+    for (int i = 0; i < count; ++i)
+        store(quint32(address + i * (bytes.size() / 2)), bytes);
+    const double rate = entry.value(QLatin1String("rate")).toDouble();
+    const double swing = entry.value(QLatin1String("swing")).toDouble();
+    if (clock || rate != 0 || swing != 0)
+        m_live.append({ quint32(address), type, value.toDouble(), rate, swing, clock });
+    return true;
+}
+
+bool MeterSimulator::loadFile(const QJsonObject &entry, QString *error)
+{
+    const int number = entry.value(QLatin1String("number")).toInt(-1);
+    if (number < 0 || number > 255) {
+        *error = QStringLiteral("file number %1 is not 0-255").arg(number);
+        return false;
+    }
+    ModbusBytes bytes = ModbusBytes::fromStringUtf8(entry.value(QLatin1String("text")).toString());
+    bytes.alignToWord(true);
+    const int registers = entry.value(QLatin1String("registers")).toInt(int(bytes.size() / 2));
+    m_files.insert(quint8(number), bytes.leftJustified(registers * 2, '\0'));
+    return true;
+}
+
+bool MeterSimulator::loadArchive(const QJsonObject &entry, QString *error)
+{
+    const int index = entry.value(QLatin1String("index")).toInt(-1);
+    const int records = entry.value(QLatin1String("records")).toInt(0);
+    const QString type = entry.value(QLatin1String("type")).toString(QStringLiteral("index"));
+    if (index < 0 || index > 65535 || records < 0 || (type != QLatin1String("index") && type != QLatin1String("time"))) {
+        *error = QStringLiteral("archive %1: needs an index 0-65535, a record count and type index or time")
+                     .arg(index);
+        return false;
+    }
+    Archive archive;
+    if (type == QLatin1String("index")) {
+        for (int i = 1; i <= records; ++i)
+            archive.labels.append(quint32(i));
+    } else {
+        archive.type = TavrexBus::TimeArch;
+        const int interval = qMax(1, entry.value(QLatin1String("interval")).toInt(3600));
+        const quint32 now = TavrexBus::archLabelToSeconds(QDateTime::currentDateTime());
+        const quint32 last = now - now % quint32(interval);
+        for (int i = records - 1; i >= 0; --i)
+            archive.labels.append(last - quint32(i * interval));
+    }
+    m_archives.insert(quint16(index), archive);
+    return true;
+}
+
+void MeterSimulator::store(quint32 address, const ModbusBytes &bytes)
+{
+    for (int i = 0; i + 1 < bytes.size(); i += 2)
+        m_registers.insert(address + quint32(i / 2), bytes.toUInt16(i));
+}
+
+void MeterSimulator::refresh(const Live &live)
+{
+    const double seconds = double(m_uptime.elapsed()) / 1000.0;
+    if (live.clock) {
+        store(live.address, ModbusBytes::fromDateTime(QDateTime::currentDateTime()));
+        return;
+    }
+    const double value = live.value + live.rate * seconds + live.swing * std::sin(seconds / 10.0);
+    store(live.address, numberBytes(live.type, value));
+}
+
+QString MeterSimulator::deviceName() const
+{
+    return m_version.isEmpty() ? m_name : m_name + QLatin1Char(' ') + m_version;
+}
+
+bool MeterSimulator::readRegisters(quint32 address, quint16 count, ModbusBytes &out)
+{
+    for (const Live &live : std::as_const(m_live)) {
+        if (live.address < address + count && live.address + 4 > address)
+            refresh(live);
+    }
+    ModbusBytes bytes;
+    for (quint32 i = address; i < address + count; ++i) {
+        const auto it = m_registers.constFind(i);
+        if (it == m_registers.cend())
+            return false;
+        bytes.appendUInt16(*it);
+    }
+    out = bytes;
+    return true;
+}
+
+ModbusBytes MeterSimulator::archiveRecord(quint16 archIndex, quint32 label) const
+{
+    ModbusBytes record;
+    record.appendUInt32(label);
+    if (m_archives.value(archIndex).type == TavrexBus::IndexArch) {
+        record.appendFloat(float(1000.0 + label * 0.5));
+        record.appendFloat(float(label * 0.1));
+    } else {
+        const double hour = double(label % 86400) / 3600.0;
+        record.appendFloat(float(12.0 + 3.0 * std::sin(hour / 24.0 * 2 * M_PI)));
+        record.appendFloat(float(70.0 - 5.0 * std::cos(hour / 24.0 * 2 * M_PI)));
+    }
+    return record;
+}
+
+QList<quint32> MeterSimulator::labelsFrom(const Archive &archive, quint32 label,
+                                          TavrexBus::ArchDirection direction, int count) const
+{
+    QList<quint32> found;
+    if (direction == TavrexBus::Backward) {
+        for (auto it = archive.labels.crbegin(); it != archive.labels.crend() && found.size() < count; ++it) {
+            if (*it <= label)
+                found.append(*it);
+        }
+    } else {
+        for (auto it = archive.labels.cbegin(); it != archive.labels.cend() && found.size() < count; ++it) {
+            if (*it >= label)
+                found.append(*it);
+        }
+    }
+    return found;
+}
+
+void MeterSimulator::serve(Modbuser &modbuser)
+{
+    connect(&modbuser, &Modbuser::onReadRegisters, this, &MeterSimulator::onReadRegisters, Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onWriteRegisters, this, &MeterSimulator::onWriteRegisters, Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onGetDevName, this, &MeterSimulator::onGetDevName, Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onReadFile, this, &MeterSimulator::onReadFile, Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onWriteFile, this, &MeterSimulator::onWriteFile, Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onReadArchRecords, this, &MeterSimulator::onReadArchRecords,
+            Qt::DirectConnection);
+    connect(&modbuser, &Modbuser::onReadArchPresence, this, &MeterSimulator::onReadArchPresence,
+            Qt::DirectConnection);
+}
+
+void MeterSimulator::onReadRegisters(quint32 address, quint16 count, ModbusBytes &out,
+                                     ModbusTranslateOptions &options, bool &handled)
+{
+    handled = true;
+    const bool ok = readRegisters(address, count, out);
+    if (!ok)
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+    emit served(QStringLiteral("unit %1 read %2 x%3: %4")
+                    .arg(options.requestAddress())
+                    .arg(address)
+                    .arg(count)
+                    .arg(ok ? hex(out) : QStringLiteral("illegal data address")));
+}
+
+void MeterSimulator::onWriteRegisters(quint32 address, ModbusBytes values, ModbusTranslateOptions &options,
+                                      bool &handled)
+{
+    handled = true;
+    bool ok = address >= 400001;
+    for (quint32 i = 0; ok && i < quint32(values.size() / 2); ++i)
+        ok = m_registers.contains(address + i);
+    if (ok)
+        store(address, values);
+    else
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+    emit served(QStringLiteral("unit %1 write %2: %3%4")
+                    .arg(options.requestAddress())
+                    .arg(address)
+                    .arg(hex(values), ok ? QString() : QStringLiteral(" (illegal data address)")));
+}
+
+void MeterSimulator::onGetDevName(QString &name, ModbusTranslateOptions &options, bool &handled)
+{
+    handled = true;
+    name = deviceName();
+    emit served(QStringLiteral("unit %1 report: %2").arg(options.requestAddress()).arg(name));
+}
+
+void MeterSimulator::onReadFile(quint8 file, quint16 start, quint8 count, ModbusBytes &out,
+                                ModbusTranslateOptions &options, bool &handled)
+{
+    handled = true;
+    const auto it = m_files.constFind(file);
+    const bool ok = it != m_files.cend() && (start + count) * 2 <= it->size();
+    if (ok)
+        out = it->mid(start * 2, count * 2);
+    else
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+    emit served(QStringLiteral("unit %1 read file %2 at %3 x%4: %5")
+                    .arg(options.requestAddress())
+                    .arg(file)
+                    .arg(start)
+                    .arg(count)
+                    .arg(ok ? hex(out) : QStringLiteral("illegal data address")));
+}
+
+void MeterSimulator::onWriteFile(quint8 file, quint16 start, ModbusBytes values, ModbusTranslateOptions &options,
+                                 bool &handled)
+{
+    handled = true;
+    const auto it = m_files.find(file);
+    const bool ok = it != m_files.end() && start * 2 + values.size() <= it->size();
+    if (ok)
+        it->replace(start * 2, values.size(), values);
+    else
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+    emit served(QStringLiteral("unit %1 write file %2 at %3: %4%5")
+                    .arg(options.requestAddress())
+                    .arg(file)
+                    .arg(start)
+                    .arg(hex(values), ok ? QString() : QStringLiteral(" (illegal data address)")));
+}
+
+void MeterSimulator::onReadArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
+                                       quint16 count, QList<ModbusBytes> &out, ModbusTranslateOptions &options,
+                                       TavrexBus::ArchType type, bool &handled)
+{
+    handled = true;
+    const auto it = m_archives.constFind(archIndex);
+    if (it == m_archives.cend() || it->type != type) {
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+        emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
+        return;
+    }
+    for (quint32 found : labelsFrom(*it, label, direction, count))
+        out.append(archiveRecord(archIndex, found));
+    emit served(QStringLiteral("unit %1 archive %2 records from %3 %4 x%5: %6 found")
+                    .arg(options.requestAddress())
+                    .arg(archIndex)
+                    .arg(label)
+                    .arg(directionText(direction))
+                    .arg(count)
+                    .arg(out.size()));
+}
+
+void MeterSimulator::onReadArchPresence(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
+                                        quint16 count, QList<quint32> &out, ModbusTranslateOptions &options,
+                                        TavrexBus::ArchType type, bool &handled)
+{
+    handled = true;
+    const auto it = m_archives.constFind(archIndex);
+    if (it == m_archives.cend() || it->type != type) {
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+        emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
+        return;
+    }
+    out = labelsFrom(*it, label, direction, count);
+    emit served(QStringLiteral("unit %1 archive %2 labels from %3 %4 x%5: %6 found")
+                    .arg(options.requestAddress())
+                    .arg(archIndex)
+                    .arg(label)
+                    .arg(directionText(direction))
+                    .arg(count)
+                    .arg(out.size()));
+}

@@ -1,0 +1,18 @@
+#ifndef BUSCOMMANDS_H
+#define BUSCOMMANDS_H
+
+#include <QtCore/QStringList>
+
+// Commands that talk to a device; each returns the program's exit status.
+namespace BusCommands {
+
+int read(const QStringList &args);
+int write(const QStringList &args);
+int report(const QStringList &args);
+int file(const QStringList &args);
+int archive(const QStringList &args);
+int labels(const QStringList &args);
+
+}
+
+#endif
