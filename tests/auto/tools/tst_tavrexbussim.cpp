@@ -128,6 +128,11 @@ void tst_TavrexbusSim::writtenValueReadsBack()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     run = runCli({ "read", "400004", "float", "--url", m_url });
     QCOMPARE(run.out, QStringLiteral("400004: 0.75\n"));
+    // A negative value is a value, not an option.
+    run = runCli({ "write", "400003", "int16", "-7", "--url", m_url });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    run = runCli({ "read", "400003", "int16", "--url", m_url });
+    QCOMPARE(run.out, QStringLiteral("400003: -7\n"));
 
     run = runCli({ "write", "400500", "uint16", "1", "--url", m_url });
     QCOMPARE(run.exitCode, 1);
