@@ -485,6 +485,11 @@ void ModbusItemBase::setIntervalReading(bool intervalReading)
 
 // ---- client -----------------------------------------------------------------------------------
 
+ModbusClient *ModbusItemBase::client() const
+{
+    return m_client;
+}
+
 void ModbusItemBase::setClient(ModbusClient *client)
 {
     if (client == m_client)
@@ -1295,9 +1300,4 @@ void ModbusItemBase::doItemsChanged(ModelType type, int first, int last)
 {
     if (type == m_modelType && m_model)
         m_model->doItemsChanged(first, last);
-}
-
-ModbusClient *ModbusItemBase::client() const
-{
-    return m_client;
 }
