@@ -18,6 +18,10 @@ QHash<QString, bool> groupSet(const QStringList &groups)
 ModbusClient::ModbusClient(QObject *parent)
     : ErrObject(parent)
 {
+    // Items and tasks cross between the client's thread and its executor's in queued calls.
+    qRegisterMetaType<ModbusItemBase *>("ModbusItemBase *");
+    qRegisterMetaType<QList<ItemPointer>>("QList<ItemPointer >");
+    qRegisterMetaType<ModbusTask *>("ModbusTask*");
 }
 
 ModbusClient::~ModbusClient() = default;
