@@ -6,9 +6,8 @@
 
 void registerCoreTypes(const char *uri)
 {
-    qmlRegisterUncreatableType<TavrexBus>(uri, 1, 0, "TavrexBus",
-        QStringLiteral("TavrexBus only holds enumerations and helper functions; it cannot be created"));
-    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBusHelpers", [](QQmlEngine *, QJSEngine *) -> QObject * {
-        return new TavrexBus;
-    });
+    // A singleton reaches both the enumerations and the invokable helpers
+    // (TavrexBus.HoldingRegister, TavrexBus.version()).
+    qmlRegisterSingletonType<TavrexBus>(uri, 1, 0, "TavrexBus",
+                                        [](QQmlEngine *, QJSEngine *) -> QObject * { return new TavrexBus; });
 }

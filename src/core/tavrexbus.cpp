@@ -19,7 +19,7 @@ QDateTime wallClock(const QDateTime &label)
     return QDateTime(label.date(), label.time(), Qt::UTC);
 }
 
-// Gives the fields back in the time spec of the original label.
+// Gives the fields back in the Qt::TimeSpec of the original label.
 QDateTime withFields(const QDateTime &label, const QDateTime &fields)
 {
     QDateTime result(label);

@@ -26,11 +26,20 @@ TestCase {
     }
 
     function test_version() {
-        compare(TavrexBusHelpers.version(), "1.1.6505")
+        compare(TavrexBus.version(), "1.1.6505")
+        compare(TavrexBus.version(), "1.1.6505")
     }
 
     function test_normalizeBinary() {
-        compare(TavrexBusHelpers.normalizeBinary("101", 8), "00000101")
+        compare(TavrexBus.normalizeBinary("101", 8), "00000101")
+        compare(TavrexBus.normalizeBinary("101", 8), "00000101")
+    }
+
+    function test_taskEnumerations() {
+        compare(TavrexBus.WriteTask, 1)
+        compare(TavrexBus.TaskAborted, 3)
+        compare(TavrexBus.ReadHoldingRegisters, 3)
+        compare(TavrexBus.HoldingRegister, 0)
     }
 
     function test_notCreatable() {
@@ -38,7 +47,7 @@ TestCase {
         try {
             object = Qt.createQmlObject("import TavrexBus 1.0; TavrexBus {}", this)
         } catch (e) {
-            verify(e.qmlErrors[0].message.indexOf("cannot be created") >= 0, e.qmlErrors[0].message)
+            verify(e.qmlErrors[0].message.indexOf("not creatable") >= 0, e.qmlErrors[0].message)
         }
         compare(object, null)
     }

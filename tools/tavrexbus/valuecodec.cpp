@@ -4,6 +4,7 @@
 
 #include <QtCore/QDateTime>
 #include <QtCore/QHash>
+#include <QtCore/QLocale>
 #include <QtCore/QRegularExpression>
 
 #include <cmath>
@@ -47,6 +48,23 @@ bool encodeInteger(const QString &type, const QString &text, ModbusBytes &bytes)
     return true;
 }
 
+QString unknownTypeMessage(const QString &type)
+{
+    return QStringLiteral("unknown type \"%1\" (one of: %2)").arg(type, typeNames().join(QStringLiteral(", ")));
+}
+
+// The fewest digits that read back as the same float: 21.5 rather than 21.5000000.
+QString shortestFloatText(float value)
+{
+    QString text;
+    for (int precision = 6; precision <= std::numeric_limits<float>::max_digits10; ++precision) {
+        text = QString::number(value, 'g', precision);
+        if (text.toFloat() == value)
+            break;
+    }
+    return text;
+}
+
 } // namespace
 
 QStringList typeNames()
@@ -63,6 +81,10 @@ bool isKnownType(const QString &type)
 
 bool encode(const QString &type, const QString &text, ModbusBytes &bytes, QString &error)
 {
+    if (!isKnownType(type)) {
+        error = unknownTypeMessage(type);
+        return false;
+    }
     bool ok = true;
     if (type.contains(QLatin1String("int"))) {
         ok = encodeInteger(type, text, bytes);
@@ -75,13 +97,10 @@ bool encode(const QString &type, const QString &text, ModbusBytes &bytes, QStrin
     } else if (type == QLatin1String("string")) {
         bytes = ModbusBytes::fromStringUtf8(text);
         bytes.alignToWord(true);
-    } else if (type == QLatin1String("datetime")) {
+    } else {
         const QDateTime dateTime = QDateTime::fromString(text, kDateTimeFormat);
         ok = dateTime.isValid() && TavrexBus::archLabelToSeconds(dateTime) != 0xFFFFFFFFu;
         bytes = ModbusBytes::fromDateTime(dateTime);
-    } else {
-        error = QStringLiteral("unknown type \"%1\" (one of: %2)").arg(type, typeNames().join(QStringLiteral(", ")));
-        return false;
     }
     if (!ok)
         error = QStringLiteral("\"%1\" is not a valid %2 value").arg(text, type);
@@ -91,7 +110,7 @@ bool encode(const QString &type, const QString &text, ModbusBytes &bytes, QStrin
 bool decode(const QString &type, const ModbusBytes &bytes, QString &text, QString &error)
 {
     if (!isKnownType(type)) {
-        error = QStringLiteral("unknown type \"%1\" (one of: %2)").arg(type, typeNames().join(QStringLiteral(", ")));
+        error = unknownTypeMessage(type);
         return false;
     }
     const int size = fixedSize(type);
@@ -108,9 +127,9 @@ bool decode(const QString &type, const ModbusBytes &bytes, QString &text, QStrin
     else if (type == QLatin1String("uint32"))
         text = QString::number(bytes.toUInt32(0));
     else if (type == QLatin1String("float"))
-        text = QString::number(bytes.toFloat(0), 'g', std::numeric_limits<float>::max_digits10);
+        text = shortestFloatText(bytes.toFloat(0));
     else if (type == QLatin1String("double"))
-        text = QString::number(bytes.toDouble(0), 'g', std::numeric_limits<double>::max_digits10);
+        text = QString::number(bytes.toDouble(0), 'g', QLocale::FloatingPointShortest);
     else if (type == QLatin1String("string"))
         text = bytes.toStringUtf8(0, -1);
     else

@@ -1,0 +1,39 @@
+#ifndef MODBUSTRANSLATEOPTIONS_H
+#define MODBUSTRANSLATEOPTIONS_H
+
+#include "qtavrexobject.h"
+#include "tavrexbus.h"
+#include "tavrexbus1global.h"
+
+#include <QtCore/QDateTime>
+
+class ModbusTarget;
+class ModbusTransport;
+
+// What a request handler may want to know about an incoming request besides the request itself,
+// and the exception code with which the handlers want it answered.
+class TAVREXBUS1_EXPORT ModbusTranslateOptions : public QTavrexObject
+{
+public:
+    ModbusTranslateOptions(const QDateTime &requestTime, const ModbusTarget *fromTarget,
+                           unsigned char requestAddress, const ModbusTransport &fromTransport);
+
+    QDateTime requestTime() const { return m_requestTime; }
+    const ModbusTarget *fromTarget() const { return m_fromTarget; }
+    quint8 requestAddress() const { return m_requestAddress; }
+    TavrexBus::ExceptionCode answerExceptionCode() const { return m_answerExceptionCode; }
+    const ModbusTransport *fromTransport() const { return m_fromTransport; }
+
+    void setAnswerExceptionCode(TavrexBus::ExceptionCode code) { m_answerExceptionCode = code; }
+
+    QString toString(bool oneLine = false) const override;
+
+private:
+    QDateTime m_requestTime;
+    const ModbusTarget *m_fromTarget;
+    quint8 m_requestAddress;
+    TavrexBus::ExceptionCode m_answerExceptionCode = TavrexBus::NoException;
+    const ModbusTransport *m_fromTransport;
+};
+
+#endif // MODBUSTRANSLATEOPTIONS_H

@@ -1,0 +1,527 @@
+#include "modbustranslator.h"
+
+#include "modbusdeparser.h"
+#include "modbuspacketreg.h"
+#include "modbusparser.h"
+#include "modbusrtuparser.h"
+#include "modbustcpparser.h"
+#include "modbustransport.h"
+#include "modbustransporter.h"
+#include "packetdispatcher.h"
+#include "threadcall_p.h"
+
+#include <QtCore/QMutexLocker>
+
+#include <memory>
+
+namespace {
+
+// Standard register limits of one request.
+constexpr int MaxReadRegisters = 125;
+constexpr int MaxWriteRegisters = 123;
+
+struct FrameHead
+{
+    bool valid = false;
+    quint8 unit = 0;
+    ModbusBytes pdu;
+};
+
+// Where a frame that the parser refused carries its unit and PDU, when its envelope (CRC or
+// MBAP header) is sound; a frame with a broken envelope is noise and gets no answer.
+FrameHead locateRequest(const ModbusParser &parser, const ModbusBytes &frame)
+{
+    FrameHead head;
+    if (qobject_cast<const ModbusRTUParser *>(&parser)) {
+        if (frame.size() < 4 || frame.size() > 256 || !frame.checkCrc16())
+            return head;
+        head = {true, frame.toUInt8(0), ModbusBytes::fromOther(frame, 1, frame.size() - 3)};
+    } else if (qobject_cast<const ModbusTCPParser *>(&parser)) {
+        if (frame.size() < 8 || frame.size() > 260 || frame.toUInt16(2) != 0
+            || frame.toUInt16(4) != frame.size() - 6)
+            return head;
+        head = {true, frame.toUInt8(6), ModbusBytes::fromOther(frame, 7)};
+    }
+    return head;
+}
+
+// The standard exception for a request the library cannot serve, or NoException when the
+// request is not of that sort.
+TavrexBus::ExceptionCode unservableException(const ModbusBytes &pdu)
+{
+    if (pdu.isEmpty() || (pdu.toUInt8(0) & 0x80))
+        return TavrexBus::NoException;
+    const auto code = static_cast<TavrexBus::FunctionCode>(pdu.toUInt8(0));
+    if (!ModbusParser::isFunctionSupported(code))
+        return TavrexBus::IllegalFunction;
+    const int count = pdu.toUInt16(3);
+    const bool isRead = code == TavrexBus::ReadHoldingRegisters || code == TavrexBus::ReadInputRegisters;
+    if (isRead && pdu.size() == 5 && (count == 0 || count > MaxReadRegisters))
+        return TavrexBus::IllegalDataValue;
+    if (code == TavrexBus::WriteMultipleRegisters && pdu.size() >= 6
+        && (count == 0 || count > MaxWriteRegisters))
+        return TavrexBus::IllegalDataValue;
+    return TavrexBus::NoException;
+}
+
+QString hexText(const ModbusBytes &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+} // namespace
+
+ModbusTranslator::ModbusTranslator(QObject *parent)
+    : ErrObject(parent)
+{
+    auto *transporter = new ModbusTransporter(this);
+    m_transporter = transporter;
+    registerTransporter(*transporter);
+}
+
+ModbusTranslator::~ModbusTranslator()
+{
+    // Let the transporter go while this object is whole: its removal signals come back here.
+    if (m_transporter) {
+        ModbusTransporter *transporter = m_transporter;
+        unregisterTransporter(*transporter);
+        m_transporter = nullptr;
+        if (transporter->parent() == this)
+            delete transporter;
+    }
+}
+
+void ModbusTranslator::addTransport(ModbusTransport &transport, bool createParsers, bool addAsChild)
+{
+    if (m_transporter)
+        m_transporter->addTransport(transport, addAsChild);
+    if (!createParsers)
+        return;
+    if (ModbusParser *parser = transport.createParser(this))
+        addParser(*parser, transport);
+    if (ModbusDeparser *deparser = transport.createDeparser(this))
+        addDeparser(*deparser, transport);
+}
+
+template <typename T>
+bool ModbusTranslator::addEntry(QList<Entry<T>> &list, T &object, const Transport &transport)
+{
+    connect(&object, &QObject::destroyed, this, &ModbusTranslator::onSomeoneDeleted, Qt::UniqueConnection);
+    for (const Entry<T> &entry : std::as_const(list)) {
+        if (entry.object == &object && entry.transport == &transport)
+            return false;
+    }
+    list.append({&transport, &object, &object});
+    connect(&object, &ErrObject::error, this, &ModbusTranslator::onError, Qt::UniqueConnection);
+    return true;
+}
+
+template <typename T>
+bool ModbusTranslator::removeEntries(QList<Entry<T>> &list, const QObject *object)
+{
+    return list.removeIf([object](const Entry<T> &entry) { return entry.qobject == object; }) > 0;
+}
+
+bool ModbusTranslator::addParser(ModbusParser &parser, const Transport &transport)
+{
+    return addEntry(m_parsers, parser, transport);
+}
+
+bool ModbusTranslator::addDeparser(ModbusDeparser &deparser, const Transport &transport)
+{
+    return addEntry(m_deparsers, deparser, transport);
+}
+
+bool ModbusTranslator::addPacketDispatcher(PacketDispatcher &dispatcher, const Transport &transport)
+{
+    return addEntry(m_dispatchers, dispatcher, transport);
+}
+
+bool ModbusTranslator::removeParser(const ModbusParser &parser)
+{
+    disconnect(&parser, nullptr, this, nullptr);
+    return removeEntries(m_parsers, &parser);
+}
+
+bool ModbusTranslator::removeDeparser(const ModbusDeparser &deparser)
+{
+    disconnect(&deparser, nullptr, this, nullptr);
+    return removeEntries(m_deparsers, &deparser);
+}
+
+bool ModbusTranslator::removePacketDispatcher(const PacketDispatcher &dispatcher)
+{
+    disconnect(&dispatcher, nullptr, this, nullptr);
+    return removeEntries(m_dispatchers, &dispatcher);
+}
+
+void ModbusTranslator::registerTransporter(ModbusTransporter &transporter)
+{
+    connect(&transporter, &QObject::destroyed, this, &ModbusTranslator::onSomeoneDeleted);
+    // Requests carry an out-argument for the answer, so they are never queued without waiting.
+    connect(&transporter, &ModbusTransporter::requestBytesReceived, this,
+            [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
+                callOnOwnerThread(this, [&] { onRequestBytesReceived(bytes, target, answerBytes); });
+            },
+            Qt::DirectConnection);
+    connect(&transporter, &ErrObject::error, this, &ModbusTranslator::onError);
+    connect(&transporter, &ModbusTransporter::transportRemoving, this, &ModbusTranslator::onTransportRemoving);
+}
+
+void ModbusTranslator::unregisterTransporter(ModbusTransporter &transporter)
+{
+    disconnect(&transporter, nullptr, this, nullptr);
+}
+
+void ModbusTranslator::setTransporter(ModbusTransporter &transporter)
+{
+    if (&transporter == m_transporter)
+        return;
+    if (ModbusTransporter *old = m_transporter) {
+        unregisterTransporter(*old);
+        if (old->parent() == this) {
+            old->disconnectTransports();
+            old->deleteLater();
+        }
+    }
+    m_transporter = &transporter;
+    registerTransporter(transporter);
+}
+
+ModbusTransporter *ModbusTranslator::transporter() const
+{
+    return m_transporter;
+}
+
+ModbusTransport *ModbusTranslator::transportOf(const ModbusTarget *target) const
+{
+    if (!m_transporter || !target)
+        return nullptr;
+    return qobject_cast<ModbusTransport *>(m_transporter->getTransportByTarget(target));
+}
+
+ModbusParser *ModbusTranslator::getParser(const ModbusTarget *target, const ModbusBytes &bytes,
+                                          TavrexBus::PacketState state) const
+{
+    const Transport *transport = transportOf(target);
+    if (!transport)
+        return nullptr;
+    for (const Entry<ModbusParser> &entry : m_parsers) {
+        if (entry.transport == transport && entry.object->canParse(bytes, state))
+            return entry.object;
+    }
+    return nullptr;
+}
+
+ModbusDeparser *ModbusTranslator::getDeparser(const ModbusTarget *target, const ModbusPacket &packet) const
+{
+    const Transport *transport = transportOf(target);
+    if (!transport)
+        return nullptr;
+    for (const Entry<ModbusDeparser> &entry : m_deparsers) {
+        if (entry.transport == transport && entry.object->canDeparse(packet))
+            return entry.object;
+    }
+    return nullptr;
+}
+
+bool ModbusTranslator::tryDeparse(const ModbusTarget *target, const ModbusPacket &packet, ModbusBytes &bytes)
+{
+    ModbusDeparser *deparser = getDeparser(target, packet);
+    if (!deparser) {
+        setErrorString(tr("can't find needed deparser"));
+        return false;
+    }
+    return deparser->deparse(packet, bytes, target);
+}
+
+QString ModbusTranslator::toString(bool oneLine) const
+{
+    return oneLine ? QStringLiteral("Modbus Translator; ") : QStringLiteral("Modbus Translator\n");
+}
+
+void ModbusTranslator::onSomeoneDeleted(QObject *sender)
+{
+    if (sender == m_transporter) {
+        disconnect(m_transporter, nullptr, this, nullptr);
+        m_transporter = nullptr;
+        return;
+    }
+    removeEntries(m_parsers, sender);
+    removeEntries(m_deparsers, sender);
+    removeEntries(m_dispatchers, sender);
+}
+
+bool ModbusTranslator::allowSending(const ModbusPacket &packet, const ModbusTarget *target)
+{
+    bool allow = true;
+    emit packetSending(packet, target, allow);
+    if (!allow) {
+        setErrorString(tr("outcoming packet was blocked by dispatcher(s)"));
+        return false;
+    }
+    if (packet.state() != TavrexBus::Request) {
+        setErrorString(tr("you must send only 'Request'-state packets"));
+        return false;
+    }
+    return true;
+}
+
+ModbusTransport *ModbusTranslator::clientTransportFor(const ModbusTarget *target, QString &message) const
+{
+    ModbusTransport *transport = transportOf(target);
+    if (!transport)
+        message = tr("can't find transport");
+    else if (transport->busType() == TavrexBus::ServerBus)
+        message = tr("only modbus client can't send and receive packets");
+    else
+        return transport;
+    return nullptr;
+}
+
+bool ModbusTranslator::send(ModbusTarget *target, const ModbusPacket &packet)
+{
+    if (!allowSending(packet, target))
+        return false;
+    ModbusBytes bytes;
+    if (!tryDeparse(target, packet, bytes))
+        return false;
+    QString message;
+    ModbusTransport *transport = clientTransportFor(target, message);
+    if (!transport) {
+        setErrorString(message);
+        return false;
+    }
+    emit packetSent(packet, target);
+    transport->sendBytes(bytes, target, nullptr, nullptr);
+    return true;
+}
+
+ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const ModbusTarget *target)
+{
+    return sendAndReceive(packet, ModbusParseInfo(TavrexBus::Response), target);
+}
+
+ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const ModbusParseInfo &parseInfo,
+                                               const ModbusTarget *target)
+{
+    if (!target) {
+        ModbusTransport *clientTransport = m_transporter ? m_transporter->clientTransport() : nullptr;
+        if (!clientTransport) {
+            setErrorString(tr("sendAndReceivePacket: can't find default client transport"));
+            return nullptr;
+        }
+        target = qobject_cast<const ModbusTarget *>(clientTransport->clientTarget());
+        if (!target) {
+            setErrorString(tr("sendAndReceivePacket: invalid target"));
+            return nullptr;
+        }
+    }
+    if (!allowSending(packet, target))
+        return nullptr;
+    ModbusBytes bytes;
+    if (!tryDeparse(target, packet, bytes))
+        return nullptr;
+    QString message;
+    if (!clientTransportFor(target, message)) {
+        setErrorString(message);
+        return nullptr;
+    }
+    emit packetSent(packet, target);
+
+    ModbusBytes answerBytes;
+    {
+        QMutexLocker locker(&m_awaitingMutex);
+        m_awaitingTargets.append(target);
+    }
+    const bool sent = m_transporter->sendBytes(bytes, target, &answerBytes);
+    {
+        QMutexLocker locker(&m_awaitingMutex);
+        m_awaitingTargets.removeOne(target);
+    }
+    if (!sent || answerBytes.isEmpty())
+        return nullptr;
+    return decodeAnswer(answerBytes, packet, parseInfo, target);
+}
+
+ModbusPacket *ModbusTranslator::decodeAnswer(const ModbusBytes &answerBytes, const ModbusPacket &request,
+                                             const ModbusParseInfo &parseInfo, const ModbusTarget *target)
+{
+    ModbusParser *parser = getParser(target, answerBytes, TavrexBus::Response);
+    if (!parser) {
+        setErrorString(tr("can't find needed parser for bytes: %1;  sent packet: %2")
+                           .arg(hexText(answerBytes), request.toString(true)));
+        return nullptr;
+    }
+    std::unique_ptr<IPacket> parsed(parser->parse(answerBytes, parseInfo, target));
+    if (!parsed)
+        return nullptr;
+    auto *answer = dynamic_cast<ModbusPacket *>(parsed.get());
+    if (!answer) {
+        setErrorString(tr("ERROR: parser returned wrong packet type"));
+        return nullptr;
+    }
+    if (answer->state() != TavrexBus::Response) {
+        setErrorString(tr("received 'non-Response'-state packet"));
+        return nullptr;
+    }
+    bool allow = true;
+    emit packetReceiving(*answer, target, allow);
+    if (!allow) {
+        setErrorString(tr("answer was blocked by dispatcher(s)"));
+        return nullptr;
+    }
+    emit packetReceived(*answer, target);
+    parsed.release();
+    return answer;
+}
+
+bool ModbusTranslator::isAwaiting(const ModbusTarget *target) const
+{
+    QMutexLocker locker(&m_awaitingMutex);
+    return m_awaitingTargets.contains(target);
+}
+
+void ModbusTranslator::onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes)
+{
+    const auto *modbusTarget = qobject_cast<const ModbusTarget *>(target);
+    if (!modbusTarget || isAwaiting(modbusTarget))
+        return;
+    ModbusTransport *transport = transportOf(modbusTarget);
+    if (!transport) {
+        setErrorString(tr("can't find needed parser2"));
+        return;
+    }
+    std::unique_ptr<ModbusPacket> packet(decodeIncoming(bytes, modbusTarget, *transport));
+    if (!packet) {
+        if (transport->busType() == TavrexBus::ServerBus)
+            answerUnservable(bytes, modbusTarget, *transport, answerBytes);
+        return;
+    }
+    bool allow = true;
+    emit packetReceiving(*packet, modbusTarget, allow);
+    if (!allow)
+        return;
+    emit packetReceived(*packet, modbusTarget);
+    if (packet->state() == TavrexBus::Request)
+        answerRequest(*packet, modbusTarget, *transport, answerBytes);
+}
+
+ModbusPacket *ModbusTranslator::decodeIncoming(const ModbusBytes &bytes, const ModbusTarget *target,
+                                               const ModbusTransport &transport)
+{
+    // A client transport hears answers only: unsolicited bytes there are read as answers.
+    const TavrexBus::PacketState state =
+        transport.busType() == TavrexBus::ClientBus ? TavrexBus::Response : TavrexBus::Request;
+    ModbusParser *parser = getParser(target, bytes, state);
+    if (!parser) {
+        // A request the server answers with a standard exception is not worth a complaint.
+        if (state == TavrexBus::Response || !standardExceptionAnswer(bytes, transport))
+            setErrorString(tr("can't find needed parser2"));
+        return nullptr;
+    }
+    std::unique_ptr<IPacket> parsed(parser->parse(bytes, ModbusParseInfo(state), target));
+    if (!parsed)
+        return nullptr;
+    auto *packet = dynamic_cast<ModbusPacket *>(parsed.get());
+    if (!packet) {
+        setErrorString(tr("ERROR: parser returned wrong packet type"));
+        return nullptr;
+    }
+    if (state == TavrexBus::Request && packet->hasException()) {
+        setErrorString(tr("received exception packet as a request: %1").arg(hexText(bytes)));
+        return nullptr;
+    }
+    parsed.release();
+    return packet;
+}
+
+void ModbusTranslator::answerRequest(ModbusPacket &request, const ModbusTarget *target,
+                                     const ModbusTransport &transport, ModbusBytes *answerBytes)
+{
+    ModbusTranslateOptions options(QDateTime::currentDateTime(), target, request.address(), transport);
+    ModbusPacket *answerSlot = nullptr;
+    emit packetRequestReceived(request, options, &answerSlot);
+    std::unique_ptr<ModbusPacket> answer(answerSlot);
+    if (!answer || !answerBytes)
+        return;
+    if (answer->state() != TavrexBus::Response) {
+        setErrorString(tr("you must answer only by 'Response'-state packets"));
+        return;
+    }
+    if (tryDeparse(target, *answer, *answerBytes))
+        emit packetSent(*answer, target);
+}
+
+std::unique_ptr<ModbusPacket> ModbusTranslator::standardExceptionAnswer(const ModbusBytes &bytes,
+                                                                        const Transport &transport) const
+{
+    for (const Entry<ModbusParser> &entry : m_parsers) {
+        if (entry.transport != &transport)
+            continue;
+        const FrameHead head = locateRequest(*entry.object, bytes);
+        if (!head.valid)
+            continue;
+        const TavrexBus::ExceptionCode code = unservableException(head.pdu);
+        if (code == TavrexBus::NoException)
+            return nullptr;
+        auto answer = std::make_unique<ModbusPacketReg>();
+        answer->setFunctionCode(static_cast<TavrexBus::FunctionCode>(head.pdu.toUInt8(0)));
+        answer->setExceptionCode(code);
+        answer->setState(TavrexBus::Response);
+        answer->setAddress(head.unit);
+        return answer;
+    }
+    return nullptr;
+}
+
+void ModbusTranslator::answerUnservable(const ModbusBytes &bytes, const ModbusTarget *target,
+                                        const Transport &transport, ModbusBytes *answerBytes)
+{
+    if (!answerBytes)
+        return;
+    const std::unique_ptr<ModbusPacket> answer = standardExceptionAnswer(bytes, transport);
+    if (!answer)
+        return;
+    // An exception frame only echoes the function code, so any deparser of the link writes it,
+    // even for a function it does not serve.
+    for (const Entry<ModbusDeparser> &entry : std::as_const(m_deparsers)) {
+        if (entry.transport == &transport && entry.object->deparse(*answer, *answerBytes, target)) {
+            emit packetSent(*answer, target);
+            return;
+        }
+    }
+}
+
+void ModbusTranslator::onError(QString message)
+{
+    QObject *from = sender();
+    const auto *described = dynamic_cast<const QTavrexObject *>(from);
+    if (from != m_transporter && described)
+        message += QStringLiteral("  (%1)").arg(described->toString(true));
+    setErrorString(message);
+}
+
+void ModbusTranslator::dropTransportEntries(const Transport *transport)
+{
+    // Framing objects made for that transport have no other use; those this translator made go.
+    const auto drop = [this, transport](auto &list) {
+        for (const auto &entry : std::as_const(list)) {
+            if (entry.transport != transport)
+                continue;
+            disconnect(entry.qobject, nullptr, this, nullptr);
+            if (entry.qobject->parent() == this)
+                entry.qobject->deleteLater();
+        }
+        list.removeIf([transport](const auto &entry) { return entry.transport == transport; });
+    };
+    drop(m_parsers);
+    drop(m_deparsers);
+    drop(m_dispatchers);
+}
+
+void ModbusTranslator::onTransportRemoving(Transport &transport)
+{
+    disconnect(&transport, nullptr, this, nullptr);
+    dropTransportEntries(&transport);
+}

@@ -1,0 +1,114 @@
+#ifndef MODBUSTRANSLATOR_H
+#define MODBUSTRANSLATOR_H
+
+#include "errobject.h"
+#include "modbusbytes.h"
+#include "modbuspacket.h"
+#include "modbusparseinfo.h"
+#include "modbustarget.h"
+#include "modbustranslateoptions.h"
+#include "qtavrexobject.h"
+
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+
+#include <memory>
+
+class ModbusDeparser;
+class ModbusParser;
+class ModbusTransport;
+class ModbusTransporter;
+class PacketDispatcher;
+class Target;
+class Transport;
+
+// Turns request packets into frames for the transport of their target and answers back into
+// packets (client role), and incoming request frames into packets for the application and its
+// answers back into frames (server role). Every packet that passes is offered to observers,
+// which may veto it through a direct connection.
+class TAVREXBUS1_EXPORT ModbusTranslator : public ErrObject, public QTavrexObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModbusTranslator(QObject *parent = nullptr);
+    ~ModbusTranslator() override;
+
+    void addTransport(ModbusTransport &transport, bool createParsers = true, bool addAsChild = false);
+    bool addParser(ModbusParser &parser, const Transport &transport);
+    bool addDeparser(ModbusDeparser &deparser, const Transport &transport);
+    bool addPacketDispatcher(PacketDispatcher &dispatcher, const Transport &transport);
+    bool removeParser(const ModbusParser &parser);
+    bool removeDeparser(const ModbusDeparser &deparser);
+    bool removePacketDispatcher(const PacketDispatcher &dispatcher);
+
+    void registerTransporter(ModbusTransporter &transporter);
+    void unregisterTransporter(ModbusTransporter &transporter);
+    void setTransporter(ModbusTransporter &transporter);
+    ModbusTransporter *transporter() const;
+
+    ModbusParser *getParser(const ModbusTarget *target, const ModbusBytes &bytes,
+                            TavrexBus::PacketState state) const;
+    ModbusDeparser *getDeparser(const ModbusTarget *target, const ModbusPacket &packet) const;
+    bool tryDeparse(const ModbusTarget *target, const ModbusPacket &packet, ModbusBytes &bytes);
+
+    QString toString(bool oneLine = false) const override;
+
+public Q_SLOTS:
+    void onSomeoneDeleted(QObject *sender);
+    bool send(ModbusTarget *target, const ModbusPacket &packet);
+    // The returned answer belongs to the caller; null when the exchange failed (see errorString()).
+    ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusTarget *target = nullptr);
+    ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusParseInfo &parseInfo,
+                                 const ModbusTarget *target = nullptr);
+    void onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes);
+    void onError(QString message);
+    void onTransportRemoving(Transport &transport);
+
+Q_SIGNALS:
+    void packetReceiving(const ModbusPacket &packet, const ModbusTarget *target, bool &allow);
+    void packetReceived(const ModbusPacket &packet, const ModbusTarget *target);
+    // A receiver may store a new answer in *answerPacket; the translator takes it over.
+    void packetRequestReceived(ModbusPacket &packet, ModbusTranslateOptions &options,
+                               ModbusPacket **answerPacket = nullptr);
+    void packetSending(const ModbusPacket &packet, const ModbusTarget *target, bool &allow);
+    void packetSent(const ModbusPacket &packet, const ModbusTarget *target);
+
+private:
+    template <typename T>
+    struct Entry
+    {
+        const Transport *transport;
+        T *object;
+        QObject *qobject;
+    };
+    template <typename T>
+    bool addEntry(QList<Entry<T>> &list, T &object, const Transport &transport);
+    template <typename T>
+    bool removeEntries(QList<Entry<T>> &list, const QObject *object);
+
+    ModbusTransport *transportOf(const ModbusTarget *target) const;
+    ModbusTransport *clientTransportFor(const ModbusTarget *target, QString &message) const;
+    bool allowSending(const ModbusPacket &packet, const ModbusTarget *target);
+    ModbusPacket *decodeAnswer(const ModbusBytes &answerBytes, const ModbusPacket &request,
+                               const ModbusParseInfo &parseInfo, const ModbusTarget *target);
+    ModbusPacket *decodeIncoming(const ModbusBytes &bytes, const ModbusTarget *target,
+                                 const ModbusTransport &transport);
+    void answerRequest(ModbusPacket &request, const ModbusTarget *target,
+                       const ModbusTransport &transport, ModbusBytes *answerBytes);
+    std::unique_ptr<ModbusPacket> standardExceptionAnswer(const ModbusBytes &bytes,
+                                                          const Transport &transport) const;
+    void answerUnservable(const ModbusBytes &bytes, const ModbusTarget *target,
+                          const Transport &transport, ModbusBytes *answerBytes);
+    bool isAwaiting(const ModbusTarget *target) const;
+    void dropTransportEntries(const Transport *transport);
+
+    ModbusTransporter *m_transporter = nullptr;
+    QList<Entry<ModbusParser>> m_parsers;
+    QList<Entry<ModbusDeparser>> m_deparsers;
+    QList<Entry<PacketDispatcher>> m_dispatchers;
+    QList<const ModbusTarget *> m_awaitingTargets;
+    mutable QMutex m_awaitingMutex;
+};
+
+#endif // MODBUSTRANSLATOR_H

@@ -1,0 +1,3 @@
+#include "ipacket.h"
+
+IPacket::~IPacket() = default;

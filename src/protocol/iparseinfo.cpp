@@ -1,0 +1,3 @@
+#include "iparseinfo.h"
+
+IParseInfo::~IParseInfo() = default;

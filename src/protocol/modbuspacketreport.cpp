@@ -1,0 +1,32 @@
+#include "modbuspacketreport.h"
+#include "protocoltext_p.h"
+
+ModbusPacketReport::ModbusPacketReport()
+    : ModbusPacket(TavrexBus::ReportSlavePacket)
+{
+    setFunctionCode(TavrexBus::ReportSlaveId);
+}
+
+QString ModbusPacketReport::toString(bool oneLine) const
+{
+    QString text = headerText();
+    text += QLatin1String("reportBytes: ") + QString::fromLatin1(m_bytes.toHex(' '))
+            + QLatin1Char('\n');
+    text += QLatin1String("reportString: ") + devName() + QLatin1Char('\n');
+    return tavrexLines(text, oneLine);
+}
+
+QString ModbusPacketReport::devName() const
+{
+    return TavrexBus::getDevNameFromReportBytes(m_bytes);
+}
+
+void ModbusPacketReport::setDevName(const QString &name)
+{
+    m_bytes = TavrexBus::setDevNameToReportBytes(m_bytes, name);
+}
+
+bool ModbusPacketReport::operator==(const ModbusPacketReport &other) const
+{
+    return ModbusPacket::operator==(other) && m_bytes == other.m_bytes;
+}

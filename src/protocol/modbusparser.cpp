@@ -1,0 +1,411 @@
+#include "modbusparser.h"
+#include "modbuspacketarch.h"
+#include "modbuspacketarchpresence.h"
+#include "modbuspacketfile.h"
+#include "modbuspacketreg.h"
+#include "modbuspacketreport.h"
+#include "modbusparseinfo.h"
+#include "modbustimelabel_p.h"
+#include "protocoltext_p.h"
+
+#include <QtCore/QtEndian>
+
+namespace {
+
+// Every reader below runs after checkDataSize has proved the offsets are inside the PDU.
+inline uchar byteAt(const ModbusBytes &pdu, int pos)
+{
+    return uchar(pdu.constData()[pos]);
+}
+
+inline quint16 u16At(const ModbusBytes &pdu, int pos)
+{
+    return qFromBigEndian<quint16>(pdu.constData() + pos);
+}
+
+inline quint32 u32At(const ModbusBytes &pdu, int pos)
+{
+    return qFromBigEndian<quint32>(pdu.constData() + pos);
+}
+
+// Frame parsers hand in views of their frame; a stored field must own its bytes.
+inline ModbusBytes copyOf(const ModbusBytes &pdu, int pos, int len)
+{
+    return ModbusBytes(QByteArray(pdu.constData() + pos, len));
+}
+
+// Answers whose byte 1 counts the data bytes that follow it.
+inline bool countedSize(const ModbusBytes &pdu, int minSize)
+{
+    return pdu.size() >= minSize && pdu.size() == byteAt(pdu, 1) + 2;
+}
+
+bool archRecordsRequestSize(const ModbusBytes &pdu)
+{
+    if (pdu.size() < 8 || !ModbusParser::isValidArchTypeNum(byteAt(pdu, 5)))
+        return false;
+    return pdu.size() == (byteAt(pdu, 5) == TavrexBus::IndexArch ? 8 : 12);
+}
+
+template<typename Body>
+Body &bodyOf(ModbusPacket &packet, TavrexBus::PacketKind kind)
+{
+    if (packet.kind() != kind)
+        throw ModbusParser::tr("unknown Function Code");
+    return static_cast<Body &>(packet);
+}
+
+int checkedByteCount(const ModbusBytes &pdu)
+{
+    const int count = byteAt(pdu, 1);
+    if (count + 2 > pdu.size())
+        throw ModbusParser::tr("Modbus PDU is too short");
+    if (count + 2 < pdu.size())
+        throw ModbusParser::tr("Modbus PDU is too long");
+    if (count % 2)
+        throw ModbusParser::tr("Bad Modbus PDU(bytes count)");
+    return count;
+}
+
+TavrexBus::ArchType checkedArchType(const ModbusBytes &pdu)
+{
+    if (!ModbusParser::isValidArchTypeNum(byteAt(pdu, 5)))
+        throw ModbusParser::tr("unknown arch type");
+    return TavrexBus::ArchType(byteAt(pdu, 5));
+}
+
+TavrexBus::ArchDirection checkedDirection(const ModbusBytes &pdu)
+{
+    if (!ModbusParser::isValidArchDirectionNum(byteAt(pdu, 10)))
+        throw ModbusParser::tr("unknown arch direction");
+    return TavrexBus::ArchDirection(byteAt(pdu, 10));
+}
+
+void parseReadRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
+{
+    if (request) {
+        const quint16 count = u16At(pdu, 3);
+        if (count == 0)
+            throw ModbusParser::tr("reading registers count can't be zero");
+        packet.setRequestAddress(u16At(pdu, 1));
+        packet.setRequestRegistersCount(count);
+    } else {
+        packet.appendRegBytes(copyOf(pdu, 2, checkedByteCount(pdu)));
+    }
+}
+
+void parseWriteRegister(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
+{
+    packet.setRequestAddress(u16At(pdu, 1));
+    packet.setRequestRegistersCount(1);
+    if (request)
+        packet.appendRegBytes(copyOf(pdu, 3, 2));
+}
+
+void parseWriteRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
+{
+    const quint16 count = u16At(pdu, 3);
+    if (count == 0)
+        throw ModbusParser::tr("writing registers count can't be zero");
+    if (!request) {
+        packet.setRegistersWritten(count);
+        return;
+    }
+    if (pdu.size() < 8)
+        throw ModbusParser::tr("package length is too short");
+    if (byteAt(pdu, 5) != 2 * count)
+        throw ModbusParser::tr("registers count and bytes count doesn't match");
+    packet.setRequestAddress(u16At(pdu, 1));
+    packet.setRequestRegistersCount(count);
+    packet.appendRegBytes(copyOf(pdu, 6, 2 * count));
+}
+
+void parseReport(const ModbusBytes &pdu, bool request, ModbusPacketReport &packet)
+{
+    if (request)
+        return;
+    if (byteAt(pdu, 1) == 0)
+        throw ModbusParser::tr("Invalid bytes count value or bytes length");
+    packet.setBytes(copyOf(pdu, 2, pdu.size() - 2));
+}
+
+void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+{
+    const TavrexBus::ArchType archType = checkedArchType(pdu);
+    const quint16 count = u16At(pdu, 3);
+    if (count == 0)
+        throw ModbusParser::tr("read arch records count can't be zero");
+    packet.setArchType(archType);
+    packet.setArchIndex(u16At(pdu, 1));
+    packet.setRequestRecordsCount(count);
+    if (archType == TavrexBus::IndexArch) {
+        packet.setRequestLabel(u16At(pdu, 6));
+        return;
+    }
+    packet.setRequestLabel(ModbusTimeLabel::fromFields({ byteAt(pdu, 6), byteAt(pdu, 7),
+                                                         byteAt(pdu, 8), byteAt(pdu, 9),
+                                                         byteAt(pdu, 10), byteAt(pdu, 11) }));
+}
+
+void parseArchDirectionRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+{
+    const TavrexBus::ArchType archType = checkedArchType(pdu);
+    const quint16 count = u16At(pdu, 3);
+    if (count == 0)
+        throw ModbusParser::tr("read arch request records count can't be zero");
+    if (pdu.size() != 11)
+        throw ModbusParser::tr("invalid bytes array length");
+    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
+    packet.setArchType(archType);
+    packet.setArchIndex(u16At(pdu, 1));
+    packet.setRequestRecordsCount(count);
+    packet.setRequestLabel(u32At(pdu, 6));
+    packet.setDirection(direction);
+}
+
+void parseArchRecordsAnswer(const ModbusBytes &pdu, const ModbusParseInfo &info,
+                            ModbusPacketArch &packet)
+{
+    packet.setArchType(info.archType());
+    const int records = qMax<int>(info.requestCount(), 1);
+    const int total = byteAt(pdu, 1);
+    if (total % records)
+        throw ModbusParser::tr(
+                "invalid arch record data length or response records count doesn't match requested");
+    const int recordSize = total / records;
+    for (int pos = 2; pos < pdu.size(); pos += recordSize)
+        packet.appendRecords(copyOf(pdu, pos, qMin(recordSize, int(pdu.size()) - pos)));
+}
+
+void parseArchPresence(const ModbusBytes &pdu, const ModbusParseInfo &info, bool request,
+                       ModbusPacketArchPresence &packet)
+{
+    if (!request) {
+        packet.setArchType(info.archType());
+        packet.appendLabels(copyOf(pdu, 2, (pdu.size() - 2) & ~3));
+        return;
+    }
+    const TavrexBus::ArchType archType = checkedArchType(pdu);
+    const quint16 count = u16At(pdu, 3);
+    if (count == 0)
+        throw ModbusParser::tr("read arch labels count can't be zero");
+    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
+    packet.setArchType(archType);
+    packet.setArchIndex(u16At(pdu, 1));
+    packet.setRequestLabelsCount(count);
+    packet.setRequestLabel(u32At(pdu, 6));
+    packet.setDirection(direction);
+}
+
+void parseReadFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packet)
+{
+    if (!request) {
+        packet.bytes = copyOf(pdu, 2, checkedByteCount(pdu));
+        return;
+    }
+    if (byteAt(pdu, 4) == 0)
+        throw ModbusParser::tr("reading file registers count can't be zero");
+    packet.requestOffset = u16At(pdu, 1);
+    packet.requestFile = byteAt(pdu, 3);
+    packet.requestRegistersCount = byteAt(pdu, 4);
+}
+
+void parseWriteFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packet)
+{
+    packet.requestOffset = u16At(pdu, 1);
+    packet.requestFile = byteAt(pdu, 3);
+    if (!request) {
+        packet.registersWritten = byteAt(pdu, 4);
+        return;
+    }
+    if (2 * byteAt(pdu, 4) != pdu.size() - 5)
+        throw ModbusParser::tr("registers count and bytes count doesn't match");
+    packet.requestRegistersCount = byteAt(pdu, 4);
+    packet.bytes = copyOf(pdu, 5, pdu.size() - 5);
+}
+
+} // namespace
+
+ModbusParser::ModbusParser(QObject *parent)
+    : VParser(parent)
+{
+}
+
+ModbusParser::~ModbusParser() = default;
+
+bool ModbusParser::canParse(const ModbusBytes &pdu, TavrexBus::PacketState state) const
+{
+    if (pdu.size() < 1 || pdu.size() > 253)
+        return false;
+    const uchar code = byteAt(pdu, 0) & 0x7F;
+    return isValidFunctionCodeNum(code) && isFunctionSupported(TavrexBus::FunctionCode(code))
+            && checkDataSize(pdu, state);
+}
+
+QString ModbusParser::toString(bool oneLine) const
+{
+    return tavrexLines(QStringLiteral("Modbus parser: \n"), oneLine);
+}
+
+bool ModbusParser::checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState state) const
+{
+    if (pdu.isEmpty())
+        return false;
+    const uchar first = byteAt(pdu, 0);
+    const int size = pdu.size();
+    if (first & 0x80)
+        return size == 2;
+    if (state != TavrexBus::Request && state != TavrexBus::Response)
+        return false;
+    const bool request = state == TavrexBus::Request;
+    switch (first) {
+    case TavrexBus::ReadHoldingRegisters:
+    case TavrexBus::ReadInputRegisters:
+        return request ? size == 5 : countedSize(pdu, 2);
+    case TavrexBus::WriteSingleRegister:
+        return size == 5;
+    case TavrexBus::WriteMultipleRegisters:
+        return request ? size >= 8 && size == byteAt(pdu, 5) + 6 : size == 5;
+    case TavrexBus::ReportSlaveId:
+        return request ? size == 1 : countedSize(pdu, 3);
+    case TavrexBus::ReadArchRecord65:
+        return request ? archRecordsRequestSize(pdu) : countedSize(pdu, 3);
+    case TavrexBus::ReadArchPresence66:
+        return request ? size == 11 : countedSize(pdu, 2);
+    case TavrexBus::ReadArchRecord67:
+        return request ? size == 11 : countedSize(pdu, 3);
+    case 68:
+        return request ? size == 5 : countedSize(pdu, 2);
+    case 69:
+        return request ? size >= 5 && size == 2 * byteAt(pdu, 4) + 5 : size == 5;
+    default:
+        throw VParser::tr("unsupported funcion code");
+    }
+}
+
+ModbusPacket *ModbusParser::createPacket(const ModbusBytes &pdu, const ModbusParseInfo &info) const
+{
+    if (pdu.isEmpty())
+        throw tr("invalid bytes array size");
+    const uchar first = byteAt(pdu, 0);
+    const uchar code = first & 0x7F;
+    if (!isValidFunctionCodeNum(code))
+        throw tr("unknown Function Code");
+    if (!isFunctionSupported(TavrexBus::FunctionCode(code)))
+        throw tr("unsupported Function Code");
+    TavrexBus::ExceptionCode exception = TavrexBus::NoException;
+    if (first & 0x80) {
+        // Code 0 would turn an exception answer into an ordinary one.
+        if (pdu.size() < 2 || byteAt(pdu, 1) == 0 || !isValidExceptionCodeNum(byteAt(pdu, 1)))
+            throw tr("unknown Exception Code");
+        exception = TavrexBus::ExceptionCode(byteAt(pdu, 1));
+    }
+    ModbusPacket *packet = nullptr;
+    switch (code) {
+    case TavrexBus::ReportSlaveId:
+        packet = new ModbusPacketReport;
+        break;
+    case TavrexBus::ReadArchRecord65:
+    case TavrexBus::ReadArchRecord67:
+        packet = new ModbusPacketArch(info.archType());
+        break;
+    case TavrexBus::ReadArchPresence66:
+        packet = new ModbusPacketArchPresence(info.archType());
+        break;
+    case 68:
+    case 69:
+        packet = new ModbusPacketFile;
+        break;
+    default:
+        packet = new ModbusPacketReg;
+        break;
+    }
+    packet->setFunctionCode(TavrexBus::FunctionCode(code));
+    packet->setExceptionCode(exception);
+    packet->setState(info.state());
+    return packet;
+}
+
+void ModbusParser::parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo &info,
+                                  ModbusPacket &packet) const
+{
+    if (pdu.size() >= 254)
+        throw tr("bytes array is too long");
+    packet.setState(info.state());
+    if (packet.hasException())
+        return;
+    if (!checkDataSize(pdu, packet.state()))
+        throw tr("invalid bytes array size");
+    if (byteAt(pdu, 0) != int(packet.functionCode()))
+        throw tr("unknown Function Code");
+    if (packet.state() != TavrexBus::Request && packet.state() != TavrexBus::Response)
+        return;
+    const bool request = packet.state() == TavrexBus::Request;
+    switch (int(packet.functionCode())) {
+    case TavrexBus::ReadHoldingRegisters:
+    case TavrexBus::ReadInputRegisters:
+        return parseReadRegisters(pdu, request,
+                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::WriteSingleRegister:
+        return parseWriteRegister(pdu, request,
+                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::WriteMultipleRegisters:
+        return parseWriteRegisters(pdu, request,
+                                   bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::ReportSlaveId:
+        return parseReport(pdu, request,
+                           bodyOf<ModbusPacketReport>(packet, TavrexBus::ReportSlavePacket));
+    case TavrexBus::ReadArchRecord65:
+    case TavrexBus::ReadArchRecord67: {
+        auto &arch = bodyOf<ModbusPacketArch>(packet, TavrexBus::ArchivePacket);
+        if (!request)
+            return parseArchRecordsAnswer(pdu, info, arch);
+        if (packet.functionCode() == TavrexBus::ReadArchRecord65)
+            return parseArchRecordsRequest(pdu, arch);
+        return parseArchDirectionRequest(pdu, arch);
+    }
+    case TavrexBus::ReadArchPresence66:
+        return parseArchPresence(
+                pdu, info, request,
+                bodyOf<ModbusPacketArchPresence>(packet, TavrexBus::ArchPresencePacket));
+    case 68:
+        return parseReadFile(pdu, request, bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
+    case 69:
+        return parseWriteFile(pdu, request,
+                              bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
+    default:
+        throw tr("unknown Function Code");
+    }
+}
+
+bool ModbusParser::isValidFunctionCodeNum(unsigned char code)
+{
+    return (code >= 1 && code <= 8) || code == 11 || code == 12 || code == 15 || code == 16
+            || code == 17 || (code >= 20 && code <= 24) || code == 43 || (code >= 65 && code <= 69);
+}
+
+bool ModbusParser::isFunctionSupported(TavrexBus::FunctionCode code)
+{
+    switch (int(code)) {
+    case 3: case 4: case 6: case 16: case 17:
+    case 65: case 66: case 67: case 68: case 69:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ModbusParser::isValidExceptionCodeNum(unsigned char code)
+{
+    return code <= 6 || code == 8 || code == 10 || code == 11;
+}
+
+bool ModbusParser::isValidArchTypeNum(unsigned char value)
+{
+    return value <= 1;
+}
+
+bool ModbusParser::isValidArchDirectionNum(unsigned char value)
+{
+    return value <= 1;
+}

@@ -1,0 +1,8 @@
+#include "packetdispatcher.h"
+
+PacketDispatcher::PacketDispatcher(QObject *parent)
+    : ErrObject(parent)
+{
+}
+
+PacketDispatcher::~PacketDispatcher() = default;

@@ -1,0 +1,123 @@
+#include "eventedtransport.h"
+
+#include "transporteventreader.h"
+
+#include <QtCore/QDebug>
+
+EventedTransport::EventedTransport(QObject *parent, bool eventable)
+    : Transport(parent)
+    , m_eventable(eventable)
+{
+    if (!m_eventable)
+        return;
+    m_eventBufferTime = QDateTime::currentDateTime();
+    m_eventReader = new TransportEventReader(*this, m_eventsCheckInterval, this);
+    m_eventReader->setPriority(QThread::LowestPriority);
+}
+
+EventedTransport::~EventedTransport()
+{
+    // The reader polls this object: it must be gone before the subclass parts are.
+    delete m_eventReader;
+}
+
+int EventedTransport::eventsCheckInterval() const
+{
+    return m_eventsCheckInterval;
+}
+
+void EventedTransport::setEventsCheckInterval(int msecs)
+{
+    if (m_eventsCheckInterval == msecs)
+        return;
+    m_eventsCheckInterval = msecs;
+    if (m_eventReader)
+        m_eventReader->setInterval(msecs);
+    emit eventsCheckIntervalChanged();
+}
+
+int EventedTransport::eventsTimeout() const
+{
+    return m_eventsTimeout;
+}
+
+void EventedTransport::setEventsTimeout(int msecs)
+{
+    if (m_eventsTimeout == msecs)
+        return;
+    m_eventsTimeout = msecs;
+    emit eventsTimeoutChanged();
+}
+
+bool EventedTransport::eventable() const
+{
+    return m_eventable;
+}
+
+bool EventedTransport::checkEvents()
+{
+    if (!m_eventable)
+        return false;
+    QMetaObject::invokeMethod(this, "checkEventsSync", Qt::QueuedConnection);
+    return true;
+}
+
+bool EventedTransport::checkEventsSync()
+{
+    if (!m_eventable || !connected())
+        return false;
+    QList<ModbusBytes> records;
+    {
+        QMutexLocker locker(mutex());
+        const bool ok = readEventBytes(m_eventBuffer, nullptr);
+        if (ok)
+            m_eventBufferTime = QDateTime::currentDateTime();
+        if (m_firstEventsPending) {
+            if (!m_eventBuffer.isEmpty())
+                qDebug() << "discarded first events: " << m_eventBuffer.toHex(' ');
+            m_eventBuffer.clear();
+            m_firstEventsPending = false;
+        }
+        if (!ok) {
+            if (m_eventBufferTime.msecsTo(QDateTime::currentDateTime()) > m_eventsTimeout)
+                m_eventBuffer.clear();
+            return false;
+        }
+        records = splitEventRecords();
+    }
+    for (const ModbusBytes &record : std::as_const(records))
+        emit eventBytesReceived(record, defaultTarget());
+    return !records.isEmpty();
+}
+
+QList<ModbusBytes> EventedTransport::splitEventRecords()
+{
+    QList<ModbusBytes> records;
+    while (!m_eventBuffer.isEmpty()) {
+        const int length = static_cast<uchar>(m_eventBuffer.at(0));
+        if (length == 0) {
+            m_eventBuffer.remove(0, 1);
+            break;
+        }
+        if (length > m_eventBuffer.size())
+            break;
+        records.append(ModbusBytes(m_eventBuffer.mid(1, length - 1)));
+        m_eventBuffer.remove(0, length);
+    }
+    return records;
+}
+
+void EventedTransport::afterConnected()
+{
+    m_firstEventsPending = true;
+}
+
+void EventedTransport::afterDisconnected()
+{
+    m_firstEventsPending = true;
+}
+
+bool EventedTransport::readEventBytes(ModbusBytes &, QString *)
+{
+    return false;
+}

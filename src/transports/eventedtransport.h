@@ -1,0 +1,56 @@
+#ifndef TAVREXBUS1_EVENTEDTRANSPORT_H
+#define TAVREXBUS1_EVENTEDTRANSPORT_H
+
+#include "transport.h"
+
+#include <QtCore/QDateTime>
+
+class TransportEventReader;
+
+// A transport whose device may also push short event records beside its Modbus traffic;
+// an eventable one polls for them on a reader thread of its own.
+class TAVREXBUS1_EXPORT EventedTransport : public Transport
+{
+    Q_OBJECT
+    Q_PROPERTY(int eventsCheckInterval READ eventsCheckInterval WRITE setEventsCheckInterval NOTIFY eventsCheckIntervalChanged)
+    Q_PROPERTY(int eventsTimeout READ eventsTimeout WRITE setEventsTimeout NOTIFY eventsTimeoutChanged)
+    Q_PROPERTY(bool eventable READ eventable NOTIFY eventableChanged)
+
+public:
+    explicit EventedTransport(QObject *parent = nullptr, bool eventable = false);
+    ~EventedTransport() override;
+
+    int eventsCheckInterval() const;
+    void setEventsCheckInterval(int msecs);
+    int eventsTimeout() const;
+    void setEventsTimeout(int msecs);
+    bool eventable() const;
+
+public Q_SLOTS:
+    virtual bool checkEvents();
+    virtual bool checkEventsSync();
+
+Q_SIGNALS:
+    void eventBytesReceived(ModbusBytes bytes, const Target *target);
+    void eventsCheckIntervalChanged();
+    void eventsTimeoutChanged();
+    void eventableChanged();
+
+protected:
+    void afterConnected() override;
+    void afterDisconnected() override;
+    virtual bool readEventBytes(ModbusBytes &bytes, QString *error);
+
+private:
+    QList<ModbusBytes> splitEventRecords();
+
+    ModbusBytes m_eventBuffer;
+    QDateTime m_eventBufferTime;
+    int m_eventsCheckInterval = 100;
+    int m_eventsTimeout = 500;
+    const bool m_eventable;
+    TransportEventReader *m_eventReader = nullptr;
+    bool m_firstEventsPending = true;
+};
+
+#endif

@@ -1,0 +1,141 @@
+#include "modbusloopbackclient.h"
+
+#include "modbusloopbackserver.h"
+#include "modbusrtudeparser.h"
+#include "modbusrtuparser.h"
+
+ModbusLoopbackClient::ModbusLoopbackClient(QObject *parent)
+    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+{
+}
+
+ModbusLoopbackClient::ModbusLoopbackClient(ModbusLoopbackServer &server, QObject *parent)
+    : ModbusLoopbackClient(parent)
+{
+    setServer(&server);
+}
+
+ModbusLoopbackClient::~ModbusLoopbackClient() = default;
+
+ModbusLoopbackServer *ModbusLoopbackClient::server() const
+{
+    QMutexLocker locker(&m_serverMutex);
+    return m_server;
+}
+
+void ModbusLoopbackClient::setServer(ModbusLoopbackServer *server)
+{
+    ModbusLoopbackServer *old = this->server();
+    if (old == server)
+        return;
+    if (old)
+        disconnect(old, nullptr, this, nullptr);
+    {
+        QMutexLocker locker(&m_serverMutex);
+        m_server = server;
+    }
+    if (server) {
+        connect(server, &Transport::connectedChanged, this, &ModbusLoopbackClient::onServerConnectedChanged,
+                Qt::UniqueConnection);
+        connect(server, &QObject::destroyed, this, [this] {
+            // The guarded pointer is already null here; only the link is left to close.
+            if (connected())
+                disconnectTransport();
+            emit serverChanged();
+        });
+    } else if (connected()) {
+        disconnectTransport();
+    }
+    emit serverChanged();
+}
+
+ModbusTarget *ModbusLoopbackClient::target()
+{
+    return &m_target;
+}
+
+Target *ModbusLoopbackClient::clientTarget()
+{
+    return &m_target;
+}
+
+bool ModbusLoopbackClient::hasTarget(const Target *target)
+{
+    return target == &m_target;
+}
+
+int ModbusLoopbackClient::targetsCount() const
+{
+    return 1;
+}
+
+int ModbusLoopbackClient::bytesAvailable(const Target *)
+{
+    return 0;
+}
+
+bool ModbusLoopbackClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                                     QString *error)
+{
+    if (!checkCanSendBytes(target, error))
+        return false;
+    ModbusLoopbackServer *server = this->server();
+    if (!server) {
+        setErrorString(tr("server loopback transport doesn't assigned"), error);
+        return false;
+    }
+    ModbusBytes reply;
+    server->emulateBytesReceived(bytes, reply);
+    if (!answer)
+        return true;
+    *answer = reply;
+    if (answer->isEmpty()) {
+        setErrorString(tr("zero length answer received"), error);
+        return false;
+    }
+    emit bytesReceived(*answer, target);
+    return true;
+}
+
+ModbusParser *ModbusLoopbackClient::createParser(QObject *parent)
+{
+    return new ModbusRTUParser(parent);
+}
+
+ModbusDeparser *ModbusLoopbackClient::createDeparser(QObject *parent)
+{
+    return new ModbusRTUDeparser(parent);
+}
+
+QString ModbusLoopbackClient::toString(bool) const
+{
+    return QStringLiteral("ModbusLoopback client");
+}
+
+bool ModbusLoopbackClient::connectTransportInternal()
+{
+    ModbusLoopbackServer *server = this->server();
+    if (!server) {
+        setConnectError(tr("server loopback transport doesn't assigned"));
+        return false;
+    }
+    if (!server->connected() && !server->connectAfterInit()) {
+        setConnectError(tr("server loopback transport disconnected"));
+        return false;
+    }
+    connect(server, &Transport::connectedChanged, this, &ModbusLoopbackClient::onServerConnectedChanged,
+            Qt::UniqueConnection);
+    return true;
+}
+
+bool ModbusLoopbackClient::disconnectTransportInternal()
+{
+    return true;
+}
+
+void ModbusLoopbackClient::onServerConnectedChanged()
+{
+    ModbusLoopbackServer *server = this->server();
+    if (!server || !server->connected())
+        setServer(nullptr);
+}

@@ -1,0 +1,53 @@
+#ifndef TAVREXBUS1_MODBUSLOOPBACKCLIENT_H
+#define TAVREXBUS1_MODBUSLOOPBACKCLIENT_H
+
+#include "modbusloopbackserver.h"
+#include "modbustarget.h"
+#include "modbustransport.h"
+
+#include <QtCore/QMutex>
+#include <QtCore/QPointer>
+
+// The client end of an in-process link: every request is answered by its loopback server.
+class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
+{
+    Q_OBJECT
+    Q_PROPERTY(ModbusLoopbackServer *server READ server WRITE setServer NOTIFY serverChanged)
+
+public:
+    explicit ModbusLoopbackClient(QObject *parent = nullptr);
+    ModbusLoopbackClient(ModbusLoopbackServer &server, QObject *parent = nullptr);
+    ~ModbusLoopbackClient() override;
+
+    ModbusLoopbackServer *server() const;
+    void setServer(ModbusLoopbackServer *server);
+    ModbusTarget *target();
+
+    Target *clientTarget() override;
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    int bytesAvailable(const Target *target) override;
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    ModbusParser *createParser(QObject *parent) override;
+    ModbusDeparser *createDeparser(QObject *parent) override;
+    QString toString(bool oneLine = false) const override;
+
+Q_SIGNALS:
+    void serverChanged();
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+
+private Q_SLOTS:
+    void onServerConnectedChanged();
+
+private:
+    ModbusTarget m_target;
+    QPointer<ModbusLoopbackServer> m_server;
+    // Requests come from other threads while the owner thread may swap the server.
+    mutable QMutex m_serverMutex;
+};
+
+#endif

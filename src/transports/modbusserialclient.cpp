@@ -1,0 +1,6 @@
+#include "modbusserialclient.h"
+
+ModbusSerialClient::ModbusSerialClient(QObject *parent)
+    : ModbusSerialTransport(TavrexBus::ClientBus, parent)
+{
+}

@@ -1,0 +1,15 @@
+#ifndef TAVREXBUS1_MODBUSSERIALCLIENT_H
+#define TAVREXBUS1_MODBUSSERIALCLIENT_H
+
+#include "modbusserialtransport.h"
+
+// Sends requests over a serial line and collects the device's answers.
+class TAVREXBUS1_EXPORT ModbusSerialClient : public ModbusSerialTransport
+{
+    Q_OBJECT
+
+public:
+    explicit ModbusSerialClient(QObject *parent = nullptr);
+};
+
+#endif

@@ -1,0 +1,16 @@
+#ifndef TAVREXBUS1_MODBUSSERIALSERVER_H
+#define TAVREXBUS1_MODBUSSERIALSERVER_H
+
+#include "modbusserialtransport.h"
+
+// Collects requests arriving on a serial line and writes back the answers its receivers give.
+class TAVREXBUS1_EXPORT ModbusSerialServer : public ModbusSerialTransport
+{
+    Q_OBJECT
+
+public:
+    explicit ModbusSerialServer(QObject *parent = nullptr);
+    ModbusSerialServer(const QString &port, QObject *parent = nullptr);
+};
+
+#endif

@@ -1,0 +1,501 @@
+#include "modbusserialtransport.h"
+
+#include "modbusrtudeparser.h"
+#include "modbusrtuparser.h"
+#include "qserialportinvokable.h"
+
+#include <QtCore/QThread>
+#include <QtSerialPort/QSerialPortInfo>
+
+namespace {
+
+// The longest RTU frame; a buffer beyond it can never become a request.
+constexpr int MaxRtuFrameSize = 256;
+
+QString firstAvailablePort()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    return ports.isEmpty() ? QString() : ports.first().portName();
+}
+
+} // namespace
+
+ModbusSerialTransport::ModbusSerialTransport(TavrexBus::BusType busType, QObject *parent)
+    : ModbusTransport(busType, parent, false)
+    , m_port(firstAvailablePort())
+    , m_portThread(new QThread(this))
+{
+    m_portThread->setObjectName(QStringLiteral("Serial port thread"));
+    m_serialPort = new QSerialPortInvokable(m_port);
+    m_serialPort->moveToThread(m_portThread);
+    connect(m_portThread, &QThread::finished, m_serialPort, &QObject::deleteLater);
+    m_portThread->start(QThread::HighPriority);
+
+    connect(m_serialPort, &QSerialPortInvokable::portLost, this, &ModbusSerialTransport::onPortLost);
+    m_parser = createParser(this);
+    if (busType == TavrexBus::ServerBus)
+        connect(m_serialPort, &QSerialPortInvokable::readyRead, this, &ModbusSerialTransport::onReadyRead);
+    calcDelays();
+    m_sendTimer.start();
+}
+
+ModbusSerialTransport::~ModbusSerialTransport()
+{
+    m_serialPort->close();
+    m_portThread->quit();
+    m_portThread->wait();
+}
+
+QString ModbusSerialTransport::dataBitsStr(int value)
+{
+    switch (value) {
+    case Data5:
+    case Data6:
+    case Data7:
+    case Data8:
+        return QString::number(value);
+    default:
+        return QStringLiteral("?");
+    }
+}
+
+QString ModbusSerialTransport::parityStr(int value)
+{
+    switch (value) {
+    case NoParity: return QStringLiteral("None");
+    case EvenParity: return QStringLiteral("Even");
+    case OddParity: return QStringLiteral("Odd");
+    case SpaceParity: return QStringLiteral("Space");
+    case MarkParity: return QStringLiteral("Mark");
+    default: return QStringLiteral("?");
+    }
+}
+
+QString ModbusSerialTransport::stopBItsStr(int value)
+{
+    switch (value) {
+    case OneStop: return QStringLiteral("1");
+    case OneAndHalfStop: return QStringLiteral("1.5");
+    case TwoStop: return QStringLiteral("2");
+    default: return QStringLiteral("?");
+    }
+}
+
+QString ModbusSerialTransport::flowControlStr(int value)
+{
+    switch (value) {
+    case NoFlowControl: return QStringLiteral("None");
+    case HardwareControl: return QStringLiteral("RTS/CTS");
+    case SoftwareControl: return QStringLiteral("XON/XOFF");
+    default: return QStringLiteral("?");
+    }
+}
+
+QString ModbusSerialTransport::port() const
+{
+    return m_port;
+}
+
+void ModbusSerialTransport::setPort(const QString &port)
+{
+    if (!checkValidThread() || m_port == port)
+        return;
+    m_port = port;
+    m_serialPort->setPortName(port);
+    emit portChanged();
+}
+
+int ModbusSerialTransport::baudRate() const
+{
+    return m_baudRate;
+}
+
+void ModbusSerialTransport::setBaudRate(int baudRate)
+{
+    if (!checkValidThread() || baudRate <= 0 || m_baudRate == baudRate)
+        return;
+    m_baudRate = baudRate;
+    calcDelays();
+    lineSettingChanged();
+    emit baudRateChanged();
+}
+
+ModbusSerialTransport::DataBits ModbusSerialTransport::dataBits() const
+{
+    return m_dataBits;
+}
+
+void ModbusSerialTransport::setDataBits(DataBits dataBits)
+{
+    if (!checkValidThread() || m_dataBits == dataBits)
+        return;
+    m_dataBits = dataBits;
+    lineSettingChanged();
+    emit dataBitsChanged();
+}
+
+ModbusSerialTransport::Parity ModbusSerialTransport::parity() const
+{
+    return m_parity;
+}
+
+void ModbusSerialTransport::setParity(Parity parity)
+{
+    if (!checkValidThread() || m_parity == parity)
+        return;
+    m_parity = parity;
+    calcDelays();
+    lineSettingChanged();
+    emit parityChanged();
+}
+
+ModbusSerialTransport::StopBits ModbusSerialTransport::stopBits() const
+{
+    return m_stopBits;
+}
+
+void ModbusSerialTransport::setStopBits(StopBits stopBits)
+{
+    if (!checkValidThread() || m_stopBits == stopBits)
+        return;
+    m_stopBits = stopBits;
+    lineSettingChanged();
+    emit stopBitsChanged();
+}
+
+ModbusSerialTransport::FlowControl ModbusSerialTransport::flowControl() const
+{
+    return m_flowControl;
+}
+
+void ModbusSerialTransport::setFlowControl(FlowControl flowControl)
+{
+    if (!checkValidThread() || m_flowControl == flowControl)
+        return;
+    m_flowControl = flowControl;
+    lineSettingChanged();
+    emit flowControlChanged();
+}
+
+bool ModbusSerialTransport::dtr() const
+{
+    return m_dtr;
+}
+
+void ModbusSerialTransport::setDtr(bool dtr)
+{
+    if (!checkValidThread() || m_dtr == dtr)
+        return;
+    m_dtr = dtr;
+    lineSettingChanged();
+    emit dtrChanged();
+}
+
+bool ModbusSerialTransport::rts() const
+{
+    return m_rts;
+}
+
+void ModbusSerialTransport::setRts(bool rts)
+{
+    if (m_rts == rts)
+        return;
+    m_rts = rts;
+    if (connected() && !m_serialPort->setRts(rts))
+        setErrorString(tr("can't set 'rts' property to: %1").arg(int(rts)));
+    emit rtsChanged();
+}
+
+int ModbusSerialTransport::readTimeout() const
+{
+    return m_readTimeout;
+}
+
+void ModbusSerialTransport::setReadTimeout(int msecs)
+{
+    if (!checkValidThread() || m_readTimeout == msecs)
+        return;
+    m_readTimeout = msecs;
+    emit readTimeoutChanged();
+}
+
+int ModbusSerialTransport::writeTimeout() const
+{
+    return m_writeTimeout;
+}
+
+void ModbusSerialTransport::setWriteTimeout(int msecs)
+{
+    if (m_writeTimeout == msecs)
+        return;
+    m_writeTimeout = msecs;
+    emit writeTimeoutChanged();
+}
+
+int ModbusSerialTransport::byteTimeout() const
+{
+    return m_byteTimeout;
+}
+
+void ModbusSerialTransport::setByteTimeout(int msecs)
+{
+    m_byteTimeoutSet = true;
+    msecs = qMax(1, msecs);
+    if (m_byteTimeout == msecs)
+        return;
+    m_byteTimeout = msecs;
+    emit byteTimeoutChanged();
+}
+
+bool ModbusSerialTransport::controlRts() const
+{
+    return m_controlRts;
+}
+
+void ModbusSerialTransport::setControlRts(bool value)
+{
+    if (m_controlRts == value)
+        return;
+    m_controlRts = value;
+    calcDelays();
+    emit controlRtsChanged(value);
+}
+
+int ModbusSerialTransport::sendDelay() const
+{
+    return m_sendDelay;
+}
+
+void ModbusSerialTransport::setSendDelay(int msecs)
+{
+    if (m_sendDelay == msecs)
+        return;
+    m_sendDelay = msecs;
+    emit sendDelayChanged(msecs);
+}
+
+int ModbusSerialTransport::rtsDelay() const
+{
+    return m_rtsDelay;
+}
+
+void ModbusSerialTransport::setRtsDelay(int msecs)
+{
+    m_rtsDelaySet = true;
+    msecs = qMax(1, msecs);
+    if (m_rtsDelay == msecs)
+        return;
+    m_rtsDelay = msecs;
+    emit rtsDelayChanged(msecs);
+}
+
+int ModbusSerialTransport::minRtsDelay() const
+{
+    return m_minRtsDelay;
+}
+
+int ModbusSerialTransport::computedByteTimeout() const
+{
+    return m_computedByteTimeout;
+}
+
+ModbusTarget *ModbusSerialTransport::target()
+{
+    return &m_target;
+}
+
+Target *ModbusSerialTransport::clientTarget()
+{
+    return &m_target;
+}
+
+bool ModbusSerialTransport::hasTarget(const Target *target)
+{
+    return target == &m_target;
+}
+
+int ModbusSerialTransport::targetsCount() const
+{
+    return 1;
+}
+
+int ModbusSerialTransport::bytesAvailable(const Target *target)
+{
+    QMutexLocker locker(&m_sendMutex);
+    if (!hasTarget(target)) {
+        setErrorString(tr("unknown target, bytes available will be 0"));
+        return 0;
+    }
+    return int(m_serialPort->bytesAvailable());
+}
+
+bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                                      QString *error)
+{
+    QMutexLocker locker(&m_sendMutex);
+    // Slow devices need a breath between the end of one answer and the next request.
+    if (!m_firstSend) {
+        const qint64 remaining = m_sendDelay - m_sendTimer.elapsed();
+        if (remaining > 0)
+            QThread::msleep(static_cast<unsigned long>(remaining));
+    }
+    if (!checkCanSendBytes(target, error))
+        return false;
+    // Without an answer to wait for (a server answering), pending input is the next request.
+    if (answer)
+        m_serialPort->clearInput();
+    const QSerialPortInvokable::Exchange exchange =
+        m_serialPort->exchange(bytes, answer ? m_readTimeout : -1, m_byteTimeout, m_controlRts, m_rtsDelay);
+    m_firstSend = false;
+    if (exchange.rtsRefused)
+        setErrorString(tr("can't set 'rts' property to: %1").arg(1));
+    if (!exchange.lostError.isEmpty()) {
+        setErrorString(tr("serial port %1 lost: %2").arg(m_port, exchange.lostError), error);
+        QMetaObject::invokeMethod(this, "autoDisconnect", Qt::QueuedConnection);
+        return false;
+    }
+    if (!answer)
+        return true;
+    *answer = ModbusBytes(exchange.answer);
+    m_sendTimer.restart();
+    if (answer->emptyOrZero()) {
+        setErrorString(tr("read timeout"), error);
+        return false;
+    }
+    emit bytesReceived(*answer, target);
+    return true;
+}
+
+ModbusParser *ModbusSerialTransport::createParser(QObject *parent)
+{
+    return new ModbusRTUParser(parent);
+}
+
+ModbusDeparser *ModbusSerialTransport::createDeparser(QObject *parent)
+{
+    return new ModbusRTUDeparser(parent);
+}
+
+QString ModbusSerialTransport::toString(bool oneLine) const
+{
+    const bool client = busType() == TavrexBus::ClientBus;
+    QString text = QStringLiteral("transport: Modbus Serial %1 (%2)\n")
+                       .arg(client ? QStringLiteral("Client") : QStringLiteral("Server"),
+                            TavrexBus::busTypeStr(busType()));
+    text += QStringLiteral("status: %1\n").arg(connected() ? QStringLiteral("connected") : QStringLiteral("disconnected"));
+    text += QStringLiteral("port: %1\n").arg(m_port);
+    text += QStringLiteral("rate: %1\n").arg(m_baudRate);
+    text += QStringLiteral("parity: %1\n").arg(parityStr(m_parity));
+    text += QStringLiteral("data bits: %1\n").arg(dataBitsStr(m_dataBits));
+    text += QStringLiteral("stop bits: %1\n").arg(stopBItsStr(m_stopBits));
+    text += QStringLiteral("flow control: %1\n").arg(flowControlStr(m_flowControl));
+    text += QStringLiteral("DTR: %1\n").arg(int(m_dtr));
+    text += QStringLiteral("RTS: %1\n").arg(int(m_rts));
+    text += QStringLiteral("target: %1\n").arg(m_target.toString(true));
+    text += QStringLiteral("timeouts:  (read: %1; write: %2)\n").arg(m_readTimeout).arg(m_writeTimeout);
+    return formatLines(text, oneLine);
+}
+
+bool ModbusSerialTransport::connectTransportInternal()
+{
+    if (!m_serialPort->open(QIODevice::ReadWrite)) {
+        setErrorString(tr("error opening serial port %1: %2").arg(m_port, m_serialPort->errString()));
+        return false;
+    }
+    if (!applyOptions()) {
+        m_serialPort->close();
+        return false;
+    }
+    m_requestBuffer.clear();
+    m_firstSend = true;
+    return true;
+}
+
+bool ModbusSerialTransport::disconnectTransportInternal()
+{
+    m_serialPort->close();
+    return true;
+}
+
+void ModbusSerialTransport::onReadyRead()
+{
+    if (!m_requestBuffer.isEmpty() && m_gapTimer.isValid() && m_gapTimer.elapsed() > m_byteTimeout)
+        m_requestBuffer.clear();
+    m_requestBuffer.append(m_serialPort->readAll());
+    if (m_requestBuffer.isEmpty())
+        return;
+    if (!m_parser->canParse(m_requestBuffer, TavrexBus::Request)) {
+        if (m_requestBuffer.size() > MaxRtuFrameSize)
+            m_requestBuffer.clear();
+        m_gapTimer.restart();
+        m_lastReceiveTime = QDateTime::currentDateTime();
+        return;
+    }
+    const ModbusBytes request = m_requestBuffer;
+    m_requestBuffer.clear();
+    emit bytesReceived(request, &m_target);
+    ModbusBytes answer;
+    emit requestBytesReceived(request, &m_target, &answer);
+    if (!answer.isEmpty())
+        sendBytes(answer, &m_target, nullptr, nullptr);
+}
+
+SerialPortOptions ModbusSerialTransport::options() const
+{
+    SerialPortOptions options;
+    options.baudRate = m_baudRate;
+    options.dataBits = m_dataBits;
+    options.parity = m_parity;
+    options.stopBits = m_stopBits;
+    options.flowControl = m_flowControl;
+    options.dtr = m_dtr;
+    return options;
+}
+
+bool ModbusSerialTransport::applyOptions()
+{
+    const SerialPortOptions settings = options();
+    QString errors;
+    if (!m_serialPort->setLineOptions(settings, &errors)) {
+        setErrorString(errors);
+        return false;
+    }
+    // A port without modem lines still carries frames; it is only told once.
+    if (!m_serialPort->setDtr(settings.dtr, &errors))
+        setErrorString(errors);
+    return true;
+}
+
+void ModbusSerialTransport::lineSettingChanged()
+{
+    if (connected())
+        applyOptions();
+}
+
+void ModbusSerialTransport::calcDelays()
+{
+    m_computedByteTimeout = int(2 * (35000.0 / m_baudRate) + 1.5 + 0.5);
+    const int minRtsDelay = 10000 / m_baudRate + 2;
+    if (m_baudRate <= 55999)
+        m_computedByteTimeout *= 4;
+    if (m_minRtsDelay != minRtsDelay) {
+        m_minRtsDelay = minRtsDelay;
+        emit minRtsDelayChanged(minRtsDelay);
+    }
+    const int byteTimeout = qMax(1, m_computedByteTimeout);
+    if (!m_byteTimeoutSet && m_byteTimeout != byteTimeout) {
+        m_byteTimeout = byteTimeout;
+        emit byteTimeoutChanged();
+    }
+    const int rtsDelay = qMax(1, m_minRtsDelay);
+    if (!m_rtsDelaySet && m_rtsDelay != rtsDelay) {
+        m_rtsDelay = rtsDelay;
+        emit rtsDelayChanged(rtsDelay);
+    }
+}
+
+void ModbusSerialTransport::onPortLost(const QString &message)
+{
+    setErrorString(tr("serial port %1 lost: %2").arg(m_port, message));
+    autoDisconnect();
+}

@@ -1,0 +1,182 @@
+#ifndef TAVREXBUS1_MODBUSSERIALTRANSPORT_H
+#define TAVREXBUS1_MODBUSSERIALTRANSPORT_H
+
+#include "modbustarget.h"
+#include "modbustransport.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QMutex>
+#include <QtSerialPort/QSerialPort>
+
+class QSerialPortInvokable;
+class QThread;
+struct SerialPortOptions;
+
+// Modbus RTU frames over a serial line. The port itself lives on the "Serial port thread";
+// exchanges may be started from any thread and run one at a time.
+class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
+{
+    Q_OBJECT
+    Q_PROPERTY(QString port READ port WRITE setPort NOTIFY portChanged)
+    Q_PROPERTY(int baudRate READ baudRate WRITE setBaudRate NOTIFY baudRateChanged)
+    Q_PROPERTY(DataBits dataBits READ dataBits WRITE setDataBits NOTIFY dataBitsChanged)
+    Q_PROPERTY(Parity parity READ parity WRITE setParity NOTIFY parityChanged)
+    Q_PROPERTY(StopBits stopBits READ stopBits WRITE setStopBits NOTIFY stopBitsChanged)
+    Q_PROPERTY(FlowControl flowControl READ flowControl WRITE setFlowControl NOTIFY flowControlChanged)
+    Q_PROPERTY(bool dtr READ dtr WRITE setDtr NOTIFY dtrChanged)
+    Q_PROPERTY(bool rts READ rts WRITE setRts NOTIFY rtsChanged)
+    Q_PROPERTY(int readTimeout READ readTimeout WRITE setReadTimeout NOTIFY readTimeoutChanged)
+    Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
+    Q_PROPERTY(int byteTimeout READ byteTimeout WRITE setByteTimeout NOTIFY byteTimeoutChanged)
+    Q_PROPERTY(bool controlRts READ controlRts WRITE setControlRts NOTIFY controlRtsChanged)
+    Q_PROPERTY(int sendDelay READ sendDelay WRITE setSendDelay NOTIFY sendDelayChanged)
+    Q_PROPERTY(int rtsDelay READ rtsDelay WRITE setRtsDelay NOTIFY rtsDelayChanged)
+
+public:
+    enum DataBits {
+        Data5 = QSerialPort::Data5,
+        Data6 = QSerialPort::Data6,
+        Data7 = QSerialPort::Data7,
+        Data8 = QSerialPort::Data8,
+        UnknownDataBits = -1
+    };
+    Q_ENUM(DataBits)
+    enum Parity {
+        NoParity = QSerialPort::NoParity,
+        EvenParity = QSerialPort::EvenParity,
+        OddParity = QSerialPort::OddParity,
+        SpaceParity = QSerialPort::SpaceParity,
+        MarkParity = QSerialPort::MarkParity,
+        UnknownParity = -1
+    };
+    Q_ENUM(Parity)
+    enum StopBits {
+        OneStop = QSerialPort::OneStop,
+        OneAndHalfStop = QSerialPort::OneAndHalfStop,
+        TwoStop = QSerialPort::TwoStop,
+        UnknownStopBits = -1
+    };
+    Q_ENUM(StopBits)
+    enum FlowControl {
+        NoFlowControl = QSerialPort::NoFlowControl,
+        HardwareControl = QSerialPort::HardwareControl,
+        SoftwareControl = QSerialPort::SoftwareControl,
+        UnknownFlowControl = -1
+    };
+    Q_ENUM(FlowControl)
+
+    explicit ModbusSerialTransport(TavrexBus::BusType busType, QObject *parent = nullptr);
+    ~ModbusSerialTransport() override;
+
+    static QString dataBitsStr(int value);
+    static QString parityStr(int value);
+    static QString stopBItsStr(int value);
+    static QString flowControlStr(int value);
+
+    QString port() const;
+    void setPort(const QString &port);
+    int baudRate() const;
+    void setBaudRate(int baudRate);
+    DataBits dataBits() const;
+    void setDataBits(DataBits dataBits);
+    Parity parity() const;
+    void setParity(Parity parity);
+    StopBits stopBits() const;
+    void setStopBits(StopBits stopBits);
+    FlowControl flowControl() const;
+    void setFlowControl(FlowControl flowControl);
+    bool dtr() const;
+    void setDtr(bool dtr);
+    bool rts() const;
+    void setRts(bool rts);
+    int readTimeout() const;
+    void setReadTimeout(int msecs);
+    int writeTimeout() const;
+    void setWriteTimeout(int msecs);
+    int byteTimeout() const;
+    void setByteTimeout(int msecs);
+    bool controlRts() const;
+    int sendDelay() const;
+    int rtsDelay() const;
+    int minRtsDelay() const;
+    int computedByteTimeout() const;
+
+    ModbusTarget *target();
+    Target *clientTarget() override;
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    int bytesAvailable(const Target *target) override;
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    ModbusParser *createParser(QObject *parent) override;
+    ModbusDeparser *createDeparser(QObject *parent) override;
+    QString toString(bool oneLine = false) const override;
+
+public Q_SLOTS:
+    void setControlRts(bool value);
+    void setSendDelay(int msecs);
+    void setRtsDelay(int msecs);
+
+Q_SIGNALS:
+    void portChanged();
+    void baudRateChanged();
+    void dataBitsChanged();
+    void parityChanged();
+    void stopBitsChanged();
+    void flowControlChanged();
+    void dtrChanged();
+    void rtsChanged();
+    void readTimeoutChanged();
+    void writeTimeoutChanged();
+    void byteTimeoutChanged();
+    void controlRtsChanged(bool controlRts);
+    void sendDelayChanged(int sendDelay);
+    void rtsDelayChanged(int rtsDelay);
+    void minRtsDelayChanged(int minRtsDelay);
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+
+private Q_SLOTS:
+    void onReadyRead();
+
+private:
+    SerialPortOptions options() const;
+    bool applyOptions();
+    void lineSettingChanged();
+    void calcDelays();
+    void onPortLost(const QString &message);
+
+    QString m_port;
+    ModbusTarget m_target;
+    int m_readTimeout = 500;
+    int m_writeTimeout = 500;
+    int m_byteTimeout = 0;
+    int m_computedByteTimeout = 0;
+    int m_baudRate = 19200;
+    DataBits m_dataBits = Data8;
+    Parity m_parity = NoParity;
+    StopBits m_stopBits = OneStop;
+    FlowControl m_flowControl = NoFlowControl;
+    bool m_dtr = false;
+    bool m_rts = false;
+    QMutex m_sendMutex;
+    ModbusParser *m_parser = nullptr;
+    ModbusBytes m_requestBuffer;
+    QElapsedTimer m_gapTimer;
+    QDateTime m_lastReceiveTime;
+    QElapsedTimer m_sendTimer;
+    bool m_firstSend = true;
+    int m_sendDelay = 2;
+    QSerialPortInvokable *m_serialPort = nullptr;
+    QThread *m_portThread = nullptr;
+    bool m_controlRts = true;
+    bool m_rtsDelaySet = false;
+    bool m_byteTimeoutSet = false;
+    int m_rtsDelay = 0;
+    int m_minRtsDelay = 0;
+};
+
+#endif

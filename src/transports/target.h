@@ -1,0 +1,21 @@
+#ifndef TAVREXBUS1_TARGET_H
+#define TAVREXBUS1_TARGET_H
+
+#include "qtavrexobject.h"
+#include "tavrexbus1global.h"
+
+#include <QtCore/QObject>
+
+// The far end of a frame. Targets are compared by identity unless a subclass says otherwise.
+class TAVREXBUS1_EXPORT Target : public QObject, public QTavrexObject
+{
+    Q_OBJECT
+
+public:
+    explicit Target(QObject *parent = nullptr);
+
+    bool operator==(const Target &other) const;
+    bool operator!=(const Target &other) const;
+};
+
+#endif

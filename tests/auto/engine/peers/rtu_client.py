@@ -1,0 +1,59 @@
+"""A pymodbus RTU client on a serial port, the independent peer of the engine's server tests.
+
+Talks to unit 1 and prints one line per exchange, "name: result", where the result is the
+registers read (decimal, blank-separated), "ok" for an accepted write, the report-slave-ID data
+in hexadecimal, or "exception N" / "error" when the exchange failed. Prints "done" at the end.
+
+Usage: rtu_client.py PORT
+"""
+import logging
+import sys
+
+from pymodbus.client import ModbusSerialClient
+from pymodbus.other_message import ReportSlaveIdRequest
+from pymodbus.pdu import ExceptionResponse
+from pymodbus.transaction import ModbusRtuFramer
+
+
+def outcome(response, value):
+    if isinstance(response, ExceptionResponse):
+        return f"exception {response.exception_code}"
+    if response is None or response.isError():
+        return "error"
+    return value(response)
+
+
+def registers(response):
+    return " ".join(str(r) for r in response.registers)
+
+
+def main(port):
+    client = ModbusSerialClient(port, framer=ModbusRtuFramer, baudrate=19200, timeout=2, retries=0)
+    if not client.connect():
+        sys.exit(f"cannot open {port}")
+    exchanges = [
+        ("read holding", lambda: client.read_holding_registers(10, 3, slave=1), registers),
+        ("read input", lambda: client.read_input_registers(5, 2, slave=1), registers),
+        ("write single", lambda: client.write_register(20, 0xBEEF, slave=1), lambda r: "ok"),
+        ("write multiple", lambda: client.write_registers(30, [1, 2, 3], slave=1), lambda r: "ok"),
+        ("read back", lambda: client.read_holding_registers(20, 1, slave=1), registers),
+        ("read written", lambda: client.read_holding_registers(30, 3, slave=1), registers),
+        ("report", lambda: client.execute(ReportSlaveIdRequest(unit=1)), lambda r: r.identifier.hex()),
+        ("unit 17", lambda: client.read_holding_registers(10, 1, slave=17), registers),
+        ("too many", lambda: client.read_holding_registers(0, 126, slave=1), registers),
+        ("refused", lambda: client.read_holding_registers(500, 1, slave=1), registers),
+    ]
+    for name, call, value in exchanges:
+        try:
+            result = outcome(call(), value)
+        except Exception:  # a failed exchange is a result like any other
+            result = "error"
+        print(f"{name}: {result}", flush=True)
+    client.close()
+    print("done", flush=True)
+
+
+if __name__ == "__main__":
+    logging.basicConfig()
+    logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
+    main(sys.argv[1])

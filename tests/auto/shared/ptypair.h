@@ -1,0 +1,34 @@
+#ifndef PTYPAIR_H
+#define PTYPAIR_H
+
+#include <QtCore/QByteArray>
+#include <QtCore/QString>
+
+// A pseudo-terminal standing in for a serial device. The library opens the slave side by
+// name (portName()); the test plays the remote device on the master side.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    bool isValid() const;
+    QString portName() const;
+
+    bool write(const QByteArray &bytes);
+    // Whatever arrives within timeoutMs (returns as soon as something is there).
+    QByteArray readSome(int timeoutMs);
+    // Exactly size bytes, unless timeoutMs passes between two arrivals.
+    QByteArray readExactly(int size, int timeoutMs);
+    // Makes the device vanish: the slave side sees a hang-up.
+    void closeMaster();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_portName;
+};
+
+#endif

@@ -1,0 +1,63 @@
+import QtQuick 2.15
+import QtTest 1.2
+import TavrexBus 1.0
+
+TestCase {
+    id: testCase
+    name: "Transports"
+
+    ModbusLoopbackServer {
+        id: server
+        connected: true
+    }
+
+    ModbusLoopbackClient {
+        id: client
+        server: server
+        connected: true
+    }
+
+    ModbusSerialClient {
+        id: serial
+        port: "/dev/tavrex-no-such-port"
+        baudRate: 9600
+        parity: ModbusSerialTransport.EvenParity
+    }
+
+    function test_loopbackConnectsAfterCompletion() {
+        tryCompare(server, "connected", true)
+        tryCompare(client, "connected", true)
+        compare(client.server, server)
+        compare(client.busType, TavrexBus.ClientBus)
+        compare(server.busType, TavrexBus.ServerBus)
+    }
+
+    function test_disconnectingServerReleasesClient() {
+        tryCompare(client, "connected", true)
+        server.connected = false
+        compare(client.connected, false)
+        compare(client.server, null)
+        server.connected = true
+        client.server = server
+        client.connected = true
+        compare(client.connected, true)
+    }
+
+    function test_serialSettingsFromDeclaration() {
+        compare(serial.connected, false)
+        compare(serial.baudRate, 9600)
+        compare(serial.parity, ModbusSerialTransport.EvenParity)
+        compare(serial.byteTimeout, 36)
+        compare(serial.rtsDelay, 3)
+    }
+
+    function test_baseTypesAreNotCreatable() {
+        var object = null
+        try {
+            object = Qt.createQmlObject("import TavrexBus 1.0; ModbusSerialTransport {}", testCase)
+        } catch (e) {
+            verify(e.message.indexOf("needs a bus role") >= 0, e.message)
+        }
+        compare(object, null)
+    }
+}
