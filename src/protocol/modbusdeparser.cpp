@@ -220,7 +220,7 @@ bool ModbusDeparser::isFunctionSupported(TavrexBus::FunctionCode code) const
 
 void ModbusDeparser::deparseModbusPDU(const ModbusPacket &packet, ModbusBytes &out) const
 {
-    out.clear();
+    out.truncate(0); // keeps the capacity for the next message
     appendModbusPDU(packet, out);
 }
 

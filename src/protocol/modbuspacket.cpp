@@ -1,5 +1,4 @@
 #include "modbuspacket.h"
-#include "protocoltext_p.h"
 
 ModbusPacket::ModbusPacket(const TavrexBus::PacketKind &kind)
     : m_kind(kind)
@@ -19,7 +18,7 @@ ModbusPacket::~ModbusPacket() = default;
 
 QString ModbusPacket::toString(bool oneLine) const
 {
-    return tavrexLines(headerText(), oneLine);
+    return formatLines(headerText(), oneLine);
 }
 
 bool ModbusPacket::operator==(const ModbusPacket &other) const

@@ -1,5 +1,4 @@
 #include "modbuspacketarch.h"
-#include "protocoltext_p.h"
 
 ModbusPacketArch::ModbusPacketArch()
     : ModbusPacket(TavrexBus::ArchivePacket)
@@ -34,7 +33,7 @@ QString ModbusPacketArch::toString(bool oneLine) const
         text += QLatin1String("  record ") + QString::number(i) + QLatin1String(":\n")
                 + QString::fromLatin1(m_records.at(i).toHex(' ')) + QLatin1Char('\n');
     }
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 QDateTime ModbusPacketArch::requestTimeLabel() const

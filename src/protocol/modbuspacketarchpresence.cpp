@@ -1,5 +1,4 @@
 #include "modbuspacketarchpresence.h"
-#include "protocoltext_p.h"
 
 namespace {
 const QString dateFormat = QStringLiteral("yyyy.MM.dd hh:mm:ss");
@@ -57,7 +56,7 @@ QString ModbusPacketArchPresence::toString(bool oneLine) const
                         .arg(label, 0, 16)
                         .arg(TavrexBus::archLabelToTime(label).toString(dateFormat));
     }
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 QDateTime ModbusPacketArchPresence::requestTimeLabel() const

@@ -1,5 +1,4 @@
 #include "modbuspacketfile.h"
-#include "protocoltext_p.h"
 
 ModbusPacketFile::ModbusPacketFile()
     : ModbusPacket(TavrexBus::FilePacket)
@@ -17,7 +16,7 @@ QString ModbusPacketFile::toString(bool oneLine) const
     text += QStringLiteral("registers written: %1\n").arg(registersWritten);
     text += QStringLiteral("bytes [%1]:\n").arg(bytes.size());
     text += QString::fromLatin1(bytes.toHex(' ')) + QLatin1Char('\n');
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 bool ModbusPacketFile::operator==(const ModbusPacketFile &other) const

@@ -1,5 +1,4 @@
 #include "modbuspacketreg.h"
-#include "protocoltext_p.h"
 
 ModbusPacketReg::ModbusPacketReg()
     : ModbusPacket(TavrexBus::RegistersPacket)
@@ -21,7 +20,7 @@ QString ModbusPacketReg::toString(bool oneLine) const
                         .arg(i)
                         .arg(QString::fromLatin1(m_regBytes.mid(2 * i, 2).toHex(' ')));
     }
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 void ModbusPacketReg::appendRegBytes(const ModbusBytes &bytes)

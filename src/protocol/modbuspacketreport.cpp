@@ -1,5 +1,4 @@
 #include "modbuspacketreport.h"
-#include "protocoltext_p.h"
 
 ModbusPacketReport::ModbusPacketReport()
     : ModbusPacket(TavrexBus::ReportSlavePacket)
@@ -13,7 +12,7 @@ QString ModbusPacketReport::toString(bool oneLine) const
     text += QLatin1String("reportBytes: ") + QString::fromLatin1(m_bytes.toHex(' '))
             + QLatin1Char('\n');
     text += QLatin1String("reportString: ") + devName() + QLatin1Char('\n');
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 QString ModbusPacketReport::devName() const

@@ -1,5 +1,4 @@
 #include "modbusparseinfo.h"
-#include "protocoltext_p.h"
 
 ModbusParseInfo::ModbusParseInfo(TavrexBus::PacketState state)
     : m_state(state)
@@ -23,7 +22,7 @@ QString ModbusParseInfo::toString(bool oneLine) const
             + QLatin1String("\narchType: ") + TavrexBus::archTypeStr(m_archType)
             + QLatin1String("\nrecords count: ") + QString::number(m_requestCount)
             + QLatin1Char('\n');
-    return tavrexLines(text, oneLine);
+    return formatLines(text, oneLine);
 }
 
 bool ModbusParseInfo::operator==(const ModbusParseInfo &other) const

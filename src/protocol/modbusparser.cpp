@@ -6,7 +6,6 @@
 #include "modbuspacketreport.h"
 #include "modbusparseinfo.h"
 #include "modbustimelabel_p.h"
-#include "protocoltext_p.h"
 
 #include <QtCore/QtEndian>
 
@@ -244,7 +243,7 @@ bool ModbusParser::canParse(const ModbusBytes &pdu, TavrexBus::PacketState state
 
 QString ModbusParser::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus parser: \n"), oneLine);
+    return formatLines(QStringLiteral("Modbus parser: \n"), oneLine);
 }
 
 bool ModbusParser::checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState state) const

@@ -1,6 +1,5 @@
 #include "modbusrtudeparser.h"
 #include "modbuspacket.h"
-#include "protocoltext_p.h"
 
 namespace {
 constexpr int maxFrame = 256;
@@ -15,7 +14,7 @@ ModbusRTUDeparser::~ModbusRTUDeparser() = default;
 
 QString ModbusRTUDeparser::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus RTU deparser\n"), oneLine);
+    return formatLines(QStringLiteral("Modbus RTU deparser\n"), oneLine);
 }
 
 bool ModbusRTUDeparser::canDeparse(const IPacket &packet) const

@@ -1,7 +1,6 @@
 #include "modbusrtuparser.h"
 #include "framing_p.h"
 #include "modbuspacket.h"
-#include "protocoltext_p.h"
 
 #include <memory>
 
@@ -48,5 +47,5 @@ IPacket *ModbusRTUParser::parse(const ModbusBytes &frame, const IParseInfo &info
 
 QString ModbusRTUParser::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus RTU parser: \n"), oneLine);
+    return formatLines(QStringLiteral("Modbus RTU parser: \n"), oneLine);
 }

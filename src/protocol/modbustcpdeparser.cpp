@@ -1,7 +1,6 @@
 #include "modbustcpdeparser.h"
 #include "modbuspacket.h"
 #include "modbustcptarget.h"
-#include "protocoltext_p.h"
 
 #include <QtCore/QtEndian>
 
@@ -19,7 +18,7 @@ ModbusTCPDeparser::~ModbusTCPDeparser() = default;
 
 QString ModbusTCPDeparser::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus TCP deparser\n"), oneLine);
+    return formatLines(QStringLiteral("Modbus TCP deparser\n"), oneLine);
 }
 
 bool ModbusTCPDeparser::canDeparse(const IPacket &packet) const

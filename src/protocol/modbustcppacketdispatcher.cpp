@@ -1,5 +1,4 @@
 #include "modbustcppacketdispatcher.h"
-#include "protocoltext_p.h"
 
 ModbusTCPPacketDispatcher::ModbusTCPPacketDispatcher(QObject *parent)
     : PacketDispatcher(parent)
@@ -10,7 +9,7 @@ ModbusTCPPacketDispatcher::~ModbusTCPPacketDispatcher() = default;
 
 QString ModbusTCPPacketDispatcher::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus TCP packet dispatcher: \n"), oneLine);
+    return formatLines(QStringLiteral("Modbus TCP packet dispatcher: \n"), oneLine);
 }
 
 void ModbusTCPPacketDispatcher::onPacketReceiving(const IPacket &, const Target *, bool &)

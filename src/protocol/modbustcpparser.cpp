@@ -1,7 +1,6 @@
 #include "modbustcpparser.h"
 #include "framing_p.h"
 #include "modbuspacket.h"
-#include "protocoltext_p.h"
 
 #include <memory>
 
@@ -54,5 +53,5 @@ IPacket *ModbusTCPParser::parse(const ModbusBytes &frame, const IParseInfo &info
 
 QString ModbusTCPParser::toString(bool oneLine) const
 {
-    return tavrexLines(QStringLiteral("Modbus TCP parser: \n"), oneLine);
+    return formatLines(QStringLiteral("Modbus TCP parser: \n"), oneLine);
 }

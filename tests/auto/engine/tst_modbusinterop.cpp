@@ -154,6 +154,7 @@ void tst_ModbusInterop::independentClientAgainstServer_data()
     QTest::newRow("other unit") << "unit 17" << "257";
     QTest::newRow("126 registers") << "too many" << "exception 3";
     QTest::newRow("refused by the handler") << "refused" << "exception 2";
+    QTest::newRow("unsupported function (1)") << "coils" << "exception 1";
 }
 
 void tst_ModbusInterop::independentClientAgainstServer()

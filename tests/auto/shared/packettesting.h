@@ -1,0 +1,45 @@
+#ifndef PACKETTESTING_H
+#define PACKETTESTING_H
+
+#include <TavrexBus1/modbusbytes.h>
+#include <TavrexBus1/modbuspacket.h>
+
+#include <QtCore/QString>
+
+#include <functional>
+
+namespace PacketTesting {
+
+// Bytes from text such as "01 03 00 6B".
+ModbusBytes hex(const char *text);
+
+// The same bytes in a heap block of exactly their size, so that AddressSanitizer
+// reports any read past the end. The block lives until the program ends.
+ModbusBytes exact(const QByteArray &bytes);
+
+// Field-by-field equality across the packet classes.
+bool equal(const ModbusPacket &a, const ModbusPacket &b);
+
+using PacketFactory = std::function<ModbusPacket *()>;
+
+// One valid message of every function and direction the library speaks: the packet a
+// builder is given, its PDU, and the packet parsing that PDU gives back (answers of
+// functions 6 and 16 do not keep the echoed fields).
+struct Sample
+{
+    const char *name;
+    TavrexBus::PacketState state;
+    quint16 requestCount;
+    TavrexBus::ArchType archType;
+    PacketFactory built;
+    const char *pdu;
+    PacketFactory parsed;
+};
+
+QList<Sample> samples();
+
+} // namespace PacketTesting
+
+Q_DECLARE_METATYPE(PacketTesting::PacketFactory)
+
+#endif // PACKETTESTING_H
