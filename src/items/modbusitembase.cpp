@@ -562,7 +562,8 @@ void ModbusItemBase::setConnected(bool connected)
         return;
     m_connected = connected;
     emit connectedChanged();
-    if (m_readOnConnect || m_liveRead)
+    // Losing the client also disconnects; there is nothing to read from then.
+    if ((m_readOnConnect || m_liveRead) && m_client)
         read();
 }
 
