@@ -1,6 +1,10 @@
 #include "registration.h"
 
+#include "modbusclient.h"
+
+#include <QtQml/qqml.h>
+
 void registerClientTypes(const char *uri)
 {
-    Q_UNUSED(uri);
+    qmlRegisterType<ModbusClient>(uri, 1, 0, "ModbusClient");
 }

@@ -1,0 +1,6 @@
+#include "timeprovider.h"
+
+QDateTime TimeProvider::currentDateTime() const
+{
+    return QDateTime::currentDateTime();
+}

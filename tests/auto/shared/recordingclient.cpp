@@ -1,0 +1,61 @@
+#include "recordingclient.h"
+
+#include <TavrexBus1/modbusitembase.h>
+
+RecordingClient::~RecordingClient()
+{
+    queued.clearWithDelete();
+    intervalTasks.clearWithDelete();
+}
+
+void RecordingClient::executeTask(ModbusTask *task)
+{
+    queued.append(task);
+    emit taskQueued();
+}
+
+void RecordingClient::executeTaskSyncSilent(ModbusTask *task)
+{
+    task->setBytes(syncBytes);
+    task->setState(syncState);
+    task->setLastProcessTime(QDateTime::currentDateTime());
+}
+
+void RecordingClient::startExecutingIntervalTask(ModbusTask *task)
+{
+    intervalTasks.append(task);
+}
+
+void RecordingClient::stopExecutingIntervalTask(ModbusItemBase *item)
+{
+    ++stopCalls;
+    intervalTasks.removeWithDelete(item);
+}
+
+void RecordingClient::registerItem(ModbusItemBase *item)
+{
+    registered.append(item);
+}
+
+void RecordingClient::unRegisterItem(ModbusItemBase *item)
+{
+    unregistered.append(item);
+}
+
+bool RecordingClient::completeNext(const ModbusBytesArray &bytes, TavrexBus::ModbusTaskState state,
+                                   const QString &errorString)
+{
+    if (queued.isEmpty())
+        return false;
+    ModbusTask *task = queued.takeFirst();
+    if (task->type() == TavrexBus::ReadTask)
+        task->setBytes(bytes);
+    task->setState(state);
+    task->setErrorString(errorString);
+    task->setLastProcessTime(QDateTime::currentDateTime());
+    ModbusItemBase *item = task->firstItem();
+    const bool taken = item && item->taskCompleted(task);
+    emit executed(item);
+    delete task;
+    return taken;
+}

@@ -1,0 +1,43 @@
+#ifndef RECORDINGCLIENT_H
+#define RECORDINGCLIENT_H
+
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbustask.h>
+
+// A client that runs nothing: it keeps the tasks its items hand over, so that a test can inspect
+// them and complete them with the bytes and state of its choice.
+class RecordingClient : public ModbusClient
+{
+    Q_OBJECT
+
+public:
+    using ModbusClient::ModbusClient;
+    ~RecordingClient() override;
+
+    void executeTask(ModbusTask *task) override;
+    void executeTaskSyncSilent(ModbusTask *task) override;
+    void startExecutingIntervalTask(ModbusTask *task) override;
+    void stopExecutingIntervalTask(ModbusItemBase *item) override;
+    void registerItem(ModbusItemBase *item) override;
+    void unRegisterItem(ModbusItemBase *item) override;
+
+    using ModbusClient::setConnected;
+
+    // Completes the oldest queued task and hands it to its item; returns what the item answered.
+    bool completeNext(const ModbusBytesArray &bytes, TavrexBus::ModbusTaskState state = TavrexBus::TaskDone,
+                      const QString &errorString = QString());
+
+    ModbusTaskList queued;
+    ModbusTaskList intervalTasks;
+    QList<ModbusItemBase *> registered;
+    QList<ModbusItemBase *> unregistered;
+    int stopCalls = 0;
+    // What a synchronous execution answers.
+    ModbusBytesArray syncBytes;
+    TavrexBus::ModbusTaskState syncState = TavrexBus::TaskDone;
+
+Q_SIGNALS:
+    void taskQueued();
+};
+
+#endif

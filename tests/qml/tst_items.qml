@@ -1,0 +1,135 @@
+import QtQuick 2.15
+import QtTest 1.2
+import TavrexBus 1.0
+
+TestCase {
+    name: "Items"
+
+    ModbusClient { id: link; deviceAddress: 7 }
+
+    ModbusUInt16 { id: plain; client: link; base: 16 }
+
+    ModbusInt16 { id: orphan }
+
+    ModbusUInt32 {
+        id: record
+        address: 400101
+        ModbusUInt16 { id: high }
+        ModbusUInt16 { id: low }
+        ModbusBit { id: flag; sourceByteIndex: 3; sourceBitIndex: 0 }
+    }
+
+    ModbusInt8 { id: sensor; address: 300001 }
+
+    ModbusFloat { id: temperature; precision: 1; format: "f" }
+
+    ModbusStringUtf8 { id: label; length: 6; adjustLength: 6; adjustByte: 32 }
+
+    ModbusDateTime { id: stamp; format: "yyyy-MM-dd" }
+
+    ModbusInt64 { id: counter }
+
+    SignalSpy { id: valueSpy; target: plain; signalName: "valueChanged" }
+    SignalSpy { id: lowSpy; target: low; signalName: "valueChanged" }
+    SignalSpy { id: recordBytesSpy; target: record; signalName: "bytesChanged" }
+
+    function init() {
+        valueSpy.clear()
+        lowSpy.clear()
+        recordBytesSpy.clear()
+    }
+
+    function test_itemFollowsItsClient() {
+        compare(plain.client, link)
+        compare(plain.deviceAddress, 7)
+        verify(plain.useClientDeviceAddress)
+        compare(plain.connected, false)
+        compare(plain.address, 400001)
+        compare(plain.readOnly, false)
+    }
+
+    function test_formatValueUsesBase() {
+        plain.formatValue = "ff"
+        compare(plain.value, 255)
+        compare(plain.formatValue, "ff")
+        compare(valueSpy.count, 1)
+        plain.formatValue = "xyz"
+        compare(plain.value, 255)
+        plain.value = 255
+        compare(valueSpy.count, 1)
+        compare(plain.getBinaryValue(12), "000011111111")
+    }
+
+    function test_childrenAreLaidOutOverTheParent() {
+        compare(record.items.length, 3)
+        compare(high.source, record)
+        compare(high.sourceByteIndex, 0)
+        compare(low.sourceByteIndex, 2)
+        compare(flag.sourceByteIndex, 3)
+        record.value = 0x12345601
+        compare(high.value, 0x1234)
+        compare(low.value, 0x5601)
+        compare(flag.value, true)
+        compare(lowSpy.count, 1)
+    }
+
+    function test_childWritesIntoParent() {
+        record.value = 0
+        recordBytesSpy.clear()
+        low.value = 0xbeef
+        compare(record.value, 0xbeef)
+        compare(recordBytesSpy.count, 1)
+        compare(recordBytesSpy.signalArguments[0][0], ModbusItemBase.ViewChange)
+        flag.value = false
+        compare(record.value, 0xbeee)
+    }
+
+    function test_inputRegistersAreReadOnly() {
+        verify(sensor.readOnly)
+        verify(!sensor.write())
+        compare(sensor.errorString, "can't write: object is readonly")
+    }
+
+    function test_readWithoutClientIsRefused() {
+        verify(!orphan.read())
+        compare(orphan.errorString, "you should assign 'client' - property")
+    }
+
+    function test_floatAndTextFormats() {
+        temperature.value = 21.24
+        compare(temperature.formatValue, "21.2")
+        temperature.format = "e"
+        compare(temperature.formatValue, "2.1e+01")
+        label.value = "ab"
+        compare(label.value, "ab")
+        compare(label.length, 6)
+        stamp.formatValue = "2024-02-29"
+        compare(stamp.value.getFullYear(), 2024)
+        compare(stamp.value.getMonth(), 1)
+        compare(stamp.value.getDate(), 29)
+    }
+
+    function test_int64KeepsLargeValues() {
+        counter.formatValue = "-9007199254740993"
+        compare(counter.formatValue, "-9007199254740993")
+    }
+
+    function test_modelAndEnumerations() {
+        compare(plain.modelType, ModbusItemBase.ArrayModel)
+        compare(plain.model.rowCount(), 1)
+        compare(plain.getModelHeader("value"), "Value")
+        compare(plain.getModelValue(0, "value"), plain.value)
+        plain.modelType = ModbusItemBase.TrendModel
+        compare(plain.model.rowCount(), 0)
+        plain.modelType = ModbusItemBase.ArrayModel
+    }
+
+    function test_countAndGroups() {
+        plain.count = 0
+        compare(plain.count, 1)
+        plain.group = "fast"
+        compare(link.countItems(["fast"]), 1)
+        compare(link.getVariantItems(["fast"])[0], plain)
+        plain.group = ""
+    }
+}
