@@ -13,13 +13,13 @@ if [ -z "$compiler" ]; then
 fi
 
 out="$build/fuzz"
-cmake -S "$here" -B "$out" -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$here" -B "$out" -DCMAKE_CXX_COMPILER="$compiler" >/dev/null
 cmake --build "$out" -j "${TAVREX_JOBS:-2}" >"$out.log" 2>&1 || { tail -n 50 "$out.log"; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame; do
+for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame fuzz_tcp_stream; do
     regressions=("$here/regressions/$target"/*)
     if [ -e "${regressions[0]}" ]; then
         echo "== $target: ${#regressions[@]} regression inputs"

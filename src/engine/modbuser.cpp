@@ -7,6 +7,8 @@
 #include "modbuspacketreg.h"
 #include "modbuspacketreport.h"
 #include "modbusparser.h"
+#include "modbustcpclient.h"
+#include "modbustcpserver.h"
 #include "modbustransport.h"
 #include "modbustransporter.h"
 
@@ -86,6 +88,21 @@ bool Modbuser::connectTransports()
 bool Modbuser::disconnectTransports()
 {
     return transporter() && transporter()->disconnectTransports();
+}
+
+ModbusTcpClient *Modbuser::addModbusTcpClient(const QHostAddress &address, int port)
+{
+    auto *client = new ModbusTcpClient(ModbusTcpTarget(address, port), transporter());
+    translator().addTransport(*client, true, true);
+    return client;
+}
+
+ModbusTcpServer *Modbuser::addModbusTcpServer(const QHostAddress &address, int port)
+{
+    auto *server = new ModbusTcpServer(port, transporter());
+    server->setAddress(address);
+    translator().addTransport(*server, true, true);
+    return server;
 }
 
 quint8 Modbuser::deviceAddress() const

@@ -10,6 +10,7 @@
 
 #include <QtCore/QDateTime>
 #include <QtCore/QList>
+#include <QtNetwork/QHostAddress>
 
 #include <memory>
 
@@ -17,6 +18,8 @@ class ModbusPacketArch;
 class ModbusPacketArchPresence;
 class ModbusPacketFile;
 class ModbusPacketReg;
+class ModbusTcpClient;
+class ModbusTcpServer;
 class ModbusTransport;
 class ModbusTransporter;
 
@@ -41,6 +44,9 @@ public:
     ModbusTransport *getTransport(const ModbusTarget *target) const;
     bool connectTransports();
     bool disconnectTransports();
+    // Modbus/TCP links made here belong to the transporter.
+    ModbusTcpClient *addModbusTcpClient(const QHostAddress &address, int port);
+    ModbusTcpServer *addModbusTcpServer(const QHostAddress &address, int port);
     quint8 deviceAddress() const;
     void setDeviceAddress(quint8 address);
 

@@ -485,6 +485,11 @@ void ModbusItemBase::setIntervalReading(bool intervalReading)
 
 // ---- client -----------------------------------------------------------------------------------
 
+ModbusClient *ModbusItemBase::client() const
+{
+    return m_client;
+}
+
 void ModbusItemBase::setClient(ModbusClient *client)
 {
     if (client == m_client)
@@ -557,7 +562,8 @@ void ModbusItemBase::setConnected(bool connected)
         return;
     m_connected = connected;
     emit connectedChanged();
-    if (m_readOnConnect || m_liveRead)
+    // Losing the client also disconnects; there is nothing to read from then.
+    if ((m_readOnConnect || m_liveRead) && m_client)
         read();
 }
 
@@ -1295,9 +1301,4 @@ void ModbusItemBase::doItemsChanged(ModelType type, int first, int last)
 {
     if (type == m_modelType && m_model)
         m_model->doItemsChanged(first, last);
-}
-
-ModbusClient *ModbusItemBase::client() const
-{
-    return m_client;
 }

@@ -221,6 +221,10 @@ public:
     virtual bool taskCompleted(ModbusTask *task);
     virtual int requestItemModbusBytesCount() const { return m_requestItemBytesCount; }
     void componentComplete() override;
+    virtual void insertTopBytesToTrend(const QDateTime &label);
+    virtual void insertBytesToTrend(const QDateTime &label, const ModbusBytesArray &array);
+    virtual QVariant getTypedValue(const ModbusBytes &bytes) const = 0;
+    virtual QVariant data(const ModbusBytes &bytes, int role) const;
 
 public Q_SLOTS:
     virtual bool read() { return internalRead(false); }
@@ -311,13 +315,6 @@ protected:
     virtual bool internalReading(bool sync);
     virtual bool internalWriting(const ModbusBytesArray *bytes, bool sync);
 
-public:
-    virtual void insertTopBytesToTrend(const QDateTime &label);
-    virtual void insertBytesToTrend(const QDateTime &label, const ModbusBytesArray &array);
-    virtual QVariant getTypedValue(const ModbusBytes &bytes) const = 0;
-    virtual QVariant data(const ModbusBytes &bytes, int role) const;
-
-protected:
     bool internalRead(bool sync);
     bool internalWrite(const ModbusBytesArray *bytes, bool sync);
     void currentBytesChanged(BytesChangeType type);

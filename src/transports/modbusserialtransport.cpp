@@ -33,8 +33,12 @@ ModbusSerialTransport::ModbusSerialTransport(TavrexBus::BusType busType, QObject
 
     connect(m_serialPort, &QSerialPortInvokable::portLost, this, &ModbusSerialTransport::onPortLost);
     m_parser = createParser(this);
-    if (busType == TavrexBus::ServerBus)
+    if (busType == TavrexBus::ServerBus) {
         connect(m_serialPort, &QSerialPortInvokable::readyRead, this, &ModbusSerialTransport::onReadyRead);
+        m_frameEndTimer = new QTimer(this);
+        m_frameEndTimer->setSingleShot(true);
+        connect(m_frameEndTimer, &QTimer::timeout, this, &ModbusSerialTransport::onFrameGap);
+    }
     calcDelays();
     m_sendTimer.start();
 }
@@ -341,9 +345,11 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     }
     if (!checkCanSendBytes(target, error))
         return false;
-    m_serialPort->clearInput();
+    // Without an answer to wait for (a server answering), pending input is the next request.
+    if (answer)
+        m_serialPort->clearInput();
     const QSerialPortInvokable::Exchange exchange =
-        m_serialPort->exchange(bytes, m_readTimeout, m_byteTimeout, m_controlRts, m_rtsDelay);
+        m_serialPort->exchange(bytes, answer ? m_readTimeout : -1, m_byteTimeout, m_controlRts, m_rtsDelay);
     m_firstSend = false;
     if (exchange.rtsRefused)
         setErrorString(tr("can't set 'rts' property to: %1").arg(1));
@@ -427,8 +433,23 @@ void ModbusSerialTransport::onReadyRead()
             m_requestBuffer.clear();
         m_gapTimer.restart();
         m_lastReceiveTime = QDateTime::currentDateTime();
+        m_frameEndTimer->start(m_byteTimeout);
         return;
     }
+    serveRequest();
+}
+
+// A frame the parser cannot size (an unsupported function) still ends with the line's silence;
+// with a valid CRC it is served, so that the master hears "illegal function" instead of nothing.
+void ModbusSerialTransport::onFrameGap()
+{
+    if (m_requestBuffer.size() >= 4 && m_requestBuffer.checkCrc16())
+        serveRequest();
+}
+
+void ModbusSerialTransport::serveRequest()
+{
+    m_frameEndTimer->stop();
     const ModbusBytes request = m_requestBuffer;
     m_requestBuffer.clear();
     emit bytesReceived(request, &m_target);

@@ -6,6 +6,7 @@
 
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QTimer>
 #include <QtCore/QMutex>
 #include <QtSerialPort/QSerialPort>
 
@@ -141,8 +142,10 @@ protected:
 
 private Q_SLOTS:
     void onReadyRead();
+    void onFrameGap();
 
 private:
+    void serveRequest();
     SerialPortOptions options() const;
     bool applyOptions();
     void lineSettingChanged();
@@ -166,6 +169,7 @@ private:
     ModbusParser *m_parser = nullptr;
     ModbusBytes m_requestBuffer;
     QElapsedTimer m_gapTimer;
+    QTimer *m_frameEndTimer = nullptr;
     QDateTime m_lastReceiveTime;
     QElapsedTimer m_sendTimer;
     bool m_firstSend = true;

@@ -37,7 +37,10 @@ ModbusTcpClient::~ModbusTcpClient()
 {
     if (connected())
         disconnectTransport();
-    dropSocket();
+    {
+        QMutexLocker locker(&m_sendMutex);
+        dropSocket();
+    }
     m_socketThread.quit();
     m_socketThread.wait();
 }
@@ -195,7 +198,10 @@ void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
 
 bool ModbusTcpClient::connectTransportInternal()
 {
-    dropSocket();
+    {
+        QMutexLocker locker(&m_sendMutex);
+        dropSocket();
+    }
     auto *socket = new QTcpSocketInvokable;
     socket->moveToThread(&m_socketThread);
     socket->connectToHost(m_target.address(), quint16(m_target.port()), QIODevice::ReadWrite);
@@ -204,14 +210,17 @@ bool ModbusTcpClient::connectTransportInternal()
         socket->deleteLater();
         return false;
     }
+    connect(socket, &QAbstractSocket::disconnected, this, &ModbusTcpClient::onSocketDisconnected);
+    connect(this, &QObject::destroyed, socket, &QObject::deleteLater);
+    QMutexLocker locker(&m_sendMutex);
     m_socket = socket;
-    connect(m_socket, &QAbstractSocket::disconnected, this, &ModbusTcpClient::onSocketDisconnected);
-    connect(this, &QObject::destroyed, m_socket, &QObject::deleteLater);
     return true;
 }
 
 bool ModbusTcpClient::disconnectTransportInternal()
 {
+    // An exchange in progress ends first; the socket is not taken from under it.
+    QMutexLocker locker(&m_sendMutex);
     if (!m_socket)
         return true;
     m_socket->disconnect(this);
@@ -226,6 +235,7 @@ bool ModbusTcpClient::disconnectTransportInternal()
     return true;
 }
 
+// Callers hold the send mutex.
 void ModbusTcpClient::dropSocket()
 {
     if (!m_socket)

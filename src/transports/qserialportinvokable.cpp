@@ -178,6 +178,9 @@ QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &
             QThread::msleep(rtsDelay);
             setModemLine(&QSerialPort::setRequestToSend, false);
         }
+        // A server's answer expects nothing back: what comes in now is the next request.
+        if (readTimeout < 0)
+            return result;
         // Bytes may already have come in while the frame was being written.
         if (m_port->bytesAvailable() > 0 || m_port->waitForReadyRead(readTimeout)) {
             while (m_port->waitForReadyRead(byteTimeout)) {

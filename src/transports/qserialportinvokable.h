@@ -58,6 +58,7 @@ public:
     // Modem lines: many ports (pseudo-terminals, some adapters) have none. The first refusal
     // after opening is reported; from then on the lines are left alone.
     bool setDtr(bool value, QString *returnErrorString);
+    // Writes data and collects the answer; a negative readTimeout writes only.
     Exchange exchange(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts, int rtsDelay);
 
     QSerialPort *innerSerialPort();

@@ -5,6 +5,8 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
+#include <QtCore/QHash>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QTextStream>
 #include <QtCore/QThread>
 #include <QtCore/QUrl>
@@ -56,11 +58,29 @@ QCommandLineParser &BusSession::parser()
 
 bool BusSession::parse(const QStringList &args, int minPositional, int maxPositional, QString &error)
 {
-    if (!m_parser.parse(QStringList{ QCoreApplication::applicationName() } + args)) {
+    // The option parser would read a negative value such as -7 as a cluster of short options,
+    // so such values pass through it under a stand-in that no option can look like.
+    static const QRegularExpression negativeNumber(QStringLiteral("^-(\\.?\\d|inf|nan)"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    QStringList shielded{ QCoreApplication::applicationName() };
+    QHash<QString, QString> negatives;
+    for (const QString &arg : args) {
+        if (!negativeNumber.match(arg).hasMatch()) {
+            shielded << arg;
+            continue;
+        }
+        const QString standIn = QStringLiteral("\u0001%1").arg(negatives.size());
+        negatives.insert(standIn, arg);
+        shielded << standIn;
+    }
+    if (!m_parser.parse(shielded)) {
         error = m_parser.errorText();
         return false;
     }
-    const int count = int(m_parser.positionalArguments().size());
+    m_positional.clear();
+    for (const QString &arg : m_parser.positionalArguments())
+        m_positional << negatives.value(arg, arg);
+    const int count = int(m_positional.size());
     if (count < minPositional || count > maxPositional) {
         error = QStringLiteral("wrong number of arguments; see tavrexbus --help");
         return false;
@@ -77,7 +97,7 @@ bool BusSession::parse(const QStringList &args, int minPositional, int maxPositi
 
 QStringList BusSession::positional() const
 {
-    return m_parser.positionalArguments();
+    return m_positional;
 }
 
 bool BusSession::isSet(const QString &option) const

@@ -36,6 +36,7 @@ private:
     bool makeTransport(const QString &url, QString &error);
 
     QCommandLineParser m_parser;
+    QStringList m_positional;
     std::unique_ptr<Modbuser> m_modbuser;
     ModbusTransport *m_transport = nullptr;
     int m_timeout = 1000;

@@ -96,8 +96,8 @@ const QList<Command> &commands()
           QStringLiteral("device name and report bytes (function 17)"), BusCommands::report },
         { QStringLiteral("file"), QStringLiteral("file <file> <offset> <count> [hex|string]"),
           QStringLiteral("read file registers (function 68)"), BusCommands::file },
-        { QStringLiteral("archive"), QStringLiteral("archive <index> [label] [--time] [--backward] [--records n]"),
-          QStringLiteral("read archive records (function 67)"), BusCommands::archive },
+        { QStringLiteral("archive"), QStringLiteral("archive <index> [label]"),
+          QStringLiteral("archive records (function 67): --time, --backward, --records n"), BusCommands::archive },
         { QStringLiteral("labels"), QStringLiteral("labels <index> [--time]"),
           QStringLiteral("first and last labels of an archive (function 66)"), BusCommands::labels },
     };

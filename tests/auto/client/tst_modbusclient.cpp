@@ -69,6 +69,90 @@ private Q_SLOTS:
         m_device = nullptr;
     }
 
+    void deviceAddressAcceptsOneByte_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("notifications");
+        QTest::newRow("broadcast") << 0 << 0 << 1;
+        QTest::newRow("unchanged") << 1 << 1 << 0;
+        QTest::newRow("highest") << 255 << 255 << 1;
+        QTest::newRow("too high") << 256 << 1 << 0;
+        QTest::newRow("negative") << -1 << 1 << 0;
+    }
+
+    void deviceAddressAcceptsOneByte()
+    {
+        QFETCH(int, address);
+        QFETCH(int, expected);
+        QFETCH(int, notifications);
+        ModbusClient client;
+        QSignalSpy changes(&client, &ModbusClient::deviceAddressChanged);
+        client.setDeviceAddress(address);
+        QCOMPARE(client.deviceAddress(), expected);
+        QCOMPARE(changes.count(), notifications);
+    }
+
+    void settingsIgnoreOutOfRangeValues()
+    {
+        ModbusClient client;
+        QSignalSpy retries(&client, &ModbusClient::retriesChanged);
+        client.setRetries(0);
+        client.setRetries(3);
+        QCOMPARE(client.retries(), 3);
+        QCOMPARE(retries.count(), 1);
+        client.setMaxArchRecords(0);
+        QCOMPARE(client.maxArchRecords(), 4);
+        QCOMPARE(client.toString(), QStringLiteral("ModbusClient\n"));
+        QCOMPARE(client.toString(true), QStringLiteral("ModbusClient; "));
+    }
+
+    void groupReadsCarryTheirGroups_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QStringList>("groups");
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("readAll()") << true << QStringList() << QStringList{QString()};
+        QTest::newRow("readAll(list)") << true << QStringList{"a", "b"} << QStringList{"a", "b"};
+        QTest::newRow("readGroups(list)") << false << QStringList{"x"} << QStringList{"x"};
+    }
+
+    void groupReadsCarryTheirGroups()
+    {
+        QFETCH(bool, all);
+        QFETCH(QStringList, groups);
+        QFETCH(QStringList, keys);
+        ModbusClient client;
+        QStringList received;
+        const auto record = [&](const QHash<QString, bool> &set) {
+            received = set.keys();
+            received.sort();
+        };
+        connect(&client, &ModbusClient::readingAll, this, record);
+        connect(&client, &ModbusClient::readingGroups, this, record);
+        if (!all)
+            client.readGroups(groups);
+        else if (groups.isEmpty())
+            client.readAll();
+        else
+            client.readAll(groups);
+        QCOMPARE(received, keys);
+    }
+
+    void itemsSurviveTheirClient()
+    {
+        auto *client = new ModbusClient;
+        ModbusUInt16 first;
+        ModbusUInt16 second;
+        first.setClient(client);
+        second.setClient(client);
+        second.setIntervalReading(true);
+        delete client;
+        QCOMPARE(first.client(), nullptr);
+        QCOMPARE(second.client(), nullptr);
+        QVERIFY(!second.startReading());
+    }
+
     void executorRunsOnItsNamedThread()
     {
         setUpLink(false);

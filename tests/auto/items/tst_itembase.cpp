@@ -497,6 +497,7 @@ void tst_ItemBase::destroyingClientFirstIsSafe()
 
     QPointer<ModbusUInt16> item = new ModbusUInt16;
     item->setIntervalReading(true);
+    item->setReadOnConnect(true);
     item->setClient(client);
     QVERIFY(item->read());
     if (ownedByClient) {
@@ -515,6 +516,7 @@ void tst_ItemBase::destroyingClientFirstIsSafe()
     QCOMPARE(clientChanges.count(), 1);
     QCOMPARE(connection.count(), 1);
     QVERIFY(!item->connected());
+    QCOMPARE(item->errorCount(), quint64(0));
     QVERIFY(!item->read());
     QCOMPARE(item->errorString(), noClient);
     delete item;

@@ -54,6 +54,8 @@ void tst_ModbusParser::canParseDecidesCompleteness_data()
     };
     row("read request", "03 00 00 00 0A", false, true);
     row("read request one short", "03 00 00 00", false, false);
+    // Over the protocol limit, yet whole: the server answers it with an exception.
+    row("read request of 200 registers", "03 00 00 00 C8", false, true);
     row("read answer", "03 04 00 01 00 02", true, true);
     row("read answer odd count still whole", "03 03 00 01 00", true, true);
     row("read answer truncated", "03 04 00 01", true, false);

@@ -1,8 +1,11 @@
 #include "modbustcpstream_p.h"
 
+#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
+#include <TavrexBus1/modbustransporter.h>
+#include <TavrexBus1/modbustranslateoptions.h>
 
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QThread>
@@ -93,8 +96,12 @@ private Q_SLOTS:
     void refusedPeerLeavesNoTarget();
     void peerLossRemovesOnlyItsTarget();
     void clientReconnectsAfterLoss();
+    void forcedConnectRetriesSilentlyUntilServerListens();
     void sendWhileDisconnectedIsRefused();
     void addressTextThatIsNoAddressChangesNothing();
+    void diagnosticTexts();
+    void serverSendsToOnePeerAndWaitsForItsAnswer();
+    void modbuserMakesTcpLinks();
 
 private:
     std::unique_ptr<ModbusTcpServer> startServer();
@@ -470,6 +477,25 @@ void tst_ModbusTcp::clientReconnectsAfterLoss()
     QVERIFY(errors.first().first().toString().startsWith(QLatin1String("socket has been disconnected: ")));
 }
 
+void tst_ModbusTcp::forcedConnectRetriesSilentlyUntilServerListens()
+{
+    const quint16 port = freePort();
+    ModbusTcpClient client(QHostAddress::LocalHost, port);
+    client.setAutoReconnectInterval(20);
+    client.setConnectTimeout(200);
+    QSignalSpy errors(&client, &ErrObject::error);
+    QVERIFY(!client.connectTransport(true));
+    QTRY_COMPARE(errors.count(), 1);
+    QVERIFY(errors.first().first().toString().startsWith(QLatin1String("can't connect to: 127.0.0.1, ")));
+
+    ModbusTcpServer server(port);
+    server.setAddress(QHostAddress::LocalHost);
+    QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
+    QTRY_COMPARE(server.targetsCount(), 1);
+    QCOMPARE(errors.count(), 1);
+}
+
 void tst_ModbusTcp::sendWhileDisconnectedIsRefused()
 {
     ModbusTcpClient client(QHostAddress::LocalHost, freePort());
@@ -491,6 +517,100 @@ void tst_ModbusTcp::addressTextThatIsNoAddressChangesNothing()
     client.setAddressStr(QStringLiteral("10.1.2.3"));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(client.port(), 502);
+}
+
+void tst_ModbusTcp::serverSendsToOnePeerAndWaitsForItsAnswer()
+{
+    auto server = startServer();
+    server->setReadAnswerTimeout(200);
+    QSignalSpy added(server.get(), &Transport::targetAdded);
+    auto peer = connectRaw(quint16(server->port()));
+    QTRY_COMPARE(added.count(), 1);
+    const auto *target = added.first().first().value<const Target *>();
+    const QByteArray frame = tcpFrame(1, 1, readOneRegister);
+
+    // The server waits on its own thread, so the peer answers from another one, and only once.
+    QThread peerThread;
+    QTcpSocket *device = peer.get();
+    connect(device, &QTcpSocket::readyRead, device, [device] {
+        device->readAll();
+        if (device->property("answered").isNull()) {
+            device->setProperty("answered", true);
+            device->write(tcpFrame(1, 1, fortyTwo));
+            device->flush();
+        }
+    });
+    device->moveToThread(&peerThread);
+    peerThread.start();
+    auto stopPeer = qScopeGuard([&] {
+        QMetaObject::invokeMethod(device, [device] { device->moveToThread(QCoreApplication::instance()->thread()); },
+                                  Qt::BlockingQueuedConnection);
+        peerThread.quit();
+        peerThread.wait();
+    });
+
+    ModbusBytes answer;
+    QString error;
+    QVERIFY2(server->sendBytes(frame, target, &answer, &error), qPrintable(error));
+    QCOMPARE(QByteArray(answer), tcpFrame(1, 1, fortyTwo));
+    QVERIFY(!server->sendBytes(frame, target, &answer, &error));
+    QVERIFY2(error.startsWith(QLatin1String("answer timeout: ")), qPrintable(error));
+
+    const ModbusTcpTarget stranger(QHostAddress::LocalHost, 1);
+    QVERIFY(!server->sendBytes(frame, &stranger, nullptr, &error));
+    QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
+}
+
+void tst_ModbusTcp::diagnosticTexts()
+{
+    ModbusTcpClient client;
+    QCOMPARE(client.toString(false),
+             QStringLiteral("transport: Modbus TCP client (modbus client)\nstatus: disconnected\n"
+                            "target: address: 127.0.0.1; port: 502; transaction ID: 0; \n"
+                            "timeouts:  (connect: 1000; disconnect: 1000; read answer: 1000; write: 1000)\n"));
+    ModbusTcpServer idle;
+    QCOMPARE(idle.toString(true),
+             QStringLiteral("transport: Modbus TCP server (modbus server); status: disconnected; "
+                            "address: 0.0.0.0; port: 502; timeouts:  (disconnect: 1000; read answer: 1000; write: 1000); "
+                            "targets [0]:; "));
+
+    auto server = startServer();
+    auto peer = connectRaw(quint16(server->port()));
+    QTRY_COMPARE(server->targetsCount(), 1);
+    const QString expected = QStringLiteral("status: connected\naddress: 127.0.0.1; port: %1\n").arg(server->port());
+    QVERIFY2(server->toString(false).contains(expected), qPrintable(server->toString(false)));
+    const QString target = QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; transaction ID: 0; \n")
+                               .arg(peer->localPort());
+    QVERIFY2(server->toString(false).endsWith(target), qPrintable(server->toString(false)));
+}
+
+void tst_ModbusTcp::modbuserMakesTcpLinks()
+{
+    Modbuser device;
+    ModbusTcpServer *server = device.addModbusTcpServer(QHostAddress::LocalHost, 0);
+    QVERIFY2(server->connectTransport(false), qPrintable(server->errorString()));
+    QCOMPARE(server->parent(), static_cast<QObject *>(device.transporter()));
+    connect(&device, &Modbuser::onReadRegisters, this,
+            [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
+                for (quint16 i = 0; i < count; ++i)
+                    out.appendUInt16(quint16(address - 400001 + i));
+                handled = true;
+            });
+
+    Modbuser master;
+    ModbusTcpClient *client = master.addModbusTcpClient(QHostAddress::LocalHost, server->port());
+    QCOMPARE(master.clientTransport(), client);
+    client->setAutoReconnect(false);
+    QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
+    master.setDeviceAddress(17);
+
+    bool ok = false;
+    ModbusBytes values;
+    std::unique_ptr<QThread> worker(QThread::create([&] { ok = master.readRegisters(400011, 3, values); }));
+    worker->start();
+    QTRY_VERIFY(worker->isFinished());
+    QVERIFY2(ok, qPrintable(master.errorString()));
+    QCOMPARE(values, ModbusBytes(QByteArray::fromHex("000A000B000C")));
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusTcp)

@@ -1,3 +1,5 @@
+#include "ptybridge.h"
+
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QTemporaryFile>
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void customMapIsServed();
     void brokenMapIsRefused();
     void terminateStopsCleanly();
+    void cliReadsTheSimulatorOverASerialLine();
 
 private:
     bool startSimulator(QProcess &process, const QStringList &arguments, QString &url);
@@ -58,10 +61,12 @@ private:
 
 bool tst_TavrexbusSim::startSimulator(QProcess &process, const QStringList &arguments, QString &url)
 {
-    process.start(QStringLiteral(TAVREXBUS_SIM), QStringList{ QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0") } + arguments);
+    const bool tcp = !arguments.contains(QStringLiteral("--no-tcp"));
+    process.start(QStringLiteral(TAVREXBUS_SIM),
+                  (tcp ? QStringList{ QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0") } : QStringList()) + arguments);
     if (!process.waitForStarted(10000))
         return false;
-    static const QRegularExpression ready(QStringLiteral("^listening on (tcp://127\\.0\\.0\\.1:\\d+)"));
+    static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|rtu)://\\S+)"));
     while (!process.canReadLine()) {
         if (!process.waitForReadyRead(20000))
             return false;
@@ -123,6 +128,11 @@ void tst_TavrexbusSim::writtenValueReadsBack()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     run = runCli({ "read", "400004", "float", "--url", m_url });
     QCOMPARE(run.out, QStringLiteral("400004: 0.75\n"));
+    // A negative value is a value, not an option.
+    run = runCli({ "write", "400003", "int16", "-7", "--url", m_url });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    run = runCli({ "read", "400003", "int16", "--url", m_url });
+    QCOMPARE(run.out, QStringLiteral("400003: -7\n"));
 
     run = runCli({ "write", "400500", "uint16", "1", "--url", m_url });
     QCOMPARE(run.exitCode, 1);
@@ -201,6 +211,28 @@ void tst_TavrexbusSim::terminateStopsCleanly()
     QVERIFY(sim.waitForFinished(10000));
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
+}
+
+void tst_TavrexbusSim::cliReadsTheSimulatorOverASerialLine()
+{
+    PtyBridge line;
+    if (!line.isValid())
+        QSKIP("pseudo-terminals are not available");
+    QProcess sim;
+    QString url;
+    QVERIFY2(startSimulator(sim, { QStringLiteral("--no-tcp"), QStringLiteral("--serial"), line.portA(),
+                                   QStringLiteral("--baud"), QStringLiteral("115200") },
+                            url),
+             qPrintable(sim.readAllStandardError()));
+    QCOMPARE(url, QStringLiteral("rtu://%1?baud=115200").arg(line.portA()));
+    const QString client = QStringLiteral("rtu://%1?baud=115200").arg(line.portB());
+    const Run read = runCli({ "read", "400001", "uint16", "2", "--url", client, "--unit", "3" });
+    const Run report = runCli({ "report", "--url", client });
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(10000));
+    QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+    QCOMPARE(read.out, QStringLiteral("400001: 1\n400002: 60\n"));
+    QVERIFY2(report.out.startsWith(QLatin1String("name: TavrexBus simulated heat meter 1.4.2\n")), qPrintable(report.err));
 }
 
 QTEST_GUILESS_MAIN(tst_TavrexbusSim)

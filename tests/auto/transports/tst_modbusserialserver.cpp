@@ -25,6 +25,7 @@ private Q_SLOTS:
     void requestOnLineIsAnswered_data();
     void requestOnLineIsAnswered();
     void unansweredRequestWritesNothing();
+    void requestRightAfterAnAnswerIsServed();
     void serverRefusesForeignTarget();
 };
 
@@ -86,6 +87,26 @@ void tst_ModbusSerialServer::unansweredRequestWritesNothing()
     QTRY_COMPARE(requests, 2);
     // The first bytes the device sees are those of the second answer.
     QCOMPARE(pty.readExactly(7, 5000), QByteArray(frame("02 03 02 00 01")));
+}
+
+void tst_ModbusSerialServer::requestRightAfterAnAnswerIsServed()
+{
+    PtyPair pty;
+    ModbusSerialServer server(pty.portName());
+    // Long enough that a server still listening after its answer would swallow the next request.
+    server.setReadTimeout(60000);
+    QVERIFY(server.connectTransport(false));
+    int requests = 0;
+    connect(&server, &Transport::requestBytesReceived, this, [&](ModbusBytes, const Target *, ModbusBytes *answer) {
+        ++requests;
+        *answer = frame("01 03 02 00 2A");
+    });
+
+    for (int i = 1; i <= 3; ++i) {
+        QVERIFY(pty.write(frame("01 03 00 00 00 01")));
+        QTRY_COMPARE(requests, i);
+        QCOMPARE(pty.readExactly(7, 5000), QByteArray(frame("01 03 02 00 2A")));
+    }
 }
 
 void tst_ModbusSerialServer::serverRefusesForeignTarget()

@@ -42,6 +42,7 @@ def main(port):
         ("unit 17", lambda: client.read_holding_registers(10, 1, slave=17), registers),
         ("too many", lambda: client.read_holding_registers(0, 126, slave=1), registers),
         ("refused", lambda: client.read_holding_registers(500, 1, slave=1), registers),
+        ("coils", lambda: client.read_coils(0, 8, slave=1), lambda r: "ok"),
     ]
     for name, call, value in exchanges:
         try:
@@ -54,5 +55,6 @@ def main(port):
 
 
 if __name__ == "__main__":
-    logging.basicConfig(level=logging.CRITICAL)
+    logging.basicConfig()
+    logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
     main(sys.argv[1])

@@ -35,5 +35,6 @@ async def serve(port):
 
 
 if __name__ == "__main__":
-    logging.basicConfig(level=logging.CRITICAL)
+    logging.basicConfig()
+    logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
     asyncio.run(serve(sys.argv[1]))

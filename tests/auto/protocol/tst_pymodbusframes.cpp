@@ -17,7 +17,7 @@
 #include <memory>
 
 // Frames exchanged with pymodbus, an independent Modbus implementation, in both directions.
-class tst_ModbusInterop : public QObject
+class tst_PymodbusFrames : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ private:
     ModbusTCPDeparser m_tcpDeparser;
 };
 
-void tst_ModbusInterop::initTestCase()
+void tst_PymodbusFrames::initTestCase()
 {
     QProcess probe;
     probe.start(QStringLiteral("/usr/bin/python3"),
@@ -45,7 +45,7 @@ void tst_ModbusInterop::initTestCase()
         QSKIP("pymodbus is not installed for /usr/bin/python3");
 }
 
-QByteArray tst_ModbusInterop::runPeer(const QStringList &arguments, const QByteArray &input)
+QByteArray tst_PymodbusFrames::runPeer(const QStringList &arguments, const QByteArray &input)
 {
     QProcess peer;
     peer.start(QStringLiteral("/usr/bin/python3"),
@@ -61,7 +61,7 @@ QByteArray tst_ModbusInterop::runPeer(const QStringList &arguments, const QByteA
 
 // Requests and answers of the standard functions with random contents; the byte array names
 // which fields the peer must report.
-QList<std::pair<ModbusPacketReg, QByteArray>> tst_ModbusInterop::ourRegisterPackets()
+QList<std::pair<ModbusPacketReg, QByteArray>> tst_PymodbusFrames::ourRegisterPackets()
 {
     QRandomGenerator random(2024);
     QList<std::pair<ModbusPacketReg, QByteArray>> packets;
@@ -114,7 +114,7 @@ static QJsonArray registerList(const ModbusBytes &bytes)
     return list;
 }
 
-void tst_ModbusInterop::peerDecodesOurFrames()
+void tst_PymodbusFrames::peerDecodesOurFrames()
 {
     const auto packets = ourRegisterPackets();
     QByteArray input;
@@ -160,7 +160,7 @@ void tst_ModbusInterop::peerDecodesOurFrames()
     }
 }
 
-void tst_ModbusInterop::weDecodePeerFrames()
+void tst_PymodbusFrames::weDecodePeerFrames()
 {
     const QList<QByteArray> lines = runPeer({ QStringLiteral("encode"), QStringLiteral("7") },
                                             QByteArray()).split('\n');
@@ -217,5 +217,5 @@ void tst_ModbusInterop::weDecodePeerFrames()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_ModbusInterop)
-#include "tst_modbusinterop.moc"
+QTEST_GUILESS_MAIN(tst_PymodbusFrames)
+#include "tst_pymodbusframes.moc"
