@@ -87,10 +87,11 @@ ModbusTask *ModbusTaskServer::getIntervalTask()
     if (m_cursor >= m_schedule.size())
         m_cursor = 0;
     const int start = m_cursor;
+    // One reading of the clock serves the whole walk: a long schedule would otherwise ask it per entry.
+    const QDateTime current = now();
     do {
         ModbusTask *entry = m_schedule.at(m_cursor);
         m_cursor = (m_cursor + 1) % m_schedule.size();
-        const QDateTime current = now();
         // A clock set back would otherwise hold the entry until it catches up again.
         if (current >= entry->nextProcessTime() || current < entry->lastProcessTime()) {
             ModbusTask *due = entry->clone();
