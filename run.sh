@@ -29,20 +29,28 @@ build() {
 }
 
 # Starts the simulator on a free port of 127.0.0.1 and runs the meter example against it.
+SIM_PID=""
+SIM_LOG=""
+stop_simulator() {
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+    [ -n "$SIM_LOG" ] && rm -f "$SIM_LOG"
+    return 0
+}
+
 demo() {
-    build
-    local log port sim
-    log=$(mktemp)
-    build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$log" 2>&1 &
-    sim=$!
-    trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -f "$log"' EXIT
+    build >/dev/null
+    local port=""
+    SIM_LOG=$(mktemp)
+    trap stop_simulator EXIT
+    build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$SIM_LOG" 2>&1 &
+    SIM_PID=$!
     for _ in $(seq 100); do
-        port=$(sed -n 's|^listening on tcp://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$log")
+        port=$(sed -n 's|^listening on tcp://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$SIM_LOG")
         [ -n "$port" ] && break
-        kill -0 "$sim" 2>/dev/null || { cat "$log" >&2; exit 1; }
+        kill -0 "$SIM_PID" 2>/dev/null || { cat "$SIM_LOG" >&2; exit 1; }
         sleep 0.1
     done
-    [ -n "$port" ] || { echo "the simulator did not start" >&2; cat "$log" >&2; exit 1; }
+    [ -n "$port" ] || { echo "the simulator did not start" >&2; cat "$SIM_LOG" >&2; exit 1; }
     echo "simulator listening on 127.0.0.1:$port"
     QT_QPA_PLATFORM=offscreen build/bin/meter --port "$port" "$@"
 }

@@ -24,7 +24,11 @@ QtObject {
             if (meter.once && allRead())
                 meter.finish()
         })
-        item.error.connect(function(message) { meter.print(name + " failed: " + message) })
+        // Without a link every read fails; the link has said so once already.
+        item.error.connect(function(message) {
+            if (client.connected)
+                meter.print(name + " failed: " + message)
+        })
     }
 
     function allRead() {
