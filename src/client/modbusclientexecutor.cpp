@@ -54,10 +54,18 @@ ModbusClientExecutor::ModbusClientExecutor(ModbusTaskServer &taskServer, QObject
         connect(transporter, &Transporter::transportsChanged, this, &ModbusClientExecutor::wakeUp);
         connect(transporter, &Transporter::connectedChanged, this, &ModbusClientExecutor::wakeUp);
     }
-    m_timer.start();
+    // Started by the event loop of the thread the executor ends up on: a timer running before the
+    // move would be handed over through an event that a short-lived thread may never see.
+    QMetaObject::invokeMethod(&m_timer, qOverload<>(&QTimer::start), Qt::QueuedConnection);
 }
 
-ModbusClientExecutor::~ModbusClientExecutor() = default;
+// The request engine goes after the timer and reports its transports leaving; nobody must wake us then.
+ModbusClientExecutor::~ModbusClientExecutor()
+{
+    if (ModbusTransporter *transporter = m_modbuser.transporter())
+        disconnect(transporter, nullptr, this, nullptr);
+    disconnect(&m_taskServer, nullptr, this, nullptr);
+}
 
 Modbuser &ModbusClientExecutor::modbuser()
 {
