@@ -8,8 +8,14 @@ usage() {
     cat <<'USAGE'
 Usage: ./run.sh [command] [arguments]
 
-  (no command)        build, then show the command-line client at work
+  (no command)        build, start the meter simulator on 127.0.0.1 and run the meter example:
+                      a headless QML application that reads the meter's report and prints its
+                      measurements every second, until Ctrl-C
+  --once              the same, but stop after the first full read
+  sim ARGS...         run the meter simulator (Modbus/TCP, 127.0.0.1:1502): ./run.sh sim --help
   cli ARGS...         run the command-line client: ./run.sh cli --help
+  meter ARGS...       run the meter example against a running meter: ./run.sh meter --help
+  examples            list the example programs
   bench [FILTER]      build and run the benchmarks (benchmarks/bench_*), one line per figure
   --help              this text
 
@@ -22,17 +28,38 @@ build() {
     tavrex_build build
 }
 
+# Starts the simulator on a free port of 127.0.0.1 and runs the meter example against it.
+SIM_PID=""
+SIM_LOG=""
+stop_simulator() {
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+    [ -n "$SIM_LOG" ] && rm -f "$SIM_LOG"
+    return 0
+}
+
 demo() {
-    build
-    local cli=build/bin/tavrexbus
-    "$cli" --help
-    echo
-    echo "\$ tavrexbus crc 01 03 00 00 00 0A"
-    "$cli" crc 01 03 00 00 00 0A
-    echo "\$ tavrexbus encode float 21.5"
-    "$cli" encode float 21.5
-    echo "\$ tavrexbus decode int32 FF FF FF FE"
-    "$cli" decode int32 FF FF FF FE
+    build >/dev/null
+    local port=""
+    SIM_LOG=$(mktemp)
+    trap stop_simulator EXIT
+    build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$SIM_LOG" 2>&1 &
+    SIM_PID=$!
+    for _ in $(seq 100); do
+        port=$(sed -n 's|^listening on tcp://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$SIM_LOG")
+        [ -n "$port" ] && break
+        kill -0 "$SIM_PID" 2>/dev/null || { cat "$SIM_LOG" >&2; exit 1; }
+        sleep 0.1
+    done
+    [ -n "$port" ] || { echo "the simulator did not start" >&2; cat "$SIM_LOG" >&2; exit 1; }
+    echo "simulator listening on 127.0.0.1:$port"
+    QT_QPA_PLATFORM=offscreen build/bin/meter --port "$port" "$@"
+}
+
+examples() {
+    cat <<'EXAMPLES'
+meter    examples/meter: a QML application polling a heat meter over Modbus/TCP
+         (./run.sh starts it with the simulator; ./run.sh meter --help)
+EXAMPLES
 }
 
 bench() {
@@ -47,9 +74,13 @@ bench() {
 }
 
 case "${1:-}" in
-    ""|--once) demo ;;
+    "") demo ;;
+    --once) demo --once ;;
     -h|--help|help) usage ;;
+    sim) shift; build >/dev/null; exec build/bin/tavrexbus-sim "$@" ;;
     cli) shift; build >/dev/null; exec build/bin/tavrexbus "$@" ;;
+    meter) shift; build >/dev/null; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
+    examples) examples ;;
     bench) shift; bench "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;
 esac

@@ -5,11 +5,15 @@
 #include "modbuscustombytes.h"
 #include "modbusdatetime.h"
 #include "modbusdoublestruct.h"
+#include "modbusfile.h"
 #include "modbusfloat.h"
 #include "modbusint16.h"
 #include "modbusint32.h"
 #include "modbusint64.h"
 #include "modbusint8.h"
+#include "modbusitemreader.h"
+#include "modbusitems.h"
+#include "modbusreport.h"
 #include "modbusstringansi.h"
 #include "modbusstringutf8.h"
 #include "modbusuint16.h"
@@ -57,4 +61,8 @@ void registerItemsTypes(const char *uri)
     qmlRegisterType<ModbusStringAnsi>(uri, 1, 0, "ModbusStringAnsi");
     qmlRegisterType<ModbusCustomBytes>(uri, 1, 0, "ModbusCustomBytes");
     qmlRegisterType<ModbusStringUtf8>(uri, 1, 0, "ModbusStringUtf8");
+    qmlRegisterType<ModbusFile>(uri, 1, 0, "ModbusFile");
+    qmlRegisterType<ModbusReport>(uri, 1, 0, "ModbusReport");
+    qmlRegisterType<ModbusItems>(uri, 1, 0, "ModbusItems");
+    qmlRegisterType<ModbusItemReader>(uri, 1, 0, "ModbusItemReader");
 }

@@ -1,9 +1,21 @@
 #include "modbusclient.h"
 
+#include "modbusclientexecutor.h"
 #include "modbusitembase.h"
+#include "modbusloopbackclient.h"
+#include "modbusloopbackserver.h"
 #include "modbustask.h"
+#include "modbustaskserver.h"
+#include "modbustransport.h"
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qcoreevent.h>
+#include <QtCore/qdeadlinetimer.h>
 
 namespace {
+
+constexpr QEvent::Type ProcessResultsEvent = QEvent::User;
+constexpr QEvent::Type NotificationsEvent = QEvent::Type(QEvent::User + 1);
 
 QHash<QString, bool> groupSet(const QStringList &groups)
 {
@@ -18,20 +30,178 @@ QHash<QString, bool> groupSet(const QStringList &groups)
 ModbusClient::ModbusClient(QObject *parent)
     : ErrObject(parent)
 {
-    // Items and tasks cross between the client's thread and its executor's in queued calls.
     qRegisterMetaType<ModbusItemBase *>("ModbusItemBase *");
+    qRegisterMetaType<ModbusTransport *>("ModbusTransport *");
     qRegisterMetaType<QList<ItemPointer>>("QList<ItemPointer >");
     qRegisterMetaType<ModbusTask *>("ModbusTask*");
+
+    m_taskServer = new ModbusTaskServer(this);
+    m_taskServer->setUseOptimization(m_useOptimization);
+    m_taskServer->setMaxRequestRegsCount(m_maxRegisters);
+    connect(m_taskServer, &ModbusTaskServer::intervalReadingEnabledChanged, this,
+            &ModbusClient::intervalReadingEnabledChanged);
+
+    m_executor = new ModbusClientExecutor(*m_taskServer);
+    m_executor->setMaxArchRecords(m_maxArchRecords);
+    m_executor->moveToThread(&m_executorThread);
+    m_executorThread.setObjectName(QStringLiteral("Modbus executor thread"));
+    m_executorThread.start();
+    m_executorThread.setPriority(QThread::LowPriority);
+    connectExecutor();
 }
 
-ModbusClient::~ModbusClient() = default;
-
-void ModbusClient::setDeviceAddress(int address)
+void ModbusClient::connectExecutor()
 {
-    if (address < 0 || address > 255 || address == m_deviceAddress)
+    connect(m_executor, &ErrObject::error, this, &ModbusClient::setErrorString);
+    connect(m_executor, &ModbusClientExecutor::taskPartialExecuted, this, &ModbusClient::taskPartialExecuted);
+    connect(m_executor, &ModbusClientExecutor::executingItemsChanged, this,
+            [this](const QList<ItemPointer> &items) {
+                {
+                    const QMutexLocker locker(&m_executingLock);
+                    m_latestExecutingItems = items;
+                }
+                notify(ExecutingNotification);
+            }, Qt::DirectConnection);
+    connect(m_taskServer, &ModbusTaskServer::enabledChanged, this, &ModbusClient::enabledChanged);
+    connect(m_taskServer, &ModbusTaskServer::pausedChanged, this, &ModbusClient::pausedChanged);
+    connect(this, &ModbusClient::abortExecuting, m_taskServer, &ModbusTaskServer::abortTasks);
+    connect(this, &ModbusClient::abortExecuting, m_executor, &ModbusClientExecutor::abortExecuting,
+            Qt::DirectConnection);
+    connect(this, &ModbusClient::retriesChanged, m_executor, &ModbusClientExecutor::setRetries);
+    const QList<QPair<void (ModbusTaskServer::*)(), Notifications>> notifiers = {
+        {&ModbusTaskServer::resultTasksCountChanged, ResultsNotification},
+        {&ModbusTaskServer::queuedTasksCountChanged, QueuedCountNotification},
+        {&ModbusTaskServer::intervalTasksCountChanged, IntervalCountNotification},
+        {&ModbusTaskServer::executedTasksCountChanged, ExecutedCountNotification},
+        {&ModbusTaskServer::errorTasksCountChanged, ErrorCountNotification},
+        {&ModbusTaskServer::goodTasksCountChanged, GoodCountNotification},
+    };
+    for (const auto &[signal, notification] : notifiers) {
+        connect(m_taskServer, signal, this, [this, notification = notification] { notify(notification); },
+                Qt::DirectConnection);
+    }
+}
+
+// The executor changes the counters several times per task. Rather than one event per change,
+// changes from its thread are gathered into one event for this thread until it is delivered.
+void ModbusClient::notify(Notifications notification)
+{
+    if (QThread::currentThread() == thread()) {
+        emitNotifications(notification);
         return;
-    m_deviceAddress = quint8(address);
-    emit deviceAddressChanged();
+    }
+    if (m_pendingNotifications.fetchAndOrRelaxed(notification) == 0)
+        QCoreApplication::postEvent(this, new QEvent(NotificationsEvent));
+}
+
+void ModbusClient::emitNotifications(int notifications)
+{
+    if (notifications & QueuedCountNotification)
+        emit queuedTasksCountChanged();
+    if (notifications & IntervalCountNotification)
+        emit intervalTasksCountChanged();
+    if (notifications & ExecutedCountNotification)
+        emit executedTasksCountChanged();
+    if (notifications & ErrorCountNotification)
+        emit errorTasksCountChanged();
+    if (notifications & GoodCountNotification)
+        emit goodTasksCountChanged();
+    if (notifications & ResultsNotification)
+        onResultTasksChanged();
+    if (notifications & ExecutingNotification) {
+        QList<ItemPointer> items;
+        {
+            const QMutexLocker locker(&m_executingLock);
+            items = m_latestExecutingItems;
+        }
+        onExecutingItemsChanged(items);
+    }
+}
+
+ModbusClient::~ModbusClient()
+{
+    shutDownExecutor();
+    m_results.clearWithDelete();
+}
+
+// The executor may be waiting inside an exchange; it is told to stop at the next part, and a
+// loopback server on this thread keeps answering, so that it can get there.
+void ModbusClient::shutDownExecutor()
+{
+    disconnect(m_executor, nullptr, this, nullptr);
+    disconnect(m_taskServer, nullptr, this, nullptr);
+    disconnect(this, nullptr, m_executor, nullptr);
+    QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
+    QCoreApplication::removePostedEvents(this, NotificationsEvent);
+    ModbusLoopbackServer *server = loopbackServerOnThisThread();
+    m_taskServer->setEnabled(false);
+    m_taskServer->abortAllTasks();
+    m_executor->abortExecutingAll();
+    m_executor->deleteLater();
+    m_executorThread.quit();
+    const QDeadlineTimer deadline(ShutdownTimeout);
+    while (!m_executorThread.wait(QDeadlineTimer(server ? 10 : ShutdownTimeout))) {
+        if (deadline.hasExpired()) {
+            m_executorThread.terminate();
+            m_executorThread.wait();
+            break;
+        }
+        if (server)
+            QCoreApplication::sendPostedEvents(server, QEvent::MetaCall);
+    }
+}
+
+ModbusLoopbackServer *ModbusClient::loopbackServerOnThisThread() const
+{
+    const auto *loopback = qobject_cast<ModbusLoopbackClient *>(m_transport.data());
+    ModbusLoopbackServer *server = loopback ? loopback->server() : nullptr;
+    return server && server->thread() == QThread::currentThread() ? server : nullptr;
+}
+
+// ---- transport --------------------------------------------------------------------------------
+
+ModbusTransport *ModbusClient::transport() const
+{
+    return m_transport;
+}
+
+void ModbusClient::setTransport(ModbusTransport *transport)
+{
+    if (transport == m_transport)
+        return;
+    // An executor busy with a loopback server of this thread cannot take a blocking call now.
+    const bool wait = !loopbackServerOnThisThread();
+    if (m_transport)
+        disconnect(m_transport, nullptr, this, nullptr);
+    m_transport = transport;
+    if (transport) {
+        connect(transport, &Transport::connectedChanged, this, &ModbusClient::updateConnected);
+        connect(transport, &QObject::destroyed, this, &ModbusClient::onTransportDestroyed);
+    }
+    setExecutorTransport(transport, wait);
+    updateConnected();
+    emit transportChanged();
+}
+
+void ModbusClient::setExecutorTransport(ModbusTransport *transport, bool wait)
+{
+    const QPointer<ModbusTransport> guarded(transport);
+    ModbusClientExecutor *executor = m_executor;
+    QMetaObject::invokeMethod(
+        executor, [executor, guarded] { executor->setTransport(guarded); },
+        wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+void ModbusClient::onTransportDestroyed()
+{
+    m_transport = nullptr;
+    updateConnected();
+    emit transportChanged();
+}
+
+void ModbusClient::updateConnected()
+{
+    setConnected(m_transport && m_transport->connected());
 }
 
 void ModbusClient::setConnected(bool connected)
@@ -42,38 +212,176 @@ void ModbusClient::setConnected(bool connected)
     emit connectedChanged();
 }
 
-// Without an executor a task has nowhere to run; it is dropped as a disabled client drops it.
-void ModbusClient::executeTask(ModbusTask *task)
+bool ModbusClient::linkConnected() const
 {
-    delete task;
+    return m_transport && m_transport->connected();
 }
 
-bool ModbusClient::executeTaskSync(ModbusTask *task)
+// ---- settings ---------------------------------------------------------------------------------
+
+void ModbusClient::setUseOptimization(bool use)
 {
-    executeTaskSyncSilent(task);
-    ModbusItemBase *item = task->firstItem();
-    if (item)
-        item->taskCompleted(task);
-    emit executed(item);
-    const bool done = task->state() == TavrexBus::TaskDone;
-    delete task;
-    return done;
+    if (use == m_useOptimization)
+        return;
+    m_useOptimization = use;
+    m_taskServer->setUseOptimization(use);
+    emit useOptimizationChanged();
 }
 
-void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
+void ModbusClient::setMaxRegisters(int count)
 {
-    task->setState(TavrexBus::TaskFailed);
-    task->setErrorString(tr("modbus client has no executor"));
+    if (count == m_maxRegisters)
+        return;
+    m_maxRegisters = count;
+    m_taskServer->setMaxRequestRegsCount(count);
+    emit maxRegistersChanged();
 }
 
-void ModbusClient::startExecutingIntervalTask(ModbusTask *task)
+void ModbusClient::setMaxArchRecords(int count)
 {
-    delete task;
+    if (count < 1 || count == m_maxArchRecords)
+        return;
+    m_maxArchRecords = count;
+    m_executor->setMaxArchRecords(count);
+    emit maxArchRecordsChanged();
 }
 
-void ModbusClient::stopExecutingIntervalTask(ModbusItemBase *item)
+bool ModbusClient::enabled() const
 {
-    Q_UNUSED(item);
+    return m_taskServer->enabled();
+}
+
+void ModbusClient::setEnabled(bool enabled)
+{
+    m_taskServer->setEnabled(enabled);
+}
+
+bool ModbusClient::paused() const
+{
+    return m_taskServer->paused();
+}
+
+void ModbusClient::setPaused(bool paused)
+{
+    m_taskServer->setPaused(paused);
+}
+
+void ModbusClient::startReading()
+{
+    setEnabled(true);
+}
+
+void ModbusClient::stopReading()
+{
+    setEnabled(false);
+}
+
+bool ModbusClient::intervalReadingEnabled() const
+{
+    return m_taskServer->intervalReadingEnabled();
+}
+
+void ModbusClient::setIntervalReadingEnabled(bool enabled)
+{
+    m_taskServer->setIntervalReadingEnabled(enabled);
+}
+
+void ModbusClient::setDeviceAddress(int address)
+{
+    if (address < 0 || address > 255 || address == m_deviceAddress)
+        return;
+    m_deviceAddress = quint8(address);
+    emit deviceAddressChanged();
+}
+
+void ModbusClient::setSingleResultProcessing(bool single)
+{
+    if (single == m_singleResultProcessing)
+        return;
+    m_singleResultProcessing = single;
+    emit singleResultProcessingChanged(single);
+}
+
+void ModbusClient::setRetries(int retries)
+{
+    if (retries < 1 || retries == m_retries)
+        return;
+    m_retries = retries;
+    emit retriesChanged(retries);
+}
+
+quint64 ModbusClient::queuedTasksCount() const
+{
+    return quint64(m_taskServer->queuedTasksCount());
+}
+
+quint64 ModbusClient::intervalTasksCount() const
+{
+    return quint64(m_taskServer->intervalTasksCount());
+}
+
+quint64 ModbusClient::executedTasksCount() const
+{
+    return m_taskServer->executedTasksCount();
+}
+
+quint64 ModbusClient::errorTasksCount() const
+{
+    return m_taskServer->errorTasksCount();
+}
+
+quint64 ModbusClient::goodTasksCount() const
+{
+    return m_taskServer->goodTasksCount();
+}
+
+QString ModbusClient::toString(bool oneLine) const
+{
+    return formatLines(QStringLiteral("ModbusClient\n"), oneLine);
+}
+
+// ---- items ------------------------------------------------------------------------------------
+
+QQmlListProperty<ModbusItemBase> ModbusClient::items()
+{
+    return QQmlListProperty<ModbusItemBase>(this, nullptr, &ModbusClient::itemsAppend, &ModbusClient::itemsCount,
+                                            &ModbusClient::itemsAt, &ModbusClient::itemsClear);
+}
+
+void ModbusClient::itemsAppend(QQmlListProperty<ModbusItemBase> *list, ModbusItemBase *item)
+{
+    auto *client = static_cast<ModbusClient *>(list->object);
+    if (!item)
+        return;
+    item->setParent(client);
+    client->m_items.append(item);
+    connect(item, &QObject::destroyed, client, &ModbusClient::onItemDestroyed, Qt::UniqueConnection);
+    emit client->itemsChanged();
+    if (!item->client())
+        item->setClient(client);
+}
+
+qsizetype ModbusClient::itemsCount(QQmlListProperty<ModbusItemBase> *list)
+{
+    return static_cast<ModbusClient *>(list->object)->m_items.size();
+}
+
+ModbusItemBase *ModbusClient::itemsAt(QQmlListProperty<ModbusItemBase> *list, qsizetype index)
+{
+    return static_cast<ModbusClient *>(list->object)->m_items.value(index);
+}
+
+void ModbusClient::itemsClear(QQmlListProperty<ModbusItemBase> *list)
+{
+    auto *client = static_cast<ModbusClient *>(list->object);
+    const QList<ModbusItemBase *> items = std::exchange(client->m_items, {});
+    qDeleteAll(items);
+}
+
+void ModbusClient::onItemDestroyed(QObject *item)
+{
+    if (m_items.removeAll(static_cast<ModbusItemBase *>(item)))
+        emit itemsChanged();
 }
 
 void ModbusClient::registerItem(ModbusItemBase *item)
@@ -81,34 +389,12 @@ void ModbusClient::registerItem(ModbusItemBase *item)
     Q_UNUSED(item);
 }
 
+// The item's pending work would only be thrown away on delivery; drop it now.
 void ModbusClient::unRegisterItem(ModbusItemBase *item)
 {
-    Q_UNUSED(item);
-}
-
-void ModbusClient::readAll()
-{
-    readAll(QString());
-}
-
-void ModbusClient::readAll(const QString &exceptGroup)
-{
-    emit readingAll(groupSet({exceptGroup}));
-}
-
-void ModbusClient::readAll(const QStringList &exceptGroups)
-{
-    emit readingAll(groupSet(exceptGroups));
-}
-
-void ModbusClient::readGroups(const QString &group)
-{
-    emit readingGroups(groupSet({group}));
-}
-
-void ModbusClient::readGroups(const QStringList &groups)
-{
-    emit readingGroups(groupSet(groups));
+    m_executingItems.removeAll(item);
+    m_taskServer->removeTasks(item);
+    m_executor->abortExecuting(item);
 }
 
 QList<ModbusItemBase *> ModbusClient::getItems(const QStringList &groups)
@@ -138,7 +424,162 @@ QVariantList ModbusClient::getVariantItems()
     return getVariantItems(QStringList());
 }
 
-QString ModbusClient::toString(bool oneLine) const
+void ModbusClient::readAll()
 {
-    return formatLines(QStringLiteral("ModbusClient\n"), oneLine);
+    readAll(QString());
+}
+
+void ModbusClient::readAll(const QString &exceptGroup)
+{
+    emit readingAll(groupSet({exceptGroup}));
+}
+
+void ModbusClient::readAll(const QStringList &exceptGroups)
+{
+    emit readingAll(groupSet(exceptGroups));
+}
+
+void ModbusClient::readGroups(const QString &group)
+{
+    emit readingGroups(groupSet({group}));
+}
+
+void ModbusClient::readGroups(const QStringList &groups)
+{
+    emit readingGroups(groupSet(groups));
+}
+
+// ---- queueing ---------------------------------------------------------------------------------
+
+void ModbusClient::executeTask(ModbusTask *task)
+{
+    m_taskServer->addQueuedTask(task);
+}
+
+void ModbusClient::startExecutingIntervalTask(ModbusTask *task)
+{
+    m_taskServer->addIntervalTask(task);
+}
+
+void ModbusClient::stopExecutingIntervalTask(ModbusItemBase *item)
+{
+    m_taskServer->removeIntervalTasks(item);
+}
+
+void ModbusClient::abortExecutingAll()
+{
+    m_taskServer->abortAllTasks();
+    m_executor->abortExecutingAll();
+}
+
+void ModbusClient::wakeUpExecutor()
+{
+    QMetaObject::invokeMethod(m_executor, &ModbusClientExecutor::wakeUp, Qt::QueuedConnection);
+}
+
+// ---- synchronous execution --------------------------------------------------------------------
+
+void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
+{
+    // The executor would wait for an answer that only this blocked thread can give.
+    if (loopbackServerOnThisThread()) {
+        task->setState(TavrexBus::TaskFailed);
+        task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
+                                "runs on the calling thread"));
+        return;
+    }
+    ModbusClientExecutor *executor = m_executor;
+    const Qt::ConnectionType type =
+        QThread::currentThread() == &m_executorThread ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
+    forever {
+        if (!enabled() || paused()) {
+            task->setState(TavrexBus::TaskFailed);
+            task->setErrorString(tr("modbus client is disabled or paused"));
+            return;
+        }
+        QMetaObject::invokeMethod(executor, [executor, task] { executor->executeTask(task); }, type);
+        if (!task->force() || task->state() == TavrexBus::TaskDone || !linkConnected())
+            return;
+        task->reset();
+    }
+}
+
+bool ModbusClient::executeTaskSync(ModbusTask *task)
+{
+    executeTaskSyncSilent(task);
+    ModbusItemBase *item = task->firstItem();
+    if (item)
+        item->taskCompleted(task);
+    emit executed(item);
+    const bool done = task->state() == TavrexBus::TaskDone;
+    delete task;
+    return done;
+}
+
+// ---- results ----------------------------------------------------------------------------------
+
+void ModbusClient::onResultTasksChanged()
+{
+    m_taskServer->getResults(m_results, -1);
+    processResultTasks();
+}
+
+void ModbusClient::processResultTasks()
+{
+    while (!m_results.isEmpty()) {
+        ModbusTask *task = m_results.takeFirst();
+        ModbusItemBase *item = task->firstItem();
+        if (!item) {
+            delete task;
+            continue;
+        }
+        // A forced request is repeated until it succeeds, as long as there is a link to repeat it on.
+        if (task->force() && task->interval() == 0 && task->state() != TavrexBus::TaskDone && linkConnected()) {
+            task->reset();
+            executeTask(task);
+            continue;
+        }
+        item->taskCompleted(task);
+        if (task->interval() == 0 || intervalReadingEnabled())
+            emit executed(item);
+        delete task;
+        if (m_singleResultProcessing && !m_results.isEmpty()) {
+            QCoreApplication::postEvent(this, new QEvent(ProcessResultsEvent));
+            return;
+        }
+    }
+}
+
+void ModbusClient::customEvent(QEvent *event)
+{
+    if (event->type() == NotificationsEvent) {
+        emitNotifications(m_pendingNotifications.fetchAndStoreRelaxed(0));
+    } else if (event->type() == ProcessResultsEvent) {
+        QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
+        processResultTasks();
+    } else {
+        ErrObject::customEvent(event);
+    }
+}
+
+void ModbusClient::onExecutingItemsChanged(const QList<ItemPointer> &items)
+{
+    QList<ModbusItemBase *> running;
+    for (const ItemPointer &item : items) {
+        if (item)
+            running.append(item.data());
+    }
+    const QList<ModbusItemBase *> previous = m_executingItems;
+    for (ModbusItemBase *item : previous) {
+        if (running.contains(item))
+            continue;
+        m_executingItems.removeAll(item);
+        item->setExecuting(false);
+    }
+    for (ModbusItemBase *item : std::as_const(running)) {
+        if (m_executingItems.contains(item))
+            continue;
+        m_executingItems.append(item);
+        item->setExecuting(true);
+    }
 }

@@ -1,3 +1,25 @@
+#include "simulateddevice.h"
+
+#include <QtQml/qqmlcontext.h>
+#include <QtQml/qqmlengine.h>
 #include <QtQuickTest/quicktest.h>
 
-QUICK_TEST_MAIN(tavrexbus)
+// Every test file gets a simulated meter behind a loopback server, as "testDevice", so that a
+// client declared in QML has a device to talk to.
+class Setup : public QObject
+{
+    Q_OBJECT
+
+public Q_SLOTS:
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        auto *device = new SimulatedDevice(engine);
+        for (quint32 i = 0; i < 100; ++i)
+            device->setRegister(400001 + i, int(i * 10));
+        engine->rootContext()->setContextProperty(QStringLiteral("testDevice"), device);
+    }
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tavrexbus, Setup)
+
+#include "main.moc"

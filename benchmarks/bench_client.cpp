@@ -1,0 +1,198 @@
+// Polls 10,000 register items of mixed types over Modbus/TCP from the simulator on 127.0.0.1.
+// Figures: items read per second, the executor's share of the time beside the transport's,
+// and the process's resident memory.
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbusdouble.h>
+#include <TavrexBus1/modbusfloat.h>
+#include <TavrexBus1/modbusint32.h>
+#include <TavrexBus1/modbusstringansi.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbusuint16.h>
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qelapsedtimer.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qtemporaryfile.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int ItemCount = 10000;
+
+// Counts the time spent inside the link's exchanges, so that the rest is the executor's.
+class TimedTcpClient : public ModbusTcpClient
+{
+public:
+    using ModbusTcpClient::ModbusTcpClient;
+    using ModbusTcpClient::sendBytes;
+
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer, QString *error) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = ModbusTcpClient::sendBytes(bytes, target, answer, error);
+        transportNanoseconds += timer.nsecsElapsed();
+        ++exchanges;
+        return ok;
+    }
+
+    std::atomic<qint64> transportNanoseconds{0};
+    std::atomic<qint64> exchanges{0};
+};
+
+// The meter: the simulator program on a free port of 127.0.0.1, with a register map wide
+// enough for every item.
+class Meter
+{
+public:
+    Meter()
+    {
+        m_map.open();
+        m_map.write(R"({ "name": "bench meter", "registers": [
+                         { "address": 400001, "type": "uint16", "count": 30000, "value": 7 } ] })");
+        m_map.flush();
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
+        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
+                                  m_map.fileName()});
+        if (!m_process.waitForStarted())
+            return;
+        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
+            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
+            if (match.hasMatch())
+                m_port = match.captured(1).toInt();
+        }
+    }
+    ~Meter()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    int port() const { return m_port; }
+
+private:
+    QTemporaryFile m_map;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+ModbusItemBase *makeItem(int index, quint32 &address, QObject *parent)
+{
+    ModbusItemBase *item = nullptr;
+    switch (index % 5) {
+    case 0:
+        item = new ModbusUInt16(address, parent);
+        address += 1;
+        break;
+    case 1:
+        item = new ModbusInt32(address, parent);
+        address += 2;
+        break;
+    case 2:
+        item = new ModbusFloat(address, parent);
+        address += 2;
+        break;
+    case 3:
+        item = new ModbusDouble(address, parent);
+        address += 4;
+        break;
+    default: {
+        auto *text = new ModbusStringAnsi(address, parent);
+        text->setLength(4);
+        item = text;
+        address += 4;
+        break;
+    }
+    }
+    return item;
+}
+
+struct Figures
+{
+    double itemsPerSecond = 0;
+    double overheadPercent = 0;
+    double residentMb = 0;
+    double baselineMb = 0;
+};
+Figures figures;
+
+void pollTenThousandItems(benchmark::State &state)
+{
+    Meter meter;
+    TimedTcpClient link(QHostAddress::LocalHost, meter.port());
+    if (meter.port() == 0 || !link.connectTransport()) {
+        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+        return;
+    }
+    ModbusClient client;
+    client.setTransport(&link);
+    figures.baselineMb = residentMegabytes();
+    quint32 address = 400001;
+    for (int i = 0; i < ItemCount; ++i)
+        makeItem(i, address, &client)->setClient(&client);
+
+    qint64 wallNanoseconds = 0;
+    qint64 transportNanoseconds = 0;
+    for (auto _ : state) {
+        const quint64 target = client.goodTasksCount() + ItemCount;
+        const qint64 transportBefore = link.transportNanoseconds;
+        QElapsedTimer wall;
+        wall.start();
+        client.readAll();
+        while (client.goodTasksCount() < target && client.errorTasksCount() == 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        wallNanoseconds += wall.nsecsElapsed();
+        transportNanoseconds += link.transportNanoseconds - transportBefore;
+        if (client.errorTasksCount() != 0) {
+            state.SkipWithError(qPrintable(client.errorString()));
+            return;
+        }
+    }
+    figures.itemsPerSecond = double(ItemCount) * double(state.iterations()) / (double(wallNanoseconds) / 1e9);
+    figures.overheadPercent = 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
+    figures.residentMb = residentMegabytes();
+    state.counters["items/s"] = figures.itemsPerSecond;
+    state.counters["overhead%"] = figures.overheadPercent;
+    state.counters["rss_MB"] = figures.residentMb;
+}
+BENCHMARK(pollTenThousandItems)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("client_poll_items_per_second: %.0f items/s\n", figures.itemsPerSecond);
+    std::printf("client_executor_overhead_beside_transport: %.1f %%\n", figures.overheadPercent);
+    std::printf("client_resident_memory_10000_items: %.1f MB\n", figures.residentMb);
+    std::printf("client_resident_memory_before_items: %.1f MB\n", figures.baselineMb);
+    std::printf("client_memory_per_item: %.2f KB\n",
+                (figures.residentMb - figures.baselineMb) * 1024.0 / ItemCount);
+    return 0;
+}

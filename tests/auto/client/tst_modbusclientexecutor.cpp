@@ -1,0 +1,399 @@
+#include "simulateddevice.h"
+
+#include <TavrexBus1/modbusclientexecutor.h>
+#include <TavrexBus1/modbusfile.h>
+#include <TavrexBus1/modbusreport.h>
+#include <TavrexBus1/modbustaskaddressed.h>
+#include <TavrexBus1/modbustaskarchpresence65.h>
+#include <TavrexBus1/modbustaskarchrecord65.h>
+#include <TavrexBus1/modbustaskfile.h>
+#include <TavrexBus1/modbustaskreport.h>
+#include <TavrexBus1/modbustaskserver.h>
+#include <TavrexBus1/modbusuint16.h>
+
+#include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
+
+#include <memory>
+
+using Request = SimulatedDevice::Request;
+
+// The executor, its task server and the device share the test's thread here, so every exchange
+// completes inside the call that starts it.
+class tst_ModbusClientExecutor : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimulatedDevice> m_device;
+    std::unique_ptr<ModbusLoopbackClient> m_link;
+    std::unique_ptr<ModbusTaskServer> m_server;
+    std::unique_ptr<ModbusClientExecutor> m_executor;
+
+    static QList<QPair<quint32, int>> reads(const QList<Request> &requests)
+    {
+        QList<QPair<quint32, int>> result;
+        for (const Request &request : requests)
+            result.append({request.address, request.count});
+        return result;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_device = std::make_unique<SimulatedDevice>();
+        m_link = std::make_unique<ModbusLoopbackClient>(*m_device->server());
+        QVERIFY(m_link->connectTransport());
+        m_server = std::make_unique<ModbusTaskServer>();
+        m_executor = std::make_unique<ModbusClientExecutor>(*m_server);
+        m_executor->setTransport(m_link.get());
+        for (quint32 i = 0; i < 400; ++i)
+            m_device->setRegister(400001 + i, int(1000 + i));
+    }
+
+    void cleanup()
+    {
+        m_executor.reset();
+        m_server.reset();
+        m_link.reset();
+        m_device.reset();
+    }
+
+    void longReadIsSplitAndReassembled()
+    {
+        ModbusUInt16 item(400001);
+        item.setCount(300);
+        ModbusTaskAddressed task(item, 0);
+        QSignalSpy parts(m_executor.get(), &ModbusClientExecutor::taskPartialExecuted);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(reads(m_device->requests()),
+                 (QList<QPair<quint32, int>>{{400001, 122}, {400123, 122}, {400245, 56}}));
+        QCOMPARE(parts.count(), 2);
+        const ModbusBytesArray blocks = task.firstBytes();
+        QCOMPARE(blocks.size(), 300);
+        QCOMPARE(blocks.first().toUInt16(0), quint16(1000));
+        QCOMPARE(blocks.at(122).toUInt16(0), quint16(1122));
+        QCOMPARE(blocks.last().toUInt16(0), quint16(1299));
+    }
+
+    void writesPickTheFunctionAndSplit_data()
+    {
+        QTest::addColumn<int>("registers");
+        QTest::addColumn<QList<int>>("functions");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::newRow("one register") << 1 << QList<int>{6} << QList<int>{1};
+        QTest::newRow("two registers") << 2 << QList<int>{16} << QList<int>{2};
+        QTest::newRow("at the limit") << 122 << QList<int>{16} << QList<int>{122};
+        QTest::newRow("over the limit") << 250 << QList<int>{16, 16, 16} << QList<int>{122, 122, 6};
+    }
+
+    void writesPickTheFunctionAndSplit()
+    {
+        QFETCH(int, registers);
+        QFETCH(QList<int>, functions);
+        QFETCH(QList<int>, counts);
+        ModbusUInt16 item(400011);
+        item.setCount(registers);
+        ModbusBytesArray values;
+        for (int i = 0; i < registers; ++i)
+            values.append(ModbusBytes::fromUInt16(quint16(7000 + i)));
+        ModbusTaskAddressed task(item, values);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QList<int> sentFunctions;
+        QList<int> sentCounts;
+        for (const Request &request : m_device->requests()) {
+            sentFunctions.append(request.function);
+            sentCounts.append(request.count);
+        }
+        QCOMPARE(sentFunctions, functions);
+        QCOMPARE(sentCounts, counts);
+        QCOMPARE(m_device->reg(400011), 7000);
+        QCOMPARE(m_device->reg(400011 + quint32(registers) - 1), 7000 + registers - 1);
+    }
+
+    void failedTaskIsRetried_data()
+    {
+        QTest::addColumn<int>("retries");
+        QTest::newRow("once") << 1;
+        QTest::newRow("three times") << 3;
+    }
+
+    void failedTaskIsRetried()
+    {
+        QFETCH(int, retries);
+        m_executor->setRetries(retries);
+        m_device->setSilent(true);
+        ModbusUInt16 item(400001);
+        ModbusTaskAddressed task(item, 0);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskFailed);
+        QVERIFY(!task.errorString().isEmpty());
+        QCOMPARE(m_device->requestCount(), retries);
+    }
+
+    void retryStopsAtFirstSuccess()
+    {
+        m_executor->setRetries(3);
+        ModbusUInt16 item(400001);
+        ModbusTaskAddressed task(item, 0);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(m_device->requestCount(), 1);
+    }
+
+    void abortEndsALongTaskBetweenParts_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<bool>("otherItem");
+        QTest::addColumn<int>("state");
+        QTest::newRow("this item") << false << false << int(TavrexBus::TaskAborted);
+        QTest::newRow("everything") << true << false << int(TavrexBus::TaskAborted);
+        QTest::newRow("another item") << false << true << int(TavrexBus::TaskDone);
+    }
+
+    void abortEndsALongTaskBetweenParts()
+    {
+        QFETCH(bool, all);
+        QFETCH(bool, otherItem);
+        QFETCH(int, state);
+        ModbusUInt16 item(400001);
+        ModbusUInt16 other(400001);
+        item.setCount(300);
+        ModbusTaskAddressed task(item, 0);
+        m_executor->setRetries(3);
+        connect(m_executor.get(), &ModbusClientExecutor::taskPartialExecuted, this, [&] {
+            if (all)
+                m_executor->abortExecutingAll();
+            else
+                m_executor->abortExecuting(otherItem ? &other : &item);
+        });
+        m_executor->executeTask(&task);
+        QCOMPARE(int(task.state()), state);
+        if (task.state() == TavrexBus::TaskAborted) {
+            QCOMPARE(task.errorString(), QStringLiteral("aborted"));
+            QCOMPARE(m_device->requestCount(), 1);
+        }
+    }
+
+    void coilsAreNotImplemented()
+    {
+        ModbusUInt16 item(1);
+        ModbusTaskAddressed task(item, 0);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskFailed);
+        QCOMPARE(task.errorString(), QStringLiteral("Not implemented"));
+        QCOMPARE(m_device->requestCount(), 0);
+    }
+
+    void fileIsReadInBlocks_data()
+    {
+        QTest::addColumn<int>("blockSize");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::newRow("default blocks") << 0 << QList<int>{122, 28};
+        QTest::newRow("blocks of 50") << 50 << QList<int>{50, 50, 50};
+        QTest::newRow("blocks above the limit") << 500 << QList<int>{122, 28};
+    }
+
+    void fileIsReadInBlocks()
+    {
+        QFETCH(int, blockSize);
+        QFETCH(QList<int>, counts);
+        ModbusFile file;
+        file.setLength(300);
+        file.setOffset(3);
+        file.setModbusBlockSize(blockSize);
+        std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::ReadTask, 0));
+        m_executor->executeTask(task.get());
+        QCOMPARE(task->state(), TavrexBus::TaskDone);
+        QList<int> sent;
+        for (const Request &request : m_device->requests())
+            sent.append(request.count);
+        QCOMPARE(sent, counts);
+        QCOMPARE(m_device->requests().first().address, 3u);
+        QCOMPARE(ModbusBytes::fromList(task->firstBytes()), ModbusBytes::fromOther(m_device->file(), 6, 300));
+    }
+
+    void fileIsWrittenInBlocks()
+    {
+        ModbusFile file;
+        file.setLength(200);
+        file.setModbusBlockSize(40);
+        const ModbusBytes data(QByteArray(200, '\x5a'));
+        std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::WriteTask, 0));
+        task->setBytes(ModbusBytesArray{data});
+        m_executor->executeTask(task.get());
+        QCOMPARE(task->state(), TavrexBus::TaskDone);
+        QCOMPARE(m_device->requestCount(), 3);
+        QCOMPARE(ModbusBytes::fromOther(m_device->file(), 0, 200), data);
+    }
+
+    void reportIsOneBlock()
+    {
+        ModbusReport report;
+        std::unique_ptr<ModbusTask> task(report.createModbusTask(TavrexBus::ReadTask, 0));
+        m_executor->executeTask(task.get());
+        QCOMPARE(task->state(), TavrexBus::TaskDone);
+        QCOMPARE(task->firstBytes().size(), 1);
+        QCOMPARE(TavrexBus::getDevNameFromReportBytes(task->firstBytes().first()), m_device->name());
+    }
+
+    void archiveRecordsAreReadInParts()
+    {
+        QList<QPair<quint32, int>> asked;
+        connect(&m_device->modbuser(), &Modbuser::onReadIndexArchRecords, this,
+                [&asked](quint16, quint32 label, TavrexBus::ArchDirection, quint16 count, QList<ModbusBytes> &out,
+                         ModbusTranslateOptions &, bool &handled) {
+                    asked.append({label, count});
+                    for (quint32 i = 0; i < count; ++i)
+                        out.append(ModbusBytes::fromUInt32(label + i));
+                    handled = true;
+                });
+        m_executor->setMaxArchRecords(4);
+        ModbusUInt16 record(400001);
+        record.setCount(10);
+        ModbusTaskArchRecord65 task(record, 100, 0);
+        task.setArchType(TavrexBus::IndexArch);
+        QSignalSpy parts(m_executor.get(), &ModbusClientExecutor::taskPartialExecuted);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(asked, (QList<QPair<quint32, int>>{{100, 4}, {104, 4}, {108, 2}}));
+        QCOMPARE(parts.count(), 2);
+        QCOMPARE(task.firstBytes().size(), 10);
+        QCOMPARE(task.firstBytes().last().toUInt32(0), 109u);
+    }
+
+    // The device holds index labels 10 to 20; a part repeats the last label of the one before.
+    void archiveLabelsAreReadInOverlappingParts()
+    {
+        QList<QPair<quint32, int>> asked;
+        connect(&m_device->modbuser(), &Modbuser::onReadIndexArchPresence, this,
+                [&asked](quint16, quint32 label, TavrexBus::ArchDirection, quint16 count, QList<quint32> &out,
+                         ModbusTranslateOptions &, bool &handled) {
+                    asked.append({label, count});
+                    for (quint32 i = 0; i < count && label + i <= 20; ++i)
+                        out.append(label + i);
+                    handled = true;
+                });
+        ModbusUInt16 labels(400001);
+        labels.setCount(3);
+        ModbusTaskArchPresence task(labels, TavrexBus::Forward, 0);
+        task.setLabel(10);
+        task.setMaxRequestLabels(2);
+        task.setReadNeighbours(false, true, false, false);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(asked, (QList<QPair<quint32, int>>{{10, 2}, {11, 2}, {12, 2}}));
+        QList<quint32> read;
+        for (const ModbusBytes &block : task.firstBytes())
+            read.append(block.toUInt32(0));
+        QCOMPARE(read, (QList<quint32>{10, 11, 12}));
+        QVERIFY(task.hasNext());
+        QCOMPARE(task.nextLabel(), 13u);
+    }
+
+    void computedLabelsNeedNoBus_data()
+    {
+        QTest::addColumn<quint32>("label");
+        QTest::addColumn<bool>("hasPrev");
+        QTest::newRow("below the first label") << quint32(100) << false;
+        QTest::newRow("inside the archive") << quint32(200000) << true;
+    }
+
+    void computedLabelsNeedNoBus()
+    {
+        QFETCH(quint32, label);
+        QFETCH(bool, hasPrev);
+        ModbusUInt16 labels(400001);
+        labels.setCount(2);
+        ModbusTaskArchPresence65 task(labels, TavrexBus::Forward, 0, TavrexBus::Hour);
+        task.setArchType(TavrexBus::IndexArch);
+        task.setLabel(label);
+        m_executor->executeTask(&task);
+        QCOMPARE(task.state(), TavrexBus::TaskDone);
+        QCOMPARE(m_device->requestCount(), 0);
+        QCOMPARE(task.hasPrev(), hasPrev);
+        QVERIFY(task.hasNext());
+        QCOMPARE(task.firstBytes().first().toUInt32(0), label);
+        QVERIFY(task.firstBytes().size() <= 3);
+    }
+
+    void multiItemTaskIsDeliveredPerItem()
+    {
+        ModbusUInt16 first(400001);
+        ModbusUInt16 second(400002);
+        auto *task = new ModbusTaskAddressed(first, 0);
+        task->append(second);
+        m_server->addQueuedTask(task);
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        ModbusTaskList results;
+        m_server->getResults(results);
+        QCOMPARE(results.size(), 2);
+        QCOMPARE(results.at(0)->firstItem(), &first);
+        QCOMPARE(results.at(1)->firstItem(), &second);
+        QCOMPARE(results.at(1)->firstBytes().first().toUInt16(0), quint16(1001));
+        results.clearWithDelete();
+    }
+
+    void timerFollowsTheWork()
+    {
+        const ModbusClientExecutor fresh(*m_server);
+        QCOMPARE(fresh.timerInterval(), int(ModbusClientExecutor::StartInterval));
+        // Given a link it wakes at once.
+        QCOMPARE(m_executor->timerInterval(), 0);
+        m_executor->wakeUp();
+        QCOMPARE(m_executor->timerInterval(), 0);
+
+        // Nothing to do: the idle tick.
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_executor->timerInterval(), int(ModbusClientExecutor::IdleInterval));
+
+        // Work pending: straight on to the next.
+        ModbusUInt16 item(400001);
+        m_server->addQueuedTask(new ModbusTaskAddressed(item, 0));
+        QCOMPARE(m_executor->timerInterval(), 0);
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_executor->timerInterval(), 0);
+
+        // An interval task just served: sleep until it is due again.
+        m_server->addIntervalTask(new ModbusTaskAddressed(item, 5000));
+        m_server->reinitIntervalTasks();
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QVERIFY(m_executor->timerInterval() > 0);
+        QVERIFY(m_executor->timerInterval() <= 5000);
+
+        // Interval reading off, or no link: the idle tick again.
+        m_server->setIntervalReadingEnabled(false);
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_executor->timerInterval(), int(ModbusClientExecutor::IdleInterval));
+        m_server->setIntervalReadingEnabled(true);
+        m_link->disconnectTransport();
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_executor->timerInterval(), int(ModbusClientExecutor::IdleInterval));
+        ModbusTaskList results;
+        m_server->getResults(results);
+        results.clearWithDelete();
+    }
+
+    void intervalTasksWaitForALink()
+    {
+        ModbusUInt16 item(400001);
+        m_link->disconnectTransport();
+        m_server->addIntervalTask(new ModbusTaskAddressed(item, 100));
+        m_server->reinitIntervalTasks();
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_server->resultTasksCount(), 0);
+        QVERIFY(m_link->connectTransport());
+        QMetaObject::invokeMethod(m_executor.get(), "onTimer");
+        QCOMPARE(m_server->resultTasksCount(), 1);
+        ModbusTaskList results;
+        m_server->getResults(results);
+        QCOMPARE(results.first()->state(), TavrexBus::TaskDone);
+        results.clearWithDelete();
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ModbusClientExecutor)
+#include "tst_modbusclientexecutor.moc"

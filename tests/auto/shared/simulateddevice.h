@@ -1,0 +1,64 @@
+#ifndef SIMULATEDDEVICE_H
+#define SIMULATEDDEVICE_H
+
+#include <TavrexBus1/modbusbytes.h>
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbusloopbackclient.h>
+#include <TavrexBus1/modbusloopbackserver.h>
+
+#include <QtCore/qhash.h>
+#include <QtCore/qmutex.h>
+#include <QtCore/qobject.h>
+
+#include <atomic>
+
+// A meter behind an in-process loopback link: holding and input registers, one file, a report
+// name. It records every request and can fall silent. It may live on another thread than its clients.
+class SimulatedDevice : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(ModbusLoopbackServer *server READ server CONSTANT)
+    Q_PROPERTY(bool silent READ silent WRITE setSilent)
+    Q_PROPERTY(QString name READ name WRITE setName)
+
+public:
+    struct Request
+    {
+        int function = 0;
+        quint32 address = 0;
+        int count = 0;
+    };
+
+    explicit SimulatedDevice(QObject *parent = nullptr);
+
+    ModbusLoopbackServer *server() { return &m_server; }
+    Modbuser &modbuser() { return m_modbuser; }
+
+    Q_INVOKABLE void setRegister(quint32 address, int value);
+    Q_INVOKABLE int reg(quint32 address) const;
+    Q_INVOKABLE int requestCount() const;
+    Q_INVOKABLE void clearRequests();
+    QList<Request> requests() const;
+    void setFile(const ModbusBytes &bytes);
+    ModbusBytes file() const;
+    bool silent() const { return m_silent; }
+    void setSilent(bool silent) { m_silent = silent; }
+    QString name() const;
+    void setName(const QString &name);
+
+private:
+    void record(int function, quint32 address, int count);
+    bool answering(bool &handled);
+
+    ModbusLoopbackServer m_server;
+    Modbuser m_modbuser;
+    mutable QMutex m_mutex;
+    QHash<quint32, quint16> m_registers;
+    ModbusBytes m_file;
+    QString m_name = QStringLiteral("Meter 2.1.7");
+    QList<Request> m_requests;
+    std::atomic<bool> m_silent{false};
+    std::atomic<int> m_lastFunction{0};
+};
+
+#endif

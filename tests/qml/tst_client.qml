@@ -1,0 +1,130 @@
+import QtQuick 2.15
+import QtTest 1.2
+import TavrexBus 1.0
+
+TestCase {
+    id: testCase
+    name: "Client"
+
+    ModbusLoopbackClient {
+        id: link
+        server: testDevice.server
+        connected: true
+    }
+
+    ModbusClient {
+        id: client
+        transport: link
+
+        ModbusUInt16 { id: first; address: 400001 }
+        ModbusUInt16 { id: grouped; address: 400002; group: "a" }
+        ModbusUInt16 { id: polled; address: 400003; interval: 20 }
+        ModbusUInt16 { id: onConnect; address: 400004; readOnConnect: true }
+        ModbusUInt16 { id: live; address: 400008; liveWrite: true }
+        ModbusFile { id: file; file: 1; offset: 2; length: 4 }
+        ModbusReport { id: report }
+    }
+
+    ModbusItemReader { id: reader; item: polled; active: false }
+
+    SignalSpy { id: executed; target: client; signalName: "executed" }
+    SignalSpy { id: firstErrors; target: first; signalName: "error" }
+
+    Component {
+        id: transientClient
+        ModbusClient {
+            transport: link
+            ModbusUInt16 { address: 400010; count: 60; interval: 1; intervalReading: true }
+        }
+    }
+
+    function init() {
+        testDevice.silent = false
+        testDevice.clearRequests()
+        executed.clear()
+        firstErrors.clear()
+    }
+
+    function test_itemsBelongToTheClient() {
+        compare(client.items.length, 7)
+        compare(first.client, client)
+        compare(report.readOnly, true)
+        tryCompare(client, "connected", true)
+    }
+
+    function test_readAndWrite() {
+        verify(first.read())
+        tryCompare(first, "wasRead", true)
+        compare(first.value, 0)
+        testDevice.setRegister(400001, 4242)
+        first.read()
+        tryCompare(first, "value", 4242)
+        first.value = 17
+        verify(first.write())
+        tryCompare(first, "writeCount", 1)
+        compare(testDevice.reg(400001), 17)
+    }
+
+    function test_readOnConnect() {
+        tryCompare(onConnect, "wasRead", true)
+        compare(onConnect.value, 30)
+    }
+
+    function test_readerPollsWhileActive() {
+        reader.active = true
+        verify(polled.intervalReading)
+        tryVerify(function() { return polled.readCount >= 3 })
+        reader.active = false
+        verify(!polled.intervalReading)
+        compare(client.intervalTasksCount, 0)
+    }
+
+    function test_groupReads() {
+        client.readGroups("a")
+        tryCompare(grouped, "wasRead", true)
+        compare(testDevice.requestCount(), 1)
+        compare(client.countItems(["a"]), 1)
+        compare(client.getVariantItems(["a"])[0], grouped)
+    }
+
+    function test_liveWrite() {
+        live.value = 555
+        tryVerify(function() { return testDevice.reg(400008) === 555 })
+    }
+
+    function test_fileAndReport() {
+        file.read()
+        report.read()
+        tryCompare(report, "deviceName", "Meter")
+        compare(report.deviceVersion, "2.1.7")
+        compare(report.deviceVersionList, ["2", "1", "7"])
+        tryCompare(file, "value", "04050607")
+    }
+
+    function test_syncCallOnTheServersThreadFails() {
+        verify(!first.readSync())
+        compare(firstErrors.count, 1)
+        compare(testDevice.requestCount(), 0)
+    }
+
+    function test_silentDeviceFailsThenRecovers() {
+        testDevice.silent = true
+        first.read()
+        firstErrors.wait()
+        compare(first.errorString, "zero length answer received")
+        verify(client.errorTasksCount >= 1)
+        testDevice.silent = false
+        var reads = first.readCount
+        first.read()
+        tryVerify(function() { return first.readCount === reads + 1 })
+    }
+
+    function test_destroyingAClientWhilePolling() {
+        var temporary = createTemporaryObject(transientClient, testCase)
+        tryVerify(function() { return temporary.executedTasksCount >= 2 })
+        temporary.destroy()
+        wait(0)
+        first.read()
+        tryVerify(function() { return executed.count >= 1 })
+    }
+}
