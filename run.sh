@@ -38,11 +38,12 @@ stop_simulator() {
 }
 
 demo() {
-    build >/dev/null
+    build >&2
     local port=""
     SIM_LOG=$(mktemp)
     trap stop_simulator EXIT
-    build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$SIM_LOG" 2>&1 &
+    # Its own session, so that Ctrl-C reaches the example first and the simulator is stopped after it.
+    setsid build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$SIM_LOG" 2>&1 &
     SIM_PID=$!
     for _ in $(seq 100); do
         port=$(sed -n 's|^listening on tcp://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$SIM_LOG")
@@ -77,9 +78,9 @@ case "${1:-}" in
     "") demo ;;
     --once) demo --once ;;
     -h|--help|help) usage ;;
-    sim) shift; build >/dev/null; exec build/bin/tavrexbus-sim "$@" ;;
-    cli) shift; build >/dev/null; exec build/bin/tavrexbus "$@" ;;
-    meter) shift; build >/dev/null; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
+    sim) shift; build >&2; exec build/bin/tavrexbus-sim "$@" ;;
+    cli) shift; build >&2; exec build/bin/tavrexbus "$@" ;;
+    meter) shift; build >&2; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;

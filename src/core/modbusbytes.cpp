@@ -292,9 +292,10 @@ ModbusBytes ModbusBytes::fromSize(int size, uchar fill)
 ModbusBytes ModbusBytes::fromRegsCount(int count, ushort value)
 {
     ModbusBytes bytes;
-    bytes.reserve(qMax(count, 0) * 2);
+    bytes.resize(qMax(count, 0) * 2);
+    char *out = bytes.data();
     for (int i = 0; i < count; ++i)
-        bytes.appendReg(value);
+        qToBigEndian(value, out + 2 * i);
     return bytes;
 }
 
@@ -381,8 +382,7 @@ ModbusBytes &ModbusBytes::prepend(const ModbusBytes &src, int pos, int len)
 
 ModbusBytes &ModbusBytes::appendUInt16(ushort value)
 {
-    const uchar bytes[2] = { uchar(value >> 8), uchar(value) };
-    QByteArray::append(reinterpret_cast<const char *>(bytes), 2);
+    qToBigEndian(value, grow(2));
     return *this;
 }
 
@@ -393,10 +393,17 @@ ModbusBytes &ModbusBytes::appendReg(ushort value)
 
 ModbusBytes &ModbusBytes::appendUInt32(uint value)
 {
-    char bytes[4];
-    qToBigEndian(value, bytes);
-    QByteArray::append(bytes, 4);
+    qToBigEndian(value, grow(4));
     return *this;
+}
+
+// A general append of two or four bytes costs many times the copy itself, and answers are
+// built a register at a time.
+char *ModbusBytes::grow(int count)
+{
+    const qsizetype at = size();
+    resize(at + count);
+    return data() + at;
 }
 
 ModbusBytes &ModbusBytes::appendFloat(float value)

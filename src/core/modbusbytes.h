@@ -179,6 +179,7 @@ public:
 
 private:
     bool fits(int pos, int width) const;
+    char *grow(int count);
 };
 
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const ModbusBytes &b);

@@ -17,7 +17,7 @@ QString ModbusTranslateOptions::toString(bool oneLine) const
 {
     QString text;
     text += QStringLiteral("request time: %1\n")
-                .arg(m_requestTime.toString(QStringLiteral("yyyy:MM:dd hh:mm:ss.zzz")));
+                .arg(requestTime().toString(QStringLiteral("yyyy:MM:dd hh:mm:ss.zzz")));
     text += QStringLiteral("from target: %1\n").arg(m_fromTarget ? m_fromTarget->toString(true) : QString());
     text += QStringLiteral("request address: %1\n").arg(m_requestAddress);
     text += QStringLiteral("answer exception code: %1\n").arg(TavrexBus::exceptionCodeStr(m_answerExceptionCode));

@@ -18,7 +18,9 @@ public:
     ModbusTranslateOptions(const QDateTime &requestTime, const ModbusTarget *fromTarget,
                            unsigned char requestAddress, const ModbusTransport &fromTransport);
 
-    QDateTime requestTime() const { return m_requestTime; }
+    // In local time. The translator stamps requests in UTC, which needs no time-zone look-up;
+    // only a handler that asks pays for the conversion.
+    QDateTime requestTime() const { return m_requestTime.toLocalTime(); }
     const ModbusTarget *fromTarget() const { return m_fromTarget; }
     quint8 requestAddress() const { return m_requestAddress; }
     TavrexBus::ExceptionCode answerExceptionCode() const { return m_answerExceptionCode; }

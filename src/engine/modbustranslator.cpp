@@ -439,7 +439,7 @@ ModbusPacket *ModbusTranslator::decodeIncoming(const ModbusBytes &bytes, const M
 void ModbusTranslator::answerRequest(ModbusPacket &request, const ModbusTarget *target,
                                      const ModbusTransport &transport, ModbusBytes *answerBytes)
 {
-    ModbusTranslateOptions options(QDateTime::currentDateTime(), target, request.address(), transport);
+    ModbusTranslateOptions options(QDateTime::currentDateTimeUtc(), target, request.address(), transport);
     ModbusPacket *answerSlot = nullptr;
     emit packetRequestReceived(request, options, &answerSlot);
     std::unique_ptr<ModbusPacket> answer(answerSlot);

@@ -5,6 +5,8 @@
 #include "modbustcpstream_p.h"
 #include "qtcpsocketinvokable.h"
 
+#include <QtCore/QMetaMethod>
+
 ModbusTcpClient::ModbusTcpClient(QObject *parent)
     : ModbusTransport(TavrexBus::ClientBus, parent, false)
 {
@@ -190,6 +192,10 @@ bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, 
 
 void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
 {
+    // Crossing threads costs an event and a wake-up of the owner thread on every request.
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&Transport::bytesSent);
+    if (!isSignalConnected(signal))
+        return;
     if (QThread::currentThread() == thread())
         emit bytesSent(bytes, &m_target);
     else

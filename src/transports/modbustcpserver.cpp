@@ -4,6 +4,7 @@
 #include "modbustcpparser.h"
 #include "modbustcpstream_p.h"
 #include "modbustcptarget.h"
+#include "tcpframewrite_p.h"
 
 #include <QtCore/QTimer>
 #include <QtNetwork/QTcpSocket>
@@ -263,7 +264,8 @@ void ModbusTcpServer::onReadyRead()
     auto *socket = qobject_cast<QTcpSocket *>(sender());
     if (!socket)
         return;
-    m_lastChunk = socket->readAll();
+    // readAll() would reserve a whole read buffer for a request of a few bytes.
+    m_lastChunk = socket->read(socket->bytesAvailable());
     ModbusTcpPeer *peer = m_peers.value(socket);
     if (!peer)
         return;
@@ -331,7 +333,7 @@ bool ModbusTcpServer::sendBytes(const ModbusBytes &bytes, const Target *target, 
         setErrorString(tr("can't find socket of this target"), error);
         return false;
     }
-    if (socket->write(bytes) != bytes.size()) {
+    if (writeTcpFrame(*socket, bytes) != bytes.size()) {
         setErrorString(tr("error while sending bytes: %1").arg(socket->errorString()), error);
         return false;
     }

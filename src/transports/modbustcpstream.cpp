@@ -2,6 +2,8 @@
 
 #include <QtCore/QCoreApplication>
 
+#include <utility>
+
 namespace {
 
 quint16 word(const QByteArray &bytes, int pos)
@@ -44,6 +46,11 @@ ModbusTcpStream::Result ModbusTcpStream::takeFrame(ModbusBytes &frame, QString *
     const int frameSize = headerSize + word(m_buffer, 4);
     if (m_buffer.size() < frameSize)
         return Incomplete;
+    if (m_buffer.size() == frameSize) {
+        // The usual case, one read holding one frame: hand the bytes over without a copy.
+        frame = std::exchange(m_buffer, ModbusBytes());
+        return Frame;
+    }
     frame = m_buffer.left(frameSize);
     m_buffer.remove(0, frameSize);
     return Frame;

@@ -1,6 +1,7 @@
 #include "qtcpsocketinvokable.h"
 
 #include "modbustcpstream_p.h"
+#include "tcpframewrite_p.h"
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QThread>
@@ -63,7 +64,7 @@ qint64 QTcpSocketInvokable::bytesAvailable() const
 bool QTcpSocketInvokable::writeAndWait(const ModbusBytes &data, int msecsToWrite, int msecsToRead)
 {
     return onSocketThread([&] {
-        if (QTcpSocket::write(data) != data.size())
+        if (writeTcpFrame(*this, data) != data.size())
             return false;
         return flushWithin(msecsToWrite) && QAbstractSocket::waitForReadyRead(msecsToRead);
     });
@@ -84,8 +85,8 @@ ModbusBytes QTcpSocketInvokable::exchangeFrame(const ModbusBytes &request, int m
 {
     return onSocketThread([&] {
         ModbusBytes answer;
-        QIODevice::readAll();
-        if (QTcpSocket::write(request) != request.size() || !flushWithin(msecsToWrite)) {
+        skip(QTcpSocket::bytesAvailable());
+        if (writeTcpFrame(*this, request) != request.size() || !flushWithin(msecsToWrite)) {
             *error = QTcpSocket::errorString();
             return answer;
         }
@@ -112,7 +113,7 @@ bool QTcpSocketInvokable::waitForFrame(ModbusBytes &frame, quint16 transactionId
             *error = QTcpSocket::errorString();
             return false;
         }
-        stream.append(QIODevice::readAll());
+        stream.append(QIODevice::read(QTcpSocket::bytesAvailable()));
         ModbusBytes candidate;
         ModbusTcpStream::Result result;
         while ((result = stream.takeFrame(candidate, error)) == ModbusTcpStream::Frame) {

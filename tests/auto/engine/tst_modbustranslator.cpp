@@ -128,6 +128,7 @@ void tst_ModbusTranslator::handlersSeeTheRequestOptions()
                          QCOMPARE(options.fromTransport(), m_transport);
                          QCOMPARE(options.fromTarget(), m_transport->target());
                          QVERIFY(qAbs(options.requestTime().secsTo(QDateTime::currentDateTime())) < 60);
+                         QCOMPARE(options.requestTime().timeSpec(), Qt::LocalTime);
                          options.setAnswerExceptionCode(TavrexBus::SlaveDeviceBusy);
                          text = options.toString(true);
                      });

@@ -14,7 +14,14 @@
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -86,6 +93,7 @@ private Q_SLOTS:
     void severalClientsShareOneServer();
     void frameSplitAcrossSegmentsIsAssembled();
     void framesJoinedInOneSegmentAreAnsweredInOrder();
+    void answersOutrunningASlowReaderStayWholeAndInOrder();
     void implausibleHeaderIsDropped_data();
     void implausibleHeaderIsDropped();
     void partialFrameIsDroppedAfterSilence();
@@ -303,6 +311,52 @@ void tst_ModbusTcp::framesJoinedInOneSegmentAreAnsweredInOrder()
     const QByteArray expected = tcpFrame(10, 1, fortyTwo) + tcpFrame(11, 2, fortyTwo);
     QTRY_COMPARE(peer->bytesAvailable(), qint64(expected.size()));
     QCOMPARE(peer->readAll(), expected);
+}
+
+// Pipelined requests make the server answer faster than a peer with a small receive buffer
+// reads, so answers back up in the kernel and then in the socket's own buffer.
+void tst_ModbusTcp::answersOutrunningASlowReaderStayWholeAndInOrder()
+{
+    constexpr int requests = 20000;
+    const QByteArray registers = QByteArray::fromHex("03FA") + QByteArray(250, '\x5A');
+    auto server = startServer();
+    server->setWriteTimeout(20000);
+    QObject::connect(server.get(), &Transport::requestBytesReceived, server.get(),
+                     [&](ModbusBytes request, const Target *, ModbusBytes *answer) {
+                         *answer = tcpFrame(ModbusTcpStream::transactionId(request), 1, registers);
+                     });
+    QByteArray pipeline;
+    QByteArray expected;
+    for (int i = 0; i < requests; ++i) {
+        pipeline += tcpFrame(quint16(i), 1, readOneRegister);
+        expected += tcpFrame(quint16(i), 1, registers);
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(server->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    QByteArray received;
+    std::atomic_bool done{false};
+    std::thread peer([&] {
+        ::send(fd, pipeline.constData(), size_t(pipeline.size()), 0);
+        char chunk[512];
+        while (received.size() < expected.size()) {
+            const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+            if (got <= 0)
+                break;
+            received.append(chunk, got);
+        }
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+    peer.join();
+    ::close(fd);
+    QCOMPARE(received.size(), expected.size());
+    QVERIFY(received == expected);
 }
 
 void tst_ModbusTcp::implausibleHeaderIsDropped_data()
