@@ -4,7 +4,6 @@ TAVREX_PACKAGES=(
     qt6-base-dev qt6-declarative-dev qt6-serialport-dev libgl-dev
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qttest
-    libusb-1.0-0-dev
     libbenchmark-dev clang libclang-rt-14-dev
     python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll libmodbus-dev
 )
