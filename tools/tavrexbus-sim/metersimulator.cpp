@@ -320,18 +320,27 @@ void MeterSimulator::onWriteFile(quint8 file, quint16 start, ModbusBytes values,
                     .arg(hex(values), ok ? QString() : QStringLiteral(" (illegal data address)")));
 }
 
+// Answers "illegal data address" for an archive the meter does not keep.
+const MeterSimulator::Archive *MeterSimulator::findArchive(quint16 archIndex, TavrexBus::ArchType type,
+                                                           ModbusTranslateOptions &options)
+{
+    const auto it = m_archives.constFind(archIndex);
+    if (it != m_archives.cend() && it->type == type)
+        return &*it;
+    options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
+    emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
+    return nullptr;
+}
+
 void MeterSimulator::onReadArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
                                        quint16 count, QList<ModbusBytes> &out, ModbusTranslateOptions &options,
                                        TavrexBus::ArchType type, bool &handled)
 {
     handled = true;
-    const auto it = m_archives.constFind(archIndex);
-    if (it == m_archives.cend() || it->type != type) {
-        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
-        emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
+    const Archive *archive = findArchive(archIndex, type, options);
+    if (!archive)
         return;
-    }
-    for (quint32 found : labelsFrom(*it, label, direction, count))
+    for (quint32 found : labelsFrom(*archive, label, direction, count))
         out.append(archiveRecord(archIndex, found));
     emit served(QStringLiteral("unit %1 archive %2 records from %3 %4 x%5: %6 found")
                     .arg(options.requestAddress())
@@ -347,13 +356,10 @@ void MeterSimulator::onReadArchPresence(quint16 archIndex, quint32 label, Tavrex
                                         TavrexBus::ArchType type, bool &handled)
 {
     handled = true;
-    const auto it = m_archives.constFind(archIndex);
-    if (it == m_archives.cend() || it->type != type) {
-        options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
-        emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
+    const Archive *archive = findArchive(archIndex, type, options);
+    if (!archive)
         return;
-    }
-    out = labelsFrom(*it, label, direction, count);
+    out = labelsFrom(*archive, label, direction, count);
     emit served(QStringLiteral("unit %1 archive %2 labels from %3 %4 x%5: %6 found")
                     .arg(options.requestAddress())
                     .arg(archIndex)

@@ -56,6 +56,7 @@ private:
     bool loadArchive(const QJsonObject &entry, QString *error);
     void store(quint32 address, const ModbusBytes &bytes);
     void refresh(const Live &live);
+    const Archive *findArchive(quint16 archIndex, TavrexBus::ArchType type, ModbusTranslateOptions &options);
     QList<quint32> labelsFrom(const Archive &archive, quint32 label, TavrexBus::ArchDirection direction,
                               int count) const;
 
