@@ -120,6 +120,7 @@ void ModbusClient::emitNotifications(int notifications)
 
 ModbusClient::~ModbusClient()
 {
+    releaseAttachedItems();
     shutDownExecutor();
     m_results.clearWithDelete();
 }
@@ -210,6 +211,7 @@ void ModbusClient::setConnected(bool connected)
         return;
     m_connected = connected;
     emit connectedChanged();
+    visitAttachedItems([](ModbusItemBase *item) { item->updateConnected(); });
 }
 
 bool ModbusClient::linkConnected() const
@@ -292,6 +294,7 @@ void ModbusClient::setDeviceAddress(int address)
         return;
     m_deviceAddress = quint8(address);
     emit deviceAddressChanged();
+    visitAttachedItems([](ModbusItemBase *item) { item->onClientDeviceAddressChanged(); });
 }
 
 void ModbusClient::setSingleResultProcessing(bool single)
@@ -397,10 +400,50 @@ void ModbusClient::unRegisterItem(ModbusItemBase *item)
     m_executor->abortExecuting(item);
 }
 
+void ModbusClient::attachItem(ModbusItemBase *item)
+{
+    m_attachedItems.append(item);
+}
+
+// While the items are being visited, a leaving item only leaves a gap, so that the visit keeps
+// its place; the gaps close when the outermost visit ends.
+void ModbusClient::detachItem(ModbusItemBase *item)
+{
+    const qsizetype index = m_attachedItems.indexOf(item);
+    if (index < 0)
+        return;
+    if (m_itemVisits > 0)
+        m_attachedItems[index] = nullptr;
+    else
+        m_attachedItems.remove(index);
+}
+
+void ModbusClient::visitAttachedItems(const std::function<void(ModbusItemBase *)> &visit)
+{
+    ++m_itemVisits;
+    const qsizetype count = m_attachedItems.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (ModbusItemBase *item = m_attachedItems.at(i))
+            visit(item);
+    }
+    if (--m_itemVisits == 0)
+        m_attachedItems.removeAll(nullptr);
+}
+
+// An item may delete others from its clientChanged handler; those still attached then detach
+// themselves from the list while it shrinks here.
+void ModbusClient::releaseAttachedItems()
+{
+    m_attachedItems.removeAll(nullptr);
+    while (!m_attachedItems.isEmpty())
+        m_attachedItems.takeFirst()->onClientDestroyed();
+}
+
 QList<ModbusItemBase *> ModbusClient::getItems(const QStringList &groups)
 {
     QList<ModbusItemBase *> items;
     emit collectItems(items, groups);
+    visitAttachedItems([&](ModbusItemBase *item) { item->onCollectItems(items, groups); });
     return items;
 }
 
@@ -408,6 +451,7 @@ int ModbusClient::countItems(const QStringList &groups)
 {
     int result = 0;
     emit countItems(result, groups);
+    visitAttachedItems([&](ModbusItemBase *item) { item->onCountItems(result, groups); });
     return result;
 }
 
@@ -431,22 +475,26 @@ void ModbusClient::readAll()
 
 void ModbusClient::readAll(const QString &exceptGroup)
 {
-    emit readingAll(groupSet({exceptGroup}));
+    readAll(QStringList{exceptGroup});
 }
 
 void ModbusClient::readAll(const QStringList &exceptGroups)
 {
-    emit readingAll(groupSet(exceptGroups));
+    const QHash<QString, bool> set = groupSet(exceptGroups);
+    emit readingAll(set);
+    visitAttachedItems([&](ModbusItemBase *item) { item->onReadingAll(set); });
 }
 
 void ModbusClient::readGroups(const QString &group)
 {
-    emit readingGroups(groupSet({group}));
+    readGroups(QStringList{group});
 }
 
 void ModbusClient::readGroups(const QStringList &groups)
 {
-    emit readingGroups(groupSet(groups));
+    const QHash<QString, bool> set = groupSet(groups);
+    emit readingGroups(set);
+    visitAttachedItems([&](ModbusItemBase *item) { item->onReadingGroups(set); });
 }
 
 // ---- queueing ---------------------------------------------------------------------------------

@@ -15,6 +15,8 @@
 #include <QtCore/qvariant.h>
 #include <QtQml/qqmllist.h>
 
+#include <functional>
+
 class ModbusClientExecutor;
 class ModbusItemBase;
 class ModbusLoopbackServer;
@@ -153,6 +155,8 @@ private Q_SLOTS:
     void onItemDestroyed(QObject *item);
 
 private:
+    friend class ModbusItemBase;
+
     enum Notifications {
         ResultsNotification = 0x01,
         QueuedCountNotification = 0x02,
@@ -170,6 +174,10 @@ private:
     void setExecutorTransport(ModbusTransport *transport, bool wait);
     ModbusLoopbackServer *loopbackServerOnThisThread() const;
     bool linkConnected() const;
+    void attachItem(ModbusItemBase *item);
+    void detachItem(ModbusItemBase *item);
+    void visitAttachedItems(const std::function<void(ModbusItemBase *)> &visit);
+    void releaseAttachedItems();
 
     static void itemsAppend(QQmlListProperty<ModbusItemBase> *list, ModbusItemBase *item);
     static qsizetype itemsCount(QQmlListProperty<ModbusItemBase> *list);
@@ -193,6 +201,9 @@ private:
     QAtomicInt m_pendingNotifications;
     QMutex m_executingLock;
     QList<ItemPointer> m_latestExecutingItems;
+    // Calling attached items directly saves every item a set of connections to the client.
+    QList<ModbusItemBase *> m_attachedItems;
+    int m_itemVisits = 0;
 };
 
 #endif

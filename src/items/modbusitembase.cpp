@@ -401,6 +401,8 @@ void ModbusItemBase::needValueRead()
 void ModbusItemBase::abortExecuting()
 {
     emit abortExecutingInternal(this);
+    if (m_client)
+        emit m_client->abortExecuting(this);
 }
 
 // ---- interval reading -------------------------------------------------------------------------
@@ -496,7 +498,6 @@ void ModbusItemBase::setClient(ModbusClient *client)
         return;
     detachClient();
     m_client = client;
-    m_clientAttached = client;
     updateConnected();
     if (client) {
         registerClient(client);
@@ -517,36 +518,26 @@ void ModbusItemBase::detachClient()
         old->stopExecutingIntervalTask(this);
     old->unRegisterItem(this);
     m_client = nullptr;
-    m_clientAttached = false;
 }
 
 void ModbusItemBase::registerClient(ModbusClient *client)
 {
-    connect(client, &QObject::destroyed, this, &ModbusItemBase::onClientDestroyed);
-    connect(client, &ModbusClient::connectedChanged, this, &ModbusItemBase::updateConnected);
-    connect(client, &ModbusClient::deviceAddressChanged, this, &ModbusItemBase::onClientDeviceAddressChanged);
-    connect(client, &ModbusClient::readingAll, this, &ModbusItemBase::onReadingAll);
-    connect(client, &ModbusClient::readingGroups, this, &ModbusItemBase::onReadingGroups);
-    connect(client, &ModbusClient::collectItems, this, &ModbusItemBase::onCollectItems);
-    connect(client, qOverload<int &, const QStringList &>(&ModbusClient::countItems), this,
-            &ModbusItemBase::onCountItems);
-    connect(this, &ModbusItemBase::abortExecutingInternal, client, &ModbusClient::abortExecuting);
+    client->attachItem(this);
     if (m_useClientDeviceAddress)
         takeClientDeviceAddress();
 }
 
 void ModbusItemBase::unRegisterClient(ModbusClient *client)
 {
-    disconnect(client, nullptr, this, nullptr);
-    disconnect(this, &ModbusItemBase::abortExecutingInternal, client, &ModbusClient::abortExecuting);
+    client->detachItem(this);
 }
 
+// Called by the client as it goes, while the item is still attached to it.
 void ModbusItemBase::onClientDestroyed()
 {
-    // The guarded pointer is already null here: never call back into the dying client.
-    if (!m_clientAttached || m_client)
+    if (!m_client)
         return;
-    m_clientAttached = false;
+    m_client = nullptr;
     updateConnected();
     emit clientChanged();
 }

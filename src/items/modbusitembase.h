@@ -330,6 +330,9 @@ protected:
 
     RoleItems m_roles;
 
+private:
+    friend class ModbusClient;
+
 private Q_SLOTS:
     void updateConnected();
     void onClientDestroyed();
@@ -358,7 +361,6 @@ private:
     static void itemsClear(QQmlListProperty<ModbusItemBase> *list);
 
     QPointer<ModbusClient> m_client;
-    bool m_clientAttached = false;
     int m_interval = 1000;
     QDateTime m_lastReadTime;
     QDateTime m_lastWriteTime;

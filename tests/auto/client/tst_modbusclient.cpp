@@ -153,6 +153,69 @@ private Q_SLOTS:
         QVERIFY(!second.startReading());
     }
 
+    // An item's handler deletes a later item, or itself, or an earlier one, while the client
+    // calls its items one by one; the rest are still reached and nothing dangles.
+    void itemsLeavingDuringAGroupRead_data()
+    {
+        QTest::addColumn<int>("deleter");
+        QTest::addColumn<int>("victim");
+        QTest::newRow("a later item") << 0 << 2;
+        QTest::newRow("itself") << 1 << 1;
+        QTest::newRow("an earlier item") << 2 << 0;
+    }
+
+    void itemsLeavingDuringAGroupRead()
+    {
+        QFETCH(int, deleter);
+        QFETCH(int, victim);
+        setUpLink(false);
+        QList<QPointer<ModbusUInt16>> items;
+        for (quint32 i = 0; i < 4; ++i)
+            items.append(addItem(400001 + i));
+        connect(items.at(deleter), &ModbusItemBase::beforeRead, this, [&](bool &cancel) {
+            cancel = deleter == victim;
+            delete items.at(victim).data();
+        });
+        m_client->readAll();
+        QVERIFY(items.at(victim).isNull());
+        for (const QPointer<ModbusUInt16> &item : std::as_const(items)) {
+            if (item)
+                QTRY_VERIFY(item->wasRead());
+        }
+        QCOMPARE(m_client->countItems({}), 3);
+        QCOMPARE(m_client->getItems({}).size(), 3);
+    }
+
+    void itemDeletingAnotherAsTheClientGoes()
+    {
+        auto *client = new ModbusClient;
+        ModbusUInt16 first;
+        auto *second = new ModbusUInt16(400002);
+        QPointer<ModbusUInt16> watched(second);
+        first.setClient(client);
+        second->setClient(client);
+        connect(&first, &ModbusItemBase::clientChanged, this, [&] { delete watched.data(); });
+        QSignalSpy connectedChanged(&first, &ModbusItemBase::connectedChanged);
+        delete client;
+        QVERIFY(watched.isNull());
+        QCOMPARE(first.client(), nullptr);
+        QCOMPARE(connectedChanged.count(), 0);
+    }
+
+    void abortReachesTheClient()
+    {
+        ModbusClient client;
+        ModbusUInt16 item(400001);
+        item.setClient(&client);
+        QSignalSpy aborted(&client, &ModbusClient::abortExecuting);
+        item.abortExecuting();
+        QCOMPARE(aborted.count(), 1);
+        QCOMPARE(aborted.first().first().value<ModbusItemBase *>(), &item);
+        item.setClient(nullptr);
+        item.abortExecuting();
+        QCOMPARE(aborted.count(), 1);
+    }
+
     void executorRunsOnItsNamedThread()
     {
         setUpLink(false);
