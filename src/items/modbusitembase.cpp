@@ -246,19 +246,24 @@ bool ModbusItemBase::internalRead(bool sync)
     }
     if (m_readGuard)
         return false;
-    const QScopedValueRollback<bool> guard(m_readGuard, true);
-    setActualValue(false);
-    if (m_source)
-        return m_source->internalRead(sync);
-    if (!m_client) {
-        setErrorString(tr("you should assign 'client' - property"));
-        return false;
-    }
-    bool cancel = false;
-    emit beforeRead(cancel);
-    if (cancel)
-        return false;
-    return internalReading(sync);
+    // A beforeRead handler may delete the item: the guard is only lowered on a live item.
+    const QPointer<ModbusItemBase> alive(this);
+    m_readGuard = true;
+    const bool started = [&] {
+        setActualValue(false);
+        if (m_source)
+            return m_source->internalRead(sync);
+        if (!m_client) {
+            setErrorString(tr("you should assign 'client' - property"));
+            return false;
+        }
+        bool cancel = false;
+        emit beforeRead(cancel);
+        return !cancel && alive && internalReading(sync);
+    }();
+    if (alive)
+        m_readGuard = false;
+    return started;
 }
 
 bool ModbusItemBase::internalWrite(const ModbusBytesArray *bytes, bool sync)
