@@ -1,12 +1,6 @@
 #include "recordingclient.h"
 
-#include <TavrexBus1/modbusfile.h>
-#include <TavrexBus1/modbusitemreader.h>
-#include <TavrexBus1/modbusitems.h>
-#include <TavrexBus1/modbusreport.h>
-#include <TavrexBus1/modbustaskfile.h>
-#include <TavrexBus1/modbustaskreport.h>
-#include <TavrexBus1/modbusuint16.h>
+#include <TavrexBus1/tavrexbus1.h>
 
 #include <QtQml/qqmlcomponent.h>
 #include <QtQml/qqmlengine.h>
@@ -48,7 +42,7 @@ private Q_SLOTS:
         QCOMPARE(report.formatValue(), text);
     }
 
-    void reportIsReadOnlyAndOnlyReads()
+    void reportIsReadOnlyAndTakesTheNameFromARead()
     {
         ModbusReport report;
         QVERIFY(report.readOnly());
@@ -61,14 +55,6 @@ private Q_SLOTS:
         QVERIFY(report.read());
         QCOMPARE(client.queued.size(), 1);
         QVERIFY(dynamic_cast<ModbusTaskReport *>(client.queued.first()));
-    }
-
-    void reportTakesTheNameFromARead()
-    {
-        ModbusReport report;
-        RecordingClient client;
-        report.setClient(&client);
-        QVERIFY(report.read());
         const ModbusBytes bytes = TavrexBus::setDevNameToReportBytes(ModbusBytes(), QStringLiteral("Flow 3.0"));
         QVERIFY(client.completeNext(ModbusBytesArray{bytes}));
         QCOMPARE(report.value(), QStringLiteral("Flow 3.0"));
@@ -145,6 +131,7 @@ private Q_SLOTS:
         QCOMPARE(items->count(), 1);
     }
 
+    // Readers share an item; a reader forgets an item that is destroyed.
     void readersCountOnOneItem()
     {
         RecordingClient client;
@@ -163,16 +150,12 @@ private Q_SLOTS:
         QCOMPARE(client.intervalTasks.size(), 0);
         first.setActive(true);
         QVERIFY(item.intervalReading());
-    }
 
-    void readerForgetsADestroyedItem()
-    {
-        ModbusItemReader reader;
-        auto *item = new ModbusUInt16(400001);
-        reader.setItem(item);
-        QSignalSpy changed(&reader, &ModbusItemReader::itemChanged);
-        delete item;
-        QCOMPARE(reader.item(), nullptr);
+        auto *doomed = new ModbusUInt16(400002);
+        first.setItem(doomed);
+        QSignalSpy changed(&first, &ModbusItemReader::itemChanged);
+        delete doomed;
+        QCOMPARE(first.item(), nullptr);
         QCOMPARE(changed.count(), 1);
     }
 

@@ -1,8 +1,4 @@
-#include <TavrexBus1/internalitemmodel.h>
-#include <TavrexBus1/modbusbit.h>
-#include <TavrexBus1/modbusint8.h>
-#include <TavrexBus1/modbusuint16.h>
-#include <TavrexBus1/modbusuint32.h>
+#include <TavrexBus1/tavrexbus1.h>
 
 #include <QtTest/QAbstractItemModelTester>
 #include <QtTest/QtTest>
@@ -39,381 +35,341 @@ class tst_ItemViews : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void trendLabelsAreWallClockTime_data();
-    void trendLabelsAreWallClockTime();
-    void trendKeepsNewestWhenFull_data();
-    void trendKeepsNewestWhenFull();
-    void trendModelStaysConsistent_data();
-    void trendModelStaysConsistent();
-    void existingLabelIsReplaced();
-    void shrinkingTrendMovesSelectionAndNotifies();
-    void trendIndexSelectsPastValue();
-    void arrayIndexSelectsElementAndNotifies();
-    void arrayModelShowsElements();
-    void viewOfEmptyTrendEntryIsZero();
-    void childrenTileTheParentsElement();
-    void parentBytesReachEveryChild();
-    void viewValueWritesIntoSource();
-    void viewFollowsSourceArrayAndTrendEntries();
-    void destroyingSourceLeavesViewSafe();
-    void bitViewPicksBitOfSourceWord_data();
-    void bitViewPicksBitOfSourceWord();
-    void bitViewWritesItsBitBack();
-    void modelAccessByRoleName();
+    void trendLabelsAreWallClockTime_data()
+    {
+        QTest::addColumn<quint32>("seconds");
+        QTest::addColumn<QDateTime>("label");
+
+        QTest::newRow("epoch") << 0u << QDateTime(QDate(1970, 1, 1), QTime(0, 0));
+        QTest::newRow("one hour") << 3600u << QDateTime(QDate(1970, 1, 1), QTime(1, 0));
+        QTest::newRow("summer") << 1719835200u << QDateTime(QDate(2024, 7, 1), QTime(12, 0));
+        QTest::newRow("last valid") << 3155759999u << QDateTime(QDate(2069, 12, 31), QTime(23, 59, 59));
+    }
+
+    void trendLabelsAreWallClockTime()
+    {
+        QFETCH(quint32, seconds);
+        QFETCH(QDateTime, label);
+
+        const TrendBytesItem entry(seconds, hex("0102"));
+        QCOMPARE(entry.label, label);
+        QCOMPARE(entry.labelInSeconds(), seconds);
+        QCOMPARE(entry.bytes, (ModbusBytesArray{hex("0102")}));
+        QCOMPARE(entry, TrendBytesItem(label, ModbusBytesArray{hex("0102")}));
+        QVERIFY(entry != TrendBytesItem(label, ModbusBytesArray{hex("0103")}));
+
+        ModbusUInt16 item;
+        item.setMaxTrendSize(3);
+        item.insertBytesToTrend(entry.label, entry.bytes);
+        item.insertBytesToTrend(label.addDays(-1), entry.bytes);
+        QCOMPARE(item.trendBuffer().indexOf(seconds), 1);
+        QCOMPARE(item.trendBuffer().indexOf(label), 1);
+        QCOMPARE(item.trendBuffer().maxIndexLabel(), seconds);
+        QCOMPARE(item.trendBuffer().maxTimeLabel(), label);
+        QCOMPARE(item.trendBuffer().minTimeLabel(), label.addDays(-1));
+    }
+
+    void trendKeepsNewestWhenFull_data()
+    {
+        QTest::addColumn<QList<int>>("inserted");
+        QTest::addColumn<QList<int>>("kept");
+
+        QTest::newRow("oldest dropped") << QList<int>{1, 2, 3, 4} << QList<int>{2, 3, 4};
+        QTest::newRow("earlier label drops newest") << QList<int>{1, 3, 4, 2} << QList<int>{1, 2, 3};
+        QTest::newRow("kept in label order") << QList<int>{3, 1, 2} << QList<int>{1, 2, 3};
+    }
+
+    void trendKeepsNewestWhenFull()
+    {
+        QFETCH(QList<int>, inserted);
+        QFETCH(QList<int>, kept);
+
+        ModbusUInt16 item;
+        item.setMaxTrendSize(3);
+        for (int minute : inserted)
+            insert(item, minute, "0001");
+        QList<QDateTime> expected;
+        for (int minute : kept)
+            expected << at(minute);
+        QCOMPARE(labels(item), expected);
+    }
+
+    void trendModelStaysConsistent_data()
+    {
+        QTest::addColumn<int>("modelType");
+        QTest::newRow("array model") << int(ModbusItemBase::ArrayModel);
+        QTest::newRow("trend model") << int(ModbusItemBase::TrendModel);
+    }
+
+    void trendModelStaysConsistent()
+    {
+        QFETCH(int, modelType);
+
+        ModbusUInt16 item;
+        item.setModelType(ModbusItemBase::ModelType(modelType));
+        QAbstractItemModelTester tester(item.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
+        item.setMaxTrendSize(2);
+        for (int minute : {5, 1, 7, 3, 7})
+            insert(item, minute, "0002");
+        QCOMPARE(item.model()->rowCount(), modelType == ModbusItemBase::TrendModel ? 2 : 1);
+        QCOMPARE(sizes.count(), 2);
+        item.setTrendIndex(1);
+        item.removeTrendItems(0, 5);
+        QCOMPARE(item.trendSize(), 0);
+        QCOMPARE(item.trendIndex(), -1);
+        item.clearTrend();
+    }
+
+    void existingLabelIsReplaced()
+    {
+        ModbusUInt16 item;
+        item.setMaxTrendSize(5);
+        insert(item, 1, "0001");
+        insert(item, 2, "0002");
+        item.setTrendIndex(1);
+        QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
+        QSignalSpy bytes(&item, &ModbusItemBase::bytesChanged);
+        insert(item, 2, "0009");
+        QCOMPARE(item.trendSize(), 2);
+        QCOMPARE(sizes.count(), 0);
+        QCOMPARE(item.value(), quint16(9));
+        QCOMPARE(bytes.count(), 1);
+        QCOMPARE(bytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::TrendIndexChange);
+    }
+
+    void shrinkingTrendMovesSelectionAndNotifies()
+    {
+        ModbusUInt16 item;
+        item.setMaxTrendSize(4);
+        for (int minute = 1; minute <= 4; ++minute)
+            insert(item, minute, QByteArray::number(minute).rightJustified(4, '0').constData());
+        item.setTrendIndex(3);
+        QCOMPARE(item.value(), quint16(4));
+
+        QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
+        item.setMaxTrendSize(2);
+        QCOMPARE(labels(item), (QList<QDateTime>{at(3), at(4)}));
+        QCOMPARE(item.trendIndex(), 1);
+        QCOMPARE(indexes.count(), 1);
+        QCOMPARE(item.value(), quint16(4));
+
+        item.clearTrend();
+        QCOMPARE(item.trendIndex(), -1);
+        QCOMPARE(indexes.count(), 2);
+        QCOMPARE(item.value(), quint16(0));
+    }
+
+    void trendIndexSelectsPastValue()
+    {
+        ModbusUInt16 item;
+        item.setMaxTrendSize(3);
+        item.setTopBytesArray({hex("0005")}, ModbusItemBase::ReadChange);
+        insert(item, 1, "0001");
+        QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
+        item.setTrendIndex(0);
+        QCOMPARE(item.value(), quint16(1));
+        QCOMPARE(item.trendValue(-1), QVariant::fromValue<ushort>(5));
+        item.setTrendIndex(1);
+        item.setTrendIndex(-2);
+        QCOMPARE(item.trendIndex(), 0);
+        item.setTrendIndex(-1);
+        QCOMPARE(item.value(), quint16(5));
+        QCOMPARE(indexes.count(), 2);
+    }
+
+    void arrayIndexSelectsElementAndNotifies()
+    {
+        ModbusUInt16 item;
+        item.setCount(3);
+        item.setTopBytesArray({hex("0001"), hex("0001"), hex("0003")}, ModbusItemBase::ReadChange);
+        QCOMPARE(item.arraySize(), 3);
+        QSignalSpy indexes(&item, &ModbusItemBase::arrayIndexChanged);
+        QSignalSpy values(&item, &ModbusUInt16::valueChanged);
+        item.setArrayIndex(1);
+        QCOMPARE(indexes.count(), 1);
+        QCOMPARE(values.count(), 0);
+        item.setArrayIndex(2);
+        QCOMPARE(item.value(), quint16(3));
+        QCOMPARE(indexes.count(), 2);
+        item.setArrayIndex(7);
+        QCOMPARE(item.bytes(), ModbusBytes());
+        QCOMPARE(item.value(), quint16(0));
+        QCOMPARE(indexes.count(), 3);
+    }
+
+    void childrenTileTheParentsElement()
+    {
+        ModbusUInt32 record;
+        record.setAddress(300001);
+        auto *word = new ModbusUInt16;
+        auto *wide = new ModbusUInt32;
+        auto *placed = new ModbusUInt16;
+        placed->setSourceByteIndex(1);
+        QQmlListProperty<ModbusItemBase> items = record.items();
+        for (ModbusItemBase *child : {static_cast<ModbusItemBase *>(word), static_cast<ModbusItemBase *>(wide),
+                                      static_cast<ModbusItemBase *>(placed)})
+            items.append(&items, child);
+        QCOMPARE(items.count(&items), 3);
+        QCOMPARE(items.at(&items, 3), nullptr);
+        QCOMPARE(word->sourceByteIndex(), 0);
+        QCOMPARE(wide->sourceByteIndex(), 2);
+        QCOMPARE(placed->sourceByteIndex(), 1);
+        QCOMPARE(word->source(), &record);
+        QCOMPARE(word->parent(), &record);
+        QVERIFY(wide->readOnly());
+
+        QSignalSpy itemsChanges(&record, &ModbusItemBase::itemsChanged);
+        delete wide;
+        QCOMPARE(items.count(&items), 2);
+        items.clear(&items);
+        QCOMPARE(items.count(&items), 0);
+        QCOMPARE(itemsChanges.count(), 1);
+    }
+
+    // Bytes read by the parent reach every child; a child's value writes through into the parent.
+    void parentAndChildrenShareBytes()
+    {
+        ModbusUInt32 record;
+        auto *high = new ModbusUInt16;
+        auto *low = new ModbusUInt16;
+        QQmlListProperty<ModbusItemBase> items = record.items();
+        items.append(&items, high);
+        items.append(&items, low);
+        QSignalSpy lowBytes(low, &ModbusItemBase::bytesChanged);
+        record.setTopBytesArray({hex("12345678")}, ModbusItemBase::ReadChange);
+        QCOMPARE(high->value(), quint16(0x1234));
+        QCOMPARE(low->value(), quint16(0x5678));
+        QCOMPARE(lowBytes.count(), 1);
+        QCOMPARE(lowBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::SourceChange);
+
+        QSignalSpy sourceBytes(&record, &ModbusItemBase::bytesChanged);
+        low->setValue(0xabcd);
+        QCOMPARE(record.value(), quint32(0x1234abcd));
+        QCOMPARE(sourceBytes.count(), 1);
+        QCOMPARE(sourceBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::ViewChange);
+        QCOMPARE(high->value(), quint16(0x1234));
+    }
+
+    void viewFollowsSourceArrayAndTrendEntries()
+    {
+        ModbusUInt16 source;
+        source.setCount(2);
+        source.setMaxTrendSize(2);
+        source.setTopBytesArray({hex("0001"), hex("0002")}, ModbusItemBase::ReadChange);
+        source.insertTopBytesToTrend(at(1));
+        source.setTopBytesArray({hex("0011"), hex("0012")}, ModbusItemBase::ReadChange);
+
+        ModbusUInt16 view;
+        view.setSource(&source);
+        view.setSourceArrayIndex(1);
+        QCOMPARE(view.value(), quint16(0x12));
+        view.setSourceTrendIndex(0);
+        QCOMPARE(view.value(), quint16(2));
+        source.setTopBytesArray({hex("0021"), hex("0022")}, ModbusItemBase::ReadChange);
+        QCOMPARE(view.value(), quint16(2));
+        view.setSourceArrayIndex(-1);
+        QCOMPARE(view.sourceArrayIndex(), 1);
+
+        // A trend entry the source does not have reads as zero.
+        ModbusUInt32 plain;
+        plain.setTopBytesArray({hex("01020304")}, ModbusItemBase::ReadChange);
+        ModbusUInt32 empty;
+        empty.setSourceTrendIndex(0);
+        empty.setSource(&plain);
+        QCOMPARE(empty.bytesArray(), (ModbusBytesArray{hex("00000000")}));
+    }
+
+    void destroyingSourceLeavesViewSafe()
+    {
+        auto *source = new ModbusUInt16;
+        ModbusUInt16 view;
+        view.setSource(source);
+        source->setValue(5);
+        QCOMPARE(view.value(), quint16(5));
+        QSignalSpy sources(&view, &ModbusItemBase::sourceChanged);
+        delete source;
+        QCOMPARE(view.source(), nullptr);
+        QCOMPARE(sources.count(), 1);
+        view.setValue(6);
+        QVERIFY(!view.read());
+        QCOMPARE(view.errorString(), QStringLiteral("you should assign 'client' - property"));
+    }
+
+    void bitViewPicksBitOfSourceWord_data()
+    {
+        QTest::addColumn<bool>("reverse");
+        QTest::addColumn<ModbusBytes>("word");
+        QTest::addColumn<bool>("expected");
+
+        // getBit(n) reads bit n % 8 of byte n / 8: bit 3 lives in byte 0, bit 11 in byte 1.
+        QTest::newRow("straight, bit 3 set") << false << hex("0800") << true;
+        QTest::newRow("straight, other byte ignored") << false << hex("0008") << false;
+        QTest::newRow("reversed reads bit 11") << true << hex("0008") << true;
+        QTest::newRow("reversed ignores byte 0") << true << hex("0800") << false;
+    }
+
+    void bitViewPicksBitOfSourceWord()
+    {
+        QFETCH(bool, reverse);
+        QFETCH(ModbusBytes, word);
+        QFETCH(bool, expected);
+
+        ModbusUInt16 source;
+        ModbusBit bit;
+        bit.setSourceBitIndex(3);
+        bit.setReverseSourceWords(reverse);
+        bit.setSource(&source);
+        bit.setSourceByteIndex(0);
+        source.setTopBytesArray({word}, ModbusItemBase::ReadChange);
+        QCOMPARE(bit.value(), expected);
+    }
+
+    void bitViewWritesItsBitBack()
+    {
+        ModbusUInt16 source;
+        ModbusBit bit;
+        bit.setSource(&source);
+        bit.setSourceBitIndex(9);
+        bit.setValue(true);
+        QCOMPARE(source.bytes(), hex("0002"));
+        bit.setValue(false);
+        QCOMPARE(source.bytes(), hex("0000"));
+    }
+
+    void modelShowsElementsByRole()
+    {
+        ModbusUInt16 item;
+        QAbstractItemModelTester tester(item.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        item.setCount(2);
+        item.setTopBytesArray({hex("000a"), hex("000b")}, ModbusItemBase::ReadChange);
+        QCOMPARE(item.model()->rowCount(), 2);
+        QCOMPARE(item.model()->columnCount(), 2);
+        QCOMPARE(item.getModelValue(1, QStringLiteral("value")), QVariant::fromValue<ushort>(11));
+        QCOMPARE(item.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+        QCOMPARE(item.model()->data(item.model()->index(0, 1)), QVariant::fromValue<ushort>(10));
+        QCOMPARE(item.getModelValue(0, QStringLiteral("missing")), QVariant());
+        QCOMPARE(item.getModelHeader(QStringLiteral("missing")), QString());
+        QCOMPARE(item.getModelHeader(QStringLiteral("label")), QStringLiteral("Label"));
+        QCOMPARE(item.getModelValue(3), QVariant());
+        QCOMPARE(item.getModelValue(0, 5), QVariant());
+        QStringList names = item.getRoleNames().split(u' ', Qt::SkipEmptyParts);
+        names.sort();
+        QCOMPARE(names, (QStringList{"label", "value"}));
+        QVERIFY(item.getRoleNames().endsWith(u' '));
+        QCOMPARE(item.model()->getColumnByRole(12345), -1);
+        item.clearArray();
+        QCOMPARE(item.model()->rowCount(), 0);
+
+        ModbusInt8 signedItem;
+        signedItem.setTopBytesArray({hex("ff")}, ModbusItemBase::ReadChange);
+        QCOMPARE(signedItem.getModelValue(0, QStringLiteral("value")), QVariant(-1));
+        signedItem.setMaxTrendSize(1);
+        signedItem.insertTopBytesToTrend(at(9));
+        signedItem.setModelType(ModbusItemBase::TrendModel);
+        QCOMPARE(signedItem.getModelValue(0, QStringLiteral("label")), QVariant(at(9)));
+    }
 };
-
-void tst_ItemViews::trendLabelsAreWallClockTime_data()
-{
-    QTest::addColumn<quint32>("seconds");
-    QTest::addColumn<QDateTime>("label");
-
-    QTest::newRow("epoch") << 0u << QDateTime(QDate(1970, 1, 1), QTime(0, 0));
-    QTest::newRow("one hour") << 3600u << QDateTime(QDate(1970, 1, 1), QTime(1, 0));
-    QTest::newRow("summer") << 1719835200u << QDateTime(QDate(2024, 7, 1), QTime(12, 0));
-    QTest::newRow("last valid") << 3155759999u << QDateTime(QDate(2069, 12, 31), QTime(23, 59, 59));
-}
-
-void tst_ItemViews::trendLabelsAreWallClockTime()
-{
-    QFETCH(quint32, seconds);
-    QFETCH(QDateTime, label);
-
-    const TrendBytesItem entry(seconds, hex("0102"));
-    QCOMPARE(entry.label, label);
-    QCOMPARE(entry.labelInSeconds(), seconds);
-    QCOMPARE(entry.bytes, (ModbusBytesArray{hex("0102")}));
-    QCOMPARE(entry, TrendBytesItem(label, ModbusBytesArray{hex("0102")}));
-    QVERIFY(entry != TrendBytesItem(label, ModbusBytesArray{hex("0103")}));
-
-    ModbusUInt16 item;
-    item.setMaxTrendSize(3);
-    item.insertBytesToTrend(entry.label, entry.bytes);
-    item.insertBytesToTrend(label.addDays(-1), entry.bytes);
-    QCOMPARE(item.trendBuffer().indexOf(seconds), 1);
-    QCOMPARE(item.trendBuffer().indexOf(label), 1);
-    QCOMPARE(item.trendBuffer().maxIndexLabel(), seconds);
-    QCOMPARE(item.trendBuffer().maxTimeLabel(), label);
-    QCOMPARE(item.trendBuffer().minTimeLabel(), label.addDays(-1));
-}
-
-void tst_ItemViews::trendKeepsNewestWhenFull_data()
-{
-    QTest::addColumn<QList<int>>("inserted");
-    QTest::addColumn<QList<int>>("kept");
-
-    QTest::newRow("oldest dropped") << QList<int>{1, 2, 3, 4} << QList<int>{2, 3, 4};
-    QTest::newRow("earlier label drops newest") << QList<int>{1, 3, 4, 2} << QList<int>{1, 2, 3};
-    QTest::newRow("kept in label order") << QList<int>{3, 1, 2} << QList<int>{1, 2, 3};
-}
-
-void tst_ItemViews::trendKeepsNewestWhenFull()
-{
-    QFETCH(QList<int>, inserted);
-    QFETCH(QList<int>, kept);
-
-    ModbusUInt16 item;
-    item.setMaxTrendSize(3);
-    for (int minute : inserted)
-        insert(item, minute, "0001");
-    QList<QDateTime> expected;
-    for (int minute : kept)
-        expected << at(minute);
-    QCOMPARE(labels(item), expected);
-}
-
-void tst_ItemViews::trendModelStaysConsistent_data()
-{
-    QTest::addColumn<int>("modelType");
-    QTest::newRow("array model") << int(ModbusItemBase::ArrayModel);
-    QTest::newRow("trend model") << int(ModbusItemBase::TrendModel);
-}
-
-void tst_ItemViews::trendModelStaysConsistent()
-{
-    QFETCH(int, modelType);
-
-    ModbusUInt16 item;
-    item.setModelType(ModbusItemBase::ModelType(modelType));
-    QAbstractItemModelTester tester(item.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
-    item.setMaxTrendSize(2);
-    for (int minute : {5, 1, 7, 3, 7})
-        insert(item, minute, "0002");
-    QCOMPARE(item.model()->rowCount(), modelType == ModbusItemBase::TrendModel ? 2 : 1);
-    QCOMPARE(sizes.count(), 2);
-    item.setTrendIndex(1);
-    item.removeTrendItems(0, 5);
-    QCOMPARE(item.trendSize(), 0);
-    QCOMPARE(item.trendIndex(), -1);
-    item.clearTrend();
-}
-
-void tst_ItemViews::existingLabelIsReplaced()
-{
-    ModbusUInt16 item;
-    item.setMaxTrendSize(5);
-    insert(item, 1, "0001");
-    insert(item, 2, "0002");
-    item.setTrendIndex(1);
-    QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
-    QSignalSpy bytes(&item, &ModbusItemBase::bytesChanged);
-    insert(item, 2, "0009");
-    QCOMPARE(item.trendSize(), 2);
-    QCOMPARE(sizes.count(), 0);
-    QCOMPARE(item.value(), quint16(9));
-    QCOMPARE(bytes.count(), 1);
-    QCOMPARE(bytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::TrendIndexChange);
-}
-
-void tst_ItemViews::shrinkingTrendMovesSelectionAndNotifies()
-{
-    ModbusUInt16 item;
-    item.setMaxTrendSize(4);
-    for (int minute = 1; minute <= 4; ++minute)
-        insert(item, minute, QByteArray::number(minute).rightJustified(4, '0').constData());
-    item.setTrendIndex(3);
-    QCOMPARE(item.value(), quint16(4));
-
-    QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
-    item.setMaxTrendSize(2);
-    QCOMPARE(labels(item), (QList<QDateTime>{at(3), at(4)}));
-    QCOMPARE(item.trendIndex(), 1);
-    QCOMPARE(indexes.count(), 1);
-    QCOMPARE(item.value(), quint16(4));
-
-    item.clearTrend();
-    QCOMPARE(item.trendIndex(), -1);
-    QCOMPARE(indexes.count(), 2);
-    QCOMPARE(item.value(), quint16(0));
-}
-
-void tst_ItemViews::trendIndexSelectsPastValue()
-{
-    ModbusUInt16 item;
-    item.setMaxTrendSize(3);
-    item.setTopBytesArray({hex("0005")}, ModbusItemBase::ReadChange);
-    insert(item, 1, "0001");
-    QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
-    item.setTrendIndex(0);
-    QCOMPARE(item.value(), quint16(1));
-    QCOMPARE(item.trendValue(-1), QVariant::fromValue<ushort>(5));
-    item.setTrendIndex(1);
-    item.setTrendIndex(-2);
-    QCOMPARE(item.trendIndex(), 0);
-    item.setTrendIndex(-1);
-    QCOMPARE(item.value(), quint16(5));
-    QCOMPARE(indexes.count(), 2);
-}
-
-void tst_ItemViews::arrayIndexSelectsElementAndNotifies()
-{
-    ModbusUInt16 item;
-    item.setCount(3);
-    item.setTopBytesArray({hex("0001"), hex("0001"), hex("0003")}, ModbusItemBase::ReadChange);
-    QCOMPARE(item.arraySize(), 3);
-    QSignalSpy indexes(&item, &ModbusItemBase::arrayIndexChanged);
-    QSignalSpy values(&item, &ModbusUInt16::valueChanged);
-    item.setArrayIndex(1);
-    QCOMPARE(indexes.count(), 1);
-    QCOMPARE(values.count(), 0);
-    item.setArrayIndex(2);
-    QCOMPARE(item.value(), quint16(3));
-    QCOMPARE(indexes.count(), 2);
-    item.setArrayIndex(7);
-    QCOMPARE(item.bytes(), ModbusBytes());
-    QCOMPARE(item.value(), quint16(0));
-    QCOMPARE(indexes.count(), 3);
-}
-
-void tst_ItemViews::arrayModelShowsElements()
-{
-    ModbusUInt16 item;
-    QAbstractItemModelTester tester(item.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    item.setCount(2);
-    item.setTopBytesArray({hex("000a"), hex("000b")}, ModbusItemBase::ReadChange);
-    QCOMPARE(item.model()->rowCount(), 2);
-    QCOMPARE(item.model()->columnCount(), 2);
-    QCOMPARE(item.getModelValue(1, QStringLiteral("value")), QVariant::fromValue<ushort>(11));
-    QCOMPARE(item.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
-    QCOMPARE(item.model()->data(item.model()->index(0, 1)), QVariant::fromValue<ushort>(10));
-    item.clearArray();
-    QCOMPARE(item.model()->rowCount(), 0);
-}
-
-void tst_ItemViews::viewOfEmptyTrendEntryIsZero()
-{
-    ModbusUInt32 source;
-    source.setTopBytesArray({hex("01020304")}, ModbusItemBase::ReadChange);
-    ModbusUInt32 view;
-    view.setSourceTrendIndex(0);
-    view.setSource(&source);
-    QCOMPARE(view.bytesArray(), (ModbusBytesArray{hex("00000000")}));
-}
-
-void tst_ItemViews::childrenTileTheParentsElement()
-{
-    ModbusUInt32 record;
-    record.setAddress(300001);
-    auto *word = new ModbusUInt16;
-    auto *wide = new ModbusUInt32;
-    auto *placed = new ModbusUInt16;
-    placed->setSourceByteIndex(1);
-    QQmlListProperty<ModbusItemBase> items = record.items();
-    for (ModbusItemBase *child : {static_cast<ModbusItemBase *>(word), static_cast<ModbusItemBase *>(wide),
-                                  static_cast<ModbusItemBase *>(placed)})
-        items.append(&items, child);
-    QCOMPARE(items.count(&items), 3);
-    QCOMPARE(items.at(&items, 3), nullptr);
-    QCOMPARE(word->sourceByteIndex(), 0);
-    QCOMPARE(wide->sourceByteIndex(), 2);
-    QCOMPARE(placed->sourceByteIndex(), 1);
-    QCOMPARE(word->source(), &record);
-    QCOMPARE(word->parent(), &record);
-    QVERIFY(wide->readOnly());
-
-    QSignalSpy itemsChanges(&record, &ModbusItemBase::itemsChanged);
-    delete wide;
-    QCOMPARE(items.count(&items), 2);
-    items.clear(&items);
-    QCOMPARE(items.count(&items), 0);
-    QCOMPARE(itemsChanges.count(), 1);
-}
-
-void tst_ItemViews::parentBytesReachEveryChild()
-{
-    ModbusUInt32 record;
-    auto *high = new ModbusUInt16;
-    auto *low = new ModbusUInt16;
-    QQmlListProperty<ModbusItemBase> items = record.items();
-    items.append(&items, high);
-    items.append(&items, low);
-    QSignalSpy lowBytes(low, &ModbusItemBase::bytesChanged);
-    record.setTopBytesArray({hex("12345678")}, ModbusItemBase::ReadChange);
-    QCOMPARE(high->value(), quint16(0x1234));
-    QCOMPARE(low->value(), quint16(0x5678));
-    QCOMPARE(lowBytes.count(), 1);
-    QCOMPARE(lowBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::SourceChange);
-}
-
-void tst_ItemViews::viewValueWritesIntoSource()
-{
-    ModbusUInt32 record;
-    auto *low = new ModbusUInt16;
-    auto *high = new ModbusUInt16;
-    high->setSourceByteIndex(0);
-    low->setSourceByteIndex(2);
-    QQmlListProperty<ModbusItemBase> items = record.items();
-    items.append(&items, low);
-    items.append(&items, high);
-    record.setValue(0x11112222);
-
-    QSignalSpy sourceBytes(&record, &ModbusItemBase::bytesChanged);
-    low->setValue(0xabcd);
-    QCOMPARE(record.value(), quint32(0x1111abcd));
-    QCOMPARE(sourceBytes.count(), 1);
-    QCOMPARE(sourceBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::ViewChange);
-    QCOMPARE(high->value(), quint16(0x1111));
-}
-
-void tst_ItemViews::viewFollowsSourceArrayAndTrendEntries()
-{
-    ModbusUInt16 source;
-    source.setCount(2);
-    source.setMaxTrendSize(2);
-    source.setTopBytesArray({hex("0001"), hex("0002")}, ModbusItemBase::ReadChange);
-    source.insertTopBytesToTrend(at(1));
-    source.setTopBytesArray({hex("0011"), hex("0012")}, ModbusItemBase::ReadChange);
-
-    ModbusUInt16 view;
-    view.setSource(&source);
-    view.setSourceArrayIndex(1);
-    QCOMPARE(view.value(), quint16(0x12));
-    view.setSourceTrendIndex(0);
-    QCOMPARE(view.value(), quint16(2));
-    source.setTopBytesArray({hex("0021"), hex("0022")}, ModbusItemBase::ReadChange);
-    QCOMPARE(view.value(), quint16(2));
-    view.setSourceArrayIndex(-1);
-    QCOMPARE(view.sourceArrayIndex(), 1);
-}
-
-void tst_ItemViews::destroyingSourceLeavesViewSafe()
-{
-    auto *source = new ModbusUInt16;
-    ModbusUInt16 view;
-    view.setSource(source);
-    source->setValue(5);
-    QCOMPARE(view.value(), quint16(5));
-    QSignalSpy sources(&view, &ModbusItemBase::sourceChanged);
-    delete source;
-    QCOMPARE(view.source(), nullptr);
-    QCOMPARE(sources.count(), 1);
-    view.setValue(6);
-    QVERIFY(!view.read());
-    QCOMPARE(view.errorString(), QStringLiteral("you should assign 'client' - property"));
-}
-
-void tst_ItemViews::bitViewPicksBitOfSourceWord_data()
-{
-    QTest::addColumn<bool>("reverse");
-    QTest::addColumn<ModbusBytes>("word");
-    QTest::addColumn<bool>("expected");
-
-    // getBit(n) reads bit n % 8 of byte n / 8: bit 3 lives in byte 0, bit 11 in byte 1.
-    QTest::newRow("straight, bit 3 set") << false << hex("0800") << true;
-    QTest::newRow("straight, other byte ignored") << false << hex("0008") << false;
-    QTest::newRow("reversed reads bit 11") << true << hex("0008") << true;
-    QTest::newRow("reversed ignores byte 0") << true << hex("0800") << false;
-}
-
-void tst_ItemViews::bitViewPicksBitOfSourceWord()
-{
-    QFETCH(bool, reverse);
-    QFETCH(ModbusBytes, word);
-    QFETCH(bool, expected);
-
-    ModbusUInt16 source;
-    ModbusBit bit;
-    bit.setSourceBitIndex(3);
-    bit.setReverseSourceWords(reverse);
-    bit.setSource(&source);
-    bit.setSourceByteIndex(0);
-    source.setTopBytesArray({word}, ModbusItemBase::ReadChange);
-    QCOMPARE(bit.value(), expected);
-}
-
-void tst_ItemViews::bitViewWritesItsBitBack()
-{
-    ModbusUInt16 source;
-    ModbusBit bit;
-    bit.setSource(&source);
-    bit.setSourceBitIndex(9);
-    bit.setValue(true);
-    QCOMPARE(source.bytes(), hex("0002"));
-    bit.setValue(false);
-    QCOMPARE(source.bytes(), hex("0000"));
-}
-
-void tst_ItemViews::modelAccessByRoleName()
-{
-    ModbusInt8 item;
-    item.setTopBytesArray({hex("ff")}, ModbusItemBase::ReadChange);
-    QCOMPARE(item.getModelValue(0, QStringLiteral("value")), QVariant(-1));
-    QCOMPARE(item.getModelValue(0, QStringLiteral("missing")), QVariant());
-    QCOMPARE(item.getModelHeader(QStringLiteral("missing")), QString());
-    QCOMPARE(item.getModelHeader(QStringLiteral("label")), QStringLiteral("Label"));
-    QCOMPARE(item.getModelValue(3), QVariant());
-    QCOMPARE(item.getModelValue(0, 5), QVariant());
-    QStringList names = item.getRoleNames().split(u' ', Qt::SkipEmptyParts);
-    names.sort();
-    QCOMPARE(names, (QStringList{"label", "value"}));
-    QVERIFY(item.getRoleNames().endsWith(u' '));
-    QCOMPARE(item.model()->getColumnByRole(12345), -1);
-
-    item.setMaxTrendSize(1);
-    item.insertTopBytesToTrend(at(9));
-    item.setModelType(ModbusItemBase::TrendModel);
-    QCOMPARE(item.getModelValue(0, QStringLiteral("label")), QVariant(at(9)));
-}
 
 QTEST_GUILESS_MAIN(tst_ItemViews)
 #include "tst_itemviews.moc"
