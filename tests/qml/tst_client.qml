@@ -6,11 +6,7 @@ TestCase {
     id: testCase
     name: "Client"
 
-    ModbusLoopbackClient {
-        id: link
-        server: testDevice.server
-        connected: true
-    }
+    ModbusLoopbackClient { id: link; server: testDevice.server; connected: true }
 
     ModbusClient {
         id: client
@@ -50,6 +46,8 @@ TestCase {
         compare(first.client, client)
         compare(report.readOnly, true)
         tryCompare(client, "connected", true)
+        tryCompare(onConnect, "wasRead", true)
+        compare(onConnect.value, 30)
     }
 
     function test_readAndWrite() {
@@ -63,11 +61,8 @@ TestCase {
         verify(first.write())
         tryCompare(first, "writeCount", 1)
         compare(testDevice.reg(400001), 17)
-    }
-
-    function test_readOnConnect() {
-        tryCompare(onConnect, "wasRead", true)
-        compare(onConnect.value, 30)
+        live.value = 555
+        tryVerify(function() { return testDevice.reg(400008) === 555 })
     }
 
     function test_readerPollsWhileActive() {
@@ -87,11 +82,6 @@ TestCase {
         compare(client.getVariantItems(["a"])[0], grouped)
     }
 
-    function test_liveWrite() {
-        live.value = 555
-        tryVerify(function() { return testDevice.reg(400008) === 555 })
-    }
-
     function test_fileAndReport() {
         file.read()
         report.read()
@@ -104,6 +94,7 @@ TestCase {
     function test_syncCallOnTheServersThreadFails() {
         verify(!first.readSync())
         compare(firstErrors.count, 1)
+        verify(first.errorString.indexOf("loopback server") >= 0, first.errorString)
         compare(testDevice.requestCount(), 0)
     }
 

@@ -9,8 +9,6 @@ TestCase {
 
     ModbusUInt16 { id: plain; client: link; base: 16 }
 
-    ModbusInt16 { id: orphan }
-
     ModbusUInt32 {
         id: record
         address: 400101
@@ -46,6 +44,12 @@ TestCase {
         compare(plain.connected, false)
         compare(plain.address, 400001)
         compare(plain.readOnly, false)
+        plain.count = 0
+        compare(plain.count, 1)
+        plain.group = "fast"
+        compare(link.countItems(["fast"]), 1)
+        compare(link.getVariantItems(["fast"])[0], plain)
+        plain.group = ""
     }
 
     function test_formatValueUsesBase() {
@@ -60,7 +64,7 @@ TestCase {
         compare(plain.getBinaryValue(12), "000011111111")
     }
 
-    function test_childrenAreLaidOutOverTheParent() {
+    function test_childrenShareTheParentsBytes() {
         compare(record.items.length, 3)
         compare(high.source, record)
         compare(high.sourceByteIndex, 0)
@@ -71,9 +75,6 @@ TestCase {
         compare(low.value, 0x5601)
         compare(flag.value, true)
         compare(lowSpy.count, 1)
-    }
-
-    function test_childWritesIntoParent() {
         record.value = 0
         recordBytesSpy.clear()
         low.value = 0xbeef
@@ -84,18 +85,15 @@ TestCase {
         compare(record.value, 0xbeee)
     }
 
-    function test_inputRegistersAreReadOnly() {
+    function test_refusedRequestsSayWhy() {
         verify(sensor.readOnly)
         verify(!sensor.write())
         compare(sensor.errorString, "can't write: object is readonly")
+        verify(!sensor.read())
+        compare(sensor.errorString, "you should assign 'client' - property")
     }
 
-    function test_readWithoutClientIsRefused() {
-        verify(!orphan.read())
-        compare(orphan.errorString, "you should assign 'client' - property")
-    }
-
-    function test_floatAndTextFormats() {
+    function test_textFormats() {
         temperature.value = 21.24
         compare(temperature.formatValue, "21.2")
         temperature.format = "e"
@@ -107,9 +105,6 @@ TestCase {
         compare(stamp.value.getFullYear(), 2024)
         compare(stamp.value.getMonth(), 1)
         compare(stamp.value.getDate(), 29)
-    }
-
-    function test_int64KeepsLargeValues() {
         counter.formatValue = "-9007199254740993"
         compare(counter.formatValue, "-9007199254740993")
     }
@@ -122,14 +117,5 @@ TestCase {
         plain.modelType = ModbusItemBase.TrendModel
         compare(plain.model.rowCount(), 0)
         plain.modelType = ModbusItemBase.ArrayModel
-    }
-
-    function test_countAndGroups() {
-        plain.count = 0
-        compare(plain.count, 1)
-        plain.group = "fast"
-        compare(link.countItems(["fast"]), 1)
-        compare(link.getVariantItems(["fast"])[0], plain)
-        plain.group = ""
     }
 }

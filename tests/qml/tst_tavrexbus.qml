@@ -5,19 +5,20 @@ import TavrexBus 1.0
 TestCase {
     name: "TavrexBus"
 
+    // One value of each enumeration the singleton must expose.
     function test_enumerations_data() {
         return [
             { tag: "ClientBus", value: TavrexBus.ClientBus, expected: 0 },
-            { tag: "ServerBus", value: TavrexBus.ServerBus, expected: 1 },
             { tag: "TimeArch", value: TavrexBus.TimeArch, expected: 1 },
             { tag: "Backward", value: TavrexBus.Backward, expected: 1 },
             { tag: "Func67", value: TavrexBus.Func67, expected: 67 },
-            { tag: "Decade", value: TavrexBus.Decade, expected: 5 },
             { tag: "Year", value: TavrexBus.Year, expected: 8 },
-            { tag: "InputRegister", value: TavrexBus.InputRegister, expected: 1 },
             { tag: "HoldingRegisters", value: TavrexBus.HoldingRegisters, expected: 3 },
             { tag: "ReadArchRecord67", value: TavrexBus.ReadArchRecord67, expected: 67 },
-            { tag: "SlaveDeviceBusy", value: TavrexBus.SlaveDeviceBusy, expected: 6 }
+            { tag: "SlaveDeviceBusy", value: TavrexBus.SlaveDeviceBusy, expected: 6 },
+            { tag: "WriteTask", value: TavrexBus.WriteTask, expected: 1 },
+            { tag: "TaskAborted", value: TavrexBus.TaskAborted, expected: 3 },
+            { tag: "HoldingRegister", value: TavrexBus.HoldingRegister, expected: 0 }
         ]
     }
 
@@ -25,30 +26,29 @@ TestCase {
         compare(data.value, data.expected)
     }
 
-    function test_version() {
+    function test_helpers() {
         compare(TavrexBus.version(), "1.1.6505")
-        compare(TavrexBus.version(), "1.1.6505")
-    }
-
-    function test_normalizeBinary() {
-        compare(TavrexBus.normalizeBinary("101", 8), "00000101")
         compare(TavrexBus.normalizeBinary("101", 8), "00000101")
     }
 
-    function test_taskEnumerations() {
-        compare(TavrexBus.WriteTask, 1)
-        compare(TavrexBus.TaskAborted, 3)
-        compare(TavrexBus.ReadHoldingRegisters, 3)
-        compare(TavrexBus.HoldingRegister, 0)
+    function test_uncreatableWithReason_data() {
+        return [
+            { tag: "Modbuser", reason: "create it in C++, or use ModbusClient in QML" },
+            { tag: "ModbusTranslator", reason: "it cannot be created in QML" },
+            { tag: "ModbusSerialTransport", reason: "needs a bus role" },
+            { tag: "TavrexBus", reason: "not creatable" }
+        ]
     }
 
-    function test_notCreatable() {
+    function test_uncreatableWithReason(data) {
         var object = null
+        var failure = ""
         try {
-            object = Qt.createQmlObject("import TavrexBus 1.0; TavrexBus {}", this)
+            object = Qt.createQmlObject("import TavrexBus 1.0; " + data.tag + " {}", this, data.tag)
         } catch (e) {
-            verify(e.qmlErrors[0].message.indexOf("not creatable") >= 0, e.qmlErrors[0].message)
+            failure = e.qmlErrors.map(function (error) { return error.message }).join("\n")
         }
         compare(object, null)
+        verify(failure.indexOf(data.reason) >= 0, failure)
     }
 }

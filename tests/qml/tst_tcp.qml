@@ -12,13 +12,9 @@ TestCase {
         connected: true
     }
 
-    ModbusTcpClient {
-        id: client
-        address: "127.0.0.1"
-        autoReconnect: false
-    }
+    ModbusTcpClient { id: client; address: "127.0.0.1"; autoReconnect: false }
 
-    function test_clientConnectsToServerDeclaredBeside() {
+    function test_clientAndServerDeclaredSideBySide() {
         tryCompare(server, "connected", true)
         verify(server.port > 0, "a free port is picked and shown")
         client.port = server.port
@@ -29,9 +25,6 @@ TestCase {
         compare(client.busType, TavrexBus.ClientBus)
         client.connected = false
         tryCompare(server, "targetsCount", 0)
-    }
-
-    function test_addressThatIsNoAddressIsIgnored() {
         client.address = "nowhere"
         compare(client.address, "127.0.0.1")
     }
