@@ -2,7 +2,6 @@
 
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusfile.h>
-#include <TavrexBus1/modbusreport.h>
 #include <TavrexBus1/modbustaskaddressed.h>
 #include <TavrexBus1/modbustaskserver.h>
 #include <TavrexBus1/modbusuint16.h>
@@ -69,88 +68,36 @@ private Q_SLOTS:
         m_device = nullptr;
     }
 
-    void deviceAddressAcceptsOneByte_data()
+    void settingsIgnoreOutOfRangeValues_data()
     {
-        QTest::addColumn<int>("address");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<int>("value");
         QTest::addColumn<int>("expected");
         QTest::addColumn<int>("notifications");
-        QTest::newRow("broadcast") << 0 << 0 << 1;
-        QTest::newRow("unchanged") << 1 << 1 << 0;
-        QTest::newRow("highest") << 255 << 255 << 1;
-        QTest::newRow("too high") << 256 << 1 << 0;
-        QTest::newRow("negative") << -1 << 1 << 0;
-    }
-
-    void deviceAddressAcceptsOneByte()
-    {
-        QFETCH(int, address);
-        QFETCH(int, expected);
-        QFETCH(int, notifications);
-        ModbusClient client;
-        QSignalSpy changes(&client, &ModbusClient::deviceAddressChanged);
-        client.setDeviceAddress(address);
-        QCOMPARE(client.deviceAddress(), expected);
-        QCOMPARE(changes.count(), notifications);
+        QTest::newRow("broadcast address") << QByteArray("deviceAddress") << 0 << 0 << 1;
+        QTest::newRow("unchanged address") << QByteArray("deviceAddress") << 1 << 1 << 0;
+        QTest::newRow("highest address") << QByteArray("deviceAddress") << 255 << 255 << 1;
+        QTest::newRow("address too high") << QByteArray("deviceAddress") << 256 << 1 << 0;
+        QTest::newRow("negative address") << QByteArray("deviceAddress") << -1 << 1 << 0;
+        QTest::newRow("no retries") << QByteArray("retries") << 0 << 1 << 0;
+        QTest::newRow("three retries") << QByteArray("retries") << 3 << 3 << 1;
+        QTest::newRow("no archive records") << QByteArray("maxArchRecords") << 0 << 4 << 0;
     }
 
     void settingsIgnoreOutOfRangeValues()
     {
+        QFETCH(QByteArray, property);
+        QFETCH(int, value);
+        QFETCH(int, expected);
+        QFETCH(int, notifications);
         ModbusClient client;
-        QSignalSpy retries(&client, &ModbusClient::retriesChanged);
-        client.setRetries(0);
-        client.setRetries(3);
-        QCOMPARE(client.retries(), 3);
-        QCOMPARE(retries.count(), 1);
-        client.setMaxArchRecords(0);
-        QCOMPARE(client.maxArchRecords(), 4);
+        const QMetaProperty meta = client.metaObject()->property(client.metaObject()->indexOfProperty(property));
+        QSignalSpy changes(&client, meta.notifySignal());
+        QVERIFY(client.setProperty(property, value));
+        QCOMPARE(client.property(property).toInt(), expected);
+        QCOMPARE(changes.count(), notifications);
         QCOMPARE(client.toString(), QStringLiteral("ModbusClient\n"));
         QCOMPARE(client.toString(true), QStringLiteral("ModbusClient; "));
-    }
-
-    void groupReadsCarryTheirGroups_data()
-    {
-        QTest::addColumn<bool>("all");
-        QTest::addColumn<QStringList>("groups");
-        QTest::addColumn<QStringList>("keys");
-        QTest::newRow("readAll()") << true << QStringList() << QStringList{QString()};
-        QTest::newRow("readAll(list)") << true << QStringList{"a", "b"} << QStringList{"a", "b"};
-        QTest::newRow("readGroups(list)") << false << QStringList{"x"} << QStringList{"x"};
-    }
-
-    void groupReadsCarryTheirGroups()
-    {
-        QFETCH(bool, all);
-        QFETCH(QStringList, groups);
-        QFETCH(QStringList, keys);
-        ModbusClient client;
-        QStringList received;
-        const auto record = [&](const QHash<QString, bool> &set) {
-            received = set.keys();
-            received.sort();
-        };
-        connect(&client, &ModbusClient::readingAll, this, record);
-        connect(&client, &ModbusClient::readingGroups, this, record);
-        if (!all)
-            client.readGroups(groups);
-        else if (groups.isEmpty())
-            client.readAll();
-        else
-            client.readAll(groups);
-        QCOMPARE(received, keys);
-    }
-
-    void itemsSurviveTheirClient()
-    {
-        auto *client = new ModbusClient;
-        ModbusUInt16 first;
-        ModbusUInt16 second;
-        first.setClient(client);
-        second.setClient(client);
-        second.setIntervalReading(true);
-        delete client;
-        QCOMPARE(first.client(), nullptr);
-        QCOMPARE(second.client(), nullptr);
-        QVERIFY(!second.startReading());
     }
 
     // An item's handler deletes a later item, or itself, or an earlier one, while the client
@@ -202,40 +149,17 @@ private Q_SLOTS:
         QCOMPARE(connectedChanged.count(), 0);
     }
 
-    void abortReachesTheClient()
-    {
-        ModbusClient client;
-        ModbusUInt16 item(400001);
-        item.setClient(&client);
-        QSignalSpy aborted(&client, &ModbusClient::abortExecuting);
-        item.abortExecuting();
-        QCOMPARE(aborted.count(), 1);
-        QCOMPARE(aborted.first().first().value<ModbusItemBase *>(), &item);
-        item.setClient(nullptr);
-        item.abortExecuting();
-        QCOMPARE(aborted.count(), 1);
-    }
-
-    void executorRunsOnItsNamedThread()
+    void readAndWriteOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
         connect(m_link.get(), &Transport::bytesReceived, this,
                 [&] { threadName = QThread::currentThread()->objectName(); }, Qt::DirectConnection);
-        ModbusUInt16 *item = addItem(400001);
-        QSignalSpy executed(m_client.get(), &ModbusClient::executed);
-        QVERIFY(item->read());
-        QVERIFY(executed.wait());
-        QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
-    }
-
-    void readAndWrite()
-    {
-        setUpLink(false);
         ModbusUInt16 *item = addItem(400005);
         QSignalSpy executed(m_client.get(), &ModbusClient::executed);
         QVERIFY(item->read());
         QVERIFY(executed.wait());
+        QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
         QCOMPARE(item->value(), 40);
         QVERIFY(item->wasRead());
         QCOMPARE(item->readCount(), quint64(1));
@@ -249,48 +173,34 @@ private Q_SLOTS:
         QCOMPARE(m_client->executedTasksCount(), quint64(2));
     }
 
+    void synchronousCalls_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("running") << "running";
+        QTest::newRow("disabled") << "disabled";
+        QTest::newRow("paused") << "paused";
+    }
+
     void synchronousCalls()
     {
+        QFETCH(QString, mode);
         setUpLink(true);
         ModbusUInt16 *item = addItem(400003);
+        if (mode == QLatin1String("disabled"))
+            m_client->stopReading();
+        else if (mode == QLatin1String("paused"))
+            m_client->setPaused(true);
+        if (mode != QLatin1String("running")) {
+            QSignalSpy errors(item, &ErrObject::error);
+            QVERIFY(!item->readSync());
+            QCOMPARE(errors.first().first().toString(), QStringLiteral("modbus client is disabled or paused"));
+            return;
+        }
         QVERIFY(item->readSync());
         QCOMPARE(item->value(), 20);
         item->setValue(77);
         QVERIFY(item->writeSync());
         QCOMPARE(m_device->reg(400003), 77);
-    }
-
-    // The device answers on the very thread that would wait for it: refused, never hung.
-    void synchronousCallOnTheServersThreadIsRefused()
-    {
-        setUpLink(false);
-        ModbusUInt16 *item = addItem(400003);
-        QSignalSpy errors(item, &ErrObject::error);
-        QVERIFY(!item->readSync());
-        QCOMPARE(errors.count(), 1);
-        QVERIFY(errors.first().first().toString().contains(QStringLiteral("loopback server")));
-        QCOMPARE(m_device->requestCount(), 0);
-    }
-
-    void synchronousCallWhileDisabledOrPaused_data()
-    {
-        QTest::addColumn<bool>("disable");
-        QTest::newRow("disabled") << true;
-        QTest::newRow("paused") << false;
-    }
-
-    void synchronousCallWhileDisabledOrPaused()
-    {
-        QFETCH(bool, disable);
-        setUpLink(true);
-        ModbusUInt16 *item = addItem(400003);
-        if (disable)
-            m_client->stopReading();
-        else
-            m_client->setPaused(true);
-        QSignalSpy errors(item, &ErrObject::error);
-        QVERIFY(!item->readSync());
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("modbus client is disabled or paused"));
     }
 
     void intervalReading()
@@ -308,20 +218,28 @@ private Q_SLOTS:
         QCOMPARE(m_client->intervalTasksCount(), quint64(0));
     }
 
+    void pausedClientQueuesAndResumes_data()
+    {
+        QTest::addColumn<bool>("singleResult");
+        QTest::newRow("results in batches") << false;
+        QTest::newRow("one result per turn") << true;
+    }
+
     void pausedClientQueuesAndResumes()
     {
+        QFETCH(bool, singleResult);
         setUpLink(false);
+        m_client->setSingleResultProcessing(singleResult);
         m_client->setPaused(true);
-        QList<ModbusUInt16 *> items;
-        for (quint32 i = 0; i < 3; ++i) {
-            items.append(addItem(400001 + i));
-            QVERIFY(items.last()->read());
-        }
+        for (quint32 i = 0; i < 3; ++i)
+            QVERIFY(addItem(400001 + i)->read());
         QCOMPARE(m_client->queuedTasksCount(), quint64(3));
         QTest::qWait(0);
         QCOMPARE(m_device->requestCount(), 0);
+        QSignalSpy executed(m_client.get(), &ModbusClient::executed);
         m_client->setPaused(false);
-        QTRY_COMPARE(m_client->goodTasksCount(), quint64(3));
+        QTRY_COMPARE(executed.count(), 3);
+        QCOMPARE(m_client->goodTasksCount(), quint64(3));
         QCOMPARE(m_client->queuedTasksCount(), quint64(0));
         QList<quint32> order;
         for (const SimulatedDevice::Request &request : m_device->requests())
@@ -329,99 +247,20 @@ private Q_SLOTS:
         QCOMPARE(order, (QList<quint32>{400001, 400002, 400003}));
     }
 
-    void readOnConnect()
-    {
-        setUpLink(false);
-        m_link->disconnectTransport();
-        QTRY_VERIFY(!m_client->connected());
-        ModbusUInt16 *item = addItem(400004);
-        item->setReadOnConnect(true);
-        QVERIFY(m_link->connectTransport());
-        QTRY_VERIFY(item->wasRead());
-        QCOMPARE(item->value(), 30);
-    }
-
-    void groupReads_data()
-    {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<QStringList>("groups");
-        QTest::addColumn<QList<quint32>>("read");
-        QTest::newRow("all") << "readAll" << QStringList() << QList<quint32>{400001, 400002, 400003};
-        QTest::newRow("all but a") << "readAll" << QStringList{"a"} << QList<quint32>{400001, 400003};
-        QTest::newRow("group a") << "readGroups" << QStringList{"a"} << QList<quint32>{400002};
-        QTest::newRow("no group") << "readGroups" << QStringList{""} << QList<quint32>{400001};
-    }
-
-    void groupReads()
-    {
-        QFETCH(QString, call);
-        QFETCH(QStringList, groups);
-        QFETCH(QList<quint32>, read);
-        setUpLink(false);
-        addItem(400001);
-        addItem(400002, QStringLiteral("a"));
-        addItem(400003, QStringLiteral("b"));
-        if (call == QLatin1String("readAll"))
-            groups.isEmpty() ? m_client->readAll() : m_client->readAll(groups);
-        else
-            m_client->readGroups(groups);
-        QTRY_COMPARE(m_client->executedTasksCount(), quint64(read.size()));
-        QList<quint32> addresses;
-        for (const SimulatedDevice::Request &request : m_device->requests())
-            addresses.append(request.address);
-        std::sort(addresses.begin(), addresses.end());
-        QCOMPARE(addresses, read);
-        QCOMPARE(m_client->countItems({QStringLiteral("a"), QStringLiteral("b")}), 2);
-        QCOMPARE(m_client->getVariantItems().size(), 1);
-    }
-
-    void liveWriting()
-    {
-        setUpLink(false);
-        ModbusUInt16 *item = addItem(400007);
-        item->setLiveWrite(true);
-        item->setValue(4321);
-        QTRY_COMPARE(m_device->reg(400007), 4321);
-    }
-
-    void fileAndReport()
+    void fileReadAndWrite()
     {
         setUpLink(false);
         auto *file = new ModbusFile(m_client.get());
         file->setLength(6);
         file->setOffset(2);
         file->setClient(m_client.get());
-        auto *report = new ModbusReport(m_client.get());
-        report->setClient(m_client.get());
         QVERIFY(file->read());
-        QVERIFY(report->read());
-        QTRY_VERIFY(file->wasRead() && report->wasRead());
+        QTRY_VERIFY(file->wasRead());
         QCOMPARE(file->value(), QStringLiteral("040506070809"));
-        QCOMPARE(report->deviceName(), QStringLiteral("Meter"));
-        QCOMPARE(report->deviceVersion(), QStringLiteral("2.1.7"));
-
         file->setValue(QStringLiteral("a1b2c3d4e5f6"));
         QVERIFY(file->write());
         QTRY_VERIFY(file->wasWrite());
         QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
-        QVERIFY(!report->write());
-    }
-
-    void silentDeviceFailsAndRecovers()
-    {
-        setUpLink(false);
-        ModbusUInt16 *item = addItem(400006);
-        item->setInterval(20);
-        item->setIntervalReading(true);
-        QTRY_VERIFY(item->readCount() >= 1);
-        QSignalSpy errors(item, &ErrObject::error);
-        m_device->setSilent(true);
-        QTRY_VERIFY(errors.count() >= 2);
-        QCOMPARE(errors.last().first().toString(), QStringLiteral("zero length answer received"));
-        QVERIFY(m_client->errorTasksCount() >= 2);
-        const quint64 readsBefore = item->readCount();
-        m_device->setSilent(false);
-        QTRY_VERIFY(item->readCount() > readsBefore + 1);
     }
 
     void forcedWriteIsRepeatedUntilItSucceeds()
@@ -438,22 +277,6 @@ private Q_SLOTS:
         m_device->setSilent(false);
         QTRY_COMPARE(executed.count(), 1);
         QCOMPARE(m_device->reg(400009), 5);
-    }
-
-    void singleResultProcessingDeliversOnePerTurn()
-    {
-        setUpLink(false);
-        m_client->setSingleResultProcessing(true);
-        m_client->setPaused(true);
-        QList<ModbusUInt16 *> items;
-        for (quint32 i = 0; i < 3; ++i) {
-            items.append(addItem(400001 + i));
-            items.last()->read();
-        }
-        QSignalSpy executed(m_client.get(), &ModbusClient::executed);
-        m_client->setPaused(false);
-        QTRY_COMPARE(executed.count(), 3);
-        QCOMPARE(m_client->goodTasksCount(), quint64(3));
     }
 
     void executingFollowsTheRunningTask()
@@ -490,7 +313,6 @@ private Q_SLOTS:
         QTRY_COMPARE(m_client->queuedTasksCount(), quint64(0));
         QCOMPARE(m_client->intervalTasksCount(), quint64(0));
         ModbusUInt16 *survivor = addItem(400001);
-        QSignalSpy executed(m_client.get(), &ModbusClient::executed);
         survivor->read();
         QTRY_VERIFY(survivor->wasRead());
     }

@@ -1,15 +1,6 @@
 #include "simulateddevice.h"
 
-#include <TavrexBus1/modbusclientexecutor.h>
-#include <TavrexBus1/modbusfile.h>
-#include <TavrexBus1/modbusreport.h>
-#include <TavrexBus1/modbustaskaddressed.h>
-#include <TavrexBus1/modbustaskarchpresence65.h>
-#include <TavrexBus1/modbustaskarchrecord65.h>
-#include <TavrexBus1/modbustaskfile.h>
-#include <TavrexBus1/modbustaskreport.h>
-#include <TavrexBus1/modbustaskserver.h>
-#include <TavrexBus1/modbusuint16.h>
+#include <TavrexBus1/tavrexbus1.h>
 
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
@@ -115,32 +106,27 @@ private Q_SLOTS:
 
     void failedTaskIsRetried_data()
     {
+        QTest::addColumn<bool>("silent");
         QTest::addColumn<int>("retries");
-        QTest::newRow("once") << 1;
-        QTest::newRow("three times") << 3;
+        QTest::addColumn<int>("requests");
+        QTest::newRow("once") << true << 1 << 1;
+        QTest::newRow("three times") << true << 3 << 3;
+        QTest::newRow("stops at first success") << false << 3 << 1;
     }
 
     void failedTaskIsRetried()
     {
+        QFETCH(bool, silent);
         QFETCH(int, retries);
+        QFETCH(int, requests);
         m_executor->setRetries(retries);
-        m_device->setSilent(true);
+        m_device->setSilent(silent);
         ModbusUInt16 item(400001);
         ModbusTaskAddressed task(item, 0);
         m_executor->executeTask(&task);
-        QCOMPARE(task.state(), TavrexBus::TaskFailed);
-        QVERIFY(!task.errorString().isEmpty());
-        QCOMPARE(m_device->requestCount(), retries);
-    }
-
-    void retryStopsAtFirstSuccess()
-    {
-        m_executor->setRetries(3);
-        ModbusUInt16 item(400001);
-        ModbusTaskAddressed task(item, 0);
-        m_executor->executeTask(&task);
-        QCOMPARE(task.state(), TavrexBus::TaskDone);
-        QCOMPARE(m_device->requestCount(), 1);
+        QCOMPARE(task.state(), silent ? TavrexBus::TaskFailed : TavrexBus::TaskDone);
+        QCOMPARE(task.errorString().isEmpty(), !silent);
+        QCOMPARE(m_device->requestCount(), requests);
     }
 
     void abortEndsALongTaskBetweenParts_data()
