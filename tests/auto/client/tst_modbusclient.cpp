@@ -149,7 +149,7 @@ private Q_SLOTS:
         QCOMPARE(connectedChanged.count(), 0);
     }
 
-    void readAndWriteOnTheExecutorThread()
+    void registersAndFilesAreReadAndWrittenOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
@@ -171,6 +171,18 @@ private Q_SLOTS:
         QVERIFY(item->wasWrite());
         QCOMPARE(m_client->goodTasksCount(), quint64(2));
         QCOMPARE(m_client->executedTasksCount(), quint64(2));
+
+        auto *file = new ModbusFile(m_client.get());
+        file->setLength(6);
+        file->setOffset(2);
+        file->setClient(m_client.get());
+        QVERIFY(file->read());
+        QTRY_VERIFY(file->wasRead());
+        QCOMPARE(file->value(), QStringLiteral("040506070809"));
+        file->setValue(QStringLiteral("a1b2c3d4e5f6"));
+        QVERIFY(file->write());
+        QTRY_VERIFY(file->wasWrite());
+        QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
     }
 
     void synchronousCalls_data()
@@ -245,22 +257,6 @@ private Q_SLOTS:
         for (const SimulatedDevice::Request &request : m_device->requests())
             order.append(request.address);
         QCOMPARE(order, (QList<quint32>{400001, 400002, 400003}));
-    }
-
-    void fileReadAndWrite()
-    {
-        setUpLink(false);
-        auto *file = new ModbusFile(m_client.get());
-        file->setLength(6);
-        file->setOffset(2);
-        file->setClient(m_client.get());
-        QVERIFY(file->read());
-        QTRY_VERIFY(file->wasRead());
-        QCOMPARE(file->value(), QStringLiteral("040506070809"));
-        file->setValue(QStringLiteral("a1b2c3d4e5f6"));
-        QVERIFY(file->write());
-        QTRY_VERIFY(file->wasWrite());
-        QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
     }
 
     void forcedWriteIsRepeatedUntilItSucceeds()

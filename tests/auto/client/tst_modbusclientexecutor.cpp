@@ -21,14 +21,6 @@ private:
     std::unique_ptr<ModbusTaskServer> m_server;
     std::unique_ptr<ModbusClientExecutor> m_executor;
 
-    static QList<QPair<quint32, int>> reads(const QList<Request> &requests)
-    {
-        QList<QPair<quint32, int>> result;
-        for (const Request &request : requests)
-            result.append({request.address, request.count});
-        return result;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -50,58 +42,52 @@ private Q_SLOTS:
         m_device.reset();
     }
 
-    void longReadIsSplitAndReassembled()
+    // Reads start at 400001, writes at 400011; every request continues where the last one ended.
+    void registersAreSplitAtTheLimit_data()
     {
-        ModbusUInt16 item(400001);
-        item.setCount(300);
-        ModbusTaskAddressed task(item, 0);
-        QSignalSpy parts(m_executor.get(), &ModbusClientExecutor::taskPartialExecuted);
-        m_executor->executeTask(&task);
-        QCOMPARE(task.state(), TavrexBus::TaskDone);
-        QCOMPARE(reads(m_device->requests()),
-                 (QList<QPair<quint32, int>>{{400001, 122}, {400123, 122}, {400245, 56}}));
-        QCOMPARE(parts.count(), 2);
-        const ModbusBytesArray blocks = task.firstBytes();
-        QCOMPARE(blocks.size(), 300);
-        QCOMPARE(blocks.first().toUInt16(0), quint16(1000));
-        QCOMPARE(blocks.at(122).toUInt16(0), quint16(1122));
-        QCOMPARE(blocks.last().toUInt16(0), quint16(1299));
-    }
-
-    void writesPickTheFunctionAndSplit_data()
-    {
+        QTest::addColumn<bool>("write");
         QTest::addColumn<int>("registers");
         QTest::addColumn<QList<int>>("functions");
         QTest::addColumn<QList<int>>("counts");
-        QTest::newRow("one register") << 1 << QList<int>{6} << QList<int>{1};
-        QTest::newRow("two registers") << 2 << QList<int>{16} << QList<int>{2};
-        QTest::newRow("at the limit") << 122 << QList<int>{16} << QList<int>{122};
-        QTest::newRow("over the limit") << 250 << QList<int>{16, 16, 16} << QList<int>{122, 122, 6};
+        QTest::newRow("long read") << false << 300 << QList<int>{3, 3, 3} << QList<int>{122, 122, 56};
+        QTest::newRow("write one register") << true << 1 << QList<int>{6} << QList<int>{1};
+        QTest::newRow("write two registers") << true << 2 << QList<int>{16} << QList<int>{2};
+        QTest::newRow("write at the limit") << true << 122 << QList<int>{16} << QList<int>{122};
+        QTest::newRow("write over the limit") << true << 250 << QList<int>{16, 16, 16} << QList<int>{122, 122, 6};
     }
 
-    void writesPickTheFunctionAndSplit()
+    void registersAreSplitAtTheLimit()
     {
+        QFETCH(bool, write);
         QFETCH(int, registers);
         QFETCH(QList<int>, functions);
         QFETCH(QList<int>, counts);
-        ModbusUInt16 item(400011);
+        const quint32 first = write ? 400011 : 400001;
+        ModbusUInt16 item(first);
         item.setCount(registers);
         ModbusBytesArray values;
-        for (int i = 0; i < registers; ++i)
+        for (int i = 0; write && i < registers; ++i)
             values.append(ModbusBytes::fromUInt16(quint16(7000 + i)));
-        ModbusTaskAddressed task(item, values);
+        ModbusTaskAddressed task = write ? ModbusTaskAddressed(item, values) : ModbusTaskAddressed(item, 0);
+        QSignalSpy parts(m_executor.get(), &ModbusClientExecutor::taskPartialExecuted);
         m_executor->executeTask(&task);
         QCOMPARE(task.state(), TavrexBus::TaskDone);
-        QList<int> sentFunctions;
-        QList<int> sentCounts;
+        QList<int> sentFunctions, sentCounts;
+        quint32 next = first;
         for (const Request &request : m_device->requests()) {
             sentFunctions.append(request.function);
             sentCounts.append(request.count);
+            QCOMPARE(request.address, next);
+            next += quint32(request.count);
         }
         QCOMPARE(sentFunctions, functions);
         QCOMPARE(sentCounts, counts);
-        QCOMPARE(m_device->reg(400011), 7000);
-        QCOMPARE(m_device->reg(400011 + quint32(registers) - 1), 7000 + registers - 1);
+        QCOMPARE(parts.count(), counts.size() - 1);
+        QCOMPARE(task.firstBytes().size(), registers);
+        for (int i : {0, qMin(122, registers - 1), registers - 1}) {
+            const int value = write ? m_device->reg(first + quint32(i)) : task.firstBytes().at(i).toUInt16(0);
+            QCOMPARE(value, (write ? 7000 : 1000) + i);
+        }
     }
 
     void failedTaskIsRetried_data()
@@ -173,24 +159,30 @@ private Q_SLOTS:
         QCOMPARE(m_device->requestCount(), 0);
     }
 
-    void fileIsReadInBlocks_data()
+    void fileMovesInBlocks_data()
     {
+        QTest::addColumn<bool>("write");
         QTest::addColumn<int>("blockSize");
         QTest::addColumn<QList<int>>("counts");
-        QTest::newRow("default blocks") << 0 << QList<int>{122, 28};
-        QTest::newRow("blocks of 50") << 50 << QList<int>{50, 50, 50};
-        QTest::newRow("blocks above the limit") << 500 << QList<int>{122, 28};
+        QTest::newRow("read, default blocks") << false << 0 << QList<int>{122, 28};
+        QTest::newRow("read, blocks of 50") << false << 50 << QList<int>{50, 50, 50};
+        QTest::newRow("read, blocks above the limit") << false << 500 << QList<int>{122, 28};
+        QTest::newRow("write, blocks of 40") << true << 40 << QList<int>{40, 40, 20};
     }
 
-    void fileIsReadInBlocks()
+    void fileMovesInBlocks()
     {
+        QFETCH(bool, write);
         QFETCH(int, blockSize);
         QFETCH(QList<int>, counts);
         ModbusFile file;
-        file.setLength(300);
+        file.setLength(write ? 200 : 300);
         file.setOffset(3);
         file.setModbusBlockSize(blockSize);
-        std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::ReadTask, 0));
+        const ModbusBytes data(QByteArray(200, '\x5a'));
+        std::unique_ptr<ModbusTask> task(file.createModbusTask(write ? TavrexBus::WriteTask : TavrexBus::ReadTask, 0));
+        if (write)
+            task->setBytes(ModbusBytesArray{data});
         m_executor->executeTask(task.get());
         QCOMPARE(task->state(), TavrexBus::TaskDone);
         QList<int> sent;
@@ -198,21 +190,10 @@ private Q_SLOTS:
             sent.append(request.count);
         QCOMPARE(sent, counts);
         QCOMPARE(m_device->requests().first().address, 3u);
-        QCOMPARE(ModbusBytes::fromList(task->firstBytes()), ModbusBytes::fromOther(m_device->file(), 6, 300));
-    }
-
-    void fileIsWrittenInBlocks()
-    {
-        ModbusFile file;
-        file.setLength(200);
-        file.setModbusBlockSize(40);
-        const ModbusBytes data(QByteArray(200, '\x5a'));
-        std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::WriteTask, 0));
-        task->setBytes(ModbusBytesArray{data});
-        m_executor->executeTask(task.get());
-        QCOMPARE(task->state(), TavrexBus::TaskDone);
-        QCOMPARE(m_device->requestCount(), 3);
-        QCOMPARE(ModbusBytes::fromOther(m_device->file(), 0, 200), data);
+        if (write)
+            QCOMPARE(ModbusBytes::fromOther(m_device->file(), 6, 200), data);
+        else
+            QCOMPARE(ModbusBytes::fromList(task->firstBytes()), ModbusBytes::fromOther(m_device->file(), 6, 300));
     }
 
     void reportIsOneBlock()

@@ -23,16 +23,20 @@ class tst_ItemBase : public QObject
     Q_OBJECT
 
     RecordingClient *client = nullptr;
+    std::unique_ptr<ModbusUInt16> item; // on the client from the start
 
 private Q_SLOTS:
     void init()
     {
         client = new RecordingClient;
         client->setConnected(true);
+        item = std::make_unique<ModbusUInt16>();
+        item->setClient(client);
     }
 
     void cleanup()
     {
+        item.reset();
         delete client;
         client = nullptr;
     }
@@ -79,40 +83,44 @@ private Q_SLOTS:
     // A failure reports its error and keeps the state; a success installs bytes and counters.
     void readOutcomeReachesTheItem()
     {
-        ModbusUInt16 item;
-        item.setClient(client);
-        item.setValue(7);
-        QSignalSpy errors(&item, &ErrObject::error);
-        QVERIFY(item.read());
+        item->setValue(7);
+        QSignalSpy errors(item.get(), &ErrObject::error);
+        QVERIFY(item->read());
         QVERIFY(!client->completeNext({hex("1234")}, TavrexBus::TaskFailed, QStringLiteral("no answer")));
         QCOMPARE(errors.count(), 1);
-        QCOMPARE(item.errorString(), QStringLiteral("no answer"));
-        QCOMPARE(item.value(), quint16(7));
-        QCOMPARE(item.readCount(), quint64(0));
-        QVERIFY(!item.wasRead());
-        QCOMPARE(item.lastReadTime(), QDateTime::fromMSecsSinceEpoch(0));
+        QCOMPARE(item->errorString(), QStringLiteral("no answer"));
+        QCOMPARE(item->value(), quint16(7));
+        QCOMPARE(item->readCount(), quint64(0));
+        QVERIFY(!item->wasRead());
+        QCOMPARE(item->lastReadTime(), QDateTime::fromMSecsSinceEpoch(0));
 
-        QSignalSpy wasRead(&item, &ModbusItemBase::bytesWasRead);
-        QSignalSpy afterRead(&item, &ModbusItemBase::afterRead);
-        QSignalSpy readCount(&item, &ModbusItemBase::readCountChanged);
-        QSignalSpy actual(&item, &ModbusItemBase::actualValueChanged);
-        QVERIFY(item.read());
+        QSignalSpy wasRead(item.get(), &ModbusItemBase::bytesWasRead);
+        QSignalSpy afterRead(item.get(), &ModbusItemBase::afterRead);
+        QSignalSpy readCount(item.get(), &ModbusItemBase::readCountChanged);
+        QSignalSpy actual(item.get(), &ModbusItemBase::actualValueChanged);
+        QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("1234")}));
-        QCOMPARE(item.value(), quint16(0x1234));
-        QCOMPARE(item.readCount(), quint64(1));
-        QVERIFY(item.wasRead());
-        QVERIFY(item.actualValue());
-        QVERIFY(item.lastReadTime() > QDateTime::fromMSecsSinceEpoch(0));
+        QCOMPARE(item->value(), quint16(0x1234));
+        QCOMPARE(item->readCount(), quint64(1));
+        QVERIFY(item->wasRead());
+        QVERIFY(item->actualValue());
+        QVERIFY(item->lastReadTime() > QDateTime::fromMSecsSinceEpoch(0));
         QCOMPARE(wasRead.count(), 1);
         QCOMPARE(afterRead.count(), 1);
         QCOMPARE(readCount.count(), 1);
-        QVERIFY(item.read());
-        QVERIFY(!item.actualValue());
+        QVERIFY(item->read());
+        QVERIFY(!item->actualValue());
         QVERIFY(client->completeNext({hex("1234")}));
-        QCOMPARE(item.readCount(), quint64(2));
+        QCOMPARE(item->readCount(), quint64(2));
         QCOMPARE(actual.count(), 3);
-    }
 
+        client->syncBytes = {hex("00ff")};
+        QVERIFY(item->readSync());
+        QCOMPARE(item->value(), quint16(255));
+        client->syncState = TavrexBus::TaskFailed;
+        QVERIFY(!item->readSync());
+        QCOMPARE(item->value(), quint16(255));
+    }
     void resultOfAnotherShapeIsDroppedSilently_data()
     {
         QTest::addColumn<QString>("change");
@@ -125,28 +133,25 @@ private Q_SLOTS:
     void resultOfAnotherShapeIsDroppedSilently()
     {
         QFETCH(QString, change);
-        ModbusUInt16 item;
-        item.setCount(2);
-        item.setClient(client);
-        QVERIFY(item.read());
+        item->setCount(2);
+        QVERIFY(item->read());
         ModbusBytesArray answer{hex("0001"), hex("0002")};
         if (change == QLatin1String("elements"))
             answer.removeLast();
         else if (change == QLatin1String("address"))
-            item.setAddress(400002);
+            item->setAddress(400002);
         else if (change == QLatin1String("count"))
-            item.setCount(3);
+            item->setCount(3);
         else
-            item.setForce(true);
-        QSignalSpy bytes(&item, &ModbusItemBase::bytesChanged);
-        QSignalSpy errors(&item, &ErrObject::error);
+            item->setForce(true);
+        QSignalSpy bytes(item.get(), &ModbusItemBase::bytesChanged);
+        QSignalSpy errors(item.get(), &ErrObject::error);
         QVERIFY(!client->completeNext(answer));
         QCOMPARE(bytes.count(), 0);
         QCOMPARE(errors.count(), 0);
-        QCOMPARE(item.readCount(), quint64(0));
-        QVERIFY(!item.actualValue());
+        QCOMPARE(item->readCount(), quint64(0));
+        QVERIFY(!item->actualValue());
     }
-
     // writeValue() sends the given bytes in wire form and leaves the value to the read after it.
     void writeSendsWireBytesAndReadAfterWriteReads()
     {
@@ -199,54 +204,48 @@ private Q_SLOTS:
 
     void beforeReadCanCancelAndCannotReenter()
     {
-        ModbusUInt16 item;
-        item.setClient(client);
         bool inner = true;
         bool cancelling = false;
-        connect(&item, &ModbusItemBase::beforeRead, this, [&](bool &cancel) {
-            inner = item.read();
+        connect(item.get(), &ModbusItemBase::beforeRead, this, [&](bool &cancel) {
+            inner = item->read();
             cancel = cancelling;
         });
-        QVERIFY(item.read());
+        QVERIFY(item->read());
         QVERIFY(!inner);
         QCOMPARE(client->queued.size(), 1);
         cancelling = true;
-        QVERIFY(!item.read());
+        QVERIFY(!item->read());
         QCOMPARE(client->queued.size(), 1);
     }
-
-    void liveWriteWritesValueChangesButNotReads()
+    // Live writing writes value changes but not reads; live reading and read-on-connect read on
+    // every change of the request or the link.
+    void liveFlagsSendRequestsOnChanges()
     {
-        ModbusUInt16 item;
-        item.setClient(client);
-        item.setLiveWrite(true);
-        item.setFormatValue(QStringLiteral("9"));
+        item->setLiveWrite(true);
+        item->setFormatValue(QStringLiteral("9"));
         QCOMPARE(client->queued.size(), 1);
         QCOMPARE(client->queued.first()->type(), TavrexBus::WriteTask);
         QCOMPARE(client->queued.first()->firstBytes(), (ModbusBytesArray{hex("0009")}));
         client->queued.clearWithDelete();
-        QVERIFY(item.read());
+        QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("0010")}));
-        QCOMPARE(item.value(), quint16(0x10));
+        QCOMPARE(item->value(), quint16(0x10));
         QVERIFY(client->queued.isEmpty());
-    }
+        item->setLiveWrite(false);
 
-    void liveReadAndReadOnConnectFollowTheLink()
-    {
-        ModbusUInt16 live, onConnect;
-        live.setClient(client);
-        live.setLiveRead(true);
-        live.setAddress(400100);
+        item->setLiveRead(true);
+        item->setAddress(400100);
         QCOMPARE(client->queued.size(), 1);
-        live.setCount(2);
+        item->setCount(2);
         QCOMPARE(client->queued.size(), 2);
         client->setConnected(false);
         QCOMPARE(client->queued.size(), 3);
-        live.setAddress(400200);
+        item->setAddress(400200);
         QCOMPARE(client->queued.size(), 3);
-        live.setLiveRead(false);
+        item->setLiveRead(false);
         client->queued.clearWithDelete();
 
+        ModbusUInt16 onConnect;
         onConnect.setReadOnConnect(true);
         onConnect.setClient(client);
         QVERIFY(client->queued.isEmpty());
@@ -256,7 +255,6 @@ private Q_SLOTS:
         client->setConnected(false);
         QCOMPARE(client->queued.size(), 2);
     }
-
     void readDuringInitialisationWaitsForCompletion()
     {
         ModbusUInt16 item;
@@ -274,75 +272,63 @@ private Q_SLOTS:
 
     void intervalReadingRegistersAnIntervalTask()
     {
-        ModbusUInt16 item;
-        item.setClient(client);
-        item.setInterval(250);
-        QSignalSpy changes(&item, &ModbusItemBase::intervalReadingChanged);
-        item.setIntervalReading(true);
+        item->setInterval(250);
+        QSignalSpy changes(item.get(), &ModbusItemBase::intervalReadingChanged);
+        item->setIntervalReading(true);
         QCOMPARE(changes.count(), 1);
         QCOMPARE(client->intervalTasks.size(), 1);
         QCOMPARE(client->intervalTasks.first()->interval(), 250);
-        item.setInterval(500);
+        item->setInterval(500);
         QCOMPARE(client->intervalTasks.size(), 1);
         QCOMPARE(client->intervalTasks.first()->interval(), 500);
-        item.setAddress(400003);
+        item->setAddress(400003);
         QCOMPARE(dynamic_cast<ModbusTaskAddressed *>(client->intervalTasks.first())->address(), 400003u);
-        item.setIntervalReading(false);
+        item->setIntervalReading(false);
+        QVERIFY(client->intervalTasks.isEmpty());
+
+        // A reading counter switches interval reading off after that many reads.
+        item->setIntervalReading(true);
+        item->setReadingCounter(2);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(item->read());
+            QVERIFY(client->completeNext({hex("0001")}));
+        }
+        QCOMPARE(item->readingCounter(), 0);
+        QVERIFY(!item->intervalReading());
         QVERIFY(client->intervalTasks.isEmpty());
     }
-
     void beginAndEndReadingCount()
     {
-        ModbusUInt16 source, view;
-        source.setClient(client);
-        view.setSource(&source);
+        ModbusUInt16 view;
+        view.setSource(item.get());
         view.beginReading();
         view.beginReading();
         QVERIFY(view.intervalReading());
-        QVERIFY(source.intervalReading());
-        QCOMPARE(source.intervalReadingCounter(), 2u);
+        QVERIFY(item->intervalReading());
+        QCOMPARE(item->intervalReadingCounter(), 2u);
         QCOMPARE(client->intervalTasks.size(), 1);
         view.endReading();
-        QVERIFY(source.intervalReading());
+        QVERIFY(item->intervalReading());
         view.endReading();
         view.endReading();
-        QCOMPARE(source.intervalReadingCounter(), 0u);
-        QVERIFY(!source.intervalReading());
+        QCOMPARE(item->intervalReadingCounter(), 0u);
+        QVERIFY(!item->intervalReading());
         QVERIFY(client->intervalTasks.isEmpty());
     }
-
-    void readingCounterSwitchesIntervalReadingOff()
-    {
-        ModbusUInt16 item;
-        item.setClient(client);
-        item.setIntervalReading(true);
-        item.setReadingCounter(2);
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY(item.read());
-            QVERIFY(client->completeNext({hex("0001")}));
-        }
-        QCOMPARE(item.readingCounter(), 0);
-        QVERIFY(!item.intervalReading());
-        QVERIFY(client->intervalTasks.isEmpty());
-    }
-
     void deviceAddressFollowsClientUntilSet()
     {
         client->setDeviceAddress(12);
-        ModbusUInt16 item;
-        item.setClient(client);
-        QCOMPARE(item.deviceAddress(), 12);
+        QCOMPARE(item->deviceAddress(), 12);
         client->setDeviceAddress(13);
-        QCOMPARE(item.deviceAddress(), 13);
-        item.setDeviceAddress(256);
-        QVERIFY(!item.useClientDeviceAddress());
-        QCOMPARE(item.deviceAddress(), 13);
+        QCOMPARE(item->deviceAddress(), 13);
+        item->setDeviceAddress(256);
+        QVERIFY(!item->useClientDeviceAddress());
+        QCOMPARE(item->deviceAddress(), 13);
         client->setDeviceAddress(14);
-        QCOMPARE(item.deviceAddress(), 13);
-        item.setUseClientDeviceAddress(true);
-        QCOMPARE(item.deviceAddress(), 14);
+        QCOMPARE(item->deviceAddress(), 13);
+        item->setUseClientDeviceAddress(true);
+        QCOMPARE(item->deviceAddress(), 14);
     }
-
     // readers: groups of the items read; keys: the groups the client announces.
     void groupReads_data()
     {
@@ -368,11 +354,11 @@ private Q_SLOTS:
         QFETCH(QStringList, groups);
         QFETCH(QStringList, readers);
         QFETCH(QStringList, keys);
-        ModbusUInt16 plain, first, second, offline;
+        ModbusUInt16 first, second, offline;
         first.setGroup(QStringLiteral("a"));
         second.setGroup(QStringLiteral("b"));
-        for (ModbusUInt16 *item : {&plain, &first, &second})
-            item->setClient(client);
+        first.setClient(client);
+        second.setClient(client);
         RecordingClient otherLink;
         offline.setClient(&otherLink);
         QStringList announced;
@@ -398,40 +384,33 @@ private Q_SLOTS:
         QCOMPARE(client->countItems(QStringList()), 1);
         QCOMPARE(client->countItems(QStringList{"a", "b"}), 2);
         QCOMPARE(client->getItems(QStringList{"a", ""}).size(), 2);
-        QCOMPARE(client->getVariantItems().first().value<QObject *>(), &plain);
+        QCOMPARE(client->getVariantItems().first().value<QObject *>(), item.get());
     }
 
-    void syncReadReturnsTheOutcome()
+    void clientSwitchMovesRegistrationAndAborts()
     {
-        ModbusUInt16 item;
-        item.setClient(client);
-        client->syncBytes = {hex("00ff")};
-        QVERIFY(item.readSync());
-        QCOMPARE(item.value(), quint16(255));
-        client->syncState = TavrexBus::TaskFailed;
-        QVERIFY(!item.readSync());
-        QCOMPARE(item.value(), quint16(255));
-    }
-
-    void clientSwitchMovesRegistration()
-    {
-        ModbusUInt16 item;
-        item.setIntervalReading(true);
-        item.setClient(client);
-        QCOMPARE(client->registered, (QList<ModbusItemBase *>{&item}));
+        item->setIntervalReading(true);
+        QCOMPARE(client->registered, (QList<ModbusItemBase *>{item.get()}));
         QCOMPARE(client->intervalTasks.size(), 1);
         RecordingClient other;
-        QSignalSpy clientChanges(&item, &ModbusItemBase::clientChanged);
-        item.setClient(&other);
+        QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
+        item->setClient(&other);
         QCOMPARE(clientChanges.count(), 1);
-        QCOMPARE(client->unregistered, (QList<ModbusItemBase *>{&item}));
+        QCOMPARE(client->unregistered, (QList<ModbusItemBase *>{item.get()}));
         QVERIFY(client->intervalTasks.isEmpty());
         QCOMPARE(other.intervalTasks.size(), 1);
-        QVERIFY(!item.connected());
+        QVERIFY(!item->connected());
         client->readAll();
         QVERIFY(client->queued.isEmpty());
-    }
 
+        QSignalSpy aborted(&other, &ModbusClient::abortExecuting);
+        item->abortExecuting();
+        QCOMPARE(aborted.count(), 1);
+        QCOMPARE(aborted.first().first().value<ModbusItemBase *>(), item.get());
+        item->setClient(nullptr);
+        item->abortExecuting();
+        QCOMPARE(aborted.count(), 1);
+    }
     void destroyingClientFirstIsSafe_data()
     {
         QTest::addColumn<bool>("ownedByClient");
@@ -470,29 +449,15 @@ private Q_SLOTS:
         delete item;
     }
 
-    void abortReachesTheClient()
-    {
-        ModbusUInt16 item;
-        item.setClient(client);
-        QList<ModbusItemBase *> aborted;
-        connect(client, &ModbusClient::abortExecuting, this, [&](ModbusItemBase *i) { aborted << i; });
-        item.abortExecuting();
-        QCOMPARE(aborted, (QList<ModbusItemBase *>{&item}));
-        item.setClient(nullptr);
-        item.abortExecuting();
-        QCOMPARE(aborted.size(), 1);
-    }
-
     void countBelowOneIsIgnored()
     {
-        ModbusUInt16 item;
-        QSignalSpy changes(&item, &ModbusItemBase::countChanged);
-        item.setCount(0);
-        item.setCount(-3);
-        QCOMPARE(item.count(), 1);
+        QSignalSpy changes(item.get(), &ModbusItemBase::countChanged);
+        item->setCount(0);
+        item->setCount(-3);
+        QCOMPARE(item->count(), 1);
         QCOMPARE(changes.count(), 0);
-        item.setCount(4);
-        QCOMPARE(item.requestBytesCount(), 8);
+        item->setCount(4);
+        QCOMPARE(item->requestBytesCount(), 8);
         QCOMPARE(changes.count(), 1);
     }
 };
