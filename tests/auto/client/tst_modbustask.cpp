@@ -28,6 +28,7 @@ private Q_SLOTS:
         QTest::newRow("one-off read") << int(TavrexBus::ReadTask) << 0 << 0 << false;
     }
 
+    // A write task snapshots the item's bytes when it is made.
     void constructionFollowsTaskType()
     {
         QFETCH(int, type);
@@ -39,7 +40,9 @@ private Q_SLOTS:
         item.setForce(true);
         item.setUseOptimizing(false);
         item.setDeviceAddress(9);
+        item.setValue(0x0102);
         ModbusTaskAddressed task(item, TavrexBus::ModbusTaskType(type), interval);
+        item.setValue(0x0304);
         QCOMPARE(task.interval(), expectedInterval);
         QCOMPARE(task.type(), TavrexBus::ModbusTaskType(type));
         QCOMPARE(task.state(), TavrexBus::TaskWaiting);
@@ -49,26 +52,13 @@ private Q_SLOTS:
         QCOMPARE(task.deviceAddress(), quint8(9));
         QCOMPARE(task.address(), 400020u);
         QCOMPARE(task.dataList().size(), 1);
-        QCOMPARE(task.firstBytes().isEmpty(), !hasBytes);
+        QCOMPARE(task.firstBytes(), hasBytes ? ModbusBytesArray{hex("0102")} : ModbusBytesArray());
         QCOMPARE(task.lastProcessTime(), QDateTime::fromMSecsSinceEpoch(0));
         QCOMPARE(task.nextProcessTime(), QDateTime::fromMSecsSinceEpoch(expectedInterval));
 
         ModbusTask *made = item.createModbusTask(TavrexBus::ModbusTaskType(type), interval);
         QVERIFY(made->force());
         delete made;
-    }
-
-    void writeTaskSnapshotsBytesAtCreation()
-    {
-        ModbusUInt16 item;
-        item.setValue(0x0102);
-        ModbusTaskAddressed task(item, TavrexBus::WriteTask, 0);
-        item.setValue(0x0304);
-        QCOMPARE(task.firstBytes(), (ModbusBytesArray{hex("0102")}));
-
-        ModbusTaskAddressed given(item, ModbusBytesArray{hex("0a0b")});
-        QCOMPARE(given.type(), TavrexBus::WriteTask);
-        QCOMPARE(given.firstBytes(), (ModbusBytesArray{hex("0a0b")}));
     }
 
     void bytesAreDistributedOverElements_data()
@@ -131,6 +121,7 @@ private Q_SLOTS:
         QVERIFY(task.firstBytes().isEmpty());
 
         ModbusTaskAddressed write(item, ModbusBytesArray{hex("0005")});
+        QCOMPARE(write.type(), TavrexBus::WriteTask);
         write.reset();
         QCOMPARE(write.firstBytes(), (ModbusBytesArray{hex("0005")}));
     }
