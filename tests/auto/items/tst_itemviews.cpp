@@ -121,63 +121,47 @@ private Q_SLOTS:
         item.clearTrend();
     }
 
-    void existingLabelIsReplaced()
-    {
-        ModbusUInt16 item;
-        item.setMaxTrendSize(5);
-        insert(item, 1, "0001");
-        insert(item, 2, "0002");
-        item.setTrendIndex(1);
-        QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
-        QSignalSpy bytes(&item, &ModbusItemBase::bytesChanged);
-        insert(item, 2, "0009");
-        QCOMPARE(item.trendSize(), 2);
-        QCOMPARE(sizes.count(), 0);
-        QCOMPARE(item.value(), quint16(9));
-        QCOMPARE(bytes.count(), 1);
-        QCOMPARE(bytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::TrendIndexChange);
-    }
-
-    void shrinkingTrendMovesSelectionAndNotifies()
-    {
-        ModbusUInt16 item;
-        item.setMaxTrendSize(4);
-        for (int minute = 1; minute <= 4; ++minute)
-            insert(item, minute, QByteArray::number(minute).rightJustified(4, '0').constData());
-        item.setTrendIndex(3);
-        QCOMPARE(item.value(), quint16(4));
-
-        QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
-        item.setMaxTrendSize(2);
-        QCOMPARE(labels(item), (QList<QDateTime>{at(3), at(4)}));
-        QCOMPARE(item.trendIndex(), 1);
-        QCOMPARE(indexes.count(), 1);
-        QCOMPARE(item.value(), quint16(4));
-
-        item.clearTrend();
-        QCOMPARE(item.trendIndex(), -1);
-        QCOMPARE(indexes.count(), 2);
-        QCOMPARE(item.value(), quint16(0));
-    }
-
+    // -1 selects the value last read; an entry selects a past value and follows it as the trend
+    // changes around it.
     void trendIndexSelectsPastValue()
     {
         ModbusUInt16 item;
-        item.setMaxTrendSize(3);
+        item.setMaxTrendSize(4);
         item.setTopBytesArray({hex("0005")}, ModbusItemBase::ReadChange);
-        insert(item, 1, "0001");
+        for (int minute = 1; minute <= 4; ++minute)
+            insert(item, minute, QByteArray::number(minute).rightJustified(4, '0').constData());
         QSignalSpy indexes(&item, &ModbusItemBase::trendIndexChanged);
         item.setTrendIndex(0);
         QCOMPARE(item.value(), quint16(1));
         QCOMPARE(item.trendValue(-1), QVariant::fromValue<ushort>(5));
-        item.setTrendIndex(1);
+        item.setTrendIndex(4);
         item.setTrendIndex(-2);
         QCOMPARE(item.trendIndex(), 0);
         item.setTrendIndex(-1);
         QCOMPARE(item.value(), quint16(5));
         QCOMPARE(indexes.count(), 2);
-    }
 
+        item.setTrendIndex(3);
+        QSignalSpy sizes(&item, &ModbusItemBase::trendSizeChanged);
+        QSignalSpy bytes(&item, &ModbusItemBase::bytesChanged);
+        insert(item, 4, "0009");
+        QCOMPARE(item.trendSize(), 4);
+        QCOMPARE(sizes.count(), 0);
+        QCOMPARE(item.value(), quint16(9));
+        QCOMPARE(bytes.count(), 1);
+        QCOMPARE(bytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::TrendIndexChange);
+
+        indexes.clear();
+        item.setMaxTrendSize(2);
+        QCOMPARE(labels(item), (QList<QDateTime>{at(3), at(4)}));
+        QCOMPARE(item.trendIndex(), 1);
+        QCOMPARE(indexes.count(), 1);
+        QCOMPARE(item.value(), quint16(9));
+        item.clearTrend();
+        QCOMPARE(item.trendIndex(), -1);
+        QCOMPARE(indexes.count(), 2);
+        QCOMPARE(item.value(), quint16(5));
+    }
     void arrayIndexSelectsElementAndNotifies()
     {
         ModbusUInt16 item;
