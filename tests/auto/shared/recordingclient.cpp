@@ -11,7 +11,6 @@ RecordingClient::~RecordingClient()
 void RecordingClient::executeTask(ModbusTask *task)
 {
     queued.append(task);
-    emit taskQueued();
 }
 
 void RecordingClient::executeTaskSyncSilent(ModbusTask *task)
@@ -28,7 +27,6 @@ void RecordingClient::startExecutingIntervalTask(ModbusTask *task)
 
 void RecordingClient::stopExecutingIntervalTask(ModbusItemBase *item)
 {
-    ++stopCalls;
     intervalTasks.removeWithDelete(item);
 }
 

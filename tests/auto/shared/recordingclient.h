@@ -31,13 +31,9 @@ public:
     ModbusTaskList intervalTasks;
     QList<ModbusItemBase *> registered;
     QList<ModbusItemBase *> unregistered;
-    int stopCalls = 0;
     // What a synchronous execution answers.
     ModbusBytesArray syncBytes;
     TavrexBus::ModbusTaskState syncState = TavrexBus::TaskDone;
-
-Q_SIGNALS:
-    void taskQueued();
 };
 
 #endif
