@@ -72,33 +72,28 @@ private Q_SLOTS:
         QCOMPARE(file.value(), QStringLiteral("0a0b0c"));
         QCOMPARE(file.requestItemModbusBytesCount(), 4);
         QCOMPARE(file.getModbusBytes().first().size(), 4);
+        const std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::ReadTask, 0));
+        QCOMPARE(task->requestBytesCount(), 4);
     }
 
-    void fileTaskCarriesTheStretch()
+    void fileTaskCarriesTheStretchAndDropsAnotherOne()
     {
         ModbusFile file;
         file.setFile(7);
         file.setOffset(12);
-        file.setLength(5);
-        file.setModbusBlockSize(50);
-        std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::ReadTask, 0));
-        auto *fileTask = dynamic_cast<ModbusTaskFile *>(task.get());
-        QVERIFY(fileTask);
-        QCOMPARE(fileTask->file(), quint8(7));
-        QCOMPARE(fileTask->offset(), quint16(12));
-        QCOMPARE(fileTask->length(), 5);
-        QCOMPARE(fileTask->modbusBlockSize(), 50);
-        QCOMPARE(fileTask->requestBytesCount(), 6);
-    }
-
-    void fileResultOfAnotherStretchIsDropped()
-    {
-        ModbusFile file;
         file.setLength(2);
+        file.setModbusBlockSize(50);
         RecordingClient client;
         file.setClient(&client);
         const QString before = file.value();
         QVERIFY(file.read());
+        auto *task = dynamic_cast<ModbusTaskFile *>(client.queued.first());
+        QVERIFY(task);
+        QCOMPARE(task->file(), quint8(7));
+        QCOMPARE(task->offset(), quint16(12));
+        QCOMPARE(task->length(), 2);
+        QCOMPARE(task->modbusBlockSize(), 50);
+        QCOMPARE(task->requestBytesCount(), 2);
         file.setOffset(4);
         QVERIFY(!client.completeNext(ModbusBytesArray{ModbusBytes::fromHex("beef")}));
         QCOMPARE(file.value(), before);
