@@ -125,6 +125,7 @@ private Q_SLOTS:
         write.reset();
         QCOMPARE(write.firstBytes(), (ModbusBytesArray{hex("0005")}));
     }
+
     void copiesKeepFieldsAndTypeButNotError()
     {
         ModbusUInt16 item(400300);

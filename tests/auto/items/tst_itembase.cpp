@@ -121,6 +121,7 @@ private Q_SLOTS:
         QVERIFY(!item->readSync());
         QCOMPARE(item->value(), quint16(255));
     }
+
     void resultOfAnotherShapeIsDroppedSilently_data()
     {
         QTest::addColumn<QString>("change");
@@ -152,6 +153,7 @@ private Q_SLOTS:
         QCOMPARE(item->readCount(), quint64(0));
         QVERIFY(!item->actualValue());
     }
+
     // writeValue() sends the given bytes in wire form and leaves the value to the read after it.
     void writeSendsWireBytesAndReadAfterWriteReads()
     {
@@ -217,6 +219,7 @@ private Q_SLOTS:
         QVERIFY(!item->read());
         QCOMPARE(client->queued.size(), 1);
     }
+
     // Live writing writes value changes but not reads; live reading and read-on-connect read on
     // every change of the request or the link.
     void liveFlagsSendRequestsOnChanges()
@@ -255,6 +258,7 @@ private Q_SLOTS:
         client->setConnected(false);
         QCOMPARE(client->queued.size(), 2);
     }
+
     void readDuringInitialisationWaitsForCompletion()
     {
         ModbusUInt16 item;
@@ -297,6 +301,7 @@ private Q_SLOTS:
         QVERIFY(!item->intervalReading());
         QVERIFY(client->intervalTasks.isEmpty());
     }
+
     void beginAndEndReadingCount()
     {
         ModbusUInt16 view;
@@ -315,6 +320,7 @@ private Q_SLOTS:
         QVERIFY(!item->intervalReading());
         QVERIFY(client->intervalTasks.isEmpty());
     }
+
     void deviceAddressFollowsClientUntilSet()
     {
         client->setDeviceAddress(12);
@@ -329,6 +335,7 @@ private Q_SLOTS:
         item->setUseClientDeviceAddress(true);
         QCOMPARE(item->deviceAddress(), 14);
     }
+
     // readers: groups of the items read; keys: the groups the client announces.
     void groupReads_data()
     {
@@ -411,6 +418,7 @@ private Q_SLOTS:
         item->abortExecuting();
         QCOMPARE(aborted.count(), 1);
     }
+
     void destroyingClientFirstIsSafe_data()
     {
         QTest::addColumn<bool>("ownedByClient");

@@ -162,6 +162,7 @@ private Q_SLOTS:
         QCOMPARE(indexes.count(), 2);
         QCOMPARE(item.value(), quint16(5));
     }
+
     void arrayIndexSelectsElementAndNotifies()
     {
         ModbusUInt16 item;
