@@ -12,7 +12,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -159,6 +161,50 @@ void libmodbusClient(benchmark::State &state, int port, const std::string &name)
     modbus_free(context);
 }
 
+// The least any client can do per request: one send and blocking receives, no framing checks.
+// Its rate bounds what a client can gain over another against the same server.
+void plainSocketClient(benchmark::State &state, int port, const std::string &name)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        state.SkipWithError("cannot connect");
+        close(fd);
+        return;
+    }
+    constexpr int AnswerSize = 9 + 2 * Registers;
+    uint8_t request[12] = {0, 0, 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers};
+    uint8_t answer[AnswerSize];
+    quint16 transaction = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        ++transaction;
+        request[0] = uint8_t(transaction >> 8);
+        request[1] = uint8_t(transaction);
+        int received = 0;
+        if (send(fd, request, sizeof request, 0) == sizeof request) {
+            for (ssize_t got = 1; received < AnswerSize && got > 0; received += int(got))
+                got = recv(fd, answer + received, size_t(AnswerSize - received), 0);
+        }
+        if (received != AnswerSize) {
+            state.SkipWithError("exchange failed");
+            break;
+        }
+    }
+    record(state, name, std::chrono::steady_clock::now() - start);
+    close(fd);
+}
+
+void plainSocketClientLibmodbusServer(benchmark::State &state)
+{
+    plainSocketClient(state, libmodbusServer->port(), "tcp_plain_socket_client_vs_libmodbus_server");
+}
+
 void ourClientLibmodbusServer(benchmark::State &state)
 {
     ourClient(state, libmodbusServer->port(), "tcp_our_client_vs_libmodbus_server");
@@ -181,6 +227,7 @@ void ourClientOurServer(benchmark::State &state)
 
 BENCHMARK(ourClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(libmodbusClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(plainSocketClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(libmodbusClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ourClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -211,6 +258,8 @@ int main(int argc, char **argv)
     for (const auto &entry : figures)
         printFigure(entry.first);
     printRatio("tcp_client_ratio_ours_over_libmodbus", "tcp_our_client_vs_libmodbus_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    printRatio("tcp_plain_socket_client_ratio_over_libmodbus", "tcp_plain_socket_client_vs_libmodbus_server",
                "tcp_libmodbus_client_vs_libmodbus_server");
     printRatio("tcp_server_ratio_ours_over_libmodbus", "tcp_libmodbus_client_vs_our_server",
                "tcp_libmodbus_client_vs_libmodbus_server");

@@ -16,6 +16,7 @@ namespace {
 
 constexpr QEvent::Type ProcessResultsEvent = QEvent::User;
 constexpr QEvent::Type NotificationsEvent = QEvent::Type(QEvent::User + 1);
+constexpr int NotificationInterval = 2;
 
 QHash<QString, bool> groupSet(const QStringList &groups)
 {
@@ -82,16 +83,39 @@ void ModbusClient::connectExecutor()
     }
 }
 
-// The executor changes the counters several times per task. Rather than one event per change,
-// changes from its thread are gathered into one event for this thread until it is delivered.
+// The executor changes the counters several times per task, and waking this thread costs the
+// executor more than a short exchange does. The first change after a quiet spell is posted at once;
+// later ones are gathered and delivered every NotificationInterval while they keep coming.
 void ModbusClient::notify(Notifications notification)
 {
     if (QThread::currentThread() == thread()) {
         emitNotifications(notification);
         return;
     }
-    if (m_pendingNotifications.fetchAndOrRelaxed(notification) == 0)
+    m_pendingNotifications.fetchAndOrRelease(notification);
+    if (m_notificationsArmed.testAndSetAcquire(0, 1))
         QCoreApplication::postEvent(this, new QEvent(NotificationsEvent));
+}
+
+bool ModbusClient::deliverNotifications()
+{
+    const int notifications = m_pendingNotifications.fetchAndStoreAcquire(0);
+    if (notifications != 0)
+        emitNotifications(notifications);
+    return notifications != 0;
+}
+
+void ModbusClient::onNotificationTimer()
+{
+    if (deliverNotifications())
+        return;
+    m_notificationTimer.stop();
+    m_notificationsArmed.storeRelease(0);
+    // A change that came while still armed posted nothing: take it up here.
+    if (m_pendingNotifications.loadAcquire() != 0 && m_notificationsArmed.testAndSetAcquire(0, 1)) {
+        deliverNotifications();
+        m_notificationTimer.start(NotificationInterval, Qt::PreciseTimer, this);
+    }
 }
 
 void ModbusClient::emitNotifications(int notifications)
@@ -134,6 +158,7 @@ void ModbusClient::shutDownExecutor()
     disconnect(this, nullptr, m_executor, nullptr);
     QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
     QCoreApplication::removePostedEvents(this, NotificationsEvent);
+    m_notificationTimer.stop();
     ModbusLoopbackServer *server = loopbackServerOnThisThread();
     m_taskServer->setEnabled(false);
     m_taskServer->abortAllTasks();
@@ -601,13 +626,22 @@ void ModbusClient::processResultTasks()
 void ModbusClient::customEvent(QEvent *event)
 {
     if (event->type() == NotificationsEvent) {
-        emitNotifications(m_pendingNotifications.fetchAndStoreRelaxed(0));
+        deliverNotifications();
+        m_notificationTimer.start(NotificationInterval, Qt::PreciseTimer, this);
     } else if (event->type() == ProcessResultsEvent) {
         QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
         processResultTasks();
     } else {
         ErrObject::customEvent(event);
     }
+}
+
+void ModbusClient::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_notificationTimer.timerId())
+        onNotificationTimer();
+    else
+        ErrObject::timerEvent(event);
 }
 
 void ModbusClient::onExecutingItemsChanged(const QList<ItemPointer> &items)

@@ -7,6 +7,7 @@
 #include "qtavrexobject.h"
 
 #include <QtCore/qatomic.h>
+#include <QtCore/qbasictimer.h>
 #include <QtCore/qhash.h>
 #include <QtCore/qmutex.h>
 #include <QtCore/qpointer.h>
@@ -145,6 +146,7 @@ Q_SIGNALS:
 
 protected:
     void customEvent(QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
     // Lets a test double stand in for a transport's state.
     void setConnected(bool connected);
 
@@ -170,6 +172,8 @@ private:
     void connectExecutor();
     void notify(Notifications notification);
     void emitNotifications(int notifications);
+    bool deliverNotifications();
+    void onNotificationTimer();
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
     ModbusLoopbackServer *loopbackServerOnThisThread() const;
@@ -199,6 +203,8 @@ private:
     bool m_singleResultProcessing = false;
     int m_retries = 1;
     QAtomicInt m_pendingNotifications;
+    QAtomicInt m_notificationsArmed;
+    QBasicTimer m_notificationTimer;
     QMutex m_executingLock;
     QList<ItemPointer> m_latestExecutingItems;
     // Calling attached items directly saves every item a set of connections to the client.
