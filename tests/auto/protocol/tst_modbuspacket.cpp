@@ -42,8 +42,7 @@ private Q_SLOTS:
             packet->appendLabel(5);
             return packet;
         }) << int(TavrexBus::ArchPresencePacket) << 66;
-        QTest::newRow("file") << PacketFactory([] { return new ModbusPacketFile; }) << int(TavrexBus::FilePacket)
-                              << 0;
+        QTest::newRow("file") << PacketFactory([] { return new ModbusPacketFile; }) << int(TavrexBus::FilePacket) << 0;
     }
 
     void newPacketHasKindAndDefaults()
