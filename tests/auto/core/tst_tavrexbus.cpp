@@ -20,6 +20,7 @@ class tst_TavrexBus : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Numbers that are the image of an absolute address round-trip in absoluteToLogical.
     void logicalToAbsolute_data()
     {
         QTest::addColumn<uint>("logical");
@@ -31,11 +32,8 @@ private Q_SLOTS:
         QTest::newRow("discrete first") << 100001u << 0;
         QTest::newRow("discrete 200000") << 200000u << 99999 % 65536;
         QTest::newRow("discrete second block") << 200001u << 0;
-        QTest::newRow("input first") << 300001u << 0;
         QTest::newRow("input 10") << 300010u << 9;
         QTest::newRow("input 400000") << 400000u << 99999 % 65536;
-        QTest::newRow("holding first") << 400001u << 0;
-        QTest::newRow("holding last 16-bit") << 465536u << 65535;
         QTest::newRow("holding wraps") << 465537u << 0;
         QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF);
     }
