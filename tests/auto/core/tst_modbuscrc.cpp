@@ -54,13 +54,6 @@ private Q_SLOTS:
         QCOMPARE(int(swapped(referenceCrc(data))), expected);
     }
 
-    void frameEndsWithCrcLowByteFirst()
-    {
-        ModbusBytes frame = ModbusBytes::fromHex("01030000000a");
-        frame.appendUInt16(qChecksumModbus(frame));
-        QCOMPARE(frame.toHex(' '), QByteArray("01 03 00 00 00 0a c5 cd"));
-        QVERIFY(frame.checkCrc16());
-    }
 
     void everyLengthMatchesReference()
     {
