@@ -24,100 +24,88 @@ class tst_ErrObject : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void startsClean();
-    void reportsCountAndSignal_data();
-    void reportsCountAndSignal();
-    void clearingCountsToo();
-    void reportFromWorkerArrivesOnOwnerThread();
-    void incrementOnlyCounts();
+
+    void reportsCountAndSignal_data()
+    {
+        QTest::addColumn<QStringList>("messages");
+
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("one") << QStringList{ "cannot open port" };
+        QTest::newRow("same twice") << QStringList{ "time-out", "time-out" };
+        QTest::newRow("empty message") << QStringList{ "" };
+    }
+
+    void reportsCountAndSignal()
+    {
+        QFETCH(QStringList, messages);
+
+        Reporter object;
+        QSignalSpy errors(&object, &ErrObject::error);
+        QSignalSpy counts(&object, &ErrObject::errorCountChanged);
+        for (const QString &message : messages)
+            object.setErrorString(message);
+
+        QCOMPARE(errors.count(), messages.size());
+        for (int i = 0; i < messages.size(); ++i)
+            QCOMPARE(errors.at(i).at(0).toString(), messages.at(i));
+        QCOMPARE(counts.count(), messages.size());
+        QCOMPARE(object.errorCount(), quint64(messages.size()));
+        QCOMPARE(object.errorString(), messages.value(messages.size() - 1));
+        QCOMPARE(object.property("errorString").toString(), object.errorString());
+        QCOMPARE(object.property("errorCount").toULongLong(), quint64(messages.size()));
+    }
+
+    void clearingCountsToo()
+    {
+        Reporter object;
+        object.setErrorString("broken");
+        QSignalSpy errors(&object, &ErrObject::error);
+        object.clearError();
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.at(0).at(0).toString(), QString());
+        QVERIFY(object.errorString().isEmpty());
+        QCOMPARE(object.errorCount(), quint64(2));
+        QCOMPARE(object.seen, (QStringList{ "broken", "" })); // the override sees the clear
+    }
+
+    void reportFromWorkerArrivesOnOwnerThread()
+    {
+        Reporter object;
+        QThread *signalThread = nullptr;
+        connect(&object, &ErrObject::error, &object, [&] { signalThread = QThread::currentThread(); },
+                Qt::DirectConnection);
+        QSignalSpy errors(&object, &ErrObject::error);
+
+        QThread *worker = QThread::create([&object] { object.setErrorString("from worker"); });
+        worker->start();
+        QVERIFY(worker->wait(5000));
+        delete worker;
+
+        // Nothing changes until the owner's event loop runs the re-posted call.
+        QCOMPARE(object.errorCount(), quint64(0));
+        QVERIFY(errors.wait(5000));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("from worker"));
+        QCOMPARE(object.errorCount(), quint64(1));
+        QCOMPARE(object.errorString(), QStringLiteral("from worker"));
+        QCOMPARE(signalThread, QThread::currentThread());
+        QCoreApplication::processEvents();
+        QCOMPARE(object.errorCount(), quint64(1));
+        // The override ran twice: once on the worker (re-posting) and once here.
+        QCOMPARE(object.seen, (QStringList{ "from worker", "from worker" }));
+    }
+
+    void incrementOnlyCounts()
+    {
+        ErrObject object;
+        QSignalSpy errors(&object, &ErrObject::error);
+        QSignalSpy counts(&object, &ErrObject::errorCountChanged);
+        object.incrementErrorCount();
+        QCOMPARE(object.errorCount(), quint64(1));
+        QCOMPARE(counts.count(), 1);
+        QCOMPARE(errors.count(), 0);
+    }
 };
-
-void tst_ErrObject::startsClean()
-{
-    ErrObject object;
-    QVERIFY(object.errorString().isEmpty());
-    QCOMPARE(object.errorCount(), quint64(0));
-    QCOMPARE(object.property("errorString").toString(), QString());
-    QCOMPARE(object.property("errorCount").toULongLong(), 0ULL);
-}
-
-void tst_ErrObject::reportsCountAndSignal_data()
-{
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("one") << QStringList{ "cannot open port" };
-    QTest::newRow("same twice") << QStringList{ "time-out", "time-out" };
-    QTest::newRow("empty message") << QStringList{ "" };
-}
-
-void tst_ErrObject::reportsCountAndSignal()
-{
-    QFETCH(QStringList, messages);
-
-    Reporter object;
-    QSignalSpy errors(&object, &ErrObject::error);
-    QSignalSpy counts(&object, &ErrObject::errorCountChanged);
-    for (const QString &message : messages)
-        object.setErrorString(message);
-
-    QCOMPARE(errors.count(), messages.size());
-    for (int i = 0; i < messages.size(); ++i)
-        QCOMPARE(errors.at(i).at(0).toString(), messages.at(i));
-    QCOMPARE(counts.count(), messages.size());
-    QCOMPARE(object.errorCount(), quint64(messages.size()));
-    QCOMPARE(object.errorString(), messages.last());
-}
-
-void tst_ErrObject::clearingCountsToo()
-{
-    Reporter object;
-    object.setErrorString("broken");
-    QSignalSpy errors(&object, &ErrObject::error);
-    object.clearError();
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), QString());
-    QVERIFY(object.errorString().isEmpty());
-    QCOMPARE(object.errorCount(), quint64(2));
-    QCOMPARE(object.seen, (QStringList{ "broken", "" })); // the override sees the clear
-}
-
-void tst_ErrObject::reportFromWorkerArrivesOnOwnerThread()
-{
-    Reporter object;
-    QThread *signalThread = nullptr;
-    connect(&object, &ErrObject::error, &object, [&] { signalThread = QThread::currentThread(); },
-            Qt::DirectConnection);
-    QSignalSpy errors(&object, &ErrObject::error);
-
-    QThread *worker = QThread::create([&object] { object.setErrorString("from worker"); });
-    worker->start();
-    QVERIFY(worker->wait(5000));
-    delete worker;
-
-    // Nothing changes until the owner's event loop runs the re-posted call.
-    QCOMPARE(object.errorCount(), quint64(0));
-    QVERIFY(errors.wait(5000));
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("from worker"));
-    QCOMPARE(object.errorCount(), quint64(1));
-    QCOMPARE(object.errorString(), QStringLiteral("from worker"));
-    QCOMPARE(signalThread, QThread::currentThread());
-    QCoreApplication::processEvents();
-    QCOMPARE(object.errorCount(), quint64(1));
-    // The override ran twice: once on the worker (re-posting) and once here.
-    QCOMPARE(object.seen, (QStringList{ "from worker", "from worker" }));
-}
-
-void tst_ErrObject::incrementOnlyCounts()
-{
-    ErrObject object;
-    QSignalSpy errors(&object, &ErrObject::error);
-    QSignalSpy counts(&object, &ErrObject::errorCountChanged);
-    object.incrementErrorCount();
-    QCOMPARE(object.errorCount(), quint64(1));
-    QCOMPARE(counts.count(), 1);
-    QCOMPARE(errors.count(), 0);
-}
 
 QTEST_GUILESS_MAIN(tst_ErrObject)
 

@@ -31,93 +31,78 @@ class tst_ModbusCrc : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void knownVectors_data();
-    void knownVectors();
-    void frameEndsWithCrcLowByteFirst();
-    void everyLengthMatchesReference();
-    void largeRandomBufferMatchesReference();
-    void rangeOverload_data();
-    void rangeOverload();
-};
+    void knownVectors_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("expected");
 
-void tst_ModbusCrc::knownVectors_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<int>("expected");
+        QTest::newRow("empty") << QByteArray() << 0xFFFF;
+        QTest::newRow("digits 1 to 9") << QByteArray("123456789") << 0x374B;
+        QTest::newRow("read 1 holding register") << QByteArray::fromHex("010300000001") << 0x840A;
+        QTest::newRow("read 10 holding registers") << QByteArray::fromHex("01030000000a") << 0xC5CD;
+        QTest::newRow("write single register") << QByteArray::fromHex("110600010003") << 0x9A9B;
+        QTest::newRow("read coils") << QByteArray::fromHex("110100130025") << 0x0E84;
+    }
 
-    QTest::newRow("empty") << QByteArray() << 0xFFFF;
-    QTest::newRow("digits 1 to 9") << QByteArray("123456789") << 0x374B;
-    QTest::newRow("read 1 holding register") << QByteArray::fromHex("010300000001") << 0x840A;
-    QTest::newRow("read 10 holding registers") << QByteArray::fromHex("01030000000a") << 0xC5CD;
-    QTest::newRow("write single register") << QByteArray::fromHex("110600010003") << 0x9A9B;
-    QTest::newRow("read coils") << QByteArray::fromHex("110100130025") << 0x0E84;
-}
+    void knownVectors()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, expected);
 
-void tst_ModbusCrc::knownVectors()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(int, expected);
+        QCOMPARE(int(qChecksumModbus(data.constData(), uint(data.size()))), expected);
+        QCOMPARE(int(qChecksumModbus(ModbusBytes(data))), expected);
+        QCOMPARE(int(swapped(referenceCrc(data))), expected);
+    }
 
-    QCOMPARE(int(qChecksumModbus(data.constData(), uint(data.size()))), expected);
-    QCOMPARE(int(qChecksumModbus(ModbusBytes(data))), expected);
-    QCOMPARE(int(swapped(referenceCrc(data))), expected);
-}
 
-void tst_ModbusCrc::frameEndsWithCrcLowByteFirst()
-{
-    ModbusBytes frame = ModbusBytes::fromHex("01030000000a");
-    frame.appendUInt16(qChecksumModbus(frame));
-    QCOMPARE(frame.toHex(' '), QByteArray("01 03 00 00 00 0a c5 cd"));
-    QVERIFY(frame.checkCrc16());
-}
-
-void tst_ModbusCrc::everyLengthMatchesReference()
-{
-    // Every tail length of the sliced loop and every start alignment.
-    QRandomGenerator random(7);
-    QByteArray data(80, Qt::Uninitialized);
-    for (char &c : data)
-        c = char(random.bounded(256));
-    for (int from = 0; from < 8; ++from) {
-        for (int len = 0; len + from <= data.size(); ++len) {
-            const QByteArray part = data.mid(from, len);
-            QCOMPARE(qChecksumModbus(data.constData() + from, uint(len)), swapped(referenceCrc(part)));
+    void everyLengthMatchesReference()
+    {
+        // Every tail length of the sliced loop and every start alignment.
+        QRandomGenerator random(7);
+        QByteArray data(80, Qt::Uninitialized);
+        for (char &c : data)
+            c = char(random.bounded(256));
+        for (int from = 0; from < 8; ++from) {
+            for (int len = 0; len + from <= data.size(); ++len) {
+                const QByteArray part = data.mid(from, len);
+                QCOMPARE(qChecksumModbus(data.constData() + from, uint(len)), swapped(referenceCrc(part)));
+            }
         }
     }
-}
 
-void tst_ModbusCrc::largeRandomBufferMatchesReference()
-{
-    QRandomGenerator random(42);
-    QByteArray data(1 << 20, Qt::Uninitialized);
-    random.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
-    QCOMPARE(qChecksumModbus(data.constData(), uint(data.size())), swapped(referenceCrc(data)));
-}
+    void largeRandomBufferMatchesReference()
+    {
+        QRandomGenerator random(42);
+        QByteArray data(1 << 20, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
+        QCOMPARE(qChecksumModbus(data.constData(), uint(data.size())), swapped(referenceCrc(data)));
+    }
 
-void tst_ModbusCrc::rangeOverload_data()
-{
-    QTest::addColumn<uint>("len");
-    QTest::addColumn<uint>("from");
-    QTest::addColumn<QByteArray>("covered");
+    void rangeOverload_data()
+    {
+        QTest::addColumn<uint>("len");
+        QTest::addColumn<uint>("from");
+        QTest::addColumn<QByteArray>("covered");
 
-    const QByteArray all = QByteArray::fromHex("ff010300000001");
-    QTest::newRow("whole") << 0u << 0u << all;
-    QTest::newRow("from 1 to end") << 0u << 1u << all.mid(1);
-    QTest::newRow("from 1, 6 bytes") << 6u << 1u << all.mid(1, 6);
-    QTest::newRow("length cut to size") << 100u << 1u << all.mid(1);
-    QTest::newRow("from past end") << 2u << 9u << QByteArray();
-    QTest::newRow("from at end") << 0u << 7u << QByteArray();
-}
+        const QByteArray all = QByteArray::fromHex("ff010300000001");
+        QTest::newRow("whole") << 0u << 0u << all;
+        QTest::newRow("from 1 to end") << 0u << 1u << all.mid(1);
+        QTest::newRow("from 1, 6 bytes") << 6u << 1u << all.mid(1, 6);
+        QTest::newRow("length cut to size") << 100u << 1u << all.mid(1);
+        QTest::newRow("from past end") << 2u << 9u << QByteArray();
+        QTest::newRow("from at end") << 0u << 7u << QByteArray();
+    }
 
-void tst_ModbusCrc::rangeOverload()
-{
-    QFETCH(uint, len);
-    QFETCH(uint, from);
-    QFETCH(QByteArray, covered);
+    void rangeOverload()
+    {
+        QFETCH(uint, len);
+        QFETCH(uint, from);
+        QFETCH(QByteArray, covered);
 
-    const ModbusBytes bytes = ModbusBytes::fromHex("ff010300000001");
-    QCOMPARE(qChecksumModbus(bytes, len, from), swapped(referenceCrc(covered)));
-}
+        const ModbusBytes bytes = ModbusBytes::fromHex("ff010300000001");
+        QCOMPARE(qChecksumModbus(bytes, len, from), swapped(referenceCrc(covered)));
+    }
+};
 
 QTEST_APPLESS_MAIN(tst_ModbusCrc)
 

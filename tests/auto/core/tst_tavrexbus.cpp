@@ -20,558 +20,521 @@ class tst_TavrexBus : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void logicalToAbsolute_data();
-    void logicalToAbsolute();
-    void absoluteToLogical_data();
-    void absoluteToLogical();
-    void registerClassification_data();
-    void registerClassification();
-    void displayTexts_data();
-    void displayTexts();
-    void enumerationsReachTheMetaObject();
-    void labelSecondsRoundTrip_data();
-    void labelSecondsRoundTrip();
-    void labelsIgnoreDaylightSaving();
-    void stepping_data();
-    void stepping();
-    void steppingRangeLimits_data();
-    void steppingRangeLimits();
-    void unknownIntervalWarns();
-    void indexLabels_data();
-    void indexLabels();
-    void normalizing_data();
-    void normalizing();
-    void labelsBetween_data();
-    void labelsBetween();
-    void variantLabels();
-    void normalizeBinary_data();
-    void normalizeBinary();
-    void deviceNameInReportBytes_data();
-    void deviceNameInReportBytes();
-    void settingDeviceName_data();
-    void settingDeviceName();
-    void version();
-};
+    // Numbers that are the image of an absolute address round-trip in absoluteToLogical.
+    void logicalToAbsolute_data()
+    {
+        QTest::addColumn<uint>("logical");
+        QTest::addColumn<int>("absolute");
 
-void tst_TavrexBus::logicalToAbsolute_data()
-{
-    QTest::addColumn<uint>("logical");
-    QTest::addColumn<int>("absolute");
-
-    QTest::newRow("0") << 0u << 0;
-    QTest::newRow("coil 5") << 5u << 0;
-    QTest::newRow("coil 100000") << 100000u << 0;
-    QTest::newRow("discrete first") << 100001u << 0;
-    QTest::newRow("discrete 200000") << 200000u << 99999 % 65536;
-    QTest::newRow("discrete second block") << 200001u << 0;
-    QTest::newRow("input first") << 300001u << 0;
-    QTest::newRow("input 10") << 300010u << 9;
-    QTest::newRow("input 400000") << 400000u << 99999 % 65536;
-    QTest::newRow("holding first") << 400001u << 0;
-    QTest::newRow("holding last 16-bit") << 465536u << 65535;
-    QTest::newRow("holding wraps") << 465537u << 0;
-    QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF);
-}
-
-void tst_TavrexBus::logicalToAbsolute()
-{
-    QFETCH(uint, logical);
-    QFETCH(int, absolute);
-    QCOMPARE(int(TB::logToAbs(logical)), absolute);
-}
-
-void tst_TavrexBus::absoluteToLogical_data()
-{
-    QTest::addColumn<int>("absolute");
-    QTest::addColumn<int>("function");
-    QTest::addColumn<uint>("logical");
-
-    QTest::newRow("input 0") << 0 << int(TB::ReadInputRegisters) << 300001u;
-    QTest::newRow("holding 0 by 16") << 0 << int(TB::WriteMultipleRegisters) << 400001u;
-    QTest::newRow("holding 0 by 3") << 0 << int(TB::ReadHoldingRegisters) << 400001u;
-    QTest::newRow("holding by 6") << 9 << int(TB::WriteSingleRegister) << 400010u;
-    QTest::newRow("input max") << 65535 << int(TB::ReadInputRegisters) << 365536u;
-    QTest::newRow("holding max") << 65535 << int(TB::ReadHoldingRegisters) << 465536u;
-}
-
-void tst_TavrexBus::absoluteToLogical()
-{
-    QFETCH(int, absolute);
-    QFETCH(int, function);
-    QFETCH(uint, logical);
-
-    const auto code = TB::FunctionCode(function);
-    QCOMPARE(TB::absToLog(ushort(absolute), code), logical);
-    QCOMPARE(TB::absToLog(ushort(absolute), TB::getRegisterType(code)), logical);
-    QCOMPARE(int(TB::logToAbs(logical)), absolute);
-    QCOMPARE(TB::getReadRegFunctionCode(logical),
-             code == TB::ReadInputRegisters ? TB::ReadInputRegisters : TB::ReadHoldingRegisters);
-}
-
-void tst_TavrexBus::registerClassification_data()
-{
-    QTest::addColumn<uint>("logical");
-    QTest::addColumn<int>("addressType");
-    QTest::addColumn<int>("registerType");
-    QTest::addColumn<int>("bytes");
-    QTest::addColumn<bool>("readOnly");
-
-    QTest::newRow("coil 1") << 1u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
-    QTest::newRow("coil 100000") << 100000u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
-    QTest::newRow("discrete 100001") << 100001u << int(TB::DiscreteInputs) << int(TB::HoldingRegister) << 1
-                                     << true;
-    QTest::newRow("discrete 300000") << 300000u << int(TB::DiscreteInputs) << int(TB::InputRegister) << 1
-                                     << true;
-    QTest::newRow("input 300001") << 300001u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
-    QTest::newRow("input 399999") << 399999u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
-    QTest::newRow("400000") << 400000u << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2 << true;
-    QTest::newRow("holding 400001") << 400001u << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
-                                    << false;
-}
-
-void tst_TavrexBus::registerClassification()
-{
-    QFETCH(uint, logical);
-    QFETCH(int, addressType);
-    QFETCH(int, registerType);
-    QFETCH(int, bytes);
-    QFETCH(bool, readOnly);
-
-    QCOMPARE(int(TB::getAddressType(logical)), addressType);
-    QCOMPARE(int(TB::getRegisterType(logical)), registerType);
-    QCOMPARE(TB::isInput(logical), registerType == TB::InputRegister);
-    QCOMPARE(TB::isHolding(logical), registerType == TB::HoldingRegister);
-    QCOMPARE(TB::getBytesInAddress(logical), bytes);
-    QCOMPARE(TB::isReadOnly(logical), readOnly);
-}
-
-void tst_TavrexBus::displayTexts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("function 3") << TB::functionCodeStr(TB::ReadHoldingRegisters) << "read holding registers";
-    QTest::newRow("function 17") << TB::functionCodeStr(TB::ReportSlaveId) << "report salve ID";
-    QTest::newRow("function 66") << TB::functionCodeStr(TB::ReadArchPresence66) << "read arch records presence";
-    QTest::newRow("function 0") << TB::functionCodeStr(TB::UnknownFunction) << "unknown function code";
-    QTest::newRow("function 99") << TB::functionCodeStr(TB::FunctionCode(99)) << "?";
-    QTest::newRow("exception 11") << TB::exceptionCodeStr(TB::GatewayTargetFailed)
-                                  << "gateway target device failed to respond";
-    QTest::newRow("exception 0") << TB::exceptionCodeStr(TB::NoException) << "no exceptions";
-    QTest::newRow("exception 7") << TB::exceptionCodeStr(TB::ExceptionCode(7)) << "?";
-    QTest::newRow("state") << TB::packetStateStr(TB::Response) << "response";
-    QTest::newRow("kind") << TB::packetKindStr(TB::ReportSlavePacket) << "report slave packet";
-    QTest::newRow("kind without text") << TB::packetKindStr(TB::FilePacket) << "?";
-    QTest::newRow("bus") << TB::busTypeStr(TB::ServerBus) << "modbus server";
-    QTest::newRow("bus unknown") << TB::busTypeStr(TB::BusType(2)) << "?";
-    QTest::newRow("arch type") << TB::archTypeStr(TB::TimeArch) << "time archive";
-    QTest::newRow("direction") << TB::archDirectionStr(TB::Backward) << "backward";
-    QTest::newRow("address type") << TB::modbusAddressTypeStr(TB::HoldingRegisters) << "holding registers";
-    QTest::newRow("address type unknown") << TB::modbusAddressTypeStr(TB::ModbusAddressType(4)) << "?";
-}
-
-void tst_TavrexBus::displayTexts()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(text, expected);
-}
-
-void tst_TavrexBus::enumerationsReachTheMetaObject()
-{
-    const QMetaObject &meta = TB::staticMetaObject;
-    const QList<QByteArray> names = { "BusType", "ArchType", "ArchDirection", "ArchFunc", "ArchInterval",
-                                      "PacketState", "PacketKind", "RegisterType", "ModbusAddressType",
-                                      "FunctionCode", "ExceptionCode", "ModbusTaskType", "ModbusTaskState" };
-    for (const QByteArray &name : names)
-        QVERIFY2(meta.indexOfEnumerator(name) >= 0, name);
-    const QMetaEnum functions = meta.enumerator(meta.indexOfEnumerator("FunctionCode"));
-    QCOMPARE(functions.keyToValue("ReadArchRecord67"), 67);
-    QVERIFY(QMetaType::fromName("TavrexBus::BusType").isValid());
-}
-
-void tst_TavrexBus::labelSecondsRoundTrip_data()
-{
-    QTest::addColumn<QDateTime>("label");
-    QTest::addColumn<uint>("seconds");
-
-    QTest::newRow("epoch") << at(1970, 1, 1) << 0u;
-    QTest::newRow("one day") << at(1970, 1, 2) << 86400u;
-    QTest::newRow("leap day 2024") << at(2024, 2, 29, 12) << 1709208000u;
-    QTest::newRow("last valid") << at(2069, 12, 31, 23, 59, 59) << 3155759999u;
-    QTest::newRow("before 1970") << at(1969, 12, 31, 23, 59, 59) << 4294967295u;
-    QTest::newRow("invalid") << QDateTime() << 4294967295u;
-}
-
-void tst_TavrexBus::labelSecondsRoundTrip()
-{
-    QFETCH(QDateTime, label);
-    QFETCH(uint, seconds);
-
-    QCOMPARE(TB::archLabelToSeconds(label), seconds);
-    if (seconds != TB::InvalidTimeLabel) {
-        const QDateTime back = TB::archLabelToTime(seconds);
-        QCOMPARE(back.timeSpec(), Qt::LocalTime);
-        QCOMPARE(back.date(), label.date());
-        QCOMPARE(back.time(), label.time());
+        QTest::newRow("0") << 0u << 0;
+        QTest::newRow("coil 5") << 5u << 0;
+        QTest::newRow("coil 100000") << 100000u << 0;
+        QTest::newRow("discrete first") << 100001u << 0;
+        QTest::newRow("discrete 200000") << 200000u << 99999 % 65536;
+        QTest::newRow("discrete second block") << 200001u << 0;
+        QTest::newRow("input 10") << 300010u << 9;
+        QTest::newRow("input 400000") << 400000u << 99999 % 65536;
+        QTest::newRow("holding wraps") << 465537u << 0;
+        QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF);
     }
-    // A UTC date-time carries the same wall-clock fields.
-    if (label.isValid())
-        QCOMPARE(TB::archLabelToSeconds(QDateTime(label.date(), label.time(), Qt::UTC)), seconds);
-}
 
-void tst_TavrexBus::labelsIgnoreDaylightSaving()
-{
-    // Label fields must not move with the machine's zone or its DST changes.
-    const QByteArray oldTz = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-    const auto restore = qScopeGuard([&] {
-        if (oldTz.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", oldTz);
+    void logicalToAbsolute()
+    {
+        QFETCH(uint, logical);
+        QFETCH(int, absolute);
+        QCOMPARE(int(TB::logToAbs(logical)), absolute);
+    }
+
+    void absoluteToLogical_data()
+    {
+        QTest::addColumn<int>("absolute");
+        QTest::addColumn<int>("function");
+        QTest::addColumn<uint>("logical");
+
+        QTest::newRow("input 0") << 0 << int(TB::ReadInputRegisters) << 300001u;
+        QTest::newRow("holding 0 by 16") << 0 << int(TB::WriteMultipleRegisters) << 400001u;
+        QTest::newRow("holding 0 by 3") << 0 << int(TB::ReadHoldingRegisters) << 400001u;
+        QTest::newRow("holding by 6") << 9 << int(TB::WriteSingleRegister) << 400010u;
+        QTest::newRow("input max") << 65535 << int(TB::ReadInputRegisters) << 365536u;
+        QTest::newRow("holding max") << 65535 << int(TB::ReadHoldingRegisters) << 465536u;
+    }
+
+    void absoluteToLogical()
+    {
+        QFETCH(int, absolute);
+        QFETCH(int, function);
+        QFETCH(uint, logical);
+
+        const auto code = TB::FunctionCode(function);
+        QCOMPARE(TB::absToLog(ushort(absolute), code), logical);
+        QCOMPARE(TB::absToLog(ushort(absolute), TB::getRegisterType(code)), logical);
+        QCOMPARE(int(TB::logToAbs(logical)), absolute);
+        QCOMPARE(TB::getReadRegFunctionCode(logical),
+                 code == TB::ReadInputRegisters ? TB::ReadInputRegisters : TB::ReadHoldingRegisters);
+    }
+
+    void registerClassification_data()
+    {
+        QTest::addColumn<uint>("logical");
+        QTest::addColumn<int>("addressType");
+        QTest::addColumn<int>("registerType");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<bool>("readOnly");
+
+        QTest::newRow("coil 1") << 1u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
+        QTest::newRow("coil 100000") << 100000u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
+        QTest::newRow("discrete 100001") << 100001u << int(TB::DiscreteInputs) << int(TB::HoldingRegister) << 1 << true;
+        QTest::newRow("discrete 300000") << 300000u << int(TB::DiscreteInputs) << int(TB::InputRegister) << 1 << true;
+        QTest::newRow("input 300001") << 300001u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
+        QTest::newRow("input 399999") << 399999u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
+        QTest::newRow("400000") << 400000u << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2 << true;
+        QTest::newRow("holding 400001") << 400001u << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
+                                        << false;
+    }
+
+    void registerClassification()
+    {
+        QFETCH(uint, logical);
+        QFETCH(int, addressType);
+        QFETCH(int, registerType);
+        QFETCH(int, bytes);
+        QFETCH(bool, readOnly);
+
+        QCOMPARE(int(TB::getAddressType(logical)), addressType);
+        QCOMPARE(int(TB::getRegisterType(logical)), registerType);
+        QCOMPARE(TB::isInput(logical), registerType == TB::InputRegister);
+        QCOMPARE(TB::isHolding(logical), registerType == TB::HoldingRegister);
+        QCOMPARE(TB::getBytesInAddress(logical), bytes);
+        QCOMPARE(TB::isReadOnly(logical), readOnly);
+    }
+
+    void displayTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("function 3") << TB::functionCodeStr(TB::ReadHoldingRegisters) << "read holding registers";
+        QTest::newRow("function 17") << TB::functionCodeStr(TB::ReportSlaveId) << "report salve ID";
+        QTest::newRow("function 66") << TB::functionCodeStr(TB::ReadArchPresence66) << "read arch records presence";
+        QTest::newRow("function 0") << TB::functionCodeStr(TB::UnknownFunction) << "unknown function code";
+        QTest::newRow("function 99") << TB::functionCodeStr(TB::FunctionCode(99)) << "?";
+        QTest::newRow("exception 11") << TB::exceptionCodeStr(TB::GatewayTargetFailed)
+                                      << "gateway target device failed to respond";
+        QTest::newRow("exception 0") << TB::exceptionCodeStr(TB::NoException) << "no exceptions";
+        QTest::newRow("exception 7") << TB::exceptionCodeStr(TB::ExceptionCode(7)) << "?";
+        QTest::newRow("state") << TB::packetStateStr(TB::Response) << "response";
+        QTest::newRow("kind") << TB::packetKindStr(TB::ReportSlavePacket) << "report slave packet";
+        QTest::newRow("kind without text") << TB::packetKindStr(TB::FilePacket) << "?";
+        QTest::newRow("bus") << TB::busTypeStr(TB::ServerBus) << "modbus server";
+        QTest::newRow("bus unknown") << TB::busTypeStr(TB::BusType(2)) << "?";
+        QTest::newRow("arch type") << TB::archTypeStr(TB::TimeArch) << "time archive";
+        QTest::newRow("direction") << TB::archDirectionStr(TB::Backward) << "backward";
+        QTest::newRow("address type") << TB::modbusAddressTypeStr(TB::HoldingRegisters) << "holding registers";
+        QTest::newRow("address type unknown") << TB::modbusAddressTypeStr(TB::ModbusAddressType(4)) << "?";
+    }
+
+    void displayTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    void enumerationsReachTheMetaObject()
+    {
+        const QMetaObject &meta = TB::staticMetaObject;
+        const QList<QByteArray> names = { "BusType", "ArchType", "ArchDirection", "ArchFunc", "ArchInterval",
+                                          "PacketState", "PacketKind", "RegisterType", "ModbusAddressType",
+                                          "FunctionCode", "ExceptionCode", "ModbusTaskType", "ModbusTaskState" };
+        for (const QByteArray &name : names)
+            QVERIFY2(meta.indexOfEnumerator(name) >= 0, name);
+        const QMetaEnum functions = meta.enumerator(meta.indexOfEnumerator("FunctionCode"));
+        QCOMPARE(functions.keyToValue("ReadArchRecord67"), 67);
+        QVERIFY(QMetaType::fromName("TavrexBus::BusType").isValid());
+    }
+
+    void labelSecondsRoundTrip_data()
+    {
+        QTest::addColumn<QDateTime>("label");
+        QTest::addColumn<uint>("seconds");
+
+        QTest::newRow("epoch") << at(1970, 1, 1) << 0u;
+        QTest::newRow("one day") << at(1970, 1, 2) << 86400u;
+        QTest::newRow("leap day 2024") << at(2024, 2, 29, 12) << 1709208000u;
+        QTest::newRow("last valid") << at(2069, 12, 31, 23, 59, 59) << 3155759999u;
+        QTest::newRow("before 1970") << at(1969, 12, 31, 23, 59, 59) << 4294967295u;
+        QTest::newRow("invalid") << QDateTime() << 4294967295u;
+    }
+
+    void labelSecondsRoundTrip()
+    {
+        QFETCH(QDateTime, label);
+        QFETCH(uint, seconds);
+
+        QCOMPARE(TB::archLabelToSeconds(label), seconds);
+        if (seconds != TB::InvalidTimeLabel) {
+            const QDateTime back = TB::archLabelToTime(seconds);
+            QCOMPARE(back.timeSpec(), Qt::LocalTime);
+            QCOMPARE(back.date(), label.date());
+            QCOMPARE(back.time(), label.time());
+        }
+        // A UTC date-time carries the same wall-clock fields.
+        if (label.isValid())
+            QCOMPARE(TB::archLabelToSeconds(QDateTime(label.date(), label.time(), Qt::UTC)), seconds);
+    }
+
+    void labelsIgnoreDaylightSaving()
+    {
+        // Label fields must not move with the machine's zone or its DST changes.
+        const QByteArray oldTz = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
         tzset();
-    });
+        const auto restore = qScopeGuard([&] {
+            if (oldTz.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", oldTz);
+            tzset();
+        });
 
-    // 2024-03-31 02:00 does not exist in Berlin; the label still counts hours.
-    const uint before = TB::archLabelToSeconds(at(2024, 3, 31, 1));
-    bool ok = false;
-    QCOMPARE(TB::getNextTimeLabel(before, TB::Hour, &ok, 2), before + 7200);
-    QVERIFY(ok);
-    QCOMPARE(TB::archLabelToTime(before + 7200).time(), QTime(3, 0));
-    // Stepping days over the autumn change keeps midnight.
-    const QDateTime autumn = TB::getNextTimeLabel(at(2024, 10, 26), TB::Day, &ok, 2);
-    QCOMPARE(autumn, at(2024, 10, 28));
-    QCOMPARE(TB::archLabelToSeconds(autumn) - TB::archLabelToSeconds(at(2024, 10, 26)), 2u * 86400);
-    QCOMPARE(TB::getLabelsBetween(at(2024, 3, 30), at(2024, 4, 1), TB::Hour), 49);
-}
-
-void tst_TavrexBus::stepping_data()
-{
-    QTest::addColumn<QDateTime>("label");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<uint>("step");
-    QTest::addColumn<QDateTime>("next");
-
-    QTest::newRow("second") << at(2024, 12, 31, 23, 59, 59) << int(TB::Second) << 1u << at(2025, 1, 1);
-    QTest::newRow("minutes") << at(2024, 1, 1, 23, 58) << int(TB::Minute) << 3u << at(2024, 1, 2, 0, 1);
-    QTest::newRow("hour over year end") << at(2023, 12, 31, 23) << int(TB::Hour) << 1u << at(2024, 1, 1);
-    QTest::newRow("day into leap day") << at(2024, 2, 28) << int(TB::Day) << 1u << at(2024, 2, 29);
-    QTest::newRow("day over leap day") << at(2024, 2, 29) << int(TB::Day) << 1u << at(2024, 3, 1);
-    QTest::newRow("day no leap") << at(2023, 2, 28) << int(TB::Day) << 1u << at(2023, 3, 1);
-    QTest::newRow("week over year") << at(2024, 12, 30) << int(TB::Week) << 1u << at(2025, 1, 6);
-    QTest::newRow("decade") << at(2024, 2, 21) << int(TB::Decade) << 1u << at(2024, 3, 2);
-    QTest::newRow("month end clamps") << at(2024, 1, 31) << int(TB::Month) << 1u << at(2024, 2, 29);
-    QTest::newRow("month over year") << at(2024, 12, 15, 8) << int(TB::Month) << 1u << at(2025, 1, 15, 8);
-    QTest::newRow("quarter") << at(2024, 11, 30) << int(TB::Quarter) << 1u << at(2025, 2, 28);
-    QTest::newRow("year from leap day") << at(2024, 2, 29) << int(TB::Year) << 1u << at(2025, 2, 28);
-    QTest::newRow("four years keep leap day") << at(2024, 2, 29) << int(TB::Year) << 4u << at(2028, 2, 29);
-}
-
-void tst_TavrexBus::stepping()
-{
-    QFETCH(QDateTime, label);
-    QFETCH(int, interval);
-    QFETCH(uint, step);
-    QFETCH(QDateTime, next);
-
-    const auto archInterval = TB::ArchInterval(interval);
-    bool ok = false;
-    QCOMPARE(TB::getNextTimeLabel(label, archInterval, &ok, step), next);
-    QVERIFY(ok);
-
-    const uint seconds = TB::archLabelToSeconds(label);
-    QCOMPARE(TB::getNextTimeLabel(seconds, archInterval, &ok, step), TB::archLabelToSeconds(next));
-    QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step),
-             TB::archLabelToSeconds(next));
-    // Stepping back from a label whose day exists in the earlier period returns.
-    if (next.date().day() == label.date().day() || archInterval <= TB::Decade) {
-        QCOMPARE(TB::getPrevTimeLabel(next, archInterval, &ok, step), label);
-        QCOMPARE(TB::getPrevLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step),
-                 seconds);
-        QCOMPARE(TB::getNextLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step,
-                                  TB::Backward),
-                 seconds);
+        // 2024-03-31 02:00 does not exist in Berlin; the label still counts hours.
+        const uint before = TB::archLabelToSeconds(at(2024, 3, 31, 1));
+        bool ok = false;
+        QCOMPARE(TB::getNextTimeLabel(before, TB::Hour, &ok, 2), before + 7200);
+        QVERIFY(ok);
+        QCOMPARE(TB::archLabelToTime(before + 7200).time(), QTime(3, 0));
+        // Stepping days over the autumn change keeps midnight.
+        const QDateTime autumn = TB::getNextTimeLabel(at(2024, 10, 26), TB::Day, &ok, 2);
+        QCOMPARE(autumn, at(2024, 10, 28));
+        QCOMPARE(TB::archLabelToSeconds(autumn) - TB::archLabelToSeconds(at(2024, 10, 26)), 2u * 86400);
+        QCOMPARE(TB::getLabelsBetween(at(2024, 3, 30), at(2024, 4, 1), TB::Hour), 49);
     }
-}
 
-void tst_TavrexBus::steppingRangeLimits_data()
-{
-    QTest::addColumn<QDateTime>("label");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<bool>("forward");
-    QTest::addColumn<bool>("ok");
+    void stepping_data()
+    {
+        QTest::addColumn<QDateTime>("label");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<uint>("step");
+        QTest::addColumn<QDateTime>("next");
 
-    QTest::newRow("last second") << at(2069, 12, 31, 23, 59, 59) << int(TB::Second) << true << false;
-    QTest::newRow("second before last") << at(2069, 12, 31, 23, 59, 58) << int(TB::Second) << true << true;
-    QTest::newRow("first back") << at(1970, 1, 1) << int(TB::Second) << false << false;
-    QTest::newRow("year past 2069") << at(2069, 6, 1) << int(TB::Year) << true << false;
-    QTest::newRow("month back into 1969") << at(1970, 1, 31) << int(TB::Month) << false << false;
-}
+        QTest::newRow("second") << at(2024, 12, 31, 23, 59, 59) << int(TB::Second) << 1u << at(2025, 1, 1);
+        QTest::newRow("minutes") << at(2024, 1, 1, 23, 58) << int(TB::Minute) << 3u << at(2024, 1, 2, 0, 1);
+        QTest::newRow("hour over year end") << at(2023, 12, 31, 23) << int(TB::Hour) << 1u << at(2024, 1, 1);
+        QTest::newRow("day into leap day") << at(2024, 2, 28) << int(TB::Day) << 1u << at(2024, 2, 29);
+        QTest::newRow("day over leap day") << at(2024, 2, 29) << int(TB::Day) << 1u << at(2024, 3, 1);
+        QTest::newRow("day no leap") << at(2023, 2, 28) << int(TB::Day) << 1u << at(2023, 3, 1);
+        QTest::newRow("week over year") << at(2024, 12, 30) << int(TB::Week) << 1u << at(2025, 1, 6);
+        QTest::newRow("decade") << at(2024, 2, 21) << int(TB::Decade) << 1u << at(2024, 3, 2);
+        QTest::newRow("month end clamps") << at(2024, 1, 31) << int(TB::Month) << 1u << at(2024, 2, 29);
+        QTest::newRow("month over year") << at(2024, 12, 15, 8) << int(TB::Month) << 1u << at(2025, 1, 15, 8);
+        QTest::newRow("quarter") << at(2024, 11, 30) << int(TB::Quarter) << 1u << at(2025, 2, 28);
+        QTest::newRow("year from leap day") << at(2024, 2, 29) << int(TB::Year) << 1u << at(2025, 2, 28);
+        QTest::newRow("four years keep leap day") << at(2024, 2, 29) << int(TB::Year) << 4u << at(2028, 2, 29);
+    }
 
-void tst_TavrexBus::steppingRangeLimits()
-{
-    QFETCH(QDateTime, label);
-    QFETCH(int, interval);
-    QFETCH(bool, forward);
-    QFETCH(bool, ok);
+    void stepping()
+    {
+        QFETCH(QDateTime, label);
+        QFETCH(int, interval);
+        QFETCH(uint, step);
+        QFETCH(QDateTime, next);
 
-    const auto archInterval = TB::ArchInterval(interval);
-    bool result = !ok;
-    if (forward)
-        TB::getNextTimeLabel(label, archInterval, &result);
-    else
-        TB::getPrevTimeLabel(label, archInterval, &result);
-    QCOMPARE(result, ok);
+        const auto archInterval = TB::ArchInterval(interval);
+        bool ok = false;
+        QCOMPARE(TB::getNextTimeLabel(label, archInterval, &ok, step), next);
+        QVERIFY(ok);
 
-    result = !ok;
-    const uint seconds = TB::archLabelToSeconds(label);
-    if (forward)
-        TB::getNextTimeLabel(seconds, archInterval, &result);
-    else
-        TB::getPrevTimeLabel(seconds, archInterval, &result);
-    QCOMPARE(result, ok);
+        const uint seconds = TB::archLabelToSeconds(label);
+        QCOMPARE(TB::getNextTimeLabel(seconds, archInterval, &ok, step), TB::archLabelToSeconds(next));
+        QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step),
+                 TB::archLabelToSeconds(next));
+        // Stepping back from a label whose day exists in the earlier period returns.
+        if (next.date().day() == label.date().day() || archInterval <= TB::Decade) {
+            QCOMPARE(TB::getPrevTimeLabel(next, archInterval, &ok, step), label);
+            QCOMPARE(TB::getPrevLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step),
+                     seconds);
+            QCOMPARE(TB::getNextLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step,
+                                      TB::Backward),
+                     seconds);
+        }
+    }
 
-    // A huge step stays defined and reports leaving the range.
-    TB::getNextTimeLabel(seconds, archInterval, &result, 4294967295u);
-    QVERIFY(!result);
-    TB::getPrevTimeLabel(label, archInterval, &result, 4294967295u);
-    QVERIFY(!result);
-}
+    void steppingRangeLimits_data()
+    {
+        QTest::addColumn<QDateTime>("label");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<bool>("ok");
 
-void tst_TavrexBus::unknownIntervalWarns()
-{
-    const QDateTime label = at(2024, 5, 5, 5, 5, 5);
-    bool ok = false;
-    QTest::ignoreMessage(QtWarningMsg, "\"getNextLabel: unknown interval\"");
-    QCOMPARE(TB::getNextTimeLabel(label, TB::ArchInterval(9), &ok), label);
-    QVERIFY(ok);
-    QTest::ignoreMessage(QtWarningMsg, "\"getNextLabel: unknown interval\"");
-    QCOMPARE(TB::getLabelsBetween(label, label.addDays(1), TB::ArchInterval(-1)), 0);
-}
+        QTest::newRow("last second") << at(2069, 12, 31, 23, 59, 59) << int(TB::Second) << true << false;
+        QTest::newRow("second before last") << at(2069, 12, 31, 23, 59, 58) << int(TB::Second) << true << true;
+        QTest::newRow("first back") << at(1970, 1, 1) << int(TB::Second) << false << false;
+        QTest::newRow("year past 2069") << at(2069, 6, 1) << int(TB::Year) << true << false;
+        QTest::newRow("month back into 1969") << at(1970, 1, 31) << int(TB::Month) << false << false;
+    }
 
-void tst_TavrexBus::indexLabels_data()
-{
-    QTest::addColumn<uint>("label");
-    QTest::addColumn<uint>("step");
-    QTest::addColumn<int>("direction");
-    QTest::addColumn<uint>("result");
-    QTest::addColumn<bool>("ok");
+    void steppingRangeLimits()
+    {
+        QFETCH(QDateTime, label);
+        QFETCH(int, interval);
+        QFETCH(bool, forward);
+        QFETCH(bool, ok);
 
-    QTest::newRow("forward") << 10u << 5u << int(TB::Forward) << 15u << true;
-    QTest::newRow("forward to max") << 4294967294u << 1u << int(TB::Forward) << 4294967295u << true;
-    QTest::newRow("forward past max") << 4294967295u << 1u << int(TB::Forward) << 0u << false;
-    QTest::newRow("backward") << 10u << 10u << int(TB::Backward) << 0u << true;
-    QTest::newRow("backward past 0") << 0u << 1u << int(TB::Backward) << 4294967295u << false;
-}
+        const auto archInterval = TB::ArchInterval(interval);
+        bool result = !ok;
+        if (forward)
+            TB::getNextTimeLabel(label, archInterval, &result);
+        else
+            TB::getPrevTimeLabel(label, archInterval, &result);
+        QCOMPARE(result, ok);
 
-void tst_TavrexBus::indexLabels()
-{
-    QFETCH(uint, label);
-    QFETCH(uint, step);
-    QFETCH(int, direction);
-    QFETCH(uint, result);
-    QFETCH(bool, ok);
+        result = !ok;
+        const uint seconds = TB::archLabelToSeconds(label);
+        if (forward)
+            TB::getNextTimeLabel(seconds, archInterval, &result);
+        else
+            TB::getPrevTimeLabel(seconds, archInterval, &result);
+        QCOMPARE(result, ok);
 
-    bool actualOk = !ok;
-    QCOMPARE(TB::getNextLabel(label, TB::IndexArch, TB::Day, &actualOk, step, TB::ArchDirection(direction)),
-             result);
-    QCOMPARE(actualOk, ok);
-    if (direction == TB::Backward) {
-        actualOk = !ok;
-        QCOMPARE(TB::getPrevLabel(label, TB::IndexArch, TB::Day, &actualOk, step), result);
+        // A huge step stays defined and reports leaving the range.
+        TB::getNextTimeLabel(seconds, archInterval, &result, 4294967295u);
+        QVERIFY(!result);
+        TB::getPrevTimeLabel(label, archInterval, &result, 4294967295u);
+        QVERIFY(!result);
+    }
+
+    void unknownIntervalWarns()
+    {
+        const QDateTime label = at(2024, 5, 5, 5, 5, 5);
+        bool ok = false;
+        QTest::ignoreMessage(QtWarningMsg, "\"getNextLabel: unknown interval\"");
+        QCOMPARE(TB::getNextTimeLabel(label, TB::ArchInterval(9), &ok), label);
+        QVERIFY(ok);
+        QTest::ignoreMessage(QtWarningMsg, "\"getNextLabel: unknown interval\"");
+        QCOMPARE(TB::getLabelsBetween(label, label.addDays(1), TB::ArchInterval(-1)), 0);
+    }
+
+    void indexLabels_data()
+    {
+        QTest::addColumn<uint>("label");
+        QTest::addColumn<uint>("step");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<uint>("result");
+        QTest::addColumn<bool>("ok");
+
+        QTest::newRow("forward") << 10u << 5u << int(TB::Forward) << 15u << true;
+        QTest::newRow("forward to max") << 4294967294u << 1u << int(TB::Forward) << 4294967295u << true;
+        QTest::newRow("forward past max") << 4294967295u << 1u << int(TB::Forward) << 0u << false;
+        QTest::newRow("backward") << 10u << 10u << int(TB::Backward) << 0u << true;
+        QTest::newRow("backward past 0") << 0u << 1u << int(TB::Backward) << 4294967295u << false;
+    }
+
+    void indexLabels()
+    {
+        QFETCH(uint, label);
+        QFETCH(uint, step);
+        QFETCH(int, direction);
+        QFETCH(uint, result);
+        QFETCH(bool, ok);
+
+        bool actualOk = !ok;
+        QCOMPARE(TB::getNextLabel(label, TB::IndexArch, TB::Day, &actualOk, step, TB::ArchDirection(direction)),
+                 result);
         QCOMPARE(actualOk, ok);
+        if (direction == TB::Backward) {
+            actualOk = !ok;
+            QCOMPARE(TB::getPrevLabel(label, TB::IndexArch, TB::Day, &actualOk, step), result);
+            QCOMPARE(actualOk, ok);
+        }
+        // An unknown archive type leaves both label and ok alone.
+        bool untouched = true;
+        QCOMPARE(TB::getNextLabel(label, TB::ArchType(5), TB::Day, &untouched, step), label);
+        QVERIFY(untouched);
     }
-    // An unknown archive type leaves both label and ok alone.
-    bool untouched = true;
-    QCOMPARE(TB::getNextLabel(label, TB::ArchType(5), TB::Day, &untouched, step), label);
-    QVERIFY(untouched);
-}
 
-void tst_TavrexBus::normalizing_data()
-{
-    QTest::addColumn<QDateTime>("label");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<QDateTime>("normalized");
+    void normalizing_data()
+    {
+        QTest::addColumn<QDateTime>("label");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QDateTime>("normalized");
 
-    const QDateTime label(QDate(2024, 8, 29), QTime(13, 45, 10, 250)); // a Thursday
-    QTest::newRow("second") << label << int(TB::Second) << at(2024, 8, 29, 13, 45, 10);
-    QTest::newRow("minute") << label << int(TB::Minute) << at(2024, 8, 29, 13, 45);
-    QTest::newRow("hour") << label << int(TB::Hour) << at(2024, 8, 29, 13);
-    QTest::newRow("day") << label << int(TB::Day) << at(2024, 8, 29);
-    QTest::newRow("week to Monday") << label << int(TB::Week) << at(2024, 8, 26);
-    QTest::newRow("week over month") << at(2024, 9, 1, 5) << int(TB::Week) << at(2024, 8, 26);
-    QTest::newRow("week on Monday") << at(2024, 8, 26, 5) << int(TB::Week) << at(2024, 8, 26);
-    QTest::newRow("decade 21..31") << label << int(TB::Decade) << at(2024, 8, 21);
-    QTest::newRow("decade day 31") << at(2024, 8, 31) << int(TB::Decade) << at(2024, 8, 21);
-    QTest::newRow("decade day 10") << at(2024, 8, 10) << int(TB::Decade) << at(2024, 8, 1);
-    QTest::newRow("decade day 11") << at(2024, 8, 11, 1) << int(TB::Decade) << at(2024, 8, 11);
-    QTest::newRow("month") << label << int(TB::Month) << at(2024, 8, 1);
-    QTest::newRow("quarter") << label << int(TB::Quarter) << at(2024, 7, 1);
-    QTest::newRow("quarter first") << at(2024, 3, 31) << int(TB::Quarter) << at(2024, 1, 1);
-    QTest::newRow("year") << label << int(TB::Year) << at(2024, 1, 1);
-}
+        const QDateTime label(QDate(2024, 8, 29), QTime(13, 45, 10, 250)); // a Thursday
+        QTest::newRow("second") << label << int(TB::Second) << at(2024, 8, 29, 13, 45, 10);
+        QTest::newRow("minute") << label << int(TB::Minute) << at(2024, 8, 29, 13, 45);
+        QTest::newRow("hour") << label << int(TB::Hour) << at(2024, 8, 29, 13);
+        QTest::newRow("day") << label << int(TB::Day) << at(2024, 8, 29);
+        QTest::newRow("week to Monday") << label << int(TB::Week) << at(2024, 8, 26);
+        QTest::newRow("week over month") << at(2024, 9, 1, 5) << int(TB::Week) << at(2024, 8, 26);
+        QTest::newRow("week on Monday") << at(2024, 8, 26, 5) << int(TB::Week) << at(2024, 8, 26);
+        QTest::newRow("decade 21..31") << label << int(TB::Decade) << at(2024, 8, 21);
+        QTest::newRow("decade day 31") << at(2024, 8, 31) << int(TB::Decade) << at(2024, 8, 21);
+        QTest::newRow("decade day 10") << at(2024, 8, 10) << int(TB::Decade) << at(2024, 8, 1);
+        QTest::newRow("decade day 11") << at(2024, 8, 11, 1) << int(TB::Decade) << at(2024, 8, 11);
+        QTest::newRow("month") << label << int(TB::Month) << at(2024, 8, 1);
+        QTest::newRow("quarter") << label << int(TB::Quarter) << at(2024, 7, 1);
+        QTest::newRow("quarter first") << at(2024, 3, 31) << int(TB::Quarter) << at(2024, 1, 1);
+        QTest::newRow("year") << label << int(TB::Year) << at(2024, 1, 1);
+    }
 
-void tst_TavrexBus::normalizing()
-{
-    QFETCH(QDateTime, label);
-    QFETCH(int, interval);
-    QFETCH(QDateTime, normalized);
+    void normalizing()
+    {
+        QFETCH(QDateTime, label);
+        QFETCH(int, interval);
+        QFETCH(QDateTime, normalized);
 
-    const auto archInterval = TB::ArchInterval(interval);
-    QCOMPARE(TB::normalizedArchLabel(label, archInterval), normalized);
-    QDateTime inPlace = label;
-    TB::normalizeArchLabel(inPlace, archInterval);
-    QCOMPARE(inPlace, normalized);
+        const auto archInterval = TB::ArchInterval(interval);
+        QCOMPARE(TB::normalizedArchLabel(label, archInterval), normalized);
+        QDateTime inPlace = label;
+        TB::normalizeArchLabel(inPlace, archInterval);
+        QCOMPARE(inPlace, normalized);
 
-    uint seconds = TB::archLabelToSeconds(label);
-    QCOMPARE(TB::normalizedArchLabel(seconds, TB::TimeArch, archInterval), TB::archLabelToSeconds(normalized));
-    QCOMPARE(TB::normalizedArchLabel(seconds, TB::IndexArch, archInterval), seconds);
-    TB::normalizeArchLabel(seconds, TB::TimeArch, archInterval);
-    QCOMPARE(seconds, TB::archLabelToSeconds(normalized));
-}
+        uint seconds = TB::archLabelToSeconds(label);
+        QCOMPARE(TB::normalizedArchLabel(seconds, TB::TimeArch, archInterval), TB::archLabelToSeconds(normalized));
+        QCOMPARE(TB::normalizedArchLabel(seconds, TB::IndexArch, archInterval), seconds);
+        TB::normalizeArchLabel(seconds, TB::TimeArch, archInterval);
+        QCOMPARE(seconds, TB::archLabelToSeconds(normalized));
+    }
 
-void tst_TavrexBus::labelsBetween_data()
-{
-    QTest::addColumn<QDateTime>("from");
-    QTest::addColumn<QDateTime>("to");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<int>("count");
+    void labelsBetween_data()
+    {
+        QTest::addColumn<QDateTime>("from");
+        QTest::addColumn<QDateTime>("to");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("count");
 
-    QTest::newRow("equal") << at(2024, 1, 1) << at(2024, 1, 1) << int(TB::Hour) << 1;
-    QTest::newRow("reversed") << at(2024, 1, 2) << at(2024, 1, 1) << int(TB::Hour) << 0;
-    QTest::newRow("one day of hours") << at(2024, 1, 1) << at(2024, 1, 2) << int(TB::Hour) << 25;
-    QTest::newRow("partial step") << at(2024, 1, 1) << at(2024, 1, 1, 1, 59, 59) << int(TB::Hour) << 2;
-    QTest::newRow("leap february days") << at(2024, 2, 1) << at(2024, 2, 29) << int(TB::Day) << 29;
-    QTest::newRow("months over year") << at(2023, 11, 1) << at(2024, 2, 1) << int(TB::Month) << 4;
-    QTest::newRow("years") << at(2020, 1, 1) << at(2030, 1, 1) << int(TB::Year) << 11;
-    QTest::newRow("quarters") << at(2024, 1, 1) << at(2024, 12, 31) << int(TB::Quarter) << 4;
-    QTest::newRow("to beyond range") << at(2069, 12, 31, 23, 59, 50) << at(2080, 1, 1) << int(TB::Second) << 10;
-    QTest::newRow("months beyond range") << at(2069, 10, 1) << at(2080, 1, 1) << int(TB::Month) << 3;
-    QTest::newRow("from before range") << at(1969, 12, 31) << at(1970, 1, 3) << int(TB::Day) << 4;
-    QTest::newRow("from far before range") << at(1960, 1, 1) << at(1970, 1, 3) << int(TB::Day) << 1;
-    QTest::newRow("whole range of seconds") << at(1970, 1, 1) << at(2069, 12, 31, 23, 59, 59)
-                                            << int(TB::Second) << int(3155760000LL > INT_MAX ? INT_MAX : 0);
-}
+        QTest::newRow("equal") << at(2024, 1, 1) << at(2024, 1, 1) << int(TB::Hour) << 1;
+        QTest::newRow("reversed") << at(2024, 1, 2) << at(2024, 1, 1) << int(TB::Hour) << 0;
+        QTest::newRow("one day of hours") << at(2024, 1, 1) << at(2024, 1, 2) << int(TB::Hour) << 25;
+        QTest::newRow("partial step") << at(2024, 1, 1) << at(2024, 1, 1, 1, 59, 59) << int(TB::Hour) << 2;
+        QTest::newRow("leap february days") << at(2024, 2, 1) << at(2024, 2, 29) << int(TB::Day) << 29;
+        QTest::newRow("months over year") << at(2023, 11, 1) << at(2024, 2, 1) << int(TB::Month) << 4;
+        QTest::newRow("years") << at(2020, 1, 1) << at(2030, 1, 1) << int(TB::Year) << 11;
+        QTest::newRow("quarters") << at(2024, 1, 1) << at(2024, 12, 31) << int(TB::Quarter) << 4;
+        QTest::newRow("to beyond range") << at(2069, 12, 31, 23, 59, 50) << at(2080, 1, 1) << int(TB::Second) << 10;
+        QTest::newRow("months beyond range") << at(2069, 10, 1) << at(2080, 1, 1) << int(TB::Month) << 3;
+        QTest::newRow("from before range") << at(1969, 12, 31) << at(1970, 1, 3) << int(TB::Day) << 4;
+        QTest::newRow("from far before range") << at(1960, 1, 1) << at(1970, 1, 3) << int(TB::Day) << 1;
+        QTest::newRow("whole range of seconds") << at(1970, 1, 1) << at(2069, 12, 31, 23, 59, 59)
+                                                << int(TB::Second) << int(3155760000LL > INT_MAX ? INT_MAX : 0);
+    }
 
-void tst_TavrexBus::labelsBetween()
-{
-    QFETCH(QDateTime, from);
-    QFETCH(QDateTime, to);
-    QFETCH(int, interval);
-    QFETCH(int, count);
+    void labelsBetween()
+    {
+        QFETCH(QDateTime, from);
+        QFETCH(QDateTime, to);
+        QFETCH(int, interval);
+        QFETCH(int, count);
 
-    const auto archInterval = TB::ArchInterval(interval);
-    QCOMPARE(TB::getLabelsBetween(from, to, archInterval), count);
-    uint fromSeconds = TB::archLabelToSeconds(from);
-    uint toSeconds = TB::archLabelToSeconds(to);
-    if (fromSeconds <= TB::MaxTimeLabel && toSeconds <= TB::MaxTimeLabel)
-        QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::TimeArch, archInterval), count);
-    fromSeconds = 10;
-    toSeconds = 19;
-    QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::IndexArch, archInterval), 10);
-    QCOMPARE(TB::getLabelsBetween(toSeconds, fromSeconds, TB::IndexArch, archInterval), 0);
-    QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::ArchType(7), archInterval), 0);
-}
+        const auto archInterval = TB::ArchInterval(interval);
+        QCOMPARE(TB::getLabelsBetween(from, to, archInterval), count);
+        uint fromSeconds = TB::archLabelToSeconds(from);
+        uint toSeconds = TB::archLabelToSeconds(to);
+        if (fromSeconds <= TB::MaxTimeLabel && toSeconds <= TB::MaxTimeLabel)
+            QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::TimeArch, archInterval), count);
+        fromSeconds = 10;
+        toSeconds = 19;
+        QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::IndexArch, archInterval), 10);
+        QCOMPARE(TB::getLabelsBetween(toSeconds, fromSeconds, TB::IndexArch, archInterval), 0);
+        QCOMPARE(TB::getLabelsBetween(fromSeconds, toSeconds, TB::ArchType(7), archInterval), 0);
+    }
 
-void tst_TavrexBus::variantLabels()
-{
-    const uint label = TB::archLabelToSeconds(at(2024, 2, 29, 6, 30));
-    const QString format = QStringLiteral("dd.MM.yyyy hh:mm");
+    void variantLabels()
+    {
+        const uint label = TB::archLabelToSeconds(at(2024, 2, 29, 6, 30));
+        const QString format = QStringLiteral("dd.MM.yyyy hh:mm");
 
-    QCOMPARE(TB::getVariantLabel(17, TB::IndexArch, true, format), QVariant(17u));
-    QCOMPARE(TB::getVariantLabel(label, TB::TimeArch, false, format).toDateTime(), at(2024, 2, 29, 6, 30));
-    QCOMPARE(TB::getVariantLabel(label, TB::TimeArch, true, format), QVariant(QStringLiteral("29.02.2024 06:30")));
-    QVERIFY(!TB::getVariantLabel(label, TB::ArchType(3)).isValid());
+        QCOMPARE(TB::getVariantLabel(17, TB::IndexArch, true, format), QVariant(17u));
+        QCOMPARE(TB::getVariantLabel(label, TB::TimeArch, false, format).toDateTime(), at(2024, 2, 29, 6, 30));
+        QCOMPARE(TB::getVariantLabel(label, TB::TimeArch, true, format), QVariant(QStringLiteral("29.02.2024 06:30")));
+        QVERIFY(!TB::getVariantLabel(label, TB::ArchType(3)).isValid());
 
-    QCOMPARE(TB::getIntLabel(QVariant(at(2024, 2, 29, 6, 30)), format), label);
-    QCOMPARE(TB::getIntLabel(QStringLiteral("29.02.2024 06:30"), format), label);
-    QCOMPARE(TB::getIntLabel(QStringLiteral("1234"), format), 1234u);
-    QCOMPARE(TB::getIntLabel(QVariant(99u), format), 99u);
-    QCOMPARE(TB::getIntLabel(QStringLiteral("not a label"), format), 0u);
-    QCOMPARE(TB::getIntLabel(QVariant(), format), 0u);
-    QCOMPARE(TB::getIntLabel(TB::getVariantLabel(label, TB::TimeArch, true)), label - 0u);
-}
+        QCOMPARE(TB::getIntLabel(QVariant(at(2024, 2, 29, 6, 30)), format), label);
+        QCOMPARE(TB::getIntLabel(QStringLiteral("29.02.2024 06:30"), format), label);
+        QCOMPARE(TB::getIntLabel(QStringLiteral("1234"), format), 1234u);
+        QCOMPARE(TB::getIntLabel(QVariant(99u), format), 99u);
+        QCOMPARE(TB::getIntLabel(QStringLiteral("not a label"), format), 0u);
+        QCOMPARE(TB::getIntLabel(QVariant(), format), 0u);
+        QCOMPARE(TB::getIntLabel(TB::getVariantLabel(label, TB::TimeArch, true)), label - 0u);
+    }
 
-void tst_TavrexBus::normalizeBinary_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QString>("expected");
+    void normalizeBinary_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("expected");
 
-    QTest::newRow("padded") << "101" << 8 << "00000101";
-    QTest::newRow("exact") << "1010" << 4 << "1010";
-    QTest::newRow("longer kept") << "110011" << 4 << "110011";
-    QTest::newRow("empty") << "" << 2 << "00";
-    QTest::newRow("negative size") << "1" << -3 << "1";
-}
+        QTest::newRow("padded") << "101" << 8 << "00000101";
+        QTest::newRow("exact") << "1010" << 4 << "1010";
+        QTest::newRow("longer kept") << "110011" << 4 << "110011";
+        QTest::newRow("empty") << "" << 2 << "00";
+        QTest::newRow("negative size") << "1" << -3 << "1";
+    }
 
-void tst_TavrexBus::normalizeBinary()
-{
-    QFETCH(QString, value);
-    QFETCH(int, size);
-    QFETCH(QString, expected);
-    QCOMPARE(TB::normalizeBinary(value, size), expected);
-    QCOMPARE(TB::normalizeBinary(ModbusBytes::fromHex("05").toBinary(), 8), QStringLiteral("00000101"));
-}
+    void normalizeBinary()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, size);
+        QFETCH(QString, expected);
+        QCOMPARE(TB::normalizeBinary(value, size), expected);
+    }
 
-void tst_TavrexBus::deviceNameInReportBytes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("name");
+    void deviceNameInReportBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
 
-    QTest::newRow("terminated") << QByteArray("41420007") << "AB";
-    QTest::newRow("leading zero") << QByteArray("0041") << "";
-    QTest::newRow("no zero") << QByteArray("4142") << "";
-    QTest::newRow("empty") << QByteArray() << "";
-    QTest::newRow("one char") << QByteArray("5800") << "X";
-}
+        QTest::newRow("terminated") << QByteArray("41420007") << "AB";
+        QTest::newRow("leading zero") << QByteArray("0041") << "";
+        QTest::newRow("no zero") << QByteArray("4142") << "";
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("one char") << QByteArray("5800") << "X";
+    }
 
-void tst_TavrexBus::deviceNameInReportBytes()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, name);
-    QCOMPARE(TB::getDevNameFromReportBytes(ModbusBytes::fromHex(bytes)), name);
-}
+    void deviceNameInReportBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QCOMPARE(TB::getDevNameFromReportBytes(ModbusBytes::fromHex(bytes)), name);
+    }
 
-void tst_TavrexBus::settingDeviceName_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("result");
+    void settingDeviceName_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("result");
 
-    QTest::newRow("empty buffer") << QByteArray() << "AB" << QByteArray("41 42 00");
-    QTest::newRow("name as long as buffer") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
-    QTest::newRow("tail kept") << QByteArray("0102030405") << "AB" << QByteArray("41 42 00 04 05");
-    QTest::newRow("empty name") << QByteArray("0102") << "" << QByteArray("00 02");
-}
+        QTest::newRow("empty buffer") << QByteArray() << "AB" << QByteArray("41 42 00");
+        QTest::newRow("name as long as buffer") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
+        QTest::newRow("tail kept") << QByteArray("0102030405") << "AB" << QByteArray("41 42 00 04 05");
+        QTest::newRow("empty name") << QByteArray("0102") << "" << QByteArray("00 02");
+    }
 
-void tst_TavrexBus::settingDeviceName()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, name);
-    QFETCH(QByteArray, result);
+    void settingDeviceName()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, result);
 
-    const ModbusBytes original = ModbusBytes::fromHex(bytes);
-    const ModbusBytes named = TB::setDevNameToReportBytes(original, name);
-    QCOMPARE(named.toHex(' '), result);
-    QCOMPARE(original, ModbusBytes::fromHex(bytes));
-    QCOMPARE(TB::getDevNameFromReportBytes(named), name);
-}
+        const ModbusBytes original = ModbusBytes::fromHex(bytes);
+        const ModbusBytes named = TB::setDevNameToReportBytes(original, name);
+        QCOMPARE(named.toHex(' '), result);
+        QCOMPARE(original, ModbusBytes::fromHex(bytes));
+        QCOMPARE(TB::getDevNameFromReportBytes(named), name);
+    }
 
-void tst_TavrexBus::version()
-{
-    QCOMPARE(TB::version(), QStringLiteral("1.1.6505"));
-    TavrexBus bus;
-    QString invoked;
-    QVERIFY(QMetaObject::invokeMethod(&bus, "version", Q_RETURN_ARG(QString, invoked)));
-    QCOMPARE(invoked, QStringLiteral("1.1.6505"));
-    QString binary;
-    QVERIFY(QMetaObject::invokeMethod(&bus, "normalizeBinary", Q_RETURN_ARG(QString, binary),
-                                      Q_ARG(QString, "11"), Q_ARG(int, 4)));
-    QCOMPARE(binary, QStringLiteral("0011"));
-}
+    void version()
+    {
+        QCOMPARE(TB::version(), QStringLiteral("1.1.6505"));
+        TavrexBus bus;
+        QString invoked;
+        QVERIFY(QMetaObject::invokeMethod(&bus, "version", Q_RETURN_ARG(QString, invoked)));
+        QCOMPARE(invoked, QStringLiteral("1.1.6505"));
+        QString binary;
+        QVERIFY(QMetaObject::invokeMethod(&bus, "normalizeBinary", Q_RETURN_ARG(QString, binary),
+                                          Q_ARG(QString, "11"), Q_ARG(int, 4)));
+        QCOMPARE(binary, QStringLiteral("0011"));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_TavrexBus)
 

@@ -22,17 +22,36 @@ bool equal(const ModbusPacket &a, const ModbusPacket &b);
 
 using PacketFactory = std::function<ModbusPacket *()>;
 
+template<typename T>
+PacketFactory make(int code, TavrexBus::PacketState state, std::function<void(T &)> fill)
+{
+    return [=] {
+        auto *packet = new T;
+        packet->setFunctionCode(TavrexBus::FunctionCode(code));
+        packet->setState(state);
+        fill(*packet);
+        return packet;
+    };
+}
+
+// A packet of no class the Modbus framing knows.
+class ForeignPacket : public IPacket
+{
+public:
+    QString toString(bool) const override { return QString(); }
+};
+
 // One valid message of every function and direction the library speaks: the packet a
 // builder is given, its PDU, and the packet parsing that PDU gives back (answers of
 // functions 6 and 16 do not keep the echoed fields).
 struct Sample
 {
-    const char *name;
-    TavrexBus::PacketState state;
-    quint16 requestCount;
-    TavrexBus::ArchType archType;
+    const char *name = nullptr;
+    TavrexBus::PacketState state = TavrexBus::Request;
+    quint16 requestCount = 1;
+    TavrexBus::ArchType archType = TavrexBus::IndexArch;
     PacketFactory built;
-    const char *pdu;
+    const char *pdu = nullptr;
     PacketFactory parsed;
 };
 
@@ -41,5 +60,6 @@ QList<Sample> samples();
 } // namespace PacketTesting
 
 Q_DECLARE_METATYPE(PacketTesting::PacketFactory)
+Q_DECLARE_METATYPE(PacketTesting::Sample)
 
 #endif // PACKETTESTING_H
