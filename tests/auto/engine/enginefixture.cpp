@@ -1,16 +1,27 @@
 #include "enginefixture.h"
 
-bool Device::take(ModbusTranslateOptions &options, bool &handled)
+using Options = ModbusTranslateOptions;
+using Direction = TavrexBus::ArchDirection;
+
+Device::Device()
+{
+    for (quint16 i = 0; i < 3; ++i)
+        registers[400011 + i] = quint16(0x0101 * (i + 1));
+    registers[300005] = 0x1234;
+    registers[300006] = 0x5678;
+    registers[400101] = 0x41AC; // 21.5f
+    registers[400102] = 0x0000;
+}
+
+bool Device::take(Options &options, bool &handled)
 {
     lastUnit = options.requestAddress();
     if (answer == Answer::Ignore)
         return false;
     handled = true;
-    if (answer == Answer::Exception) {
+    if (answer == Answer::Exception)
         options.setAnswerExceptionCode(exception);
-        return false;
-    }
-    return true;
+    return answer == Answer::Fill;
 }
 
 void Device::attach(Modbuser &server)
@@ -18,55 +29,52 @@ void Device::attach(Modbuser &server)
     connect(&server.translator(), &ModbusTranslator::packetReceived, this,
             [this](const ModbusPacket &packet) { lastFunction = packet.functionCode(); });
     connect(&server, &Modbuser::onReadRegisters, this,
-            [this](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &options,
-                   bool &handled) {
+            [this](quint32 address, quint16 count, ModbusBytes &out, Options &options, bool &handled) {
                 if (take(options, handled)) {
                     for (quint32 i = 0; i < count; ++i)
                         out.appendReg(registers.value(address + i));
                 }
             });
     connect(&server, &Modbuser::onWriteRegisters, this,
-            [this](quint32 address, ModbusBytes values, ModbusTranslateOptions &options, bool &handled) {
+            [this](quint32 address, ModbusBytes values, Options &options, bool &handled) {
                 if (take(options, handled)) {
                     for (int i = 0; i < values.regsCount(); ++i)
                         registers[address + quint32(i)] = values.getReg(i);
                 }
             });
-    connect(&server, &Modbuser::onGetDevName, this,
-            [this](QString &out, ModbusTranslateOptions &options, bool &handled) {
-                if (take(options, handled))
-                    out = name;
-            });
+    connect(&server, &Modbuser::onGetDevName, this, [this](QString &out, Options &options, bool &handled) {
+        if (take(options, handled))
+            out = name;
+    });
     connect(&server, &Modbuser::onReadFile, this,
-            [this](quint8, quint16 start, quint8 count, ModbusBytes &out, ModbusTranslateOptions &options,
-                   bool &handled) {
+            [this](quint8, quint16 start, quint8 count, ModbusBytes &out, Options &options, bool &handled) {
                 if (take(options, handled))
                     out = ModbusBytes::fromOther(file, start * 2, count * 2);
             });
     connect(&server, &Modbuser::onWriteFile, this,
-            [this](quint8, quint16 start, ModbusBytes values, ModbusTranslateOptions &options, bool &handled) {
+            [this](quint8, quint16 start, ModbusBytes values, Options &options, bool &handled) {
                 if (take(options, handled))
                     file.setBytes(values, start * 2);
             });
     connect(&server, &Modbuser::onReadIndexArchRecords, this,
-            [this](quint16, quint32 label, TavrexBus::ArchDirection direction, quint16 count,
-                   QList<ModbusBytes> &out, ModbusTranslateOptions &options, bool &handled) {
-                if (!take(options, handled))
-                    return;
-                for (quint32 i = 0; i < count; ++i)
-                    out.append(ModbusBytes::fromUInt32(direction == TavrexBus::Forward ? label + i : label - i));
+            [this](quint16, quint32 label, Direction direction, quint16 count, QList<ModbusBytes> &out,
+                   Options &options, bool &handled) {
+                if (take(options, handled)) {
+                    for (quint32 i = 0; i < count; ++i)
+                        out.append(ModbusBytes::fromUInt32(direction == TavrexBus::Forward ? label + i : label - i));
+                }
             });
     connect(&server, &Modbuser::onReadTimeArchRecords, this,
-            [this](quint16, QDateTime label, TavrexBus::ArchDirection, quint16 count, QList<ModbusBytes> &out,
-                   ModbusTranslateOptions &options, bool &handled) {
-                if (!take(options, handled))
-                    return;
-                for (int i = 0; i < count; ++i)
-                    out.append(ModbusBytes::fromUInt32(TavrexBus::archLabelToSeconds(label.addSecs(3600 * i))));
+            [this](quint16, QDateTime label, Direction, quint16 count, QList<ModbusBytes> &out, Options &options,
+                   bool &handled) {
+                if (take(options, handled)) {
+                    for (int i = 0; i < count; ++i)
+                        out.append(ModbusBytes::fromUInt32(TavrexBus::archLabelToSeconds(label.addSecs(3600 * i))));
+                }
             });
     connect(&server, &Modbuser::onReadIndexArchPresence, this,
-            [this](quint16, quint32 label, TavrexBus::ArchDirection direction, quint16 count, QList<quint32> &out,
-                   ModbusTranslateOptions &options, bool &handled) {
+            [this](quint16, quint32 label, Direction direction, quint16 count, QList<quint32> &out, Options &options,
+                   bool &handled) {
                 if (!take(options, handled))
                     return;
                 if (direction == TavrexBus::Backward) {
@@ -77,8 +85,8 @@ void Device::attach(Modbuser &server)
                     out.append(label + i);
             });
     connect(&server, &Modbuser::onReadTimeArchPresence, this,
-            [this](quint16, QDateTime label, TavrexBus::ArchDirection, quint16 count, QList<QDateTime> &out,
-                   ModbusTranslateOptions &options, bool &handled) {
+            [this](quint16, QDateTime label, Direction, quint16 count, QList<QDateTime> &out, Options &options,
+                   bool &handled) {
                 if (take(options, handled)) {
                     for (int i = 0; i < count; ++i)
                         out.append(label.addSecs(3600 * i));
@@ -94,27 +102,24 @@ Link::Link(LinkKind kind)
         auto *server = new ModbusLoopbackServer;
         m_serverTransport.reset(server);
         server->connectTransport();
-        auto *client = new ModbusLoopbackClient(*server);
-        m_clientTransport.reset(client);
+        m_clientTransport = std::make_unique<ModbusLoopbackClient>(*server);
     } else {
         m_bridge = std::make_unique<PtyBridge>();
         if (!m_bridge->isValid())
             return;
         m_serverTransport = std::make_unique<ModbusSerialServer>(m_bridge->portA());
         auto *client = new ModbusSerialClient;
+        m_clientTransport.reset(client);
         client->setPort(m_bridge->portB());
         client->setReadTimeout(300);
-        m_clientTransport.reset(client);
         if (!m_serverTransport->connectTransport())
             return;
     }
     m_server.translator().addTransport(*m_serverTransport, true, false);
     if (!m_clientTransport->connectTransport())
         return;
-
     m_clientThread = std::make_unique<ClientThread>(*m_clientTransport);
     m_client = &m_clientThread->client();
-    m_ready = true;
 }
 
 Link::~Link()

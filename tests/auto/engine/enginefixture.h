@@ -18,15 +18,14 @@
 #include <atomic>
 #include <memory>
 
-// How the simulated device's handlers treat a request.
+// How the device's handlers treat a request.
 enum class Answer { Fill, Exception, Ignore };
 Q_DECLARE_METATYPE(Answer)
 
 enum class LinkKind { Loopback, Serial };
 Q_DECLARE_METATYPE(LinkKind)
 
-// Runs op(modbuser) on the thread of modbuser (a client on its own thread, as the executor runs
-// it) and returns its result, while this thread goes on processing events.
+// Runs op on the thread of modbuser and returns its result, while this thread goes on serving.
 template <typename Op>
 auto runOn(Modbuser &modbuser, Op op) -> decltype(op(modbuser))
 {
@@ -41,7 +40,7 @@ auto runOn(Modbuser &modbuser, Op op) -> decltype(op(modbuser))
     return result;
 }
 
-// A client Modbuser on a thread of its own; the caller keeps its transport alive meanwhile.
+// A client Modbuser on a thread of its own, as the executor runs it; the caller keeps the transport alive.
 class ClientThread
 {
 public:
@@ -61,45 +60,41 @@ class Device : public QObject
     Q_OBJECT
 
 public:
+    Device();
+    void attach(Modbuser &server);
+
     Answer answer = Answer::Fill;
     TavrexBus::ExceptionCode exception = TavrexBus::IllegalDataAddress;
     QMap<quint32, quint16> registers;
-    ModbusBytes file;
+    ModbusBytes file = ModbusBytes::fromHex("1111222233334444");
     QString name = QStringLiteral("EK-TEST");
     quint32 lastIndexLabel = 99;
     TavrexBus::FunctionCode lastFunction = TavrexBus::UnknownFunction;
     quint8 lastUnit = 0;
 
-    void attach(Modbuser &server);
-
 private:
     bool take(ModbusTranslateOptions &options, bool &handled);
 };
 
-// A client Modbuser on its own thread, as the executor runs it, talking to a server Modbuser on
-// the test thread over a loopback pair or over a serial line made of two joined pseudo-terminals.
+// A client on its own thread talking to a server Modbuser on the test thread, over a loopback
+// pair or a serial line made of two joined pseudo-terminals.
 class Link
 {
 public:
     explicit Link(LinkKind kind);
     ~Link();
 
-    bool isReady() const { return m_ready; }
+    bool isReady() const { return m_client; }
     Modbuser &server() { return m_server; }
     Modbuser &client() { return *m_client; }
     Device &device() { return m_device; }
     QString unhandledError() const;
 
-    // Runs op(client) on the client's thread while this thread keeps serving requests.
     template <typename Op>
-    auto run(Op op)
-    {
-        return runOn(*m_client, op);
-    }
+    auto run(Op op) { return runOn(*m_client, op); }
 
 private:
     LinkKind m_kind;
-    bool m_ready = false;
     Device m_device;
     Modbuser m_server;
     std::unique_ptr<PtyBridge> m_bridge;
