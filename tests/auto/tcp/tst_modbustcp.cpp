@@ -5,8 +5,8 @@
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
 #include <TavrexBus1/modbustransporter.h>
-#include <TavrexBus1/qtcpsocketinvokable.h>
 #include <TavrexBus1/modbustranslateoptions.h>
+#include <TavrexBus1/qtcpsocketinvokable.h>
 
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QThread>
