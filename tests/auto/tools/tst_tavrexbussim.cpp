@@ -12,8 +12,7 @@ namespace {
 bool startSimulator(QProcess &process, const QStringList &arguments, QString &url)
 {
     const bool tcp = !arguments.contains(QStringLiteral("--no-tcp"));
-    const QStringList listen = tcp ? QStringList{ "--tcp", "127.0.0.1:0" } : QStringList();
-    process.start(QStringLiteral(TAVREXBUS_SIM), listen + arguments);
+    process.start(QStringLiteral(TAVREXBUS_SIM), (tcp ? QStringList{ "--tcp", "127.0.0.1:0" } : QStringList()) + arguments);
     if (!process.waitForStarted(10000))
         return false;
     static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|rtu)://\\S+)"));
@@ -177,8 +176,7 @@ private Q_SLOTS:
     void cliReadsTheSimulatorOverASerialLine()
     {
         PtyBridge line;
-        if (!line.isValid())
-            QSKIP("pseudo-terminals are not available");
+        QVERIFY(line.isValid());
         QProcess sim;
         QString url;
         QVERIFY2(startSimulator(sim, { QStringLiteral("--no-tcp"), QStringLiteral("--serial"), line.portA(),
