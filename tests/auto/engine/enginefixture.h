@@ -120,10 +120,11 @@ public:
         connect(&server, &Modbuser::onReadIndexArchRecords, this,
                 [this](quint16, quint32 label, Direction direction, quint16 count, QList<ModbusBytes> &out,
                        Options &options, bool &handled) {
-                    if (take(options, handled)) {
-                        for (quint32 i = 0; i < count; ++i)
-                            out.append(ModbusBytes::fromUInt32(direction == TavrexBus::Forward ? label + i : label - i));
-                    }
+                    if (!take(options, handled))
+                        return;
+                    const qint64 step = direction == TavrexBus::Forward ? 1 : -1;
+                    for (quint32 i = 0; i < count; ++i)
+                        out.append(ModbusBytes::fromUInt32(quint32(label + step * i)));
                 });
         connect(&server, &Modbuser::onReadTimeArchRecords, this,
                 [this](quint16, QDateTime label, Direction, quint16 count, QList<ModbusBytes> &out, Options &options,
@@ -134,8 +135,8 @@ public:
                     }
                 });
         connect(&server, &Modbuser::onReadIndexArchPresence, this,
-                [this](quint16, quint32 label, Direction direction, quint16 count, QList<quint32> &out, Options &options,
-                       bool &handled) {
+                [this](quint16, quint32 label, Direction direction, quint16 count, QList<quint32> &out,
+                       Options &options, bool &handled) {
                     if (!take(options, handled))
                         return;
                     if (direction == TavrexBus::Backward) {

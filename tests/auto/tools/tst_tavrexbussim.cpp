@@ -12,7 +12,7 @@ namespace {
 bool startSimulator(QProcess &process, const QStringList &arguments, QString &url)
 {
     const bool tcp = !arguments.contains(QStringLiteral("--no-tcp"));
-    process.start(QStringLiteral(TAVREXBUS_SIM), (tcp ? QStringList{ "--tcp", "127.0.0.1:0" } : QStringList()) + arguments);
+    process.start(QStringLiteral(TAVREXBUS_SIM), (tcp ? QStringList{ "--tcp", "127.0.0.1:0" } : QStringList{}) + arguments);
     if (!process.waitForStarted(10000))
         return false;
     static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|rtu)://\\S+)"));

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -214,31 +215,24 @@ private Q_SLOTS:
 
     void callsFromAnotherThreadAreRefused_data()
     {
-        QTest::addColumn<int>("call");
-        QTest::newRow("connectTransport") << 0;
-        QTest::newRow("disconnectTransport") << 1;
-        QTest::newRow("setConnected") << 2;
-        QTest::newRow("setBaudRate") << 3;
-        QTest::newRow("setPort") << 4;
+        using Call = std::function<bool(ModbusSerialClient &)>;
+        QTest::addColumn<Call>("call");
+        QTest::newRow("connectTransport") << Call([](ModbusSerialClient &c) { return c.connectTransport(false); });
+        QTest::newRow("disconnectTransport") << Call([](ModbusSerialClient &c) { return c.disconnectTransport(); });
+        QTest::newRow("setConnected") << Call([](ModbusSerialClient &c) { c.setConnected(true); return false; });
+        QTest::newRow("setBaudRate") << Call([](ModbusSerialClient &c) { c.setBaudRate(9600); return false; });
+        QTest::newRow("setPort") << Call([](ModbusSerialClient &c) { c.setPort("/dev/null"); return false; });
     }
 
     void callsFromAnotherThreadAreRefused()
     {
-        QFETCH(int, call);
+        QFETCH(std::function<bool(ModbusSerialClient &)>, call);
         PtyPair pty;
         ModbusSerialClient client;
         client.setPort(pty.portName());
         QSignalSpy errors(&client, &ErrObject::error);
         bool result = false;
-        std::thread([&] {
-            switch (call) {
-            case 0: result = client.connectTransport(false); break;
-            case 1: result = client.disconnectTransport(); break;
-            case 2: client.setConnected(true); break;
-            case 3: client.setBaudRate(9600); break;
-            case 4: client.setPort(QStringLiteral("/dev/null")); break;
-            }
-        }).join();
+        std::thread([&] { result = call(client); }).join();
         QVERIFY(!result);
         QVERIFY(errors.wait());
         QCOMPARE(errors.first().first().toString(), QStringLiteral("this method can be run only in owned thread"));
