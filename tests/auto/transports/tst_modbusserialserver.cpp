@@ -39,8 +39,6 @@ private Q_SLOTS:
         m_answers = {answer, answer, answer};
         m_server = std::make_unique<ModbusSerialServer>(m_pty->portName());
         m_server->setReadTimeout(50);
-        // Generous, so that a loaded machine cannot stretch a split request into a frame gap.
-        m_server->setByteTimeout(1000);
         QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
         connect(m_server.get(), &Transport::requestBytesReceived, this,
                 [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
@@ -70,6 +68,8 @@ private Q_SLOTS:
     {
         QFETCH(ModbusBytes, request);
         QFETCH(int, cut);
+        // Generous, so that a loaded machine cannot stretch a split request into a frame gap.
+        m_server->setByteTimeout(1000);
         QSignalSpy received(m_server.get(), &Transport::bytesReceived);
         QVERIFY(m_pty->write(request.left(cut)));
         QVERIFY(m_pty->write(request.mid(cut)));
