@@ -18,15 +18,17 @@
 #include <atomic>
 #include <memory>
 
-// How the simulated device's handlers treat a request.
+using Options = ModbusTranslateOptions;
+using Direction = TavrexBus::ArchDirection;
+
+// How the device's handlers treat a request.
 enum class Answer { Fill, Exception, Ignore };
 Q_DECLARE_METATYPE(Answer)
 
 enum class LinkKind { Loopback, Serial };
 Q_DECLARE_METATYPE(LinkKind)
 
-// Runs op(modbuser) on the thread of modbuser (a client on its own thread, as the executor runs
-// it) and returns its result, while this thread goes on processing events.
+// Runs op on the thread of modbuser and returns its result, while this thread goes on serving.
 template <typename Op>
 auto runOn(Modbuser &modbuser, Op op) -> decltype(op(modbuser))
 {
@@ -41,12 +43,26 @@ auto runOn(Modbuser &modbuser, Op op) -> decltype(op(modbuser))
     return result;
 }
 
-// A client Modbuser on a thread of its own; the caller keeps its transport alive meanwhile.
+// A client Modbuser on a thread of its own, as the executor runs it; the caller keeps the transport alive.
 class ClientThread
 {
 public:
-    explicit ClientThread(ModbusTransport &transport);
-    ~ClientThread();
+    explicit ClientThread(ModbusTransport &transport)
+        : m_client(new Modbuser)
+    {
+        m_client->setClientTransport(&transport);
+        m_client->moveToThread(&m_thread);
+        m_thread.setObjectName(QStringLiteral("Modbus executor thread"));
+        m_thread.start();
+    }
+
+    ~ClientThread()
+    {
+        QMetaObject::invokeMethod(m_client, [this] { delete m_client; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
     Modbuser &client() { return *m_client; }
 
 private:
@@ -58,48 +74,167 @@ private:
 // records are their own labels, so every answer can be predicted.
 class Device : public QObject
 {
-    Q_OBJECT
-
 public:
+    Device()
+    {
+        for (quint16 i = 0; i < 3; ++i)
+            registers[400011 + i] = quint16(0x0101 * (i + 1));
+        registers[300005] = 0x1234;
+        registers[300006] = 0x5678;
+        registers[400101] = 0x41AC; // 21.5f
+        registers[400102] = 0x0000;
+    }
+
+    void attach(Modbuser &server)
+    {
+        connect(&server.translator(), &ModbusTranslator::packetReceived, this,
+                [this](const ModbusPacket &packet) { lastFunction = packet.functionCode(); });
+        connect(&server, &Modbuser::onReadRegisters, this,
+                [this](quint32 address, quint16 count, ModbusBytes &out, Options &options, bool &handled) {
+                    if (take(options, handled)) {
+                        for (quint32 i = 0; i < count; ++i)
+                            out.appendReg(registers.value(address + i));
+                    }
+                });
+        connect(&server, &Modbuser::onWriteRegisters, this,
+                [this](quint32 address, ModbusBytes values, Options &options, bool &handled) {
+                    if (take(options, handled)) {
+                        for (int i = 0; i < values.regsCount(); ++i)
+                            registers[address + quint32(i)] = values.getReg(i);
+                    }
+                });
+        connect(&server, &Modbuser::onGetDevName, this, [this](QString &out, Options &options, bool &handled) {
+            if (take(options, handled))
+                out = name;
+        });
+        connect(&server, &Modbuser::onReadFile, this,
+                [this](quint8, quint16 start, quint8 count, ModbusBytes &out, Options &options, bool &handled) {
+                    if (take(options, handled))
+                        out = ModbusBytes::fromOther(file, start * 2, count * 2);
+                });
+        connect(&server, &Modbuser::onWriteFile, this,
+                [this](quint8, quint16 start, ModbusBytes values, Options &options, bool &handled) {
+                    if (take(options, handled))
+                        file.setBytes(values, start * 2);
+                });
+        connect(&server, &Modbuser::onReadIndexArchRecords, this,
+                [this](quint16, quint32 label, Direction direction, quint16 count, QList<ModbusBytes> &out,
+                       Options &options, bool &handled) {
+                    if (!take(options, handled))
+                        return;
+                    const qint64 step = direction == TavrexBus::Forward ? 1 : -1;
+                    for (quint32 i = 0; i < count; ++i)
+                        out.append(ModbusBytes::fromUInt32(quint32(label + step * i)));
+                });
+        connect(&server, &Modbuser::onReadTimeArchRecords, this,
+                [this](quint16, QDateTime label, Direction, quint16 count, QList<ModbusBytes> &out, Options &options,
+                       bool &handled) {
+                    if (take(options, handled)) {
+                        for (int i = 0; i < count; ++i)
+                            out.append(ModbusBytes::fromUInt32(TavrexBus::archLabelToSeconds(label.addSecs(3600 * i))));
+                    }
+                });
+        connect(&server, &Modbuser::onReadIndexArchPresence, this,
+                [this](quint16, quint32 label, Direction direction, quint16 count, QList<quint32> &out,
+                       Options &options, bool &handled) {
+                    if (!take(options, handled))
+                        return;
+                    if (direction == TavrexBus::Backward) {
+                        out.append(qMin(label, lastIndexLabel));
+                        return;
+                    }
+                    for (quint32 i = 0; i < count && label + i <= lastIndexLabel; ++i)
+                        out.append(label + i);
+                });
+        connect(&server, &Modbuser::onReadTimeArchPresence, this,
+                [this](quint16, QDateTime label, Direction, quint16 count, QList<QDateTime> &out, Options &options,
+                       bool &handled) {
+                    if (take(options, handled)) {
+                        for (int i = 0; i < count; ++i)
+                            out.append(label.addSecs(3600 * i));
+                    }
+                });
+    }
+
+
     Answer answer = Answer::Fill;
     TavrexBus::ExceptionCode exception = TavrexBus::IllegalDataAddress;
     QMap<quint32, quint16> registers;
-    ModbusBytes file;
+    ModbusBytes file = ModbusBytes::fromHex("1111222233334444");
     QString name = QStringLiteral("EK-TEST");
     quint32 lastIndexLabel = 99;
     TavrexBus::FunctionCode lastFunction = TavrexBus::UnknownFunction;
     quint8 lastUnit = 0;
 
-    void attach(Modbuser &server);
-
 private:
-    bool take(ModbusTranslateOptions &options, bool &handled);
+    bool take(Options &options, bool &handled)
+    {
+        lastUnit = options.requestAddress();
+        if (answer == Answer::Ignore)
+            return false;
+        handled = true;
+        if (answer == Answer::Exception)
+            options.setAnswerExceptionCode(exception);
+        return answer == Answer::Fill;
+    }
 };
 
-// A client Modbuser on its own thread, as the executor runs it, talking to a server Modbuser on
-// the test thread over a loopback pair or over a serial line made of two joined pseudo-terminals.
+// A client on its own thread talking to a server Modbuser on the test thread, over a loopback
+// pair or a serial line made of two joined pseudo-terminals.
 class Link
 {
 public:
-    explicit Link(LinkKind kind);
-    ~Link();
+    explicit Link(LinkKind kind)
+        : m_kind(kind)
+    {
+        m_device.attach(m_server);
+        if (kind == LinkKind::Loopback) {
+            auto *server = new ModbusLoopbackServer;
+            m_serverTransport.reset(server);
+            server->connectTransport();
+            m_clientTransport = std::make_unique<ModbusLoopbackClient>(*server);
+        } else {
+            m_bridge = std::make_unique<PtyBridge>();
+            if (!m_bridge->isValid())
+                return;
+            m_serverTransport = std::make_unique<ModbusSerialServer>(m_bridge->portA());
+            auto *client = new ModbusSerialClient;
+            m_clientTransport.reset(client);
+            client->setPort(m_bridge->portB());
+            client->setReadTimeout(300);
+            if (!m_serverTransport->connectTransport())
+                return;
+        }
+        m_server.translator().addTransport(*m_serverTransport, true, false);
+        if (!m_clientTransport->connectTransport())
+            return;
+        m_clientThread = std::make_unique<ClientThread>(*m_clientTransport);
+        m_client = &m_clientThread->client();
+    }
 
-    bool isReady() const { return m_ready; }
+    ~Link()
+    {
+        m_clientThread.reset();
+        m_clientTransport.reset();
+        m_serverTransport.reset();
+    }
+
+
+    bool isReady() const { return m_client; }
     Modbuser &server() { return m_server; }
     Modbuser &client() { return *m_client; }
     Device &device() { return m_device; }
-    QString unhandledError() const;
-
-    // Runs op(client) on the client's thread while this thread keeps serving requests.
-    template <typename Op>
-    auto run(Op op)
+    QString unhandledError() const
     {
-        return runOn(*m_client, op);
+        return m_kind == LinkKind::Loopback ? QStringLiteral("zero length answer received")
+                                            : QStringLiteral("read timeout");
     }
+
+    template <typename Op>
+    auto run(Op op) { return runOn(*m_client, op); }
 
 private:
     LinkKind m_kind;
-    bool m_ready = false;
     Device m_device;
     Modbuser m_server;
     std::unique_ptr<PtyBridge> m_bridge;

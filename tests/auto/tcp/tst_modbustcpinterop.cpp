@@ -4,9 +4,9 @@
 #include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/modbustranslator.h>
 
-#include <QtCore/QFileInfo>
 #include <QtCore/QMap>
 #include <QtCore/QProcess>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
@@ -42,16 +42,12 @@ public:
     QMap<quint32, quint16> registers;
     QList<quint8> units;
 
-    RegisterBank()
+    explicit RegisterBank(Modbuser &modbuser)
     {
         for (quint16 n = 0; n < 10; ++n) {
             registers.insert(400001 + n, quint16(0x0100 + n));
             registers.insert(300001 + n, quint16(0x0200 + n));
         }
-    }
-
-    void serve(Modbuser &modbuser)
-    {
         connect(&modbuser, &Modbuser::onReadRegisters, this,
                 [this](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &options,
                        bool &handled) {
@@ -99,159 +95,132 @@ class tst_ModbusTcpInterop : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_modbuser = std::make_unique<Modbuser>();
+        m_bank = std::make_unique<RegisterBank>(*m_modbuser);
+        m_server = new ModbusTcpServer(0, m_modbuser.get());
+        m_server->setAddress(QHostAddress::LocalHost);
+        m_modbuser->translator().addTransport(*m_server, true, false);
+        QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
+    }
 
-    void mbpollTalksToOurServer_data();
-    void mbpollTalksToOurServer();
-    void pymodbusClientTalksToOurServer();
-    void libmodbusClientTalksToOurServer();
-    void ourClientTalksToPymodbusServer();
+    void cleanup()
+    {
+        m_modbuser.reset();
+        m_bank.reset();
+    }
+
+    // Each peer talks to unit 17 on the port given for PORT.
+    void independentClientsTalkToOurServer_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<quint32>("changed");
+        QTest::addColumn<quint16>("value");
+
+        const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
+        const auto poll = [](const QStringList &options, const QStringList &values = {}) {
+            return QStringList{ "-m", "tcp", "-a", "17", "-1", "-o", "5", "-p", "PORT" } + options
+                + QStringList{ "127.0.0.1" } + values;
+        };
+        if (!mbpoll.isEmpty()) {
+            QTest::newRow("mbpoll read holding (3)")
+                << mbpoll << poll({ "-t", "4:hex", "-r", "1", "-c", "3" })
+                << QStringList{ "[1]: \t0x0100", "[2]: \t0x0101", "[3]: \t0x0102" } << 0u << quint16(0);
+            QTest::newRow("mbpoll read input (4)") << mbpoll << poll({ "-t", "3:hex", "-r", "2", "-c", "2" })
+                                                   << QStringList{ "[2]: \t0x0201", "[3]: \t0x0202" } << 0u
+                                                   << quint16(0);
+            QTest::newRow("mbpoll write one (6)") << mbpoll << poll({ "-t", "4", "-r", "5" }, { "4660" })
+                                                  << QStringList{ "Written 1" } << 400005u << quint16(4660);
+            QTest::newRow("mbpoll write several (16)") << mbpoll << poll({ "-t", "4", "-r", "7" }, { "1", "2", "777" })
+                                                       << QStringList{ "Written 3" } << 400009u << quint16(777);
+        }
+        const QStringList reads{ "read 3: BEEF 1111 2222 3333", "read 4: 0200 0201" };
+        const QStringList target{ "127.0.0.1", "PORT", "17" };
+        if (pymodbusInstalled())
+            QTest::newRow("pymodbus") << python << QStringList{ peers + QStringLiteral("/pymodbus_client.py") } + target
+                                      << reads + QStringList{ "read unmapped: exception 2" } << 400001u
+                                      << quint16(0xBEEF);
+#ifdef LIBMODBUS_CLIENT
+        QTest::newRow("libmodbus") << QStringLiteral(LIBMODBUS_CLIENT) << target
+                                   << reads + QStringList{ "read unmapped: Illegal data address" } << 400001u
+                                   << quint16(0xBEEF);
+#endif
+    }
+
+    void independentClientsTalkToOurServer()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, expected);
+        QFETCH(quint32, changed);
+        QFETCH(quint16, value);
+        arguments.replaceInStrings(QRegularExpression(QStringLiteral("^PORT$")), QString::number(m_server->port()));
+        int exitCode = 0;
+        const QString output = runPeer(program, arguments, exitCode);
+        QVERIFY2(exitCode == 0, qPrintable(output));
+        for (const QString &line : expected)
+            QVERIFY2(output.contains(line), qPrintable(output));
+        if (changed)
+            QCOMPARE(m_bank->registers.value(changed), value);
+        QVERIFY(!m_bank->units.isEmpty());
+        QVERIFY(std::all_of(m_bank->units.cbegin(), m_bank->units.cend(), [](quint8 unit) { return unit == 17; }));
+    }
+
+    void ourClientTalksToPymodbusServer()
+    {
+        if (!pymodbusInstalled())
+            QSKIP("pymodbus is not installed for /usr/bin/python3");
+        const quint16 port = freePort();
+        QProcess peer;
+        peer.setStandardErrorFile(QProcess::nullDevice());
+        peer.start(python, { peers + QStringLiteral("/pymodbus_server.py"), QString::number(port) });
+        QVERIFY(peer.waitForStarted(10000));
+        auto stopPeer = qScopeGuard([&peer] {
+            peer.terminate();
+            if (!peer.waitForFinished(5000))
+                peer.kill();
+            peer.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [port] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(200);
+            }(),
+            30000);
+
+        Modbuser modbuser;
+        auto *client = new ModbusTcpClient(QHostAddress::LocalHost, port, &modbuser);
+        client->setAutoReconnect(false);
+        client->setReadAnswerTimeout(3000);
+        modbuser.setClientTransport(client);
+        modbuser.setDeviceAddress(17);
+        QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
+
+        ModbusBytes bytes;
+        QVERIFY2(modbuser.readRegisters(400001, 3, bytes), qPrintable(modbuser.errorString()));
+        QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("010001010102")));
+        QVERIFY2(modbuser.readRegisters(300002, 2, bytes), qPrintable(modbuser.errorString()));
+        QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("02010202")));
+        QVERIFY2(modbuser.writeRegister(400001, 0xBEEF), qPrintable(modbuser.errorString()));
+        QVERIFY2(modbuser.writeRegisters(400002, ModbusBytes(QByteArray::fromHex("111122223333"))),
+                 qPrintable(modbuser.errorString()));
+        QVERIFY2(modbuser.readRegisters(400001, 4, bytes), qPrintable(modbuser.errorString()));
+        QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("BEEF111122223333")));
+
+        QVERIFY(!modbuser.readRegisters(400901, 1, bytes));
+        QVERIFY2(modbuser.errorString().startsWith(QLatin1String("received exception packet: ")),
+                 qPrintable(modbuser.errorString()));
+    }
 
 private:
     std::unique_ptr<Modbuser> m_modbuser;
     ModbusTcpServer *m_server = nullptr;
     std::unique_ptr<RegisterBank> m_bank;
 };
-
-void tst_ModbusTcpInterop::init()
-{
-    m_modbuser = std::make_unique<Modbuser>();
-    m_bank = std::make_unique<RegisterBank>();
-    m_bank->serve(*m_modbuser);
-    m_server = new ModbusTcpServer(0, m_modbuser.get());
-    m_server->setAddress(QHostAddress::LocalHost);
-    m_modbuser->translator().addTransport(*m_server, true, false);
-    QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
-}
-
-void tst_ModbusTcpInterop::cleanup()
-{
-    m_modbuser.reset();
-    m_bank.reset();
-}
-
-void tst_ModbusTcpInterop::mbpollTalksToOurServer_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<quint32>("changed");
-    QTest::addColumn<quint16>("value");
-
-    QTest::newRow("read holding (3)") << QStringList{ "-t", "4:hex", "-r", "1", "-c", "3" }
-                                      << QStringList{ "[1]: \t0x0100", "[2]: \t0x0101", "[3]: \t0x0102" }
-                                      << 0u << quint16(0);
-    QTest::newRow("read input (4)") << QStringList{ "-t", "3:hex", "-r", "2", "-c", "2" }
-                                    << QStringList{ "[2]: \t0x0201", "[3]: \t0x0202" } << 0u << quint16(0);
-    QTest::newRow("write one (6)") << QStringList{ "-t", "4", "-r", "5", "--", "4660" } << QStringList{ "Written 1" }
-                                   << 400005u << quint16(4660);
-    QTest::newRow("write several (16)") << QStringList{ "-t", "4", "-r", "7", "--", "1", "2", "777" }
-                                        << QStringList{ "Written 3" } << 400009u << quint16(777);
-}
-
-void tst_ModbusTcpInterop::mbpollTalksToOurServer()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, expected);
-    QFETCH(quint32, changed);
-    QFETCH(quint16, value);
-    const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
-    if (mbpoll.isEmpty())
-        QSKIP("mbpoll is not installed");
-
-    const int values = int(arguments.indexOf(QStringLiteral("--")));
-    QStringList command{ "-m", "tcp", "-a", "17", "-1", "-o", "5", "-p", QString::number(m_server->port()) };
-    command += arguments.mid(0, values < 0 ? arguments.size() : values);
-    command << QStringLiteral("127.0.0.1");
-    if (values >= 0)
-        command += arguments.mid(values + 1);
-    int exitCode = 0;
-    const QString output = runPeer(mbpoll, command, exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    for (const QString &line : expected)
-        QVERIFY2(output.contains(line), qPrintable(output));
-    if (changed)
-        QCOMPARE(m_bank->registers.value(changed), value);
-    QVERIFY(!m_bank->units.isEmpty());
-    QVERIFY(std::all_of(m_bank->units.cbegin(), m_bank->units.cend(), [](quint8 unit) { return unit == 17; }));
-}
-
-void tst_ModbusTcpInterop::pymodbusClientTalksToOurServer()
-{
-    if (!pymodbusInstalled())
-        QSKIP("pymodbus is not installed for /usr/bin/python3");
-    int exitCode = 0;
-    const QString output = runPeer(python, { peers + QStringLiteral("/pymodbus_client.py"), QStringLiteral("127.0.0.1"),
-                                             QString::number(m_server->port()), QStringLiteral("17") },
-                                   exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read 3: BEEF 1111 2222 3333")), qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read 4: 0200 0201")), qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read unmapped: exception 2")), qPrintable(output));
-}
-
-void tst_ModbusTcpInterop::libmodbusClientTalksToOurServer()
-{
-#ifndef LIBMODBUS_CLIENT
-    QSKIP("libmodbus is not installed");
-#else
-    int exitCode = 0;
-    const QString output = runPeer(QStringLiteral(LIBMODBUS_CLIENT),
-                                   { QStringLiteral("127.0.0.1"), QString::number(m_server->port()), QStringLiteral("17") },
-                                   exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read 3: BEEF 1111 2222 3333")), qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read 4: 0200 0201")), qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("read unmapped: Illegal data address")), qPrintable(output));
-#endif
-}
-
-void tst_ModbusTcpInterop::ourClientTalksToPymodbusServer()
-{
-    if (!pymodbusInstalled())
-        QSKIP("pymodbus is not installed for /usr/bin/python3");
-    const quint16 port = freePort();
-    QProcess peer;
-    peer.setStandardErrorFile(QProcess::nullDevice());
-    peer.start(python, { peers + QStringLiteral("/pymodbus_server.py"), QString::number(port) });
-    QVERIFY(peer.waitForStarted(10000));
-    auto stopPeer = qScopeGuard([&peer] {
-        peer.terminate();
-        if (!peer.waitForFinished(5000))
-            peer.kill();
-        peer.waitForFinished();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [port] {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            return probe.waitForConnected(200);
-        }(),
-        30000);
-
-    Modbuser modbuser;
-    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, port, &modbuser);
-    client->setAutoReconnect(false);
-    client->setReadAnswerTimeout(3000);
-    modbuser.setClientTransport(client);
-    modbuser.setDeviceAddress(17);
-    QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
-
-    ModbusBytes bytes;
-    QVERIFY2(modbuser.readRegisters(400001, 3, bytes), qPrintable(modbuser.errorString()));
-    QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("010001010102")));
-    QVERIFY2(modbuser.readRegisters(300002, 2, bytes), qPrintable(modbuser.errorString()));
-    QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("02010202")));
-    QVERIFY2(modbuser.writeRegister(400001, 0xBEEF), qPrintable(modbuser.errorString()));
-    QVERIFY2(modbuser.writeRegisters(400002, ModbusBytes(QByteArray::fromHex("111122223333"))),
-             qPrintable(modbuser.errorString()));
-    QVERIFY2(modbuser.readRegisters(400001, 4, bytes), qPrintable(modbuser.errorString()));
-    QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("BEEF111122223333")));
-
-    QVERIFY(!modbuser.readRegisters(400901, 1, bytes));
-    QVERIFY2(modbuser.errorString().startsWith(QLatin1String("received exception packet: ")),
-             qPrintable(modbuser.errorString()));
-}
 
 QTEST_GUILESS_MAIN(tst_ModbusTcpInterop)
 #include "tst_modbustcpinterop.moc"

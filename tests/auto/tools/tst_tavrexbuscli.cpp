@@ -1,4 +1,5 @@
-#include <QtCore/QProcess>
+#include "clirun.h"
+
 #include <QtTest/QtTest>
 
 // The command-line client as a field engineer runs it: arguments in, text and exit status out.
@@ -6,39 +7,12 @@ class TestTavrexBusCli : public QObject
 {
     Q_OBJECT
 
-private:
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    static Result run(const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(QStringLiteral(TAVREXBUS_CLI), arguments);
-        Result result;
-        if (!process.waitForFinished(30000))
-            return result;
-        result.exitCode = process.exitCode();
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
-    }
-
 private slots:
-    void versionIsTheLibraryVersion()
-    {
-        const Result result = run({ QStringLiteral("--version") });
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.out, QStringLiteral("tavrexbus 1.1.6505\n"));
-    }
-
-    void crcFramesTheBytes_data()
+    void printsItsAnswer_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
+        QTest::newRow("version is the library's") << QStringList{ "--version" } << "tavrexbus 1.1.6505\n";
         QTest::newRow("read 10 registers") << QStringList{ "crc", "01", "03", "00", "00", "00", "0A" }
                                            << "crc: C5 CD (CRC-16/MODBUS 0xCDC5)\nframe: 01 03 00 00 00 0A C5 CD\n";
         QTest::newRow("one argument") << QStringList{ "crc", "0103006B0003" }
@@ -47,11 +21,11 @@ private slots:
                                             << "crc: 84 0A (CRC-16/MODBUS 0x0A84)\nframe: 01 03 00 00 00 01 84 0A\n";
     }
 
-    void crcFramesTheBytes()
+    void printsItsAnswer()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
-        const Result result = run(arguments);
+        const CliRun result = runCli(arguments);
         QCOMPARE(result.err, QString());
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, expected);
@@ -81,10 +55,10 @@ private slots:
         QFETCH(QString, type);
         QFETCH(QString, value);
         QFETCH(QString, hex);
-        const Result encoded = run({ QStringLiteral("encode"), type, value });
+        const CliRun encoded = runCli({ QStringLiteral("encode"), type, value });
         QCOMPARE(encoded.exitCode, 0);
         QCOMPARE(encoded.out, hex + QLatin1Char('\n'));
-        const Result decoded = run({ QStringLiteral("decode"), type, hex });
+        const CliRun decoded = runCli({ QStringLiteral("decode"), type, hex });
         QCOMPARE(decoded.exitCode, 0);
         QCOMPARE(decoded.out, value + QLatin1Char('\n'));
     }
@@ -111,7 +85,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
-        const Result result = run(arguments);
+        const CliRun result = runCli(arguments);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.out, QString());
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
@@ -119,7 +93,7 @@ private slots:
 
     void helpListsTheCommands()
     {
-        const Result result = run({ QStringLiteral("--help") });
+        const CliRun result = runCli({ QStringLiteral("--help") });
         QCOMPARE(result.exitCode, 0);
         for (const char *command : { "crc", "encode", "decode" })
             QVERIFY(result.out.contains(QLatin1String("  ") + QLatin1String(command)));

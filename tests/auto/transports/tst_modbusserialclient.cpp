@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -23,6 +24,7 @@ ModbusBytes frame(const char *hex)
 
 const ModbusBytes request = frame("01 03 00 00 00 01");
 const ModbusBytes answer = frame("01 03 02 00 2A");
+const ModbusBytes second = frame("01 03 02 00 2B");
 
 // A device on the master side of the pseudo-terminal, run beside the test.
 class Device
@@ -30,11 +32,37 @@ class Device
 public:
     template <typename F>
     explicit Device(F behaviour) : m_thread(behaviour) {}
+    // Answers each expected request with the next reply (an empty one is silence).
+    Device(PtyPair &pty, const QList<QByteArray> &replies)
+        : m_thread([&pty, replies] {
+              for (const QByteArray &reply : replies) {
+                  if (pty.readExactly(request.size(), 5000) != request)
+                      return;
+                  if (!reply.isEmpty())
+                      pty.write(reply);
+              }
+          })
+    {
+    }
     ~Device() { m_thread.join(); }
 
 private:
     std::thread m_thread;
 };
+
+void open(ModbusSerialClient &client, const PtyPair &pty)
+{
+    QVERIFY(pty.isValid());
+    client.setPort(pty.portName());
+    client.setReadTimeout(1000);
+    client.setByteTimeout(500);
+    QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
+}
+
+bool exchange(ModbusSerialClient &client, ModbusBytes *reply, QString *error = nullptr)
+{
+    return client.sendBytes(request, client.target(), reply, error);
+}
 
 } // namespace
 
@@ -42,448 +70,346 @@ class tst_ModbusSerialClient : public QObject
 {
     Q_OBJECT
 
-private:
-    void open(ModbusSerialClient &client, const PtyPair &pty)
-    {
-        QVERIFY(pty.isValid());
-        client.setPort(pty.portName());
-        client.setReadTimeout(1000);
-        client.setByteTimeout(500);
-        QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
-    }
-
-    bool exchange(ModbusSerialClient &client, ModbusBytes *reply, QString *error = nullptr)
-    {
-        return client.sendBytes(request, client.target(), reply, error);
-    }
-
 private Q_SLOTS:
-    void answerSplitAcrossReadsIsAssembled_data();
-    void answerSplitAcrossReadsIsAssembled();
-    void missingAnswerIsReadTimeout_data();
-    void missingAnswerIsReadTimeout();
-    void byteTimeoutEndsAnswer();
-    void lateAnswerOfEarlierRequestIsDropped();
-    void openFailureIsReported_data();
-    void openFailureIsReported();
-    void vanishingPortFailsExchangeAndRecovers();
-    void callsFromAnotherThreadAreRefused_data();
-    void callsFromAnotherThreadAreRefused();
-    void concurrentExchangesAreSerialised();
-    void exchangesKeepSendDelay();
-    void sendingNeedsOpenLinkAndOwnTarget();
-    void delaysFollowLineSpeed_data();
-    void delaysFollowLineSpeed();
-    void explicitTimeoutsStick();
-    void missingModemLinesDoNotStopThePort();
-    void describesItself();
-};
-
-void tst_ModbusSerialClient::answerSplitAcrossReadsIsAssembled_data()
-{
-    QTest::addColumn<QList<int>>("cuts");
-    QTest::newRow("whole") << QList<int>{};
-    QTest::newRow("two bursts") << QList<int>{3};
-    QTest::newRow("three bursts") << QList<int>{1, 4};
-    QTest::newRow("byte by byte") << QList<int>{1, 2, 3, 4, 5, 6};
-}
-
-void tst_ModbusSerialClient::answerSplitAcrossReadsIsAssembled()
-{
-    QFETCH(QList<int>, cuts);
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    QSignalSpy received(&client, &Transport::bytesReceived);
-
-    ModbusBytes reply;
+    void answerSplitAcrossReadsIsAssembled_data()
     {
+        QTest::addColumn<QList<int>>("cuts");
+        QTest::newRow("whole") << QList<int>{};
+        QTest::newRow("two bursts") << QList<int>{3};
+        QTest::newRow("three bursts") << QList<int>{1, 4};
+        QTest::newRow("byte by byte") << QList<int>{1, 2, 3, 4, 5, 6};
+    }
+
+    void answerSplitAcrossReadsIsAssembled()
+    {
+        QFETCH(QList<int>, cuts);
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        QSignalSpy received(&client, &Transport::bytesReceived);
+        ModbusBytes reply;
+        {
+            Device device([&] {
+                if (pty.readExactly(request.size(), 5000) != request)
+                    return;
+                int from = 0;
+                for (int cut : cuts + QList<int>{int(answer.size())}) {
+                    pty.write(answer.mid(from, cut - from));
+                    from = cut;
+                    std::this_thread::sleep_for(5ms);
+                }
+            });
+            QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
+        }
+        QCOMPARE(reply, answer);
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(received.first().first().value<ModbusBytes>(), answer);
+    }
+
+    // Whatever the first exchange got, bytes that arrive after it never answer the next request.
+    void staleBytesDoNotAnswerTheNextRequest_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("readTimeout");
+        QTest::addColumn<int>("byteTimeout");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QByteArray>("late");
+        QTest::newRow("silence") << QByteArray() << 100 << 20 << "read timeout" << QByteArray();
+        QTest::newRow("zero bytes") << QByteArray(3, '\0') << 100 << 20 << "read timeout" << QByteArray();
+        QTest::newRow("answer after the timeout") << QByteArray() << 100 << 500 << "read timeout" << QByteArray(answer);
+        QTest::newRow("byte gap ends the answer")
+            << QByteArray(answer.left(3)) << 1000 << 30 << "" << QByteArray(answer.mid(3));
+    }
+
+    void staleBytesDoNotAnswerTheNextRequest()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, readTimeout);
+        QFETCH(int, byteTimeout);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, late);
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setReadTimeout(readTimeout);
+        client.setByteTimeout(byteTimeout);
+        QSignalSpy received(&client, &Transport::bytesReceived);
+
+        ModbusBytes got;
+        QString firstError;
+        bool ok = false;
+        {
+            Device device(pty, {reply});
+            ok = exchange(client, &got, &firstError);
+        }
+        QCOMPARE(ok, error.isEmpty());
+        QCOMPARE(firstError, error);
+        QCOMPARE(received.count(), ok ? 1 : 0);
+        if (ok)
+            QCOMPARE(got, ModbusBytes(reply));
+        if (!late.isEmpty()) {
+            pty.write(late);
+            QTRY_VERIFY(client.bytesAvailable(client.target()) > 0);
+        }
+        Device device(pty, {second});
+        QVERIFY2(exchange(client, &got, &firstError), qPrintable(firstError));
+        QCOMPARE(got, second);
+    }
+
+    void openFailureIsReported_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("no such port") << false;
+        QTest::newRow("port already open") << true;
+    }
+
+    void openFailureIsReported()
+    {
+        QFETCH(bool, busy);
+        PtyPair pty;
+        ModbusSerialClient holder;
+        if (busy)
+            open(holder, pty);
+        const QString port = busy ? pty.portName() : QStringLiteral("/dev/tavrex-no-such-port");
+        ModbusSerialClient client;
+        client.setPort(port);
+        QSignalSpy errors(&client, &ErrObject::error);
+        QVERIFY(!client.connectTransport(false));
+        QVERIFY(!client.connected());
+        QCOMPARE(errors.count(), 1);
+        const QString message = errors.first().first().toString();
+        const QString prefix = QStringLiteral("error opening serial port %1: ").arg(port);
+        QVERIFY2(message.startsWith(prefix) && message.size() > prefix.size(), qPrintable(message));
+        if (busy) {
+            holder.disconnectTransport();
+            QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
+        }
+    }
+
+    void vanishingPortFailsExchangeAndRecovers()
+    {
+        auto pty = std::make_unique<PtyPair>();
+        ModbusSerialClient client;
+        open(client, *pty);
+        const QString lostPort = pty->portName();
+        ModbusBytes reply;
+        QString error;
+        {
+            Device device([&] {
+                pty->readExactly(request.size(), 5000);
+                pty->closeMaster();
+            });
+            QVERIFY(!exchange(client, &reply, &error));
+        }
+        QVERIFY2(error.startsWith(QStringLiteral("serial port %1 lost: ").arg(lostPort)), qPrintable(error));
+        QTRY_VERIFY(!client.connected());
+
+        // The link keeps trying; once it is pointed at a device that exists it comes back.
+        PtyPair replacement;
+        client.setPort(replacement.portName());
+        QTRY_VERIFY(client.connected());
+        Device device(replacement, {answer});
+        QVERIFY2(exchange(client, &reply, &error), qPrintable(error));
+        QCOMPARE(reply, answer);
+    }
+
+    void callsFromAnotherThreadAreRefused_data()
+    {
+        using Call = std::function<bool(ModbusSerialClient &)>;
+        QTest::addColumn<Call>("call");
+        QTest::newRow("connectTransport") << Call([](ModbusSerialClient &c) { return c.connectTransport(false); });
+        QTest::newRow("disconnectTransport") << Call([](ModbusSerialClient &c) { return c.disconnectTransport(); });
+        QTest::newRow("setConnected") << Call([](ModbusSerialClient &c) { c.setConnected(true); return false; });
+        QTest::newRow("setBaudRate") << Call([](ModbusSerialClient &c) { c.setBaudRate(9600); return false; });
+        QTest::newRow("setPort") << Call([](ModbusSerialClient &c) { c.setPort("/dev/null"); return false; });
+    }
+
+    void callsFromAnotherThreadAreRefused()
+    {
+        QFETCH(std::function<bool(ModbusSerialClient &)>, call);
+        PtyPair pty;
+        ModbusSerialClient client;
+        client.setPort(pty.portName());
+        QSignalSpy errors(&client, &ErrObject::error);
+        bool result = false;
+        std::thread([&] { result = call(client); }).join();
+        QVERIFY(!result);
+        QVERIFY(errors.wait());
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("this method can be run only in owned thread"));
+        QVERIFY(!client.connected());
+        QCOMPARE(client.baudRate(), 19200);
+        QCOMPARE(client.port(), pty.portName());
+    }
+
+    void concurrentExchangesAreSerialised()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setSendDelay(0);
+        constexpr int perThread = 25;
+        std::atomic<int> answered{0};
+        std::atomic<bool> interleaved{false};
         Device device([&] {
-            if (pty.readExactly(request.size(), 5000) != request)
-                return;
-            int from = 0;
-            for (int cut : cuts + QList<int>{int(answer.size())}) {
-                pty.write(answer.mid(from, cut - from));
-                from = cut;
-                std::this_thread::sleep_for(5ms);
+            for (int i = 0; i < 2 * perThread; ++i) {
+                const ModbusBytes incoming(pty.readExactly(8, 5000));
+                if (incoming.size() != 8 || !incoming.checkCrc16()) {
+                    interleaved = true;
+                    return;
+                }
+                // The answer carries the asking unit, so each sender can check it got its own.
+                ModbusBytes reply(answer.left(5));
+                reply[0] = incoming[0];
+                reply.appendUInt16(qChecksumModbus(reply, 0, 0));
+                pty.write(reply);
+                ++answered;
             }
         });
-        QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
-    }
-    QCOMPARE(reply, answer);
-    QCOMPARE(received.count(), 1);
-    QCOMPARE(received.first().first().value<ModbusBytes>(), answer);
-}
-
-void tst_ModbusSerialClient::missingAnswerIsReadTimeout_data()
-{
-    QTest::addColumn<QByteArray>("deviceAnswer");
-    QTest::newRow("silence") << QByteArray();
-    QTest::newRow("zero bytes") << QByteArray(3, '\0');
-}
-
-void tst_ModbusSerialClient::missingAnswerIsReadTimeout()
-{
-    QFETCH(QByteArray, deviceAnswer);
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    client.setReadTimeout(100);
-    client.setByteTimeout(20);
-    QSignalSpy received(&client, &Transport::bytesReceived);
-
-    ModbusBytes reply;
-    QString error;
-    {
-        Device device([&] {
-            if (pty.readExactly(request.size(), 5000) == request && !deviceAnswer.isEmpty())
-                pty.write(deviceAnswer);
-        });
-        QVERIFY(!exchange(client, &reply, &error));
-    }
-    QCOMPARE(error, QStringLiteral("read timeout"));
-    QCOMPARE(received.count(), 0);
-
-    Device device([&] {
-        if (pty.readExactly(request.size(), 5000) == request)
-            pty.write(answer);
-    });
-    QVERIFY2(exchange(client, &reply, &error), qPrintable(error));
-    QCOMPARE(reply, answer);
-}
-
-void tst_ModbusSerialClient::byteTimeoutEndsAnswer()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    client.setByteTimeout(30);
-
-    ModbusBytes reply;
-    {
-        Device device([&] {
-            if (pty.readExactly(request.size(), 5000) == request)
-                pty.write(answer.left(3));
-        });
-        QVERIFY(exchange(client, &reply));
-    }
-    QCOMPARE(reply, answer.left(3));
-
-    // The rest comes after the gap; the next exchange must not take it for its answer.
-    pty.write(answer.mid(3));
-    QTRY_VERIFY(client.bytesAvailable(client.target()) > 0);
-    const ModbusBytes second = frame("01 03 02 00 2B");
-    Device device([&] {
-        if (pty.readExactly(request.size(), 5000) == request)
-            pty.write(second);
-    });
-    QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
-    QCOMPARE(reply, second);
-}
-
-void tst_ModbusSerialClient::lateAnswerOfEarlierRequestIsDropped()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    client.setReadTimeout(100);
-
-    ModbusBytes reply;
-    QString error;
-    {
-        Device device([&] { pty.readExactly(request.size(), 5000); });
-        QVERIFY(!exchange(client, &reply, &error));
-    }
-    QCOMPARE(error, QStringLiteral("read timeout"));
-
-    pty.write(answer);
-    QTRY_VERIFY(client.bytesAvailable(client.target()) > 0);
-    const ModbusBytes second = frame("01 03 02 00 2B");
-    Device device([&] {
-        if (pty.readExactly(request.size(), 5000) == request)
-            pty.write(second);
-    });
-    QVERIFY2(exchange(client, &reply, &error), qPrintable(error));
-    QCOMPARE(reply, second);
-}
-
-void tst_ModbusSerialClient::openFailureIsReported_data()
-{
-    QTest::addColumn<bool>("busy");
-    QTest::newRow("no such port") << false;
-    QTest::newRow("port already open") << true;
-}
-
-void tst_ModbusSerialClient::openFailureIsReported()
-{
-    QFETCH(bool, busy);
-    PtyPair pty;
-    ModbusSerialClient holder;
-    if (busy)
-        open(holder, pty);
-    const QString port = busy ? pty.portName() : QStringLiteral("/dev/tavrex-no-such-port");
-
-    ModbusSerialClient client;
-    client.setPort(port);
-    QSignalSpy errors(&client, &ErrObject::error);
-    QVERIFY(!client.connectTransport(false));
-    QVERIFY(!client.connected());
-    QCOMPARE(errors.count(), 1);
-    const QString message = errors.first().first().toString();
-    QVERIFY2(message.startsWith(QStringLiteral("error opening serial port %1: ").arg(port)), qPrintable(message));
-    QVERIFY(message.size() > QStringLiteral("error opening serial port %1: ").arg(port).size());
-
-    if (busy) {
-        holder.disconnectTransport();
-        QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
-    }
-}
-
-void tst_ModbusSerialClient::vanishingPortFailsExchangeAndRecovers()
-{
-    auto pty = std::make_unique<PtyPair>();
-    ModbusSerialClient client;
-    open(client, *pty);
-    const QString lostPort = pty->portName();
-
-    ModbusBytes reply;
-    QString error;
-    {
-        Device device([&] {
-            pty->readExactly(request.size(), 5000);
-            pty->closeMaster();
-        });
-        QVERIFY(!exchange(client, &reply, &error));
-    }
-    QVERIFY2(error.startsWith(QStringLiteral("serial port %1 lost: ").arg(lostPort)), qPrintable(error));
-    QTRY_VERIFY(!client.connected());
-
-    // The link keeps trying; once it is pointed at a device that exists it comes back.
-    PtyPair replacement;
-    client.setPort(replacement.portName());
-    QTRY_VERIFY(client.connected());
-    Device device([&] {
-        if (replacement.readExactly(request.size(), 5000) == request)
-            replacement.write(answer);
-    });
-    QVERIFY2(exchange(client, &reply, &error), qPrintable(error));
-    QCOMPARE(reply, answer);
-}
-
-void tst_ModbusSerialClient::callsFromAnotherThreadAreRefused_data()
-{
-    QTest::addColumn<int>("call");
-    QTest::newRow("connectTransport") << 0;
-    QTest::newRow("disconnectTransport") << 1;
-    QTest::newRow("setConnected") << 2;
-    QTest::newRow("setBaudRate") << 3;
-    QTest::newRow("setPort") << 4;
-}
-
-void tst_ModbusSerialClient::callsFromAnotherThreadAreRefused()
-{
-    QFETCH(int, call);
-    PtyPair pty;
-    ModbusSerialClient client;
-    client.setPort(pty.portName());
-    QSignalSpy errors(&client, &ErrObject::error);
-
-    bool result = true;
-    std::thread([&] {
-        switch (call) {
-        case 0: result = client.connectTransport(false); break;
-        case 1: result = client.disconnectTransport(); break;
-        case 2: client.setConnected(true); result = false; break;
-        case 3: client.setBaudRate(9600); result = false; break;
-        case 4: client.setPort(QStringLiteral("/dev/null")); result = false; break;
-        }
-    }).join();
-
-    QVERIFY(!result);
-    QVERIFY(errors.wait());
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("this method can be run only in owned thread"));
-    QVERIFY(!client.connected());
-    QCOMPARE(client.baudRate(), 19200);
-    QCOMPARE(client.port(), pty.portName());
-}
-
-void tst_ModbusSerialClient::concurrentExchangesAreSerialised()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    client.setSendDelay(0);
-    constexpr int perThread = 25;
-
-    std::atomic<int> answered{0};
-    std::atomic<bool> interleaved{false};
-    Device device([&] {
-        for (int i = 0; i < 2 * perThread; ++i) {
-            const ModbusBytes incoming(pty.readExactly(8, 5000));
-            if (incoming.size() != 8 || !incoming.checkCrc16()) {
-                interleaved = true;
-                return;
+        std::atomic<int> mismatches{0};
+        const auto sender = [&](char unit) {
+            ModbusBytes ask = request.left(6);
+            ask[0] = unit;
+            ask.appendUInt16(qChecksumModbus(ask, 0, 0));
+            for (int i = 0; i < perThread; ++i) {
+                ModbusBytes reply;
+                if (!client.sendBytes(ask, client.target(), &reply, nullptr) || reply.at(0) != unit)
+                    ++mismatches;
             }
-            // The answer carries the asking unit, so each sender can check it got its own.
-            ModbusBytes reply = frame("00 03 02 00 01");
-            reply[0] = incoming[0];
-            reply = ModbusBytes(reply.left(5));
-            reply.appendUInt16(qChecksumModbus(reply, 0, 0));
-            pty.write(reply);
-            ++answered;
-        }
-    });
+        };
+        std::thread first(sender, char(1));
+        std::thread other(sender, char(2));
+        first.join();
+        other.join();
+        QCOMPARE(mismatches.load(), 0);
+        QVERIFY(!interleaved);
+        QCOMPARE(answered.load(), 2 * perThread);
+    }
 
-    std::atomic<int> mismatches{0};
-    const auto sender = [&](char unit) {
-        ModbusBytes ask = request.left(6);
-        ask[0] = unit;
-        ask.appendUInt16(qChecksumModbus(ask, 0, 0));
-        for (int i = 0; i < perThread; ++i) {
+    void exchangesKeepSendDelay()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setSendDelay(80);
+        client.setByteTimeout(5);
+        qint64 gap = -1;
+        {
+            Device device([&] {
+                QElapsedTimer sinceAnswer;
+                for (int i = 0; i < 2; ++i) {
+                    if (pty.readExactly(request.size(), 5000) != request)
+                        return;
+                    if (sinceAnswer.isValid())
+                        gap = sinceAnswer.elapsed();
+                    pty.write(answer);
+                    sinceAnswer.start();
+                }
+            });
             ModbusBytes reply;
-            QString error;
-            if (!client.sendBytes(ask, client.target(), &reply, &error) || reply.at(0) != unit)
-                ++mismatches;
+            QVERIFY(exchange(client, &reply));
+            QVERIFY(exchange(client, &reply));
         }
-    };
-    std::thread first(sender, char(1));
-    std::thread second(sender, char(2));
-    first.join();
-    second.join();
-
-    QCOMPARE(mismatches.load(), 0);
-    QVERIFY(!interleaved);
-    QCOMPARE(answered.load(), 2 * perThread);
-}
-
-void tst_ModbusSerialClient::exchangesKeepSendDelay()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    open(client, pty);
-    client.setSendDelay(80);
-    client.setByteTimeout(5);
-
-    qint64 gap = -1;
-    {
-    Device device([&] {
-        QElapsedTimer sinceAnswer;
-        for (int i = 0; i < 2; ++i) {
-            if (pty.readExactly(request.size(), 5000) != request)
-                return;
-            if (sinceAnswer.isValid())
-                gap = sinceAnswer.elapsed();
-            pty.write(answer);
-            sinceAnswer.start();
-        }
-    });
-    ModbusBytes reply;
-    QVERIFY(exchange(client, &reply));
-    QVERIFY(exchange(client, &reply));
+        QVERIFY2(gap >= 80, qPrintable(QString::number(gap)));
     }
-    QVERIFY2(gap >= 80, qPrintable(QString::number(gap)));
-}
 
-void tst_ModbusSerialClient::sendingNeedsOpenLinkAndOwnTarget()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    ModbusTarget stranger;
-    QString error;
-    QVERIFY(!client.sendBytes(request, client.target(), nullptr, &error));
-    QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
-    open(client, pty);
-    QVERIFY(!client.sendBytes(request, &stranger, nullptr, &error));
-    QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
+    void sendingNeedsOpenLinkAndOwnTarget()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        ModbusTarget stranger;
+        QString error;
+        QVERIFY(!client.sendBytes(request, client.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
+        open(client, pty);
+        QVERIFY(!client.sendBytes(request, &stranger, nullptr, &error));
+        QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
+        QSignalSpy errors(&client, &ErrObject::error);
+        QCOMPARE(client.bytesAvailable(&stranger), 0);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("unknown target, bytes available will be 0"));
+    }
 
-    QSignalSpy errors(&client, &ErrObject::error);
-    QCOMPARE(client.bytesAvailable(&stranger), 0);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("unknown target, bytes available will be 0"));
-}
+    void delaysFollowLineSpeed_data()
+    {
+        QTest::addColumn<int>("baudRate");
+        QTest::addColumn<int>("byteTimeout");
+        QTest::addColumn<int>("rtsDelay");
+        QTest::newRow("1200") << 1200 << 240 << 10;
+        QTest::newRow("9600") << 9600 << 36 << 3;
+        QTest::newRow("19200") << 19200 << 20 << 2;
+        QTest::newRow("57600") << 57600 << 3 << 2;
+        QTest::newRow("115200") << 115200 << 2 << 2;
+    }
 
-void tst_ModbusSerialClient::delaysFollowLineSpeed_data()
-{
-    QTest::addColumn<int>("baudRate");
-    QTest::addColumn<int>("byteTimeout");
-    QTest::addColumn<int>("rtsDelay");
-    QTest::newRow("1200") << 1200 << 240 << 10;
-    QTest::newRow("9600") << 9600 << 36 << 3;
-    QTest::newRow("19200") << 19200 << 20 << 2;
-    QTest::newRow("57600") << 57600 << 3 << 2;
-    QTest::newRow("115200") << 115200 << 2 << 2;
-}
+    void delaysFollowLineSpeed()
+    {
+        QFETCH(int, baudRate);
+        QFETCH(int, byteTimeout);
+        QFETCH(int, rtsDelay);
+        ModbusSerialClient client;
+        QSignalSpy rateChanges(&client, &ModbusSerialTransport::baudRateChanged);
+        client.setBaudRate(baudRate);
+        QCOMPARE(client.byteTimeout(), byteTimeout);
+        QCOMPARE(client.rtsDelay(), rtsDelay);
+        QCOMPARE(rateChanges.count(), baudRate == 19200 ? 0 : 1);
+        client.setBaudRate(0);
+        client.setBaudRate(-9600);
+        QCOMPARE(client.baudRate(), baudRate);
+    }
 
-void tst_ModbusSerialClient::delaysFollowLineSpeed()
-{
-    QFETCH(int, baudRate);
-    QFETCH(int, byteTimeout);
-    QFETCH(int, rtsDelay);
-    ModbusSerialClient client;
-    QSignalSpy rateChanges(&client, &ModbusSerialTransport::baudRateChanged);
-    client.setBaudRate(baudRate);
-    QCOMPARE(client.byteTimeout(), byteTimeout);
-    QCOMPARE(client.rtsDelay(), rtsDelay);
-    QCOMPARE(rateChanges.count(), baudRate == 19200 ? 0 : 1);
+    void explicitTimeoutsStick()
+    {
+        ModbusSerialClient client;
+        client.setByteTimeout(50);
+        client.setRtsDelay(0);
+        client.setBaudRate(1200);
+        QCOMPARE(client.byteTimeout(), 50);
+        QCOMPARE(client.rtsDelay(), 1);
+        QCOMPARE(client.computedByteTimeout(), 240);
+        client.setByteTimeout(0);
+        QCOMPARE(client.byteTimeout(), 1);
+    }
 
-    client.setBaudRate(0);
-    client.setBaudRate(-9600);
-    QCOMPARE(client.baudRate(), baudRate);
-}
+    void missingModemLinesDoNotStopThePort()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        client.setPort(pty.portName());
+        client.setDtr(true);
+        QSignalSpy errors(&client, &ErrObject::error);
+        QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("can't set 'dtr' property to: 1\n"));
 
-void tst_ModbusSerialClient::explicitTimeoutsStick()
-{
-    ModbusSerialClient client;
-    client.setByteTimeout(50);
-    client.setRtsDelay(0);
-    client.setBaudRate(1200);
-    QCOMPARE(client.byteTimeout(), 50);
-    QCOMPARE(client.rtsDelay(), 1);
-    QCOMPARE(client.computedByteTimeout(), 240);
-    client.setByteTimeout(0);
-    QCOMPARE(client.byteTimeout(), 1);
-}
+        // Direction control is skipped without complaint: the frame still goes out.
+        QVERIFY(client.controlRts());
+        Device device(pty, {answer});
+        ModbusBytes reply;
+        QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
+        QCOMPARE(reply, answer);
+        QCOMPARE(errors.count(), 1);
+    }
 
-void tst_ModbusSerialClient::missingModemLinesDoNotStopThePort()
-{
-    PtyPair pty;
-    ModbusSerialClient client;
-    client.setPort(pty.portName());
-    client.setDtr(true);
-    QSignalSpy errors(&client, &ErrObject::error);
-    QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("can't set 'dtr' property to: 1\n"));
-
-    // Direction control is skipped without complaint: the frame still goes out.
-    QVERIFY(client.controlRts());
-    Device device([&] {
-        if (pty.readExactly(request.size(), 5000) == request)
-            pty.write(answer);
-    });
-    ModbusBytes reply;
-    QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
-    QCOMPARE(reply, answer);
-    QCOMPARE(errors.count(), 1);
-}
-
-void tst_ModbusSerialClient::describesItself()
-{
-    ModbusSerialClient client;
-    client.setPort(QStringLiteral("/dev/ttyS7"));
-    client.setParity(ModbusSerialTransport::EvenParity);
-    client.setStopBits(ModbusSerialTransport::TwoStop);
-    client.setFlowControl(ModbusSerialTransport::HardwareControl);
-    QCOMPARE(client.toString(false),
-             QStringLiteral("transport: Modbus Serial Client (modbus client)\nstatus: disconnected\n"
-                            "port: /dev/ttyS7\nrate: 19200\nparity: Even\ndata bits: 8\nstop bits: 2\n"
-                            "flow control: RTS/CTS\nDTR: 0\nRTS: 0\ntarget: \ntimeouts:  (read: 500; write: 500)\n"));
-    QVERIFY(!client.toString(true).contains(u'\n'));
-    QCOMPARE(ModbusSerialTransport::parityStr(42), QStringLiteral("?"));
-    QCOMPARE(ModbusSerialTransport::dataBitsStr(ModbusSerialTransport::Data7), QStringLiteral("7"));
-    QCOMPARE(ModbusSerialTransport::stopBItsStr(ModbusSerialTransport::OneAndHalfStop), QStringLiteral("1.5"));
-    QCOMPARE(ModbusSerialTransport::flowControlStr(ModbusSerialTransport::SoftwareControl), QStringLiteral("XON/XOFF"));
-}
+    void describesItself()
+    {
+        ModbusSerialClient client;
+        client.setPort(QStringLiteral("/dev/ttyS7"));
+        client.setParity(ModbusSerialTransport::EvenParity);
+        client.setStopBits(ModbusSerialTransport::TwoStop);
+        client.setFlowControl(ModbusSerialTransport::HardwareControl);
+        QCOMPARE(client.toString(false),
+                 QStringLiteral("transport: Modbus Serial Client (modbus client)\nstatus: disconnected\n"
+                                "port: /dev/ttyS7\nrate: 19200\nparity: Even\ndata bits: 8\nstop bits: 2\n"
+                                "flow control: RTS/CTS\nDTR: 0\nRTS: 0\ntarget: \n"
+                                "timeouts:  (read: 500; write: 500)\n"));
+        QVERIFY(!client.toString(true).contains(u'\n'));
+        QCOMPARE(ModbusSerialTransport::parityStr(42), QStringLiteral("?"));
+        QCOMPARE(ModbusSerialTransport::dataBitsStr(ModbusSerialTransport::Data7), QStringLiteral("7"));
+        QCOMPARE(ModbusSerialTransport::stopBItsStr(ModbusSerialTransport::OneAndHalfStop), QStringLiteral("1.5"));
+        QCOMPARE(ModbusSerialTransport::flowControlStr(ModbusSerialTransport::SoftwareControl),
+                 QStringLiteral("XON/XOFF"));
+    }
+};
 
 QTEST_MAIN(tst_ModbusSerialClient)
 #include "tst_modbusserialclient.moc"

@@ -15,112 +15,102 @@ ModbusBytes frame(const char *hex)
     return bytes;
 }
 
+const ModbusBytes request = frame("01 03 00 00 00 01");
+const ModbusBytes answer = frame("01 03 02 00 2A");
+
 } // namespace
 
 class tst_ModbusSerialServer : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<ModbusSerialServer> m_server;
+    QList<ModbusBytes> m_requests;
+    // The answers given to the requests in turn; an empty one leaves the request unanswered.
+    QList<ModbusBytes> m_answers;
+
 private Q_SLOTS:
-    void requestOnLineIsAnswered_data();
-    void requestOnLineIsAnswered();
-    void unansweredRequestWritesNothing();
-    void requestRightAfterAnAnswerIsServed();
-    void serverRefusesForeignTarget();
-};
-
-void tst_ModbusSerialServer::requestOnLineIsAnswered_data()
-{
-    QTest::addColumn<ModbusBytes>("request");
-    QTest::addColumn<int>("cut");
-    QTest::newRow("read registers, whole") << frame("01 03 00 00 00 01") << 0;
-    QTest::newRow("read registers, split") << frame("01 03 00 00 00 01") << 3;
-    QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
-    QTest::newRow("report slave id") << frame("05 11") << 0;
-}
-
-void tst_ModbusSerialServer::requestOnLineIsAnswered()
-{
-    QFETCH(ModbusBytes, request);
-    QFETCH(int, cut);
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    ModbusSerialServer server(pty.portName());
-    server.setReadTimeout(50);
-    // Generous, so that a loaded machine cannot stretch the split into a frame gap.
-    server.setByteTimeout(1000);
-    QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
-
-    const ModbusBytes answer = frame("01 03 02 00 2A");
-    QList<ModbusBytes> requests;
-    connect(&server, &Transport::requestBytesReceived, this,
-            [&](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
-                QCOMPARE(target, server.target());
-                requests.append(bytes);
-                *answerBytes = answer;
-            });
-    QSignalSpy received(&server, &Transport::bytesReceived);
-
-    QVERIFY(pty.write(request.left(cut)));
-    QVERIFY(pty.write(request.mid(cut)));
-    QTRY_COMPARE(requests.count(), 1);
-    QCOMPARE(requests.first(), request);
-    QCOMPARE(received.count(), 1);
-    QCOMPARE(pty.readExactly(answer.size(), 5000), QByteArray(answer));
-}
-
-void tst_ModbusSerialServer::unansweredRequestWritesNothing()
-{
-    PtyPair pty;
-    ModbusSerialServer server(pty.portName());
-    server.setReadTimeout(50);
-    QVERIFY(server.connectTransport(false));
-    int requests = 0;
-    connect(&server, &Transport::requestBytesReceived, this, [&](ModbusBytes, const Target *, ModbusBytes *answer) {
-        if (++requests == 2)
-            *answer = frame("02 03 02 00 01");
-    });
-
-    QVERIFY(pty.write(frame("01 03 00 00 00 01")));
-    QTRY_COMPARE(requests, 1);
-    QVERIFY(pty.write(frame("02 03 00 00 00 01")));
-    QTRY_COMPARE(requests, 2);
-    // The first bytes the device sees are those of the second answer.
-    QCOMPARE(pty.readExactly(7, 5000), QByteArray(frame("02 03 02 00 01")));
-}
-
-void tst_ModbusSerialServer::requestRightAfterAnAnswerIsServed()
-{
-    PtyPair pty;
-    ModbusSerialServer server(pty.portName());
-    // Long enough that a server still listening after its answer would swallow the next request.
-    server.setReadTimeout(60000);
-    QVERIFY(server.connectTransport(false));
-    int requests = 0;
-    connect(&server, &Transport::requestBytesReceived, this, [&](ModbusBytes, const Target *, ModbusBytes *answer) {
-        ++requests;
-        *answer = frame("01 03 02 00 2A");
-    });
-
-    for (int i = 1; i <= 3; ++i) {
-        QVERIFY(pty.write(frame("01 03 00 00 00 01")));
-        QTRY_COMPARE(requests, i);
-        QCOMPARE(pty.readExactly(7, 5000), QByteArray(frame("01 03 02 00 2A")));
+    void init()
+    {
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(m_pty->isValid());
+        m_requests.clear();
+        m_answers = {answer, answer, answer};
+        m_server = std::make_unique<ModbusSerialServer>(m_pty->portName());
+        m_server->setReadTimeout(50);
+        QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
+        connect(m_server.get(), &Transport::requestBytesReceived, this,
+                [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
+                    QCOMPARE(target, m_server->target());
+                    m_requests.append(bytes);
+                    *answerBytes = m_answers.value(m_requests.size() - 1);
+                });
     }
-}
 
-void tst_ModbusSerialServer::serverRefusesForeignTarget()
-{
-    PtyPair pty;
-    ModbusSerialServer server(pty.portName());
-    QVERIFY(server.connectTransport(false));
-    ModbusTarget stranger;
-    QString error;
-    QVERIFY(!server.sendBytes(frame("01 03 02 00 2A"), &stranger, nullptr, &error));
-    QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-    QCOMPARE(server.busType(), TavrexBus::ServerBus);
-    QCOMPARE(server.defaultTarget(), server.target());
-}
+    void cleanup()
+    {
+        m_server.reset();
+        m_pty.reset();
+    }
+
+    void requestOnLineIsAnswered_data()
+    {
+        QTest::addColumn<ModbusBytes>("request");
+        QTest::addColumn<int>("cut");
+        QTest::newRow("read registers, whole") << request << 0;
+        QTest::newRow("read registers, split") << request << 3;
+        QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
+        QTest::newRow("report slave id") << frame("05 11") << 0;
+    }
+
+    void requestOnLineIsAnswered()
+    {
+        QFETCH(ModbusBytes, request);
+        QFETCH(int, cut);
+        // Generous, so that a loaded machine cannot stretch a split request into a frame gap.
+        m_server->setByteTimeout(1000);
+        QSignalSpy received(m_server.get(), &Transport::bytesReceived);
+        QVERIFY(m_pty->write(request.left(cut)));
+        QVERIFY(m_pty->write(request.mid(cut)));
+        QTRY_COMPARE(m_requests.count(), 1);
+        QCOMPARE(m_requests.first(), request);
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(m_pty->readExactly(answer.size(), 5000), QByteArray(answer));
+    }
+
+    void unansweredRequestWritesNothing()
+    {
+        m_answers = {ModbusBytes(), frame("02 03 02 00 01")};
+        QVERIFY(m_pty->write(request));
+        QTRY_COMPARE(m_requests.count(), 1);
+        QVERIFY(m_pty->write(frame("02 03 00 00 00 01")));
+        QTRY_COMPARE(m_requests.count(), 2);
+        // The first bytes the device sees are those of the second answer.
+        QCOMPARE(m_pty->readExactly(7, 5000), QByteArray(frame("02 03 02 00 01")));
+    }
+
+    void requestRightAfterAnAnswerIsServed()
+    {
+        // Long enough that a server still listening after its answer would swallow the next request.
+        m_server->setReadTimeout(60000);
+        for (int i = 1; i <= 3; ++i) {
+            QVERIFY(m_pty->write(request));
+            QTRY_COMPARE(m_requests.count(), i);
+            QCOMPARE(m_pty->readExactly(answer.size(), 5000), QByteArray(answer));
+        }
+    }
+
+    void serverRefusesForeignTarget()
+    {
+        ModbusTarget stranger;
+        QString error;
+        QVERIFY(!m_server->sendBytes(answer, &stranger, nullptr, &error));
+        QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
+        QCOMPARE(m_server->busType(), TavrexBus::ServerBus);
+        QCOMPARE(m_server->defaultTarget(), m_server->target());
+    }
+};
 
 QTEST_MAIN(tst_ModbusSerialServer)
 #include "tst_modbusserialserver.moc"

@@ -32,191 +32,161 @@ class tst_ModbusTransporter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void addingTwiceKeepsOneEntry();
-    void onlyModbusTransportsAreTaken();
-    void removingDeletesOnlyOwnedTransports_data();
-    void removingDeletesOnlyOwnedTransports();
-    void destroyedTransportLeavesTheList();
-    void newClientTransportReplacesOldOne();
-    void serverTransportIsNoClient();
-    void frameForUnknownTargetIsRefused();
-    void framesRouteToTheirTransport();
-    void errorsFromAnotherThreadAreReported();
-    void connectTransportsReportsAnyFailure();
-};
-
-void tst_ModbusTransporter::addingTwiceKeepsOneEntry()
-{
-    ModbusTransporter transporter;
-    ModbusLoopbackServer server;
-    QSignalSpy changes(&transporter, &Transporter::transportsChanged);
-    transporter.addTransport(server);
-    transporter.addTransport(server, true);
-    QCOMPARE(transporter.transports().count(), 1);
-    QCOMPARE(changes.count(), 1);
-    QCOMPARE(server.parent(), nullptr);
-}
-
-void tst_ModbusTransporter::onlyModbusTransportsAreTaken()
-{
-    ModbusTransporter transporter;
-    PlainTransport plain;
-    QSignalSpy errors(&transporter, &ErrObject::error);
-    transporter.addTransport(plain);
-    QVERIFY(transporter.transports().isEmpty());
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("you can add only ModbusTransport"));
-}
-
-void tst_ModbusTransporter::removingDeletesOnlyOwnedTransports_data()
-{
-    QTest::addColumn<bool>("asChild");
-    QTest::newRow("child") << true;
-    QTest::newRow("not a child") << false;
-}
-
-void tst_ModbusTransporter::removingDeletesOnlyOwnedTransports()
-{
-    QFETCH(bool, asChild);
-    ModbusTransporter transporter;
-    auto *server = new ModbusLoopbackServer;
-    QPointer<ModbusLoopbackServer> guard(server);
-    QVERIFY(server->connectTransport(false));
-    transporter.addTransport(*server, asChild);
-    QSignalSpy removing(&transporter, &Transporter::transportRemoving);
-
-    transporter.removeTransport(*server);
-    QCOMPARE(removing.count(), 1);
-    QVERIFY(transporter.transports().isEmpty());
-    if (asChild) {
-        QVERIFY(!server->connected());
-        QTRY_VERIFY(guard.isNull());
-    } else {
-        QVERIFY(server->connected());
-        delete server;
+    void listKeepsEachModbusTransportOnce()
+    {
+        ModbusTransporter transporter;
+        auto server = std::make_unique<ModbusLoopbackServer>();
+        PlainTransport plain;
+        QSignalSpy changes(&transporter, &Transporter::transportsChanged);
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        transporter.addTransport(*server);
+        transporter.addTransport(*server, true);
+        transporter.addTransport(plain);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{server.get()});
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(server->parent(), nullptr);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("you can add only ModbusTransport"));
+        server.reset();
+        QVERIFY(transporter.transports().isEmpty());
+        QCOMPARE(changes.count(), 2);
     }
-}
 
-void tst_ModbusTransporter::destroyedTransportLeavesTheList()
-{
-    ModbusTransporter transporter;
-    auto server = std::make_unique<ModbusLoopbackServer>();
-    transporter.addTransport(*server);
-    QSignalSpy changes(&transporter, &Transporter::transportsChanged);
-    server.reset();
-    QVERIFY(transporter.transports().isEmpty());
-    QCOMPARE(changes.count(), 1);
-}
+    void removingDeletesOnlyOwnedTransports_data()
+    {
+        QTest::addColumn<bool>("asChild");
+        QTest::newRow("child") << true;
+        QTest::newRow("not a child") << false;
+    }
 
-void tst_ModbusTransporter::newClientTransportReplacesOldOne()
-{
-    ModbusTransporter transporter;
-    ModbusLoopbackServer server;
-    ModbusLoopbackClient first;
-    ModbusLoopbackClient second;
-    transporter.addTransport(server);
-    transporter.setClientTransport(&first);
-    QCOMPARE(transporter.clientTransport(), &first);
-    transporter.setClientTransport(&second);
-    QCOMPARE(transporter.clientTransport(), &second);
-    QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&server, &second}));
-    transporter.setClientTransport(nullptr);
-    QCOMPARE(transporter.clientTransport(), nullptr);
-    QCOMPARE(transporter.transports(), QList<EventedTransport *>{&server});
-}
+    void removingDeletesOnlyOwnedTransports()
+    {
+        QFETCH(bool, asChild);
+        ModbusTransporter transporter;
+        auto *server = new ModbusLoopbackServer;
+        QPointer<ModbusLoopbackServer> guard(server);
+        QVERIFY(server->connectTransport(false));
+        transporter.addTransport(*server, asChild);
+        QSignalSpy removing(&transporter, &Transporter::transportRemoving);
 
-void tst_ModbusTransporter::serverTransportIsNoClient()
-{
-    ModbusTransporter transporter;
-    ModbusLoopbackServer server;
-    QSignalSpy errors(&transporter, &ErrObject::error);
-    transporter.setClientTransport(&server);
-    QVERIFY(transporter.transports().isEmpty());
-    QCOMPARE(errors.first().first().toString(),
-             QStringLiteral("you can set only modbus transport of ModbusClient type"));
-}
+        transporter.removeTransport(*server);
+        QCOMPARE(removing.count(), 1);
+        QVERIFY(transporter.transports().isEmpty());
+        if (asChild) {
+            QVERIFY(!server->connected());
+            QTRY_VERIFY(guard.isNull());
+        } else {
+            QVERIFY(server->connected());
+            delete server;
+        }
+    }
 
-void tst_ModbusTransporter::frameForUnknownTargetIsRefused()
-{
-    ModbusTransporter transporter;
-    ModbusLoopbackServer server;
-    transporter.addTransport(server);
-    ModbusTarget stranger;
-    QSignalSpy errors(&transporter, &ErrObject::error);
-    QSignalSpy sent(&transporter, &Transporter::bytesSent);
-    QVERIFY(!transporter.sendBytes(ModbusBytes(char(1)), &stranger, nullptr));
-    QVERIFY(!transporter.sendEventBytes(ModbusBytes(char(1)), &stranger));
-    QCOMPARE(errors.count(), 2);
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("transport not found"));
-    QCOMPARE(sent.count(), 0);
-}
+    void onlyAClientTransportServesAsClient()
+    {
+        ModbusTransporter transporter;
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient first;
+        ModbusLoopbackClient second;
+        transporter.addTransport(server);
+        transporter.setClientTransport(&first);
+        QCOMPARE(transporter.clientTransport(), &first);
+        transporter.setClientTransport(&second);
+        QCOMPARE(transporter.clientTransport(), &second);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&server, &second}));
+        transporter.setClientTransport(nullptr);
+        QCOMPARE(transporter.clientTransport(), nullptr);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{&server});
 
-void tst_ModbusTransporter::framesRouteToTheirTransport()
-{
-    ModbusLoopbackServer server;
-    QVERIFY(server.connectTransport(false));
-    ModbusLoopbackClient client(server);
-    QVERIFY(client.connectTransport(false));
-    connect(&server, &Transport::requestBytesReceived, this,
-            [](ModbusBytes bytes, const Target *, ModbusBytes *answer) { *answer = bytes + ModbusBytes(char(9)); });
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        ModbusLoopbackServer otherServer;
+        transporter.setClientTransport(&otherServer);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{&server});
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("you can set only modbus transport of ModbusClient type"));
+    }
 
-    ModbusTransporter transporter;
-    transporter.addTransport(server);
-    transporter.setClientTransport(&client);
-    QCOMPARE(transporter.getTransportByTarget(client.target()), &client);
-    QCOMPARE(transporter.getTransportByTarget(server.target()), &server);
-    QSignalSpy sent(&transporter, &Transporter::bytesSent);
-    QSignalSpy received(&transporter, &Transporter::bytesReceived);
+    void frameForUnknownTargetIsRefused()
+    {
+        ModbusTransporter transporter;
+        ModbusLoopbackServer server;
+        transporter.addTransport(server);
+        ModbusTarget stranger;
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        QSignalSpy sent(&transporter, &Transporter::bytesSent);
+        QVERIFY(!transporter.sendBytes(ModbusBytes(char(1)), &stranger, nullptr));
+        QVERIFY(!transporter.sendEventBytes(ModbusBytes(char(1)), &stranger));
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("transport not found"));
+        QCOMPARE(sent.count(), 0);
+    }
 
-    ModbusBytes answer;
-    QVERIFY(transporter.sendBytes(ModbusBytes(char(1)), client.target(), &answer));
-    QCOMPARE(answer, ModbusBytes(QByteArray::fromHex("0109")));
-    // The request is announced by the transporter; the server's answer reaches it as a request
-    // (its own requestBytesReceived) and the answer as the client's received bytes.
-    QCOMPARE(sent.count(), 2);
-    QCOMPARE(received.count(), 2);
-}
+    void framesRouteToTheirTransport()
+    {
+        ModbusLoopbackServer server;
+        QVERIFY(server.connectTransport(false));
+        ModbusLoopbackClient client(server);
+        QVERIFY(client.connectTransport(false));
+        connect(&server, &Transport::requestBytesReceived, this,
+                [](ModbusBytes bytes, const Target *, ModbusBytes *answer) { *answer = bytes + ModbusBytes(char(9)); });
 
-void tst_ModbusTransporter::errorsFromAnotherThreadAreReported()
-{
-    ModbusLoopbackServer server;
-    QVERIFY(server.connectTransport(false));
-    ModbusLoopbackClient client(server);
-    QVERIFY(client.connectTransport(false));
-    ModbusTransporter transporter;
-    transporter.setClientTransport(&client);
-    QSignalSpy errors(&transporter, &ErrObject::error);
+        ModbusTransporter transporter;
+        transporter.addTransport(server);
+        transporter.setClientTransport(&client);
+        QCOMPARE(transporter.getTransportByTarget(client.target()), &client);
+        QCOMPARE(transporter.getTransportByTarget(server.target()), &server);
+        QSignalSpy sent(&transporter, &Transporter::bytesSent);
+        QSignalSpy received(&transporter, &Transporter::bytesReceived);
 
-    bool ok = true;
-    std::atomic<bool> done{false};
-    ModbusBytes answer;
-    // The server side answers on this thread, so it keeps serving events meanwhile.
-    std::thread worker([&] {
-        ok = transporter.sendBytes(ModbusBytes(char(1)), client.target(), &answer);
-        done = true;
-    });
-    QTRY_VERIFY(done);
-    worker.join();
-    QVERIFY(!ok);
-    QTRY_VERIFY(!errors.isEmpty());
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("zero length answer received"));
-}
+        ModbusBytes answer;
+        QVERIFY(transporter.sendBytes(ModbusBytes(char(1)), client.target(), &answer));
+        QCOMPARE(answer, ModbusBytes(QByteArray::fromHex("0109")));
+        // The request is announced by the transporter; the server's answer reaches it as a request
+        // (its own requestBytesReceived) and the answer as the client's received bytes.
+        QCOMPARE(sent.count(), 2);
+        QCOMPARE(received.count(), 2);
+    }
 
-void tst_ModbusTransporter::connectTransportsReportsAnyFailure()
-{
-    ModbusLoopbackServer server;
-    ModbusLoopbackClient orphan;
-    orphan.setAutoReconnect(false);
-    ModbusTransporter transporter;
-    transporter.addTransport(server);
-    transporter.addTransport(orphan);
-    QVERIFY(!transporter.connectTransports());
-    QVERIFY(server.connected());
-    QVERIFY(!orphan.connected());
-    QVERIFY(orphan.disconnectTransport());
-    QVERIFY(transporter.disconnectTransports());
-    QVERIFY(!server.connected());
-}
+    void errorsFromAnotherThreadAreReported()
+    {
+        ModbusLoopbackServer server;
+        QVERIFY(server.connectTransport(false));
+        ModbusLoopbackClient client(server);
+        QVERIFY(client.connectTransport(false));
+        ModbusTransporter transporter;
+        transporter.setClientTransport(&client);
+        QSignalSpy errors(&transporter, &ErrObject::error);
+
+        bool ok = true;
+        std::atomic<bool> done{false};
+        ModbusBytes answer;
+        // The server side answers on this thread, so it keeps serving events meanwhile.
+        std::thread worker([&] {
+            ok = transporter.sendBytes(ModbusBytes(char(1)), client.target(), &answer);
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        worker.join();
+        QVERIFY(!ok);
+        QTRY_VERIFY(!errors.isEmpty());
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("zero length answer received"));
+    }
+
+    void connectTransportsReportsAnyFailure()
+    {
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient orphan;
+        orphan.setAutoReconnect(false);
+        ModbusTransporter transporter;
+        transporter.addTransport(server);
+        transporter.addTransport(orphan);
+        QVERIFY(!transporter.connectTransports());
+        QVERIFY(server.connected());
+        QVERIFY(!orphan.connected());
+        QVERIFY(orphan.disconnectTransport());
+        QVERIFY(transporter.disconnectTransports());
+        QVERIFY(!server.connected());
+    }
+};
 
 QTEST_MAIN(tst_ModbusTransporter)
 #include "tst_modbustransporter.moc"

@@ -1,11 +1,8 @@
-#include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbustcptarget.h>
 #include <TavrexBus1/modbustransport.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
-
-#include <thread>
 
 namespace {
 
@@ -63,178 +60,145 @@ class tst_Transport : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void openAndCloseReportRepeats();
-    void failedForcedConnectRetriesSilently();
-    void disconnectCancelsPendingReconnection();
-    void droppedLinkReconnectsOnlyWhenAsked_data();
-    void droppedLinkReconnectsOnlyWhenAsked();
-    void twoDropsScheduleOneAttempt();
-    void negativeReconnectIntervalIsIgnored();
-    void eventStreamIsSplitIntoRecords_data();
-    void eventStreamIsSplitIntoRecords();
-    void callsFromAnotherThreadAreRefused();
-    void targetsCompareAndDescribe();
-};
-
-void tst_Transport::openAndCloseReportRepeats()
-{
-    FakeTransport transport;
-    QSignalSpy changes(&transport, &Transport::connectedChanged);
-    QSignalSpy errors(&transport, &ErrObject::error);
-    QVERIFY(transport.connectTransport(false));
-    QVERIFY(!transport.connectTransport(false));
-    QVERIFY(transport.disconnectTransport());
-    QVERIFY(!transport.disconnectTransport());
-    QCOMPARE(changes.count(), 2);
-    QCOMPARE(errors.count(), 2);
-    QCOMPARE(errors.at(0).first().toString(), QStringLiteral("also connected"));
-    QCOMPARE(errors.at(1).first().toString(), QStringLiteral("also disconnected"));
-}
-
-void tst_Transport::failedForcedConnectRetriesSilently()
-{
-    FakeTransport transport;
-    transport.failuresLeft = 3;
-    QSignalSpy errors(&transport, &ErrObject::error);
-    QVERIFY(!transport.connectTransport(true));
-    QTRY_VERIFY(transport.connected());
-    QCOMPARE(transport.attempts, 4);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("link down"));
-}
-
-void tst_Transport::disconnectCancelsPendingReconnection()
-{
-    FakeTransport transport;
-    transport.failuresLeft = 1000;
-    transport.setAutoReconnectInterval(10);
-    QVERIFY(!transport.connectTransport(true));
-    QTRY_VERIFY(transport.attempts >= 3);
-    QVERIFY(transport.disconnectTransport());
-    const int attempts = transport.attempts;
-    transport.failuresLeft = 0;
-    // A retry already in flight finds nothing pending and stops.
-    QSignalSpy changes(&transport, &Transport::connectedChanged);
-    QVERIFY(!changes.wait(100));
-    QCOMPARE(transport.attempts, attempts);
-    QVERIFY(!transport.connected());
-}
-
-void tst_Transport::droppedLinkReconnectsOnlyWhenAsked_data()
-{
-    QTest::addColumn<bool>("autoReconnect");
-    QTest::newRow("auto reconnect") << true;
-    QTest::newRow("no auto reconnect") << false;
-}
-
-void tst_Transport::droppedLinkReconnectsOnlyWhenAsked()
-{
-    QFETCH(bool, autoReconnect);
-    FakeTransport transport;
-    transport.setAutoReconnect(autoReconnect);
-    QVERIFY(transport.connectTransport(false));
-    QSignalSpy changes(&transport, &Transport::connectedChanged);
-    transport.dropLink();
-    QVERIFY(!transport.connected());
-    QCOMPARE(changes.wait(1000), autoReconnect);
-    QCOMPARE(transport.connected(), autoReconnect);
-    QCOMPARE(transport.attempts, autoReconnect ? 2 : 1);
-}
-
-void tst_Transport::twoDropsScheduleOneAttempt()
-{
-    FakeTransport transport;
-    QVERIFY(transport.connectTransport(false));
-    transport.dropLink();
-    transport.dropLink();
-    QTRY_VERIFY(transport.connected());
-    QSignalSpy changes(&transport, &Transport::connectedChanged);
-    QVERIFY(!changes.wait(transport.autoReconnectInterval() * 2));
-    QCOMPARE(transport.attempts, 2);
-}
-
-void tst_Transport::negativeReconnectIntervalIsIgnored()
-{
-    FakeTransport transport;
-    transport.setAutoReconnectInterval(-1);
-    QCOMPARE(transport.autoReconnectInterval(), 200);
-    transport.setAutoReconnectInterval(0);
-    QCOMPARE(transport.autoReconnectInterval(), 0);
-}
-
-void tst_Transport::eventStreamIsSplitIntoRecords_data()
-{
-    QTest::addColumn<QList<QByteArray>>("reads");
-    QTest::addColumn<QList<QByteArray>>("records");
-    const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
-    QTest::newRow("two records") << QList<QByteArray>{hex("03AABB02CC")}
-                                 << QList<QByteArray>{hex("AABB"), hex("CC")};
-    QTest::newRow("zero length byte stops the poll")
-        << QList<QByteArray>{hex("0002CC"), QByteArray()} << QList<QByteArray>{hex("CC")};
-    QTest::newRow("record split over reads")
-        << QList<QByteArray>{hex("04AA"), hex("BBCC")} << QList<QByteArray>{hex("AABBCC")};
-}
-
-void tst_Transport::eventStreamIsSplitIntoRecords()
-{
-    QFETCH(QList<QByteArray>, reads);
-    QFETCH(QList<QByteArray>, records);
-    FakeTransport transport(true);
-    QVERIFY(transport.eventable());
-    QVERIFY(transport.connectTransport(false));
-    QSignalSpy received(&transport, &EventedTransport::eventBytesReceived);
-
-    // The first read after connecting is stale and dropped.
-    transport.deviceEvents = {QByteArray::fromHex("02EE")};
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^discarded first events: ")));
-    QVERIFY(!transport.checkEventsSync());
-    QCOMPARE(received.count(), 0);
-
-    transport.deviceEvents = reads;
-    while (!transport.deviceEvents.isEmpty())
-        transport.checkEventsSync();
-    QCOMPARE(received.count(), records.count());
-    for (int i = 0; i < records.count(); ++i) {
-        QCOMPARE(received.at(i).at(0).value<ModbusBytes>(), ModbusBytes(records.at(i)));
-        QCOMPARE(received.at(i).at(1).value<const Target *>(), &transport.target);
+    void openAndCloseReportRepeats()
+    {
+        FakeTransport transport;
+        QSignalSpy changes(&transport, &Transport::connectedChanged);
+        QSignalSpy errors(&transport, &ErrObject::error);
+        QVERIFY(transport.connectTransport(false));
+        QVERIFY(!transport.connectTransport(false));
+        QVERIFY(transport.disconnectTransport());
+        QVERIFY(!transport.disconnectTransport());
+        QCOMPARE(changes.count(), 2);
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(errors.at(0).first().toString(), QStringLiteral("also connected"));
+        QCOMPARE(errors.at(1).first().toString(), QStringLiteral("also disconnected"));
     }
-}
 
-void tst_Transport::callsFromAnotherThreadAreRefused()
-{
-    ModbusLoopbackServer transport;
-    QSignalSpy errors(&transport, &ErrObject::error);
-    bool connected = true;
-    std::thread([&] { connected = transport.connectTransport(false); }).join();
-    QVERIFY(!connected);
-    QVERIFY(errors.wait());
-    QCOMPARE(errors.first().first().toString(), QStringLiteral("this method can be run only in owned thread"));
-    QVERIFY(!transport.connected());
-}
+    void failedForcedConnectRetriesSilently()
+    {
+        FakeTransport transport;
+        transport.failuresLeft = 3;
+        QSignalSpy errors(&transport, &ErrObject::error);
+        QVERIFY(!transport.connectTransport(true));
+        QTRY_VERIFY(transport.connected());
+        QCOMPARE(transport.attempts, 4);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("link down"));
+    }
 
-void tst_Transport::targetsCompareAndDescribe()
-{
-    ModbusIpTarget ip;
-    QCOMPARE(ip.addressStr(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(ip.port(), 502);
-    QCOMPARE(ip.toString(false), QStringLiteral("address: 127.0.0.1; port: 502\n"));
+    void disconnectCancelsPendingReconnection()
+    {
+        FakeTransport transport;
+        transport.failuresLeft = 1000;
+        transport.setAutoReconnectInterval(10);
+        QVERIFY(!transport.connectTransport(true));
+        QTRY_VERIFY(transport.attempts >= 3);
+        QVERIFY(transport.disconnectTransport());
+        const int attempts = transport.attempts;
+        transport.failuresLeft = 0;
+        // A retry already in flight finds nothing pending and stops.
+        QSignalSpy changes(&transport, &Transport::connectedChanged);
+        QVERIFY(!changes.wait(100));
+        QCOMPARE(transport.attempts, attempts);
+        QVERIFY(!transport.connected());
+    }
 
-    ModbusTcpTarget tcp;
-    QCOMPARE(tcp.toString(true), QStringLiteral("address: 127.0.0.1; port: 502; transaction ID: 0; "));
-    ModbusTcpTarget copy(tcp);
-    QVERIFY(copy == tcp);
-    copy.setTransactionID(7);
-    QVERIFY(copy != tcp);
-    QVERIFY(static_cast<const ModbusIpTarget &>(copy) == static_cast<const ModbusIpTarget &>(tcp));
-    QVERIFY(static_cast<const Target &>(copy) != static_cast<const Target &>(tcp));
+    void droppedLinkReconnectsOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("autoReconnect");
+        QTest::addColumn<int>("drops");
+        QTest::newRow("auto reconnect") << true << 1;
+        QTest::newRow("two drops, one attempt") << true << 2;
+        QTest::newRow("no auto reconnect") << false << 1;
+    }
 
-    QSignalSpy addressChanges(&ip, &ModbusIpTarget::addressChanged);
-    ip.setAddressStr(QStringLiteral("10.0.0.5"));
-    ip.setAddressStr(QStringLiteral("10.0.0.5"));
-    QCOMPARE(addressChanges.count(), 1);
-    QVERIFY(ModbusTarget() == ModbusTarget());
-    QCOMPARE(ModbusTarget().toString(true), QString());
-}
+    void droppedLinkReconnectsOnlyWhenAsked()
+    {
+        QFETCH(bool, autoReconnect);
+        QFETCH(int, drops);
+        FakeTransport transport;
+        transport.setAutoReconnect(autoReconnect);
+        QVERIFY(transport.connectTransport(false));
+        QSignalSpy changes(&transport, &Transport::connectedChanged);
+        for (int i = 0; i < drops; ++i)
+            transport.dropLink();
+        QVERIFY(!transport.connected());
+        QCOMPARE(changes.wait(1000), autoReconnect);
+        QCOMPARE(transport.connected(), autoReconnect);
+        QVERIFY(!changes.wait(transport.autoReconnectInterval() * 2));
+        QCOMPARE(transport.attempts, autoReconnect ? 2 : 1);
+    }
+
+    void negativeReconnectIntervalIsIgnored()
+    {
+        FakeTransport transport;
+        transport.setAutoReconnectInterval(-1);
+        QCOMPARE(transport.autoReconnectInterval(), 200);
+        transport.setAutoReconnectInterval(0);
+        QCOMPARE(transport.autoReconnectInterval(), 0);
+    }
+
+    void eventStreamIsSplitIntoRecords_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("reads");
+        QTest::addColumn<QList<QByteArray>>("records");
+        const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+        QTest::newRow("two records") << QList<QByteArray>{hex("03AABB02CC")}
+                                     << QList<QByteArray>{hex("AABB"), hex("CC")};
+        QTest::newRow("zero length byte stops the poll")
+            << QList<QByteArray>{hex("0002CC"), QByteArray()} << QList<QByteArray>{hex("CC")};
+        QTest::newRow("record split over reads")
+            << QList<QByteArray>{hex("04AA"), hex("BBCC")} << QList<QByteArray>{hex("AABBCC")};
+    }
+
+    void eventStreamIsSplitIntoRecords()
+    {
+        QFETCH(QList<QByteArray>, reads);
+        QFETCH(QList<QByteArray>, records);
+        FakeTransport transport(true);
+        QVERIFY(transport.eventable());
+        QVERIFY(transport.connectTransport(false));
+        QSignalSpy received(&transport, &EventedTransport::eventBytesReceived);
+
+        // The first read after connecting is stale and dropped.
+        transport.deviceEvents = {QByteArray::fromHex("02EE")};
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^discarded first events: ")));
+        QVERIFY(!transport.checkEventsSync());
+        QCOMPARE(received.count(), 0);
+
+        transport.deviceEvents = reads;
+        while (!transport.deviceEvents.isEmpty())
+            transport.checkEventsSync();
+        QCOMPARE(received.count(), records.count());
+        for (int i = 0; i < records.count(); ++i) {
+            QCOMPARE(received.at(i).at(0).value<ModbusBytes>(), ModbusBytes(records.at(i)));
+            QCOMPARE(received.at(i).at(1).value<const Target *>(), &transport.target);
+        }
+    }
+
+    void targetsCompareAndDescribe()
+    {
+        ModbusIpTarget ip;
+        QCOMPARE(ip.toString(false), QStringLiteral("address: 127.0.0.1; port: 502\n"));
+
+        ModbusTcpTarget tcp;
+        QCOMPARE(tcp.toString(true), QStringLiteral("address: 127.0.0.1; port: 502; transaction ID: 0; "));
+        ModbusTcpTarget copy(tcp);
+        QVERIFY(copy == tcp);
+        copy.setTransactionID(7);
+        QVERIFY(copy != tcp);
+        QVERIFY(static_cast<const ModbusIpTarget &>(copy) == static_cast<const ModbusIpTarget &>(tcp));
+        QVERIFY(static_cast<const Target &>(copy) != static_cast<const Target &>(tcp));
+
+        QSignalSpy addressChanges(&ip, &ModbusIpTarget::addressChanged);
+        ip.setAddressStr(QStringLiteral("10.0.0.5"));
+        ip.setAddressStr(QStringLiteral("10.0.0.5"));
+        QCOMPARE(addressChanges.count(), 1);
+        QVERIFY(ModbusTarget() == ModbusTarget());
+        QCOMPARE(ModbusTarget().toString(true), QString());
+    }
+};
 
 QTEST_MAIN(tst_Transport)
 #include "tst_transport.moc"

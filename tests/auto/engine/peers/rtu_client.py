@@ -1,11 +1,4 @@
-"""A pymodbus RTU client on a serial port, the independent peer of the engine's server tests.
-
-Talks to unit 1 and prints one line per exchange, "name: result", where the result is the
-registers read (decimal, blank-separated), "ok" for an accepted write, the report-slave-ID data
-in hexadecimal, or "exception N" / "error" when the exchange failed. Prints "done" at the end.
-
-Usage: rtu_client.py PORT
-"""
+"""Usage: rtu_client.py PORT. A pymodbus RTU client printing "name: result" per exchange, then "done"."""
 import logging
 import sys
 

@@ -1,11 +1,5 @@
-"""A pymodbus RTU server on a serial port, the independent peer of the engine's client tests.
-
-Unit 1 holds holding registers 0..199 = 1000 + address and input registers 0..199 = 2000 + address;
-its report-slave-ID data starts with the device name "EK-PEER". Prints "ready" once the port is
-open, then serves until its standard input closes.
-
-Usage: rtu_server.py PORT
-"""
+"""Usage: rtu_server.py PORT. A pymodbus RTU server, unit 1: holding register n = 1000 + n,
+input register n = 2000 + n, device name "EK-PEER". Prints "ready", serves until stdin closes."""
 import asyncio
 import logging
 import sys
