@@ -188,7 +188,8 @@ void ModbusClientExecutor::executeTask(ModbusTask *task)
             task->abort();
             break;
         }
-        task->setLastProcessTime(QDateTime::currentDateTime());
+        // Local time would cost a time-zone lookup per exchange on this busy thread.
+        task->setLastProcessTime(QDateTime::currentDateTimeUtc());
         dispatch(task);
     }
     emit executingItemsChanged({});

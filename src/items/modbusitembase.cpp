@@ -341,11 +341,12 @@ bool ModbusItemBase::taskCompleted(ModbusTask *task)
         return false;
     if (task->type() == TavrexBus::ReadTask) {
         applyResultTask(*task);
-        setLastReadTime(task->lastProcessTime());
+        // The executor stamps tasks in UTC; items show local time.
+        setLastReadTime(task->lastProcessTime().toLocalTime());
         onAfterReadTask(*task);
         setActualValue(true);
     } else {
-        setLastWriteTime(task->lastProcessTime());
+        setLastWriteTime(task->lastProcessTime().toLocalTime());
         onAfterWriteTask(*task);
     }
     return true;
@@ -366,9 +367,10 @@ bool ModbusItemBase::checkValidResultTask(ModbusTask *task)
 void ModbusItemBase::applyResultTask(const ModbusTask &task)
 {
     setTopBytesArray(task.firstBytes(), ReadChange);
+    const QDateTime now = QDateTime::currentDateTime();
     if (m_maxTrendSize >= 1)
-        insertTopBytesToTrend(QDateTime::currentDateTime());
-    emit bytesWasRead(QDateTime::currentDateTime());
+        insertTopBytesToTrend(now);
+    emit bytesWasRead(now);
 }
 
 void ModbusItemBase::onAfterReadTask(const ModbusTask &task)
