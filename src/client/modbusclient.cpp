@@ -434,7 +434,9 @@ void ModbusClient::attachItem(ModbusItemBase *item)
 // its place; the gaps close when the outermost visit ends.
 void ModbusClient::detachItem(ModbusItemBase *item)
 {
-    const qsizetype index = m_attachedItems.indexOf(item);
+    // Items usually leave in the order they came or in its reverse; both ends are found at once.
+    const qsizetype last = m_attachedItems.size() - 1;
+    const qsizetype index = last >= 0 && m_attachedItems.at(last) == item ? last : m_attachedItems.indexOf(item);
     if (index < 0)
         return;
     if (m_itemVisits > 0)
