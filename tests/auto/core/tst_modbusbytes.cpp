@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -36,7 +37,11 @@ quint64 doubleBits(double value)
     return bits;
 }
 
+using Edit = std::function<void(ModbusBytes &)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Edit)
 
 class tst_ModbusBytes : public QObject
 {
@@ -49,8 +54,6 @@ private Q_SLOTS:
         QVERIFY(QMetaType::fromName("ModbusBytes").isValid());
         QVERIFY(QMetaType::fromName("ModbusBytesArray").isValid());
         QCOMPARE(QMetaType::fromName("ModbusBytes"), QMetaType::fromType<ModbusBytes>());
-        const QVariant variant = QVariant::fromValue(bytesOf("01 02"));
-        QCOMPARE(hex(variant.value<ModbusBytes>()), QByteArray("01 02"));
     }
 
     void encodings_data()
@@ -61,30 +64,22 @@ private Q_SLOTS:
         QTest::newRow("float 1.0") << ModbusBytes::fromFloat(1.0f) << QByteArray("3f 80 00 00");
         QTest::newRow("double 1.0") << ModbusBytes::fromDouble(1.0) << QByteArray("3f f0 00 00 00 00 00 00");
         QTest::newRow("int16 -2") << ModbusBytes::fromInt16(-2) << QByteArray("ff fe");
-        QTest::newRow("int32 -2") << ModbusBytes::fromInt32(-2) << QByteArray("ff ff ff fe");
         QTest::newRow("uint32 no word swap") << ModbusBytes::fromUInt32(0x12345678) << QByteArray("12 34 56 78");
         QTest::newRow("int64 -2") << ModbusBytes::fromInt64(-2) << QByteArray("ff ff ff ff ff ff ff fe");
-        QTest::newRow("uint8") << ModbusBytes::fromUInt8(0xAB) << QByteArray("ab");
         QTest::newRow("uint8 as reg") << ModbusBytes::fromUInt8(0xAB, true) << QByteArray("00 ab");
         QTest::newRow("int8 -1 as reg") << ModbusBytes::fromInt8(-1, true) << QByteArray("00 ff");
         QTest::newRow("bit as reg") << ModbusBytes::fromBit(true, true) << QByteArray("00 01");
-        QTest::newRow("byte") << ModbusBytes::fromByte(7) << QByteArray("07");
-        QTest::newRow("ansi") << ModbusBytes::fromStringAnsi("AB") << QByteArray("41 42");
         QTest::newRow("ansi as regs") << ModbusBytes::fromStringAnsi("AB", true) << QByteArray("00 41 00 42");
         QTest::newRow("bytes as regs") << ModbusBytes::fromBytes(QByteArray("\x01\xff", 2), true)
                                        << QByteArray("00 01 00 ff");
         QTest::newRow("modbus string") << ModbusBytes::fromModbusString(" 01 03\t00  00 ") << QByteArray("01 03 00 00");
-        QTest::newRow("size") << ModbusBytes::fromSize(3, 0xAA) << QByteArray("aa aa aa");
         QTest::newRow("negative size") << ModbusBytes::fromSize(-3) << QByteArray();
         QTest::newRow("regs count") << ModbusBytes::fromRegsCount(2, 0x1234) << QByteArray("12 34 12 34");
         QTest::newRow("arch labels") << ModbusBytes::fromArchLabels({ 1, 0xA0B0C0D0 })
                                      << QByteArray("00 00 00 01 a0 b0 c0 d0");
         QTest::newRow("ushort constructor") << ModbusBytes(ushort(0xBEEF)) << QByteArray("be ef");
-        QTest::newRow("char constructor") << ModbusBytes('A') << QByteArray("41");
         QTest::newRow("list") << ModbusBytes::fromList({ bytesOf("01"), ModbusBytes(), bytesOf("02 03") })
                               << QByteArray("01 02 03");
-        QTest::newRow("array") << ModbusBytes::fromModbusBytesArray({ bytesOf("0a"), bytesOf("0b") })
-                               << QByteArray("0a 0b");
         ModbusBytes streamed;
         streamed << uchar(1) << ushort(0x0203) << uint(0x04050607) << bytesOf("08");
         QTest::newRow("stream operators") << streamed << QByteArray("01 02 03 04 05 06 07 08");
@@ -109,12 +104,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("width");
         QTest::addColumn<qint64>("value");
 
-        const QList<qint64> int16s = { std::numeric_limits<qint16>::min(), -1, 0, 1,
-                                       std::numeric_limits<qint16>::max() };
-        const QList<qint64> int32s = { std::numeric_limits<qint32>::min(), -65536, -1, 0, 65536,
-                                       std::numeric_limits<qint32>::max() };
-        const QList<qint64> int64s = { std::numeric_limits<qint64>::min(), -(qint64(1) << 32), -1, 0,
-                                       qint64(1) << 32, std::numeric_limits<qint64>::max() };
+        const QList<qint64> int16s = { std::numeric_limits<qint16>::min(), -1, std::numeric_limits<qint16>::max() };
+        const QList<qint64> int32s = { std::numeric_limits<qint32>::min(), -65536, std::numeric_limits<qint32>::max() };
+        const QList<qint64> int64s = { std::numeric_limits<qint64>::min(), -(qint64(1) << 32),
+                                       std::numeric_limits<qint64>::max() };
         for (qint64 v : int16s)
             QTest::addRow("int16 %lld", v) << 2 << v;
         for (qint64 v : int32s)
@@ -129,34 +122,23 @@ private Q_SLOTS:
         QFETCH(qint64, value);
 
         // Read back at an odd offset inside a larger buffer to catch alignment
-        // and offset faults, not just whole-buffer decoding.
-        ModbusBytes encoded;
-        switch (width) {
-        case 2: encoded = ModbusBytes::fromInt16(qint16(value)); break;
-        case 4: encoded = ModbusBytes::fromInt32(qint32(value)); break;
-        default: encoded = ModbusBytes::fromInt64(value); break;
-        }
-        QCOMPARE(encoded.size(), width);
-        const ModbusBytes framed = bytesOf("aa") + encoded + bytesOf("bb");
-        switch (width) {
-        case 2:
-            QCOMPARE(qint64(framed.toInt16(1)), value);
-            QCOMPARE(framed.toUInt16(1), ushort(value));
-            QCOMPARE(framed.toReg(1), ushort(value));
-            QCOMPARE(ModbusBytes::fromUInt16(ushort(value)), encoded);
-            break;
-        case 4:
-            QCOMPARE(qint64(framed.toInt32(1)), value);
-            QCOMPARE(framed.toUInt32(1), uint(value));
-            QCOMPARE(ModbusBytes::fromUInt32(uint(value)), encoded);
-            QCOMPARE(framed.toUInt16(1), ushort(quint32(value) >> 16)); // high word first
-            break;
-        default:
-            QCOMPARE(framed.toInt64(1), value);
-            QCOMPARE(framed.toUInt64(1), quint64(value));
-            QCOMPARE(ModbusBytes::fromUInt64(quint64(value)), encoded);
-            QCOMPARE(framed.toUInt32(1), uint(quint64(value) >> 32));
-            break;
+        // and offset faults; a narrower reader sees the high part first.
+        const auto framed = [](const ModbusBytes &bytes) { return bytesOf("aa") + bytes + bytesOf("bb"); };
+        if (width == 2) {
+            const ModbusBytes bytes = framed(ModbusBytes::fromInt16(qint16(value)));
+            QCOMPARE(bytes, framed(ModbusBytes::fromUInt16(ushort(value))));
+            QCOMPARE(qint64(bytes.toInt16(1)), value);
+            QCOMPARE(bytes.toReg(1), ushort(value));
+        } else if (width == 4) {
+            const ModbusBytes bytes = framed(ModbusBytes::fromInt32(qint32(value)));
+            QCOMPARE(bytes, framed(ModbusBytes::fromUInt32(uint(value))));
+            QCOMPARE(qint64(bytes.toInt32(1)), value);
+            QCOMPARE(bytes.toUInt16(1), ushort(quint32(value) >> 16));
+        } else {
+            const ModbusBytes bytes = framed(ModbusBytes::fromInt64(value));
+            QCOMPARE(bytes, framed(ModbusBytes::fromUInt64(quint64(value))));
+            QCOMPARE(bytes.toInt64(1), value);
+            QCOMPARE(bytes.toUInt32(1), uint(quint64(value) >> 32));
         }
     }
 
@@ -164,14 +146,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("value");
 
-        QTest::newRow("zero") << 0.0;
         QTest::newRow("negative zero") << -0.0;
-        QTest::newRow("one") << 1.0;
         QTest::newRow("negative fraction") << -21.625;
-        QTest::newRow("smallest normal") << double(std::numeric_limits<float>::min());
         QTest::newRow("denormal") << double(std::numeric_limits<float>::denorm_min());
         QTest::newRow("largest float") << double(std::numeric_limits<float>::max());
-        QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
         QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity();
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
     }
@@ -195,10 +173,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
 
         QTest::newRow("-2.5") << -2.5 << QByteArray("ff ff ff fe bf 00 00 00");
-        QTest::newRow("3.25") << 3.25 << QByteArray("00 00 00 03 3e 80 00 00");
         QTest::newRow("-0.75") << -0.75 << QByteArray("00 00 00 00 bf 40 00 00");
         QTest::newRow("whole negative") << -7.0 << QByteArray("ff ff ff f9 80 00 00 00");
-        QTest::newRow("int max") << 2147483647.5 << QByteArray("7f ff ff ff 3f 00 00 00");
         QTest::newRow("too large saturates") << 1e12 << QByteArray("7f ff ff ff 00 00 00 00");
         QTest::newRow("infinity saturates") << -std::numeric_limits<double>::infinity()
                                             << QByteArray("80 00 00 00 80 00 00 00");
@@ -215,31 +191,13 @@ private Q_SLOTS:
             QCOMPARE(bytes.toDoubleStruct(), value);
     }
 
-    void bitAndByteReinterpretation()
+    void byteJoinsAndSplits()
     {
-        QCOMPARE(putIn16(0x34, 0x12), ushort(0x1234));
-        QCOMPARE(putIn32(0x78, 0x56, 0x34, 0x12), 0x12345678u);
+        // The value casts behind them run in every codec row above.
         QCOMPARE(putIn64(8, 7, 6, 5, 4, 3, 2, 1), 0x0102030405060708ULL);
         uchar b[8] = {};
-        extractBytes(ushort(0x1234), b[0], b[1]);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(b), 2).toHex(' '), QByteArray("34 12"));
-        extractBytes(0x12345678u, b[0], b[1], b[2], b[3]);
-        QCOMPARE(QByteArray(reinterpret_cast<char *>(b), 4).toHex(' '), QByteArray("78 56 34 12"));
         extractBytes(0x0102030405060708ULL, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
         QCOMPARE(QByteArray(reinterpret_cast<char *>(b), 8).toHex(' '), QByteArray("08 07 06 05 04 03 02 01"));
-
-        QCOMPARE(putIn8(-1), uchar(0xFF));
-        QCOMPARE(extractInt8(0x80), qint8(-128));
-        QCOMPARE(putIn16(short(-2)), ushort(0xFFFE));
-        QCOMPARE(extractInt16(0x8000), short(-32768));
-        QCOMPARE(putIn32(-2), 0xFFFFFFFEu);
-        QCOMPARE(extractInt32(0x80000000u), std::numeric_limits<int>::min());
-        QCOMPARE(putIn32(1.0f), 0x3F800000u);
-        QCOMPARE(extractFloat(0xC0200000u), -2.5f);
-        QCOMPARE(putIn64((long long)-1), ~0ULL);
-        QCOMPARE(extractInt64(0x8000000000000000ULL), std::numeric_limits<long long>::min());
-        QCOMPARE(putIn64(1.0), 0x3FF0000000000000ULL);
-        QCOMPARE(extractDouble(0xC004000000000000ULL), -2.5);
     }
 
 
@@ -323,14 +281,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("len");
         QTest::addColumn<QByteArray>("expected");
 
-        QTest::newRow("all") << 0 << -1 << QByteArray("01 02 03 04");
         QTest::newRow("middle") << 1 << 2 << QByteArray("02 03");
         QTest::newRow("to end") << 2 << -1 << QByteArray("03 04");
         QTest::newRow("past end is cut") << 2 << 10 << QByteArray("03 04");
         QTest::newRow("len below -1 is empty") << 1 << -5 << QByteArray();
-        QTest::newRow("zero len") << 1 << 0 << QByteArray();
         QTest::newRow("pos at size") << 4 << -1 << QByteArray();
-        QTest::newRow("pos past size") << 9 << 1 << QByteArray();
         QTest::newRow("negative pos") << -1 << 2 << QByteArray();
         QTest::newRow("huge len") << 1 << std::numeric_limits<int>::max() << QByteArray("02 03 04");
     }
@@ -359,34 +314,18 @@ private Q_SLOTS:
         QCOMPARE(hex(blocks.toModbusBytes()), expected);
     }
 
-    void takeFirst_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QByteArray>("taken");
-        QTest::addColumn<QByteArray>("left");
-
-        QTest::newRow("two") << 2 << QByteArray("01 02") << QByteArray("03");
-        QTest::newRow("none") << 0 << QByteArray() << QByteArray("01 02 03");
-        QTest::newRow("all") << 3 << QByteArray("01 02 03") << QByteArray();
-        QTest::newRow("more than all") << 7 << QByteArray("01 02 03") << QByteArray();
-        QTest::newRow("negative is refused") << -1 << QByteArray() << QByteArray("01 02 03");
-    }
-
     void takeFirst()
     {
-        QFETCH(int, n);
-        QFETCH(QByteArray, taken);
-        QFETCH(QByteArray, left);
-
-        ModbusBytes bytes = bytesOf("01 02 03");
+        ModbusBytes bytes = bytesOf("01 02 03 04");
         const ModbusBytes shared(bytes);
-        if (n < 0)
-            QTest::ignoreMessage(QtCriticalMsg, "takeFirst - invalid argument");
-        QCOMPARE(hex(bytes.takeFirst(n)), taken);
-        QCOMPARE(hex(bytes), left);
-        QCOMPARE(hex(shared), QByteArray("01 02 03")); // a copy is never touched
+        QCOMPARE(hex(bytes.takeFirst(2)), QByteArray("01 02"));
+        QCOMPARE(hex(bytes), QByteArray("03 04"));
+        QTest::ignoreMessage(QtCriticalMsg, "takeFirst - invalid argument");
+        QCOMPARE(hex(bytes.takeFirst(-1)), QByteArray());
+        QCOMPARE(hex(bytes.takeFirst(7)), QByteArray("03 04"));
+        QVERIFY(bytes.isEmpty());
+        QCOMPARE(hex(shared), QByteArray("01 02 03 04")); // a copy is never touched
     }
-
 
     void splitBySize_data()
     {
@@ -396,13 +335,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("sizes");
 
         QTest::newRow("4 of 10") << 10 << 4 << -1 << QList<int>{ 4, 4, 2 };
-        QTest::newRow("exact") << 8 << 4 << -1 << QList<int>{ 4, 4 };
         QTest::newRow("limited") << 10 << 4 << 2 << QList<int>{ 4, 4 };
-        QTest::newRow("limit above need") << 10 << 4 << 9 << QList<int>{ 4, 4, 2 };
         QTest::newRow("max count 0") << 10 << 4 << 0 << QList<int>{};
         QTest::newRow("chunk 0 is whole") << 10 << 0 << -1 << QList<int>{ 10 };
         QTest::newRow("negative chunk is whole") << 10 << -3 << -1 << QList<int>{ 10 };
-        QTest::newRow("chunk larger") << 3 << 8 << -1 << QList<int>{ 3 };
         QTest::newRow("empty") << 0 << 4 << -1 << QList<int>{};
         QTest::newRow("huge chunk") << 5 << std::numeric_limits<int>::max() << -1 << QList<int>{ 5 };
     }
@@ -423,23 +359,12 @@ private Q_SLOTS:
             QCOMPARE(blocks.toModbusBytes(), bytes);
     }
 
-    void splitByCount_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QList<int>>("sizes");
-
-        QTest::newRow("two") << 2 << QList<int>{ 5, 5 };
-        QTest::newRow("three") << 3 << QList<int>{ 3, 3, 3, 1 };
-        QTest::newRow("more than bytes") << 20 << QList<int>{ 10 };
-        QTest::newRow("zero") << 0 << QList<int>{};
-        QTest::newRow("negative") << -2 << QList<int>{};
-    }
-
     void splitByCount()
     {
-        QFETCH(int, n);
-        QFETCH(QList<int>, sizes);
-        QCOMPARE(blockSizes(ModbusBytes::fromSize(10).splitByCount(n)), sizes);
+        const ModbusBytes bytes = ModbusBytes::fromSize(10);
+        QCOMPARE(blockSizes(bytes.splitByCount(3)), (QList<int>{ 3, 3, 3, 1 }));
+        QCOMPARE(blockSizes(bytes.splitByCount(20)), QList<int>{ 10 });
+        QCOMPARE(blockSizes(bytes.splitByCount(-2)), QList<int>());
     }
 
     void utf8PrefixKeepsWholeCharacters_data()
@@ -452,11 +377,8 @@ private Q_SLOTS:
         const QString emoji = QString::fromUtf8("a\xf0\x9f\x99\x82");
         QTest::newRow("cyrillic cut inside second") << cyrillic << 3 << QByteArray("d0 96");
         QTest::newRow("cyrillic fits") << cyrillic << 4 << QByteArray("d0 96 d0 b6");
-        QTest::newRow("cyrillic cut inside first") << cyrillic << 1 << QByteArray();
-        QTest::newRow("ascii cut") << QString("abcdef") << 3 << QByteArray("61 62 63");
         QTest::newRow("surrogate pair not split") << emoji << 4 << QByteArray("61");
         QTest::newRow("surrogate pair fits") << emoji << 5 << QByteArray("61 f0 9f 99 82");
-        QTest::newRow("zero size") << QString("abc") << 0 << QByteArray();
         QTest::newRow("negative size") << QString("abc") << -1 << QByteArray();
         QTest::newRow("three byte char") << QString::fromUtf8("\xe2\x82\xac") << 2 << QByteArray();
     }
@@ -488,13 +410,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("isNull");
 
-        QTest::newRow("all") << QByteArray("ABC") << 0 << -1 << false << QString("ABC") << false;
         QTest::newRow("zero kept") << QByteArray("A\0B", 3) << 0 << -1 << false << QString::fromLatin1("A\0B", 3)
                                    << false;
-        QTest::newRow("middle") << QByteArray("ABCD") << 1 << 2 << false << QString("BC") << false;
         QTest::newRow("past end is null") << QByteArray("ABC") << 2 << 2 << false << QString() << true;
         QTest::newRow("negative pos is null") << QByteArray("ABC") << -1 << 2 << false << QString() << true;
-        QTest::newRow("empty is null") << QByteArray() << 0 << -1 << false << QString() << true;
         QTest::newRow("per reg") << QByteArray("\0A\0B", 4) << 0 << -1 << true << QString("AB") << false;
         QTest::newRow("per reg odd size") << QByteArray("\0A\0", 3) << 0 << -1 << true << QString("A") << false;
         QTest::newRow("per reg limited") << QByteArray("\0A\0B\0C", 6) << 0 << 2 << true << QString("AB") << false;
@@ -514,7 +433,7 @@ private Q_SLOTS:
         const QString text = ModbusBytes(bytes).toStringAnsi(pos, len, perReg);
         QCOMPARE(text, expected);
         QCOMPARE(text.isNull(), isNull);
-        if (!isNull && pos == 0 && len == -1 && bytes.size() % 2 == 0)
+        if (!isNull && pos == 0 && len == -1 && (!perReg || bytes.size() % 2 == 0))
             QCOMPARE(ModbusBytes::fromStringAnsi(text, perReg), ModbusBytes(bytes));
     }
 
@@ -524,7 +443,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("afterSet");
 
         QTest::newRow("bit 0") << 0 << QByteArray("01 00");
-        QTest::newRow("bit 9") << 9 << QByteArray("00 02");
         QTest::newRow("bit 15") << 15 << QByteArray("00 80");
         QTest::newRow("bit 16 is outside") << 16 << QByteArray("00 00");
         QTest::newRow("negative") << -1 << QByteArray("00 00");
@@ -549,59 +467,40 @@ private Q_SLOTS:
     void editing_data()
     {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QString>("operation");
-        QTest::addColumn<int>("arg");
+        QTest::addColumn<Edit>("edit");
         QTest::addColumn<QByteArray>("after");
 
-        QTest::newRow("align front odd") << QByteArray("010203") << "alignFront" << 0 << QByteArray("00 01 02 03");
-        QTest::newRow("align front even") << QByteArray("01020304") << "alignFront" << 0 << QByteArray("01 02 03 04");
-        QTest::newRow("align end odd") << QByteArray("01") << "alignEnd" << 0 << QByteArray("01 00");
-        QTest::newRow("reverse") << QByteArray("010203") << "reverse" << 0 << QByteArray("03 02 01");
-        QTest::newRow("remove last") << QByteArray("010203") << "removeLast" << 2 << QByteArray("01");
-        QTest::newRow("remove more than all") << QByteArray("010203") << "removeLast" << 9 << QByteArray();
-        QTest::newRow("remove negative") << QByteArray("010203") << "removeLast" << -1 << QByteArray("01 02 03");
-        QTest::newRow("grow at end") << QByteArray("0102") << "resizeEnd" << 4 << QByteArray("01 02 00 00");
-        QTest::newRow("cut at end") << QByteArray("0102") << "resizeEnd" << 1 << QByteArray("01");
-        QTest::newRow("grow at front") << QByteArray("0102") << "resizeFront" << 3 << QByteArray("00 01 02");
-        QTest::newRow("cut at front") << QByteArray("010203") << "resizeFront" << 1 << QByteArray("03");
-        QTest::newRow("resize negative") << QByteArray("0102") << "resizeEnd" << -4 << QByteArray();
-        QTest::newRow("append text") << QByteArray("01") << "appendText" << 0 << QByteArray("01 41 42");
-        QTest::newRow("prepend byte") << QByteArray("01") << "prependByte" << 0xFF << QByteArray("ff 01");
-        QTest::newRow("subscript write") << QByteArray("0102") << "subscript" << 0xFE << QByteArray("01 fe");
+        QTest::newRow("align at front") << QByteArray("010203") << Edit([](ModbusBytes &b) { b.alignToWord(false); })
+                                        << QByteArray("00 01 02 03");
+        QTest::newRow("aligned at end") << QByteArray("01") << Edit([](ModbusBytes &b) { b = b.alignedToWord(); })
+                                        << QByteArray("01 00");
+        QTest::newRow("reverse") << QByteArray("010203") << Edit([](ModbusBytes &b) { b.reverse(); })
+                                 << QByteArray("03 02 01");
+        QTest::newRow("remove last") << QByteArray("010203") << Edit([](ModbusBytes &b) { b.removeLast(2); })
+                                     << QByteArray("01");
+        QTest::newRow("remove more than all") << QByteArray("010203")
+                                              << Edit([](ModbusBytes &b) { b.removeLast(9); }) << QByteArray();
+        QTest::newRow("grow at end") << QByteArray("0102") << Edit([](ModbusBytes &b) { b.resize(4, true); })
+                                     << QByteArray("01 02 00 00");
+        QTest::newRow("grown at front") << QByteArray("0102") << Edit([](ModbusBytes &b) { b = b.resized(3, false); })
+                                        << QByteArray("00 01 02");
+        QTest::newRow("cut at front") << QByteArray("010203") << Edit([](ModbusBytes &b) { b.resize(1, false); })
+                                      << QByteArray("03");
+        QTest::newRow("resize negative") << QByteArray("0102") << Edit([](ModbusBytes &b) { b.resize(-4, true); })
+                                         << QByteArray();
+        QTest::newRow("subscript write") << QByteArray("0102") << Edit([](ModbusBytes &b) { b[1] = uchar(0xFE); })
+                                         << QByteArray("01 fe");
     }
 
     void editing()
     {
         QFETCH(QByteArray, before);
-        QFETCH(QString, operation);
-        QFETCH(int, arg);
+        QFETCH(Edit, edit);
         QFETCH(QByteArray, after);
 
         ModbusBytes bytes = ModbusBytes::fromHex(before);
         const ModbusBytes original(bytes);
-        if (operation == "alignFront") {
-            QCOMPARE(hex(bytes.alignedToWord(false)), after);
-            bytes.alignToWord(false);
-        } else if (operation == "alignEnd") {
-            QCOMPARE(hex(bytes.alignedToWord(true)), after);
-            bytes.alignToWord(true);
-        } else if (operation == "reverse") {
-            bytes.reverse();
-        } else if (operation == "removeLast") {
-            bytes.removeLast(arg);
-        } else if (operation == "resizeEnd") {
-            QCOMPARE(hex(bytes.resized(arg, true)), after);
-            bytes.resize(arg, true);
-        } else if (operation == "resizeFront") {
-            QCOMPARE(hex(bytes.resized(arg, false)), after);
-            bytes.resize(arg, false);
-        } else if (operation == "appendText") {
-            bytes.append("AB");
-        } else if (operation == "prependByte") {
-            bytes.prepend(uchar(arg));
-        } else if (operation == "subscript") {
-            bytes[1] = uchar(arg);
-        }
+        edit(bytes);
         QCOMPARE(hex(bytes), after);
         QCOMPARE(hex(original), hex(ModbusBytes::fromHex(before))); // shared copy detached
     }
@@ -614,13 +513,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("after");
 
         QTest::newRow("overwrite inside") << QByteArray("aabb") << 1 << -1 << QByteArray("01 aa bb 04");
-        QTest::newRow("grow past end") << QByteArray("aabb") << 3 << -1 << QByteArray("01 02 03 aa bb");
         QTest::newRow("len shorter than src") << QByteArray("aabbcc") << 0 << 2 << QByteArray("aa bb 03 04");
         QTest::newRow("len longer than src grows with zeros") << QByteArray("aa") << 3 << 3
                                                               << QByteArray("01 02 03 aa 00 00");
         QTest::newRow("far position") << QByteArray("aa") << 6 << -1 << QByteArray("01 02 03 04 00 00 aa");
         QTest::newRow("negative pos ignored") << QByteArray("aa") << -1 << -1 << QByteArray("01 02 03 04");
-        QTest::newRow("zero len") << QByteArray("aa") << 1 << 0 << QByteArray("01 02 03 04");
         QTest::newRow("huge len ignored") << QByteArray("aa") << 1 << std::numeric_limits<int>::max()
                                           << QByteArray("01 02 03 04");
     }
@@ -656,10 +553,8 @@ private Q_SLOTS:
         QTest::newRow("from 2, two") << 2 << 2 << Regs{ 0x0304, 0x0506 } << Labels{ 0x03040506, 0x0708090a };
         QTest::newRow("odd pos stops at last whole") << 7 << -1 << Regs{ 0x0809 } << Labels{};
         QTest::newRow("count larger than data") << 8 << 5 << Regs{ 0x090a } << Labels{};
-        QTest::newRow("zero count") << 0 << 0 << Regs{} << Labels{};
         QTest::newRow("negative count") << 0 << -2 << Regs{} << Labels{};
         QTest::newRow("negative pos") << -2 << 2 << Regs{} << Labels{};
-        QTest::newRow("pos at end") << 10 << 1 << Regs{} << Labels{};
     }
 
     void series()
@@ -684,69 +579,22 @@ private Q_SLOTS:
         QCOMPARE(bytes.toUInt32(), TavrexBus::archLabelToSeconds(label));
         QCOMPARE(bytes.toDateTime(), label);
 
-        ModbusBytes appended;
-        appended.appendDateTime(label);
-        QCOMPARE(appended, bytes);
-
         const QList<QDateTime> labels = { label, label.addDays(1) };
         const ModbusBytes list = ModbusBytes::fromArchTimeLabels(labels);
         QCOMPARE(list.toArchTimeLabels(), labels);
-        QCOMPARE(hex(ModbusBytes::fromDateTime(QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1)))),
-                 QByteArray("00 00 00 01"));
         QCOMPARE(hex(ModbusBytes::fromDateTime(QDateTime())), QByteArray("ff ff ff ff"));
-    }
-
-    void binaryAndZero_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("binary");
-        QTest::addColumn<bool>("emptyOrZero");
-
-        QTest::newRow("empty") << QByteArray() << QString() << true;
-        QTest::newRow("zero") << QByteArray("00") << QString("0") << true;
-        QTest::newRow("zeros") << QByteArray("0000") << QString("00") << true;
-        QTest::newRow("five") << QByteArray("05") << QString("101") << false;
-        QTest::newRow("pair") << QByteArray("05ff") << QString("10111111111") << false;
-        QTest::newRow("last nonzero") << QByteArray("000080") << QString("0010000000") << false;
     }
 
     void binaryAndZero()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, binary);
-        QFETCH(bool, emptyOrZero);
-
-        const ModbusBytes value = ModbusBytes::fromHex(bytes);
-        QCOMPARE(value.toBinary(), binary);
-        QCOMPARE(value.emptyOrZero(), emptyOrZero);
-    }
-
-    void checkCrc16_data()
-    {
-        QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<bool>("valid");
-
-        QTest::newRow("read 10 registers") << QByteArray("01030000000ac5cd") << true;
-        QTest::newRow("read 1 register") << QByteArray("010300000001840a") << true;
-        QTest::newRow("swapped crc bytes") << QByteArray("01030000000acdc5") << false;
-        QTest::newRow("payload bit flipped") << QByteArray("01030000010ac5cd") << false;
-        QTest::newRow("two bytes") << QByteArray("ffff") << false;
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("one byte and its crc") << QByteArray("0040bf") << false;
-    }
-
-    void checkCrc16()
-    {
-        QFETCH(QByteArray, frame);
-        QFETCH(bool, valid);
-
-        ModbusBytes bytes = ModbusBytes::fromHex(frame);
-        if (QTest::currentDataTag() == QByteArray("one byte and its crc")) {
-            bytes = bytesOf("00");
-            bytes.appendUInt16(qChecksumModbus(bytes));
-            valid = true;
-        }
-        QCOMPARE(bytes.checkCrc16(), valid);
+        // Leading zero bytes show one digit each; the first set byte drops its leading zeros.
+        QCOMPARE(ModbusBytes().toBinary(), QString());
+        QVERIFY(ModbusBytes().emptyOrZero());
+        QCOMPARE(bytesOf("00 00").toBinary(), QString("00"));
+        QVERIFY(bytesOf("00 00").emptyOrZero());
+        QCOMPARE(bytesOf("05 ff").toBinary(), QString("10111111111"));
+        QCOMPARE(bytesOf("00 00 80").toBinary(), QString("0010000000"));
+        QVERIFY(!bytesOf("00 00 80").emptyOrZero());
     }
 
     void byteAccessIsUnsigned()
@@ -754,8 +602,6 @@ private Q_SLOTS:
         ModbusBytes bytes = bytesOf("ff 80");
         QCOMPARE(bytes.at(0), uchar(0xFF));
         QCOMPARE(bytes[1], uchar(0x80));
-        QCOMPARE(bytes[1u], uchar(0x80));
-        QCOMPARE(bytes[qsizetype(0)], uchar(0xFF));
         const ModbusBytes &constBytes = bytes;
         QCOMPARE(constBytes[0], uchar(0xFF));
         QCOMPARE(bytes.toInt8(0), qint8(-1));
@@ -771,8 +617,6 @@ private Q_SLOTS:
         QVERIFY(bytes != ModbusBytesArray());
         QVERIFY(ModbusBytes() == ModbusBytesArray({ ModbusBytes() }));
     }
-
-
 
     void bytesArrayOperations()
     {
