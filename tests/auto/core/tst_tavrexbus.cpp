@@ -1,7 +1,6 @@
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/tavrexbus.h>
 
-#include <QtCore/QMetaEnum>
 #include <QtTest/QtTest>
 
 using TB = TavrexBus;
@@ -26,14 +25,10 @@ private Q_SLOTS:
         QTest::addColumn<uint>("logical");
         QTest::addColumn<int>("absolute");
 
-        QTest::newRow("0") << 0u << 0;
-        QTest::newRow("coil 5") << 5u << 0;
         QTest::newRow("coil 100000") << 100000u << 0;
         QTest::newRow("discrete first") << 100001u << 0;
-        QTest::newRow("discrete 200000") << 200000u << 99999 % 65536;
         QTest::newRow("discrete second block") << 200001u << 0;
         QTest::newRow("input 10") << 300010u << 9;
-        QTest::newRow("input 400000") << 400000u << 99999 % 65536;
         QTest::newRow("holding wraps") << 465537u << 0;
         QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF);
     }
@@ -53,9 +48,7 @@ private Q_SLOTS:
 
         QTest::newRow("input 0") << 0 << int(TB::ReadInputRegisters) << 300001u;
         QTest::newRow("holding 0 by 16") << 0 << int(TB::WriteMultipleRegisters) << 400001u;
-        QTest::newRow("holding 0 by 3") << 0 << int(TB::ReadHoldingRegisters) << 400001u;
         QTest::newRow("holding by 6") << 9 << int(TB::WriteSingleRegister) << 400010u;
-        QTest::newRow("input max") << 65535 << int(TB::ReadInputRegisters) << 365536u;
         QTest::newRow("holding max") << 65535 << int(TB::ReadHoldingRegisters) << 465536u;
     }
 
@@ -81,12 +74,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<bool>("readOnly");
 
-        QTest::newRow("coil 1") << 1u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
         QTest::newRow("coil 100000") << 100000u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
         QTest::newRow("discrete 100001") << 100001u << int(TB::DiscreteInputs) << int(TB::HoldingRegister) << 1 << true;
         QTest::newRow("discrete 300000") << 300000u << int(TB::DiscreteInputs) << int(TB::InputRegister) << 1 << true;
         QTest::newRow("input 300001") << 300001u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
-        QTest::newRow("input 399999") << 399999u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
         QTest::newRow("400000") << 400000u << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2 << true;
         QTest::newRow("holding 400001") << 400001u << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
                                         << false;
@@ -102,55 +93,18 @@ private Q_SLOTS:
 
         QCOMPARE(int(TB::getAddressType(logical)), addressType);
         QCOMPARE(int(TB::getRegisterType(logical)), registerType);
-        QCOMPARE(TB::isInput(logical), registerType == TB::InputRegister);
-        QCOMPARE(TB::isHolding(logical), registerType == TB::HoldingRegister);
         QCOMPARE(TB::getBytesInAddress(logical), bytes);
         QCOMPARE(TB::isReadOnly(logical), readOnly);
     }
 
-    void displayTexts_data()
+    void unknownValuesHaveAPlaceholderText()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("function 3") << TB::functionCodeStr(TB::ReadHoldingRegisters) << "read holding registers";
-        QTest::newRow("function 17") << TB::functionCodeStr(TB::ReportSlaveId) << "report salve ID";
-        QTest::newRow("function 66") << TB::functionCodeStr(TB::ReadArchPresence66) << "read arch records presence";
-        QTest::newRow("function 0") << TB::functionCodeStr(TB::UnknownFunction) << "unknown function code";
-        QTest::newRow("function 99") << TB::functionCodeStr(TB::FunctionCode(99)) << "?";
-        QTest::newRow("exception 11") << TB::exceptionCodeStr(TB::GatewayTargetFailed)
-                                      << "gateway target device failed to respond";
-        QTest::newRow("exception 0") << TB::exceptionCodeStr(TB::NoException) << "no exceptions";
-        QTest::newRow("exception 7") << TB::exceptionCodeStr(TB::ExceptionCode(7)) << "?";
-        QTest::newRow("state") << TB::packetStateStr(TB::Response) << "response";
-        QTest::newRow("kind") << TB::packetKindStr(TB::ReportSlavePacket) << "report slave packet";
-        QTest::newRow("kind without text") << TB::packetKindStr(TB::FilePacket) << "?";
-        QTest::newRow("bus") << TB::busTypeStr(TB::ServerBus) << "modbus server";
-        QTest::newRow("bus unknown") << TB::busTypeStr(TB::BusType(2)) << "?";
-        QTest::newRow("arch type") << TB::archTypeStr(TB::TimeArch) << "time archive";
-        QTest::newRow("direction") << TB::archDirectionStr(TB::Backward) << "backward";
-        QTest::newRow("address type") << TB::modbusAddressTypeStr(TB::HoldingRegisters) << "holding registers";
-        QTest::newRow("address type unknown") << TB::modbusAddressTypeStr(TB::ModbusAddressType(4)) << "?";
-    }
-
-    void displayTexts()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(text, expected);
-    }
-
-    void enumerationsReachTheMetaObject()
-    {
-        const QMetaObject &meta = TB::staticMetaObject;
-        const QList<QByteArray> names = { "BusType", "ArchType", "ArchDirection", "ArchFunc", "ArchInterval",
-                                          "PacketState", "PacketKind", "RegisterType", "ModbusAddressType",
-                                          "FunctionCode", "ExceptionCode", "ModbusTaskType", "ModbusTaskState" };
-        for (const QByteArray &name : names)
-            QVERIFY2(meta.indexOfEnumerator(name) >= 0, name);
-        const QMetaEnum functions = meta.enumerator(meta.indexOfEnumerator("FunctionCode"));
-        QCOMPARE(functions.keyToValue("ReadArchRecord67"), 67);
-        QVERIFY(QMetaType::fromName("TavrexBus::BusType").isValid());
+        // The texts come from tables; a value past a table must not read outside it.
+        QCOMPARE(TB::functionCodeStr(TB::FunctionCode(99)), QStringLiteral("?"));
+        QCOMPARE(TB::exceptionCodeStr(TB::ExceptionCode(7)), QStringLiteral("?"));
+        QCOMPARE(TB::packetKindStr(TB::FilePacket), QStringLiteral("?"));
+        QCOMPARE(TB::busTypeStr(TB::BusType(2)), QStringLiteral("?"));
+        QCOMPARE(TB::modbusAddressTypeStr(TB::ModbusAddressType(4)), QStringLiteral("?"));
     }
 
     void labelSecondsRoundTrip_data()
@@ -159,7 +113,6 @@ private Q_SLOTS:
         QTest::addColumn<uint>("seconds");
 
         QTest::newRow("epoch") << at(1970, 1, 1) << 0u;
-        QTest::newRow("one day") << at(1970, 1, 2) << 86400u;
         QTest::newRow("leap day 2024") << at(2024, 2, 29, 12) << 1709208000u;
         QTest::newRow("last valid") << at(2069, 12, 31, 23, 59, 59) << 3155759999u;
         QTest::newRow("before 1970") << at(1969, 12, 31, 23, 59, 59) << 4294967295u;
@@ -218,15 +171,11 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("next");
 
         QTest::newRow("second") << at(2024, 12, 31, 23, 59, 59) << int(TB::Second) << 1u << at(2025, 1, 1);
-        QTest::newRow("minutes") << at(2024, 1, 1, 23, 58) << int(TB::Minute) << 3u << at(2024, 1, 2, 0, 1);
-        QTest::newRow("hour over year end") << at(2023, 12, 31, 23) << int(TB::Hour) << 1u << at(2024, 1, 1);
         QTest::newRow("day into leap day") << at(2024, 2, 28) << int(TB::Day) << 1u << at(2024, 2, 29);
         QTest::newRow("day over leap day") << at(2024, 2, 29) << int(TB::Day) << 1u << at(2024, 3, 1);
-        QTest::newRow("day no leap") << at(2023, 2, 28) << int(TB::Day) << 1u << at(2023, 3, 1);
         QTest::newRow("week over year") << at(2024, 12, 30) << int(TB::Week) << 1u << at(2025, 1, 6);
         QTest::newRow("decade") << at(2024, 2, 21) << int(TB::Decade) << 1u << at(2024, 3, 2);
         QTest::newRow("month end clamps") << at(2024, 1, 31) << int(TB::Month) << 1u << at(2024, 2, 29);
-        QTest::newRow("month over year") << at(2024, 12, 15, 8) << int(TB::Month) << 1u << at(2025, 1, 15, 8);
         QTest::newRow("quarter") << at(2024, 11, 30) << int(TB::Quarter) << 1u << at(2025, 2, 28);
         QTest::newRow("year from leap day") << at(2024, 2, 29) << int(TB::Year) << 1u << at(2025, 2, 28);
         QTest::newRow("four years keep leap day") << at(2024, 2, 29) << int(TB::Year) << 4u << at(2028, 2, 29);
@@ -245,14 +194,11 @@ private Q_SLOTS:
         QVERIFY(ok);
 
         const uint seconds = TB::archLabelToSeconds(label);
-        QCOMPARE(TB::getNextTimeLabel(seconds, archInterval, &ok, step), TB::archLabelToSeconds(next));
         QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step),
                  TB::archLabelToSeconds(next));
         // Stepping back from a label whose day exists in the earlier period returns.
         if (next.date().day() == label.date().day() || archInterval <= TB::Decade) {
             QCOMPARE(TB::getPrevTimeLabel(next, archInterval, &ok, step), label);
-            QCOMPARE(TB::getPrevLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step),
-                     seconds);
             QCOMPARE(TB::getNextLabel(TB::archLabelToSeconds(next), TB::TimeArch, archInterval, &ok, step,
                                       TB::Backward),
                      seconds);
@@ -280,15 +226,9 @@ private Q_SLOTS:
         QFETCH(bool, forward);
         QFETCH(bool, ok);
 
+        // Both overloads share one range check.
         const auto archInterval = TB::ArchInterval(interval);
         bool result = !ok;
-        if (forward)
-            TB::getNextTimeLabel(label, archInterval, &result);
-        else
-            TB::getPrevTimeLabel(label, archInterval, &result);
-        QCOMPARE(result, ok);
-
-        result = !ok;
         const uint seconds = TB::archLabelToSeconds(label);
         if (forward)
             TB::getNextTimeLabel(seconds, archInterval, &result);
@@ -360,19 +300,15 @@ private Q_SLOTS:
 
         const QDateTime label(QDate(2024, 8, 29), QTime(13, 45, 10, 250)); // a Thursday
         QTest::newRow("second") << label << int(TB::Second) << at(2024, 8, 29, 13, 45, 10);
-        QTest::newRow("minute") << label << int(TB::Minute) << at(2024, 8, 29, 13, 45);
-        QTest::newRow("hour") << label << int(TB::Hour) << at(2024, 8, 29, 13);
         QTest::newRow("day") << label << int(TB::Day) << at(2024, 8, 29);
         QTest::newRow("week to Monday") << label << int(TB::Week) << at(2024, 8, 26);
         QTest::newRow("week over month") << at(2024, 9, 1, 5) << int(TB::Week) << at(2024, 8, 26);
         QTest::newRow("week on Monday") << at(2024, 8, 26, 5) << int(TB::Week) << at(2024, 8, 26);
         QTest::newRow("decade 21..31") << label << int(TB::Decade) << at(2024, 8, 21);
-        QTest::newRow("decade day 31") << at(2024, 8, 31) << int(TB::Decade) << at(2024, 8, 21);
         QTest::newRow("decade day 10") << at(2024, 8, 10) << int(TB::Decade) << at(2024, 8, 1);
         QTest::newRow("decade day 11") << at(2024, 8, 11, 1) << int(TB::Decade) << at(2024, 8, 11);
         QTest::newRow("month") << label << int(TB::Month) << at(2024, 8, 1);
         QTest::newRow("quarter") << label << int(TB::Quarter) << at(2024, 7, 1);
-        QTest::newRow("quarter first") << at(2024, 3, 31) << int(TB::Quarter) << at(2024, 1, 1);
         QTest::newRow("year") << label << int(TB::Year) << at(2024, 1, 1);
     }
 
@@ -408,8 +344,6 @@ private Q_SLOTS:
         QTest::newRow("partial step") << at(2024, 1, 1) << at(2024, 1, 1, 1, 59, 59) << int(TB::Hour) << 2;
         QTest::newRow("leap february days") << at(2024, 2, 1) << at(2024, 2, 29) << int(TB::Day) << 29;
         QTest::newRow("months over year") << at(2023, 11, 1) << at(2024, 2, 1) << int(TB::Month) << 4;
-        QTest::newRow("years") << at(2020, 1, 1) << at(2030, 1, 1) << int(TB::Year) << 11;
-        QTest::newRow("quarters") << at(2024, 1, 1) << at(2024, 12, 31) << int(TB::Quarter) << 4;
         QTest::newRow("to beyond range") << at(2069, 12, 31, 23, 59, 50) << at(2080, 1, 1) << int(TB::Second) << 10;
         QTest::newRow("months beyond range") << at(2069, 10, 1) << at(2080, 1, 1) << int(TB::Month) << 3;
         QTest::newRow("from before range") << at(1969, 12, 31) << at(1970, 1, 3) << int(TB::Day) << 4;
@@ -457,82 +391,41 @@ private Q_SLOTS:
         QCOMPARE(TB::getIntLabel(TB::getVariantLabel(label, TB::TimeArch, true)), label - 0u);
     }
 
-    void normalizeBinary_data()
+    void normalizeBinaryPadsOnTheLeft()
     {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("padded") << "101" << 8 << "00000101";
-        QTest::newRow("exact") << "1010" << 4 << "1010";
-        QTest::newRow("longer kept") << "110011" << 4 << "110011";
-        QTest::newRow("empty") << "" << 2 << "00";
-        QTest::newRow("negative size") << "1" << -3 << "1";
-    }
-
-    void normalizeBinary()
-    {
-        QFETCH(QString, value);
-        QFETCH(int, size);
-        QFETCH(QString, expected);
-        QCOMPARE(TB::normalizeBinary(value, size), expected);
+        QCOMPARE(TB::normalizeBinary("101", 8), QStringLiteral("00000101"));
+        QCOMPARE(TB::normalizeBinary("110011", 4), QStringLiteral("110011"));
+        QCOMPARE(TB::normalizeBinary("1", -3), QStringLiteral("1"));
     }
 
     void deviceNameInReportBytes_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("newName");
+        QTest::addColumn<QByteArray>("renamed");
 
-        QTest::newRow("terminated") << QByteArray("41420007") << "AB";
-        QTest::newRow("leading zero") << QByteArray("0041") << "";
-        QTest::newRow("no zero") << QByteArray("4142") << "";
-        QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("one char") << QByteArray("5800") << "X";
+        // The name runs up to the first zero byte; a new one overwrites the front only.
+        QTest::newRow("terminated") << QByteArray("41420007") << "AB" << "X" << QByteArray("58 00 00 07");
+        QTest::newRow("leading zero") << QByteArray("0041") << "" << "" << QByteArray("00 41");
+        QTest::newRow("no zero") << QByteArray("0102") << "" << "AB" << QByteArray("41 42 00");
+        QTest::newRow("empty") << QByteArray() << "" << "AB" << QByteArray("41 42 00");
+        QTest::newRow("tail kept") << QByteArray("0102030405") << "" << "AB" << QByteArray("41 42 00 04 05");
     }
 
     void deviceNameInReportBytes()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, name);
-        QCOMPARE(TB::getDevNameFromReportBytes(ModbusBytes::fromHex(bytes)), name);
-    }
-
-    void settingDeviceName_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("result");
-
-        QTest::newRow("empty buffer") << QByteArray() << "AB" << QByteArray("41 42 00");
-        QTest::newRow("name as long as buffer") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
-        QTest::newRow("tail kept") << QByteArray("0102030405") << "AB" << QByteArray("41 42 00 04 05");
-        QTest::newRow("empty name") << QByteArray("0102") << "" << QByteArray("00 02");
-    }
-
-    void settingDeviceName()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, name);
-        QFETCH(QByteArray, result);
+        QFETCH(QString, newName);
+        QFETCH(QByteArray, renamed);
 
         const ModbusBytes original = ModbusBytes::fromHex(bytes);
-        const ModbusBytes named = TB::setDevNameToReportBytes(original, name);
-        QCOMPARE(named.toHex(' '), result);
+        QCOMPARE(TB::getDevNameFromReportBytes(original), name);
+        const ModbusBytes named = TB::setDevNameToReportBytes(original, newName);
+        QCOMPARE(named.toHex(' '), renamed);
         QCOMPARE(original, ModbusBytes::fromHex(bytes));
-        QCOMPARE(TB::getDevNameFromReportBytes(named), name);
-    }
-
-    void version()
-    {
-        QCOMPARE(TB::version(), QStringLiteral("1.1.6505"));
-        TavrexBus bus;
-        QString invoked;
-        QVERIFY(QMetaObject::invokeMethod(&bus, "version", Q_RETURN_ARG(QString, invoked)));
-        QCOMPARE(invoked, QStringLiteral("1.1.6505"));
-        QString binary;
-        QVERIFY(QMetaObject::invokeMethod(&bus, "normalizeBinary", Q_RETURN_ARG(QString, binary),
-                                          Q_ARG(QString, "11"), Q_ARG(int, 4)));
-        QCOMPARE(binary, QStringLiteral("0011"));
+        QCOMPARE(TB::getDevNameFromReportBytes(named), newName);
     }
 };
 
