@@ -25,34 +25,20 @@ class tst_ErrObject : public QObject
 
 private Q_SLOTS:
 
-    void reportsCountAndSignal_data()
-    {
-        QTest::addColumn<QStringList>("messages");
-
-        QTest::newRow("none") << QStringList();
-        QTest::newRow("one") << QStringList{ "cannot open port" };
-        QTest::newRow("same twice") << QStringList{ "time-out", "time-out" };
-        QTest::newRow("empty message") << QStringList{ "" };
-    }
-
     void reportsCountAndSignal()
     {
-        QFETCH(QStringList, messages);
-
+        // A repeated message is still a new error.
         Reporter object;
         QSignalSpy errors(&object, &ErrObject::error);
         QSignalSpy counts(&object, &ErrObject::errorCountChanged);
-        for (const QString &message : messages)
-            object.setErrorString(message);
+        object.setErrorString("time-out");
+        object.setErrorString("time-out");
 
-        QCOMPARE(errors.count(), messages.size());
-        for (int i = 0; i < messages.size(); ++i)
-            QCOMPARE(errors.at(i).at(0).toString(), messages.at(i));
-        QCOMPARE(counts.count(), messages.size());
-        QCOMPARE(object.errorCount(), quint64(messages.size()));
-        QCOMPARE(object.errorString(), messages.value(messages.size() - 1));
-        QCOMPARE(object.property("errorString").toString(), object.errorString());
-        QCOMPARE(object.property("errorCount").toULongLong(), quint64(messages.size()));
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(errors.at(1).at(0).toString(), QStringLiteral("time-out"));
+        QCOMPARE(counts.count(), 2);
+        QCOMPARE(object.property("errorString").toString(), QStringLiteral("time-out"));
+        QCOMPARE(object.property("errorCount").toULongLong(), quint64(2));
     }
 
     void clearingCountsToo()
