@@ -41,25 +41,8 @@ public:
     QString toString(bool) const override { return QString(); }
 };
 
-// One valid message of every function and direction the library speaks: the packet a
-// builder is given, its PDU, and the packet parsing that PDU gives back (answers of
-// functions 6 and 16 do not keep the echoed fields).
-struct Sample
-{
-    const char *name = nullptr;
-    TavrexBus::PacketState state = TavrexBus::Request;
-    quint16 requestCount = 1;
-    TavrexBus::ArchType archType = TavrexBus::IndexArch;
-    PacketFactory built;
-    const char *pdu = nullptr;
-    PacketFactory parsed;
-};
-
-QList<Sample> samples();
-
 } // namespace PacketTesting
 
 Q_DECLARE_METATYPE(PacketTesting::PacketFactory)
-Q_DECLARE_METATYPE(PacketTesting::Sample)
 
 #endif // PACKETTESTING_H
