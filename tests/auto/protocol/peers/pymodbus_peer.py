@@ -1,7 +1,5 @@
 """Independent Modbus peer for the protocol tests, built on pymodbus.
 
-decode: reads lines "<rtu|tcp> <request|response> <hex frame>" and prints the decoded
-        fields of each frame as one JSON line.
 encode <seed>: prints lines "<rtu|tcp> <request|response> <hex frame> <JSON fields>" for
         pseudo-random messages of the standard functions.
 """
@@ -40,15 +38,6 @@ def fields(message):
     return result
 
 
-def decode():
-    for line in sys.stdin:
-        kind, role, frame = line.split()
-        decoded = []
-        framer(kind, role).processIncomingPacket(bytes.fromhex(frame), decoded.append,
-                                                 unit=[], single=True)
-        print(json.dumps(fields(decoded[0]) if decoded else {'error': 'not decoded'}), flush=True)
-
-
 def messages(rnd):
     def regs(count):
         return [rnd.randrange(65536) for _ in range(count)]
@@ -81,7 +70,4 @@ def encode(seed):
 
 
 if __name__ == '__main__':
-    if sys.argv[1] == 'decode':
-        decode()
-    else:
-        encode(int(sys.argv[2]))
+    encode(int(sys.argv[2]))
