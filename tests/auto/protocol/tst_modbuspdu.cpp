@@ -143,7 +143,8 @@ private Q_SLOTS:
     void impossibleTimeLabelReadsAsInvalid()
     {
         // 31 February; the valid ones round-trip in tst_modbusframing.
-        const auto packet = parse(exact(hex("41 00 01 00 01 01 00 00 00 1F 02 18")), ModbusParseInfo(TavrexBus::Request));
+        const auto packet = parse(exact(hex("41 00 01 00 01 01 00 00 00 1F 02 18")),
+                                  ModbusParseInfo(TavrexBus::Request));
         QCOMPARE(static_cast<const ModbusPacketArch &>(*packet).requestLabel(), uint(TavrexBus::InvalidTimeLabel));
     }
 
