@@ -19,27 +19,6 @@ class tst_TavrexBus : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Numbers that are the image of an absolute address round-trip in absoluteToLogical.
-    void logicalToAbsolute_data()
-    {
-        QTest::addColumn<uint>("logical");
-        QTest::addColumn<int>("absolute");
-
-        QTest::newRow("coil 100000") << 100000u << 0;
-        QTest::newRow("discrete first") << 100001u << 0;
-        QTest::newRow("discrete second block") << 200001u << 0;
-        QTest::newRow("input 10") << 300010u << 9;
-        QTest::newRow("holding wraps") << 465537u << 0;
-        QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF);
-    }
-
-    void logicalToAbsolute()
-    {
-        QFETCH(uint, logical);
-        QFETCH(int, absolute);
-        QCOMPARE(int(TB::logToAbs(logical)), absolute);
-    }
-
     void absoluteToLogical_data()
     {
         QTest::addColumn<int>("absolute");
@@ -69,28 +48,39 @@ private Q_SLOTS:
     void registerClassification_data()
     {
         QTest::addColumn<uint>("logical");
+        QTest::addColumn<int>("absolute");
         QTest::addColumn<int>("addressType");
         QTest::addColumn<int>("registerType");
         QTest::addColumn<int>("bytes");
         QTest::addColumn<bool>("readOnly");
 
-        QTest::newRow("coil 100000") << 100000u << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
-        QTest::newRow("discrete 100001") << 100001u << int(TB::DiscreteInputs) << int(TB::HoldingRegister) << 1 << true;
-        QTest::newRow("discrete 300000") << 300000u << int(TB::DiscreteInputs) << int(TB::InputRegister) << 1 << true;
-        QTest::newRow("input 300001") << 300001u << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
-        QTest::newRow("400000") << 400000u << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2 << true;
-        QTest::newRow("holding 400001") << 400001u << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
+        const int blockEnd = 99999 % 65536;
+        QTest::newRow("coil 100000") << 100000u << 0 << int(TB::Coils) << int(TB::HoldingRegister) << 1 << false;
+        QTest::newRow("discrete 100001") << 100001u << 0 << int(TB::DiscreteInputs) << int(TB::HoldingRegister) << 1
+                                         << true;
+        QTest::newRow("discrete 300000") << 300000u << blockEnd << int(TB::DiscreteInputs) << int(TB::InputRegister)
+                                         << 1 << true;
+        QTest::newRow("input 300010") << 300010u << 9 << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
+        QTest::newRow("400000") << 400000u << blockEnd << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2
+                                << true;
+        QTest::newRow("holding 400001") << 400001u << 0 << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
                                         << false;
+        QTest::newRow("holding wraps") << 465537u << 0 << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
+                                       << false;
+        QTest::newRow("largest number") << 4294967295u << int((4294967295u - 400001u) & 0xFFFF)
+                                        << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2 << false;
     }
 
     void registerClassification()
     {
         QFETCH(uint, logical);
+        QFETCH(int, absolute);
         QFETCH(int, addressType);
         QFETCH(int, registerType);
         QFETCH(int, bytes);
         QFETCH(bool, readOnly);
 
+        QCOMPARE(int(TB::logToAbs(logical)), absolute);
         QCOMPARE(int(TB::getAddressType(logical)), addressType);
         QCOMPARE(int(TB::getRegisterType(logical)), registerType);
         QCOMPARE(TB::getBytesInAddress(logical), bytes);
