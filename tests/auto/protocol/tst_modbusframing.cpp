@@ -56,7 +56,7 @@ QList<Sample> samples()
             p.setRegBytes(hex(values));
         });
     };
-    const auto written = [](int address) {
+    const auto writeAnswer = [](int address) {
         return make<Reg>(16, TavrexBus::Response, [=](Reg &p) {
             p.setRequestAddress(quint16(address));
             p.setRegistersWritten(2);
@@ -103,7 +103,7 @@ QList<Sample> samples()
     };
     return {
         { "6 answer", reg(6, Resp, 1, 1, "00 03"), "06 00 01 00 03", reg(6, Resp, 1, 1, "") },
-        { "16 answer", written(1), "10 00 01 00 02", written(0) },
+        { "16 answer", writeAnswer(1), "10 00 01 00 02", writeAnswer(0) },
         { "65 index request", arch(65, TavrexBus::IndexArch, 1, 2, 5), "41 00 01 00 02 00 00 05" },
         { "65 time request", byTime(2, 3, QDate(2024, 3, 5), QTime(10, 30)), "41 00 02 00 03 01 00 1E 0A 05 03 18" },
         // The year byte follows the century.
