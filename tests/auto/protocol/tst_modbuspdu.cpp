@@ -181,6 +181,7 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(static_cast<const ModbusPacketArchPresence &>(*packet).labels()),
                  QByteArray(hex("00 00 00 07")));
     }
+
     void buildsPdu_data()
     {
         QTest::addColumn<PacketFactory>("built");
