@@ -156,8 +156,6 @@ private Q_SLOTS:
         QVERIFY(executed.wait());
         QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
         QCOMPARE(item->value(), 40);
-        QVERIFY(item->wasRead());
-        QCOMPARE(item->readCount(), quint64(1));
 
         item->setValue(1234);
         QVERIFY(item->write());
@@ -165,7 +163,6 @@ private Q_SLOTS:
         QCOMPARE(m_device->reg(400005), 1234);
         QVERIFY(item->wasWrite());
         QCOMPARE(m_client->goodTasksCount(), quint64(2));
-        QCOMPARE(m_client->executedTasksCount(), quint64(2));
     }
 
     // The device answers on its own thread while this one waits; a paused or stopped client
