@@ -94,7 +94,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("silent");
         QTest::addColumn<int>("retries");
         QTest::addColumn<int>("requests");
-        QTest::newRow("once") << true << 1 << 1;
         QTest::newRow("three times") << true << 3 << 3;
         QTest::newRow("stops at first success") << false << 3 << 1;
     }

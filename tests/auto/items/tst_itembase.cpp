@@ -274,8 +274,6 @@ private Q_SLOTS:
 
     void deviceAddressFollowsClientUntilSet()
     {
-        client->setDeviceAddress(12);
-        QCOMPARE(item->deviceAddress(), 12);
         client->setDeviceAddress(13);
         QCOMPARE(item->deviceAddress(), 13);
         item->setDeviceAddress(256);
@@ -362,31 +360,15 @@ private Q_SLOTS:
         QCOMPARE(aborted.count(), 1);
     }
 
-    void destroyingClientFirstIsSafe_data()
+    // An item the client owns goes with it; the QML suite destroys such a client while it polls.
+    void itemOutlivingItsClientIsSafe()
     {
-        QTest::addColumn<bool>("ownedByClient");
-        QTest::newRow("item outlives client") << false;
-        QTest::newRow("item owned by client") << true;
-    }
-
-    void destroyingClientFirstIsSafe()
-    {
-        QFETCH(bool, ownedByClient);
-        QPointer<ModbusUInt16> item = new ModbusUInt16;
         item->setIntervalReading(true);
         item->setReadOnConnect(true);
-        item->setClient(client);
         QVERIFY(item->read());
-        if (ownedByClient) {
-            item->setParent(client);
-            delete client;
-            client = nullptr;
-            QVERIFY(item.isNull());
-            return;
-        }
         QVERIFY(item->connected());
-        QSignalSpy clientChanges(item, &ModbusItemBase::clientChanged);
-        QSignalSpy connection(item, &ModbusItemBase::connectedChanged);
+        QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
+        QSignalSpy connection(item.get(), &ModbusItemBase::connectedChanged);
         delete client;
         client = nullptr;
         QCOMPARE(item->client(), nullptr);
@@ -397,7 +379,6 @@ private Q_SLOTS:
         QCOMPARE(item->errorCount(), quint64(0));
         QVERIFY(!item->read());
         QCOMPARE(item->errorString(), noClient);
-        delete item;
     }
 };
 
