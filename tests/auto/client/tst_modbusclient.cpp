@@ -1,6 +1,7 @@
 #include "simulateddevice.h"
 
 #include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbusfile.h>
 #include <TavrexBus1/modbustaskaddressed.h>
 #include <TavrexBus1/modbustaskserver.h>
 #include <TavrexBus1/modbusuint16.h>
@@ -144,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(connectedChanged.count(), 0);
     }
 
-    void registersAreReadAndWrittenOnTheExecutorThread()
+    void readsAndWritesRunOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
@@ -163,6 +164,16 @@ private Q_SLOTS:
         QCOMPARE(m_device->reg(400005), 1234);
         QVERIFY(item->wasWrite());
         QCOMPARE(m_client->goodTasksCount(), quint64(2));
+
+        // The QML suite reads the file; writing it is checked here.
+        auto *file = new ModbusFile(m_client.get());
+        file->setLength(6);
+        file->setOffset(2);
+        file->setClient(m_client.get());
+        file->setValue(QStringLiteral("a1b2c3d4e5f6"));
+        QVERIFY(file->write());
+        QTRY_VERIFY(file->wasWrite());
+        QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
     }
 
     // The device answers on its own thread while this one waits; a paused or stopped client
