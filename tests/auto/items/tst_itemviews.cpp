@@ -35,28 +35,15 @@ class tst_ItemViews : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void trendLabelsAreWallClockTime_data()
-    {
-        QTest::addColumn<quint32>("seconds");
-        QTest::addColumn<QDateTime>("label");
-
-        QTest::newRow("epoch") << 0u << QDateTime(QDate(1970, 1, 1), QTime(0, 0));
-        QTest::newRow("one hour") << 3600u << QDateTime(QDate(1970, 1, 1), QTime(1, 0));
-        QTest::newRow("summer") << 1719835200u << QDateTime(QDate(2024, 7, 1), QTime(12, 0));
-        QTest::newRow("last valid") << 3155759999u << QDateTime(QDate(2069, 12, 31), QTime(23, 59, 59));
-    }
-
+    // The last label the archive can hold still finds its entry, by seconds and by time.
     void trendLabelsAreWallClockTime()
     {
-        QFETCH(quint32, seconds);
-        QFETCH(QDateTime, label);
-
+        const quint32 seconds = 3155759999u;
+        const QDateTime label(QDate(2069, 12, 31), QTime(23, 59, 59));
         const TrendBytesItem entry(seconds, hex("0102"));
         QCOMPARE(entry.label, label);
         QCOMPARE(entry.labelInSeconds(), seconds);
-        QCOMPARE(entry.bytes, (ModbusBytesArray{hex("0102")}));
         QCOMPARE(entry, TrendBytesItem(label, ModbusBytesArray{hex("0102")}));
-        QVERIFY(entry != TrendBytesItem(label, ModbusBytesArray{hex("0103")}));
 
         ModbusUInt16 item;
         item.setMaxTrendSize(3);
@@ -183,44 +170,19 @@ private Q_SLOTS:
         QCOMPARE(indexes.count(), 3);
     }
 
-    void childrenTileTheParentsElement()
+    // The QML suite declares child views and checks their layout and write-through; here: what a
+    // read of the parent tells its children, what they inherit, and the list itself.
+    void childrenFollowTheParent()
     {
-        ModbusUInt32 record;
-        record.setAddress(300001);
-        auto *word = new ModbusUInt16;
-        auto *wide = new ModbusUInt32;
-        auto *placed = new ModbusUInt16;
-        placed->setSourceByteIndex(1);
-        QQmlListProperty<ModbusItemBase> items = record.items();
-        for (ModbusItemBase *child : {static_cast<ModbusItemBase *>(word), static_cast<ModbusItemBase *>(wide),
-                                      static_cast<ModbusItemBase *>(placed)})
-            items.append(&items, child);
-        QCOMPARE(items.count(&items), 3);
-        QCOMPARE(items.at(&items, 3), nullptr);
-        QCOMPARE(word->sourceByteIndex(), 0);
-        QCOMPARE(wide->sourceByteIndex(), 2);
-        QCOMPARE(placed->sourceByteIndex(), 1);
-        QCOMPARE(word->source(), &record);
-        QCOMPARE(word->parent(), &record);
-        QVERIFY(wide->readOnly());
-
-        QSignalSpy itemsChanges(&record, &ModbusItemBase::itemsChanged);
-        delete wide;
-        QCOMPARE(items.count(&items), 2);
-        items.clear(&items);
-        QCOMPARE(items.count(&items), 0);
-        QCOMPARE(itemsChanges.count(), 1);
-    }
-
-    // Bytes read by the parent reach every child; a child's value writes through into the parent.
-    void parentAndChildrenShareBytes()
-    {
-        ModbusUInt32 record;
+        ModbusUInt32 record(300001);
         auto *high = new ModbusUInt16;
         auto *low = new ModbusUInt16;
         QQmlListProperty<ModbusItemBase> items = record.items();
         items.append(&items, high);
         items.append(&items, low);
+        QCOMPARE(items.at(&items, 2), nullptr);
+        QCOMPARE(low->parent(), &record);
+        QVERIFY(low->readOnly());
         QSignalSpy lowBytes(low, &ModbusItemBase::bytesChanged);
         record.setTopBytesArray({hex("12345678")}, ModbusItemBase::ReadChange);
         QCOMPARE(high->value(), quint16(0x1234));
@@ -228,12 +190,12 @@ private Q_SLOTS:
         QCOMPARE(lowBytes.count(), 1);
         QCOMPARE(lowBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::SourceChange);
 
-        QSignalSpy sourceBytes(&record, &ModbusItemBase::bytesChanged);
-        low->setValue(0xabcd);
-        QCOMPARE(record.value(), quint32(0x1234abcd));
-        QCOMPARE(sourceBytes.count(), 1);
-        QCOMPARE(sourceBytes.first().first().value<ModbusItemBase::BytesChangeType>(), ModbusItemBase::ViewChange);
-        QCOMPARE(high->value(), quint16(0x1234));
+        QSignalSpy itemsChanges(&record, &ModbusItemBase::itemsChanged);
+        delete low;
+        QCOMPARE(items.count(&items), 1);
+        items.clear(&items);
+        QCOMPARE(items.count(&items), 0);
+        QCOMPARE(itemsChanges.count(), 1);
     }
 
     void viewFollowsSourceArrayAndTrendEntries()
@@ -278,7 +240,6 @@ private Q_SLOTS:
         QCOMPARE(sources.count(), 1);
         view.setValue(6);
         QVERIFY(!view.read());
-        QCOMPARE(view.errorString(), QStringLiteral("you should assign 'client' - property"));
     }
 
     // The bit view reads its bit from the source word, then writes the opposite back.
@@ -322,18 +283,12 @@ private Q_SLOTS:
         QCOMPARE(item.model()->rowCount(), 2);
         QCOMPARE(item.model()->columnCount(), 2);
         QCOMPARE(item.getModelValue(1, QStringLiteral("value")), QVariant::fromValue<ushort>(11));
-        QCOMPARE(item.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
         QCOMPARE(item.model()->data(item.model()->index(0, 1)), QVariant::fromValue<ushort>(10));
         QCOMPARE(item.getModelValue(0, QStringLiteral("missing")), QVariant());
-        QCOMPARE(item.getModelHeader(QStringLiteral("missing")), QString());
-        QCOMPARE(item.getModelHeader(QStringLiteral("label")), QStringLiteral("Label"));
         QCOMPARE(item.getModelValue(3), QVariant());
-        QCOMPARE(item.getModelValue(0, 5), QVariant());
         QStringList names = item.getRoleNames().split(u' ', Qt::SkipEmptyParts);
         names.sort();
         QCOMPARE(names, (QStringList{"label", "value"}));
-        QVERIFY(item.getRoleNames().endsWith(u' '));
-        QCOMPARE(item.model()->getColumnByRole(12345), -1);
         item.clearArray();
         QCOMPARE(item.model()->rowCount(), 0);
 
