@@ -434,30 +434,28 @@ private Q_SLOTS:
         auto server = startServer();
         server->setReadAnswerTimeout(200);
         QSignalSpy added(server.get(), &Transport::targetAdded);
-        auto peer = connectRaw(quint16(server->port()));
+        // The server waits on this thread, so the peer answers from another one, and only once.
+        std::thread peer([port = quint16(server->port())] {
+            QTcpSocket device;
+            device.connectToHost(QHostAddress::LocalHost, port);
+            if (!device.waitForConnected(5000))
+                return;
+            for (int request = 0; request < 2 && device.waitForReadyRead(5000); ++request) {
+                device.readAll();
+                if (request == 0) {
+                    device.write(tcpFrame(1, 1, fortyTwo));
+                    device.waitForBytesWritten(5000);
+                }
+            }
+            device.waitForDisconnected(5000);
+        });
+        auto stopPeer = qScopeGuard([&] {
+            server->disconnectTransport();
+            peer.join();
+        });
         QTRY_COMPARE(added.count(), 1);
         const auto *target = added.first().first().value<const Target *>();
         const QByteArray frame = tcpFrame(1, 1, readOneRegister);
-
-        // The server waits on its own thread, so the peer answers from another one, and only once.
-        QThread peerThread;
-        QTcpSocket *device = peer.get();
-        connect(device, &QTcpSocket::readyRead, device, [device] {
-            device->readAll();
-            if (device->property("answered").isNull()) {
-                device->setProperty("answered", true);
-                device->write(tcpFrame(1, 1, fortyTwo));
-                device->flush();
-            }
-        });
-        device->moveToThread(&peerThread);
-        peerThread.start();
-        auto stopPeer = qScopeGuard([&] {
-            QMetaObject::invokeMethod(device, [device] { device->moveToThread(QCoreApplication::instance()->thread()); },
-                                      Qt::BlockingQueuedConnection);
-            peerThread.quit();
-            peerThread.wait();
-        });
 
         ModbusBytes answer;
         QString error;
