@@ -100,16 +100,6 @@ private Q_SLOTS:
             QCOMPARE(m_pty->readExactly(answer.size(), 5000), QByteArray(answer));
         }
     }
-
-    void serverRefusesForeignTarget()
-    {
-        ModbusTarget stranger;
-        QString error;
-        QVERIFY(!m_server->sendBytes(answer, &stranger, nullptr, &error));
-        QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-        QCOMPARE(m_server->busType(), TavrexBus::ServerBus);
-        QCOMPARE(m_server->defaultTarget(), m_server->target());
-    }
 };
 
 QTEST_MAIN(tst_ModbusSerialServer)
