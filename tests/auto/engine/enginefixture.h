@@ -81,8 +81,6 @@ public:
             registers[400011 + i] = quint16(0x0101 * (i + 1));
         registers[300005] = 0x1234;
         registers[300006] = 0x5678;
-        registers[400101] = 0x41AC; // 21.5f
-        registers[400102] = 0x0000;
     }
 
     void attach(Modbuser &server)
@@ -212,14 +210,6 @@ public:
         m_client = &m_clientThread->client();
     }
 
-    ~Link()
-    {
-        m_clientThread.reset();
-        m_clientTransport.reset();
-        m_serverTransport.reset();
-    }
-
-
     bool isReady() const { return m_client; }
     Modbuser &server() { return m_server; }
     Modbuser &client() { return *m_client; }
@@ -234,6 +224,7 @@ public:
     auto run(Op op) { return runOn(*m_client, op); }
 
 private:
+    // Destroyed bottom up: the client thread and the transports go before the server Modbuser.
     LinkKind m_kind;
     Device m_device;
     Modbuser m_server;
