@@ -58,7 +58,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<ModbusBytes>("request");
         QTest::addColumn<int>("cut");
-        QTest::newRow("read registers, whole") << request << 0;
         QTest::newRow("read registers, split") << request << 3;
         QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
         QTest::newRow("report slave id") << frame("05 11") << 0;
