@@ -371,21 +371,6 @@ private Q_SLOTS:
         QCOMPARE(reply, answer);
         QCOMPARE(errors.count(), 1);
     }
-
-    void describesItself()
-    {
-        ModbusSerialClient client;
-        client.setPort(QStringLiteral("/dev/ttyS7"));
-        client.setParity(ModbusSerialTransport::EvenParity);
-        client.setStopBits(ModbusSerialTransport::TwoStop);
-        client.setFlowControl(ModbusSerialTransport::HardwareControl);
-        QCOMPARE(client.toString(false),
-                 QStringLiteral("transport: Modbus Serial Client (modbus client)\nstatus: disconnected\n"
-                                "port: /dev/ttyS7\nrate: 19200\nparity: Even\ndata bits: 8\nstop bits: 2\n"
-                                "flow control: RTS/CTS\nDTR: 0\nRTS: 0\ntarget: \n"
-                                "timeouts:  (read: 500; write: 500)\n"));
-        QVERIFY(!client.toString(true).contains(u'\n'));
-    }
 };
 
 QTEST_MAIN(tst_ModbusSerialClient)
