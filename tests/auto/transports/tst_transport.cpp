@@ -75,18 +75,6 @@ private Q_SLOTS:
         QCOMPARE(errors.at(1).first().toString(), QStringLiteral("also disconnected"));
     }
 
-    void failedForcedConnectRetriesSilently()
-    {
-        FakeTransport transport;
-        transport.failuresLeft = 3;
-        QSignalSpy errors(&transport, &ErrObject::error);
-        QVERIFY(!transport.connectTransport(true));
-        QTRY_VERIFY(transport.connected());
-        QCOMPARE(transport.attempts, 4);
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("link down"));
-    }
-
     void disconnectCancelsPendingReconnection()
     {
         FakeTransport transport;
