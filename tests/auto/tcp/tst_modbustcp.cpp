@@ -1,11 +1,8 @@
 #include "modbustcpstream_p.h"
 
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
-#include <TavrexBus1/modbustransporter.h>
-#include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/qtcpsocketinvokable.h>
 
 #include <QtCore/QThread>
@@ -467,29 +464,6 @@ private Q_SLOTS:
         const ModbusTcpTarget stranger(QHostAddress::LocalHost, 1);
         QVERIFY(!server->sendBytes(frame, &stranger, nullptr, &error));
         QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-    }
-
-    void modbuserMakesTcpLinks()
-    {
-        Modbuser device;
-        ModbusTcpServer *server = device.addModbusTcpServer(QHostAddress::LocalHost, 0);
-        QVERIFY2(server->connectTransport(false), qPrintable(server->errorString()));
-        connect(&device, &Modbuser::onReadRegisters, this,
-                [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                    for (quint16 i = 0; i < count; ++i)
-                        out.appendUInt16(quint16(address - 400001 + i));
-                    handled = true;
-                });
-
-        Modbuser master;
-        ModbusTcpClient *client = master.addModbusTcpClient(QHostAddress::LocalHost, server->port());
-        client->setAutoReconnect(false);
-        QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
-        master.setDeviceAddress(17);
-
-        ModbusBytes values;
-        QVERIFY2(offThread([&] { return master.readRegisters(400011, 3, values); }), qPrintable(master.errorString()));
-        QCOMPARE(values, ModbusBytes(QByteArray::fromHex("000A000B000C")));
     }
 
     // The socket lives on a thread of its own, as in the TCP client, and is driven from others.
