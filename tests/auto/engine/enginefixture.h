@@ -3,8 +3,6 @@
 
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbuser.h>
-#include <TavrexBus1/modbusloopbackclient.h>
-#include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbusserialclient.h>
 #include <TavrexBus1/modbusserialserver.h>
 #include <TavrexBus1/modbustranslateoptions.h>
@@ -24,9 +22,6 @@ using Direction = TavrexBus::ArchDirection;
 // How the device's handlers treat a request.
 enum class Answer { Fill, Exception, Ignore };
 Q_DECLARE_METATYPE(Answer)
-
-enum class LinkKind { Loopback, Serial };
-Q_DECLARE_METATYPE(LinkKind)
 
 // Runs op on the thread of modbuser and returns its result, while this thread goes on serving.
 template <typename Op>
@@ -81,8 +76,6 @@ public:
             registers[400011 + i] = quint16(0x0101 * (i + 1));
         registers[300005] = 0x1234;
         registers[300006] = 0x5678;
-        registers[400101] = 0x41AC; // 21.5f
-        registers[400102] = 0x0000;
     }
 
     void attach(Modbuser &server)
@@ -179,67 +172,42 @@ private:
     }
 };
 
-// A client on its own thread talking to a server Modbuser on the test thread, over a loopback
-// pair or a serial line made of two joined pseudo-terminals.
+// A client on its own thread talking to a server Modbuser on the test thread over a serial line
+// made of two joined pseudo-terminals.
 class Link
 {
 public:
-    explicit Link(LinkKind kind)
-        : m_kind(kind)
+    Link()
     {
         m_device.attach(m_server);
-        if (kind == LinkKind::Loopback) {
-            auto *server = new ModbusLoopbackServer;
-            m_serverTransport.reset(server);
-            server->connectTransport();
-            m_clientTransport = std::make_unique<ModbusLoopbackClient>(*server);
-        } else {
-            m_bridge = std::make_unique<PtyBridge>();
-            if (!m_bridge->isValid())
-                return;
-            m_serverTransport = std::make_unique<ModbusSerialServer>(m_bridge->portA());
-            auto *client = new ModbusSerialClient;
-            m_clientTransport.reset(client);
-            client->setPort(m_bridge->portB());
-            client->setReadTimeout(300);
-            if (!m_serverTransport->connectTransport())
-                return;
-        }
-        m_server.translator().addTransport(*m_serverTransport, true, false);
-        if (!m_clientTransport->connectTransport())
+        if (!m_bridge.isValid())
             return;
+        m_serverTransport = std::make_unique<ModbusSerialServer>(m_bridge.portA());
+        m_clientTransport = std::make_unique<ModbusSerialClient>();
+        m_clientTransport->setPort(m_bridge.portB());
+        m_clientTransport->setReadTimeout(300);
+        if (!m_serverTransport->connectTransport() || !m_clientTransport->connectTransport())
+            return;
+        m_server.translator().addTransport(*m_serverTransport, true, false);
         m_clientThread = std::make_unique<ClientThread>(*m_clientTransport);
         m_client = &m_clientThread->client();
     }
-
-    ~Link()
-    {
-        m_clientThread.reset();
-        m_clientTransport.reset();
-        m_serverTransport.reset();
-    }
-
 
     bool isReady() const { return m_client; }
     Modbuser &server() { return m_server; }
     Modbuser &client() { return *m_client; }
     Device &device() { return m_device; }
-    QString unhandledError() const
-    {
-        return m_kind == LinkKind::Loopback ? QStringLiteral("zero length answer received")
-                                            : QStringLiteral("read timeout");
-    }
 
     template <typename Op>
     auto run(Op op) { return runOn(*m_client, op); }
 
 private:
-    LinkKind m_kind;
+    // Destroyed bottom up: the client thread and the transports go before the server Modbuser.
     Device m_device;
     Modbuser m_server;
-    std::unique_ptr<PtyBridge> m_bridge;
-    std::unique_ptr<ModbusTransport> m_serverTransport;
-    std::unique_ptr<ModbusTransport> m_clientTransport;
+    PtyBridge m_bridge;
+    std::unique_ptr<ModbusSerialServer> m_serverTransport;
+    std::unique_ptr<ModbusSerialClient> m_clientTransport;
     std::unique_ptr<ClientThread> m_clientThread;
     Modbuser *m_client = nullptr;
 };

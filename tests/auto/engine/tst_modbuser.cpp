@@ -67,21 +67,12 @@ const QList<Case> &cases()
         {"read input", 4, WithRequest,
          filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readRegisters(300005, 2, out); }),
          QStringLiteral("12 34 56 78")},
-        {"read float", 3, WithRequest,
-         filling<float>([](Modbuser &m, float &out) { return m.readFloat(400101, out); }), 21.5f},
         {"write single", 6, MultiLine,
          writing([](Modbuser &m) { return m.writeRegister(400020, 0xBEEF); }), true, 400020, {0xBEEF}},
         {"write multiple", 16, MultiLine, writing([](Modbuser &m) {
              return m.writeRegisters(400030, ModbusBytes::fromHex("000100020003"));
          }), true, 400030, {1, 2, 3}},
-        {"one register by 16", 16, MultiLine, writing([](Modbuser &m) {
-             return m.writeRegisters(400040, ModbusBytes::fromUInt16(7));
-         }), true, 400040, {7}},
         {"int8 -1", 6, MultiLine, writing([](Modbuser &m) { return m.writeInt8(400050, -1); }), true, 400050, {0x00FF}},
-        {"int16 -1", 6, MultiLine,
-         writing([](Modbuser &m) { return m.writeInt16(400051, -1); }), true, 400051, {0xFFFF}},
-        {"double", 16, MultiLine, writing([](Modbuser &m) { return m.writeDouble(400060, 21.5); }), true, 400060,
-         {0x4035, 0x8000, 0x0000, 0x0000}},
         {"device name", 17, MultiLine, filling<QString>([](Modbuser &m, QString &out) { return m.getDevName(out); }),
          QStringLiteral("EK-TEST")},
         {"read file", 68, WithRequest, filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readFile(3, 1, 2, out); }),
@@ -132,28 +123,22 @@ class tst_Modbuser : public QObject
 private slots:
     void everyFunction_data()
     {
-        QTest::addColumn<LinkKind>("kind");
         QTest::addColumn<int>("index");
         QTest::addColumn<Answer>("answer");
         const QList<QPair<Answer, const char *>> answers = {
             {Answer::Fill, "filled"}, {Answer::Exception, "exception"}, {Answer::Ignore, "unhandled"}};
-        for (LinkKind kind : {LinkKind::Loopback, LinkKind::Serial}) {
-            for (int i = 0; i < cases().size(); ++i) {
-                for (const auto &answer : answers) {
-                    QTest::addRow("%s %s %s", kind == LinkKind::Loopback ? "loopback" : "serial",
-                                  qPrintable(cases().at(i).name), answer.second) << kind << i << answer.first;
-                }
-            }
+        for (int i = 0; i < cases().size(); ++i) {
+            for (const auto &answer : answers)
+                QTest::addRow("%s %s", qPrintable(cases().at(i).name), answer.second) << i << answer.first;
         }
     }
 
     void everyFunction()
     {
-        QFETCH(LinkKind, kind);
         QFETCH(int, index);
         QFETCH(Answer, answer);
         const Case &c = cases().at(index);
-        Link link(kind);
+        Link link;
         QVERIFY(link.isReady());
         link.device().answer = answer;
         link.client().setDeviceAddress(17);
@@ -182,45 +167,35 @@ private slots:
             break;
         case Answer::Ignore:
             QVERIFY(!result.isValid());
-            QCOMPARE(clientError, link.unhandledError());
+            QCOMPARE(clientError, QStringLiteral("read timeout"));
             QVERIFY(!serverErrors.isEmpty());
             QVERIFY(serverErrors.first().first().toString().startsWith(QLatin1String("Packet wasn't handled: ")));
             break;
         }
     }
 
+    // The general archive handler answers before the typed ones, and long reads come in blocks.
     void generalArchiveHandlerComesFirst()
     {
-        Link link(LinkKind::Loopback);
+        Link link;
         QVERIFY(link.isReady());
         int typedCalls = 0;
         QObject::connect(&link.server(), &Modbuser::onReadIndexArchRecords, &link.server(), [&] { ++typedCalls; });
         TavrexBus::ArchType seenType = TavrexBus::TimeArch;
         QObject::connect(&link.server(), &Modbuser::onReadArchRecords, &link.server(),
-                         [&](quint16, quint32 label, TavrexBus::ArchDirection, quint16, QList<ModbusBytes> &out,
+                         [&](quint16, quint32 label, TavrexBus::ArchDirection, quint16 count, QList<ModbusBytes> &out,
                              ModbusTranslateOptions &, TavrexBus::ArchType type, bool &handled) {
                              seenType = type;
-                             out.append(ModbusBytes::fromUInt32(label * 10));
+                             for (int i = 0; i < count; ++i)
+                                 out.append(ModbusBytes::fromSize(10, uchar(label + i)));
                              handled = true;
                          });
         QList<ModbusBytes> records;
         QVERIFY(link.run([&records](Modbuser &m) { return m.readIndexArchRecords(1, 4, 1, records); }));
-        QCOMPARE(hex(records), QStringLiteral("00 00 00 28"));
+        QCOMPARE(records, QList<ModbusBytes>{ModbusBytes::fromSize(10, 4)});
         QCOMPARE(seenType, TavrexBus::IndexArch);
         QCOMPARE(typedCalls, 0);
-    }
 
-    void readArchRecordsSplitsIntoBlocks()
-    {
-        Link link(LinkKind::Loopback);
-        QVERIFY(link.isReady());
-        QObject::connect(&link.server(), &Modbuser::onReadArchRecords, &link.server(),
-                         [](quint16, quint32, TavrexBus::ArchDirection, quint16 count, QList<ModbusBytes> &out,
-                            ModbusTranslateOptions &, TavrexBus::ArchType, bool &handled) {
-                             for (int i = 0; i < count; ++i)
-                                 out.append(ModbusBytes::fromSize(10, uchar(i)));
-                             handled = true;
-                         });
         ModbusBytesArray blocks;
         QCOMPARE(link.run([&blocks](Modbuser &m) {
             return m.readArchRecords(1, 0, TavrexBus::Func67, TavrexBus::IndexArch, blocks, TavrexBus::Forward, 4);
@@ -232,7 +207,7 @@ private slots:
 
     void secondAnswererIsRefused()
     {
-        Link link(LinkKind::Loopback);
+        Link link;
         QVERIFY(link.isReady());
         // A second dispatcher on the same translator finds the answer slot already filled.
         QObject::connect(&link.server().translator(), &ModbusTranslator::packetRequestReceived, &link.server(),
@@ -258,7 +233,7 @@ private slots:
     {
         QFETCH(bool, onSending);
         QFETCH(QString, message);
-        Link link(LinkKind::Loopback);
+        Link link;
         QVERIFY(link.isReady());
         const auto veto = [](const ModbusPacket &, const ModbusTarget *, bool &allow) { allow = false; };
         ModbusTranslator *translator = &link.client().translator();
@@ -276,7 +251,6 @@ private slots:
         quint16 value = 0;
         QVERIFY(!modbuser.readRegister(400001, value));
         QCOMPARE(modbuser.errorString(), QStringLiteral("sendAndReceivePacket: can't find default client transport"));
-        QCOMPARE(modbuser.toString(true), QStringLiteral("Modbuser; "));
     }
 
     void foreignAnswersAreRejected_data()

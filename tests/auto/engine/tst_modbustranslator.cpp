@@ -77,7 +77,6 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("read one register") << rtuFrame("0103 0000 0001") << QByteArray("0103 02 002A") << "";
         QTest::newRow("unit 17 is answered by unit 17")
             << rtuFrame("1103 0001 0002") << QByteArray("1103 04 002B 002C") << "";
         QTest::newRow("write single is echoed") << rtuFrame("0106 0005 1234") << QByteArray("0106 0005 1234") << "";
@@ -89,7 +88,6 @@ private slots:
         QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << QByteArray("01AB 01") << "";
         QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << QByteArray("0183 03") << "";
         QTest::newRow("read of 126 registers") << rtuFrame("0104 0000 007E") << QByteArray("0184 03") << "";
-        QTest::newRow("write of 0 registers") << rtuFrame("0110 0000 0000 00") << QByteArray("0190 03") << "";
         QTest::newRow("unhandled input read") << rtuFrame("0104 0000 0001") << QByteArray() << "";
 
         ModbusBytes badCrc = rtuFrame("0103 0000 0001");
@@ -122,7 +120,6 @@ private slots:
 
     void handlersSeeTheRequestOptions()
     {
-        QString text;
         quint8 unit = 0;
         QObject::connect(m_server, &Modbuser::onGetDevName, m_server,
                          [&](QString &, ModbusTranslateOptions &options, bool &) {
@@ -132,14 +129,9 @@ private slots:
                              QVERIFY(qAbs(options.requestTime().secsTo(QDateTime::currentDateTime())) < 60);
                              QCOMPARE(options.requestTime().timeSpec(), Qt::LocalTime);
                              options.setAnswerExceptionCode(TavrexBus::SlaveDeviceBusy);
-                             text = options.toString(true);
                          });
         QCOMPARE(hex(answerTo(rtuFrame("2A11"))), hex(rtuFrame("2A91 06")));
         QCOMPARE(unit, quint8(42));
-        QVERIFY2(text.contains(QLatin1String("; request address: 42; answer exception code: slave device busy; ")),
-                 qPrintable(text));
-        QVERIFY(text.startsWith(QLatin1String("request time: ")));
-        QVERIFY(!text.contains(QLatin1Char('\n')));
     }
 
     void nonResponseAnswerIsNotSent()

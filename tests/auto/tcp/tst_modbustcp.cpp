@@ -1,14 +1,10 @@
 #include "modbustcpstream_p.h"
 
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
-#include <TavrexBus1/modbustransporter.h>
-#include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/qtcpsocketinvokable.h>
 
-#include <QtCore/QRandomGenerator>
 #include <QtCore/QThread>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
@@ -133,124 +129,81 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QList<QByteArray>>("frames");
-        QTest::addColumn<int>("lastResult");
         QTest::addColumn<int>("left");
+        QTest::addColumn<QString>("error");
 
         const QByteArray a = tcpFrame(1, 1, readOneRegister);
         const QByteArray b = tcpFrame(2, 17, QByteArray::fromHex("0600010005"));
-        QTest::newRow("one frame") << QList<QByteArray>{ a } << QList<QByteArray>{ a }
-                                   << int(ModbusTcpStream::Incomplete) << 0;
         QTest::newRow("split inside the header") << QList<QByteArray>{ a.left(3), a.mid(3) } << QList<QByteArray>{ a }
-                                                 << int(ModbusTcpStream::Incomplete) << 0;
+                                                 << 0 << "";
         QTest::newRow("split inside the body") << QList<QByteArray>{ a.left(9), a.mid(9) } << QList<QByteArray>{ a }
-                                               << int(ModbusTcpStream::Incomplete) << 0;
-        QTest::newRow("two frames in one read") << QList<QByteArray>{ a + b } << QList<QByteArray>{ a, b }
-                                                << int(ModbusTcpStream::Incomplete) << 0;
-        QTest::newRow("frame and a half") << QList<QByteArray>{ a + b.left(4) } << QList<QByteArray>{ a }
-                                          << int(ModbusTcpStream::Incomplete) << 4;
-        QTest::newRow("protocol id not zero") << QList<QByteArray>{ QByteArray::fromHex("00010001000601") }
-                                              << QList<QByteArray>{} << int(ModbusTcpStream::Garbage) << 0;
-        QTest::newRow("zero length") << QList<QByteArray>{ QByteArray::fromHex("000100000000") }
-                                     << QList<QByteArray>{} << int(ModbusTcpStream::Garbage) << 0;
-        QTest::newRow("length 255") << QList<QByteArray>{ QByteArray::fromHex("0001000000FF01") }
-                                    << QList<QByteArray>{} << int(ModbusTcpStream::Garbage) << 0;
+                                               << 0 << "";
+        QTest::newRow("two frames in one read") << QList<QByteArray>{ a + b } << QList<QByteArray>{ a, b } << 0 << "";
+        QTest::newRow("frame and a half") << QList<QByteArray>{ a + b.left(4) } << QList<QByteArray>{ a } << 4 << "";
         QTest::newRow("length 254 waits") << QList<QByteArray>{ QByteArray::fromHex("0001000000FE01") }
-                                          << QList<QByteArray>{} << int(ModbusTcpStream::Incomplete) << 7;
+                                          << QList<QByteArray>{} << 7 << "";
+        QTest::newRow("protocol id not zero") << QList<QByteArray>{ QByteArray::fromHex("00010001000601") }
+                                              << QList<QByteArray>{} << 0
+                                              << "ModbusTCPParser parse error: invalid Protocol ID; bytes: ";
+        QTest::newRow("zero length") << QList<QByteArray>{ QByteArray::fromHex("000100000000") } << QList<QByteArray>{}
+                                     << 0 << "ModbusTCPParser parse error: zero Length; bytes: ";
+        QTest::newRow("length 255") << QList<QByteArray>{ QByteArray::fromHex("0001000000FF01") } << QList<QByteArray>{}
+                                    << 0 << "ModbusTCPParser parse error: bytes array is too long; bytes: ";
         QTest::newRow("garbage after a frame") << QList<QByteArray>{ a + QByteArray::fromHex("FFFFFFFF") }
-                                               << QList<QByteArray>{ a } << int(ModbusTcpStream::Garbage) << 0;
+                                               << QList<QByteArray>{ a } << 0
+                                               << "ModbusTCPParser parse error: invalid Protocol ID; bytes: ";
     }
 
     void streamCutsWholeFrames()
     {
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(QList<QByteArray>, frames);
-        QFETCH(int, lastResult);
         QFETCH(int, left);
+        QFETCH(QString, error);
 
         ModbusTcpStream stream;
         QList<QByteArray> taken;
         ModbusTcpStream::Result result = ModbusTcpStream::Incomplete;
-        QString error;
+        QString message;
         for (const QByteArray &chunk : chunks) {
             stream.append(chunk);
             ModbusBytes frame;
-            while ((result = stream.takeFrame(frame, &error)) == ModbusTcpStream::Frame)
+            while ((result = stream.takeFrame(frame, &message)) == ModbusTcpStream::Frame)
                 taken.append(frame);
         }
         QCOMPARE(taken, frames);
-        QCOMPARE(int(result), lastResult);
         QCOMPARE(stream.size(), left);
-        if (result == ModbusTcpStream::Garbage)
-            QVERIFY2(error.startsWith(QLatin1String("ModbusTCPParser parse error: ")), qPrintable(error));
+        QCOMPARE(result, error.isEmpty() ? ModbusTcpStream::Incomplete : ModbusTcpStream::Garbage);
+        QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error), qPrintable(message));
     }
 
-    void streamSurvivesRandomInput()
-    {
-        QRandomGenerator random(20240611);
-        ModbusTcpStream stream;
-        for (int round = 0; round < 20000; ++round) {
-            QByteArray chunk(int(random.bounded(1, 40)), Qt::Uninitialized);
-            for (char &byte : chunk)
-                byte = char(random.bounded(random.bounded(2) ? 3 : 256));
-            stream.append(chunk);
-            ModbusBytes frame;
-            ModbusTcpStream::Result result;
-            while ((result = stream.takeFrame(frame)) == ModbusTcpStream::Frame) {
-                QCOMPARE(frame.at(2), '\0');
-                QCOMPARE(frame.at(3), '\0');
-                QCOMPARE(int(frame.size()), 6 + (uchar(frame.at(4)) << 8 | uchar(frame.at(5))));
-            }
-            QVERIFY(stream.size() < 6 + ModbusTcpStream::maxLength);
-        }
-    }
-
+    // Each client is answered under its own unit and identifier; identifiers wrap after 65535.
     void clientsShareOneServer()
-    {
-        auto server = startServer();
-        answerFortyTwo(*server);
-        QSignalSpy added(server.get(), &Transport::targetAdded);
-        std::vector<std::unique_ptr<ModbusTcpClient>> clients;
-        for (int i = 0; i < 3; ++i)
-            clients.push_back(connectClient(quint16(server->port())));
-        QTRY_COMPARE(server->targetsCount(), 3);
-        QCOMPARE(added.count(), 3);
-        QSignalSpy sent(clients.front().get(), &Transport::bytesSent);
-        QSignalSpy received(clients.front().get(), &Transport::bytesReceived);
-        for (quint8 unit = 1; unit <= 3; ++unit) {
-            const Exchange result = exchange(*clients.at(unit - 1), tcpFrame(7, unit, readOneRegister));
-            QVERIFY2(result.ok, qPrintable(result.error));
-            QCOMPARE(QByteArray(result.answer), tcpFrame(7, unit, fortyTwo));
-        }
-        QTRY_COMPARE(sent.count(), 1);
-        QCOMPARE(sent.first().first().value<ModbusBytes>(), ModbusBytes(tcpFrame(7, 1, readOneRegister)));
-        QCOMPARE(received.count(), 1);
-
-        QSignalSpy removed(server.get(), &Transport::targetRemoved);
-        QVERIFY(clients.at(1)->disconnectTransport());
-        QTRY_COMPARE(server->targetsCount(), 2);
-        QCOMPARE(removed.count(), 1);
-        const Exchange still = exchange(*clients.at(2), tcpFrame(8, 3, readOneRegister));
-        QVERIFY2(still.ok, qPrintable(still.error));
-    }
-
-    void transactionIdsAreEchoedAndCountUp()
     {
         auto server = startServer();
         QList<quint16> seenByServer;
         connect(server.get(), &Transport::requestBytesReceived, server.get(),
                 [&](ModbusBytes request, const Target *target, ModbusBytes *answer) {
                     seenByServer.append(qobject_cast<const ModbusTcpTarget *>(target)->transactionID());
-                    *answer = tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo);
+                    *answer = tcpFrame(ModbusTcpStream::transactionId(request), quint8(request.at(6)), fortyTwo);
                 });
-        auto client = connectClient(quint16(server->port()));
-        auto *target = qobject_cast<ModbusTcpTarget *>(client->clientTarget());
-        target->setTransactionID(65534);
-        for (int i = 0; i < 3; ++i) {
-            const Exchange result = exchange(*client, tcpFrame(target->transactionID(), 1, readOneRegister));
+        std::vector<std::unique_ptr<ModbusTcpClient>> clients;
+        for (int i = 0; i < 3; ++i)
+            clients.push_back(connectClient(quint16(server->port())));
+        QTRY_COMPARE(server->targetsCount(), 3);
+        const auto ask = [](ModbusTcpClient &client, quint16 id, quint8 unit) {
+            const Exchange result = exchange(client, tcpFrame(id, unit, readOneRegister));
             QVERIFY2(result.ok, qPrintable(result.error));
-        }
-        QCOMPARE(seenByServer, (QList<quint16>{ 65534, 65535, 0 }));
-        QCOMPARE(target->transactionID(), quint16(1));
+            QCOMPARE(QByteArray(result.answer), tcpFrame(id, unit, fortyTwo));
+        };
+        auto *wrapping = qobject_cast<ModbusTcpTarget *>(clients.front()->clientTarget());
+        wrapping->setTransactionID(65534);
+        for (int i = 0; i < 3; ++i)
+            ask(*clients.front(), wrapping->transactionID(), 1);
+        QCOMPARE(wrapping->transactionID(), quint16(1));
+        ask(*clients.at(1), 7, 2);
+        ask(*clients.at(2), 7, 3);
+        QCOMPARE(seenByServer, (QList<quint16>{ 65534, 65535, 0, 7, 7 }));
     }
 
     void serverTakesWhatAPeerSends_data()
@@ -269,11 +222,6 @@ private Q_SLOTS:
             << tcpFrame(3, 1, fortyTwo) + tcpFrame(11, 2, fortyTwo);
         QTest::newRow("protocol id 1") << QList<QByteArray>{QByteArray::fromHex("000100010006010300000001"), next}
                                        << 1000 << "ModbusTCPParser parse error: invalid Protocol ID; bytes: " << answer;
-        QTest::newRow("zero length") << QList<QByteArray>{QByteArray::fromHex("000100000000"), next} << 1000
-                                     << "ModbusTCPParser parse error: zero Length; bytes: " << answer;
-        QTest::newRow("length 300")
-            << QList<QByteArray>{QByteArray::fromHex("00010000012C01030000") + QByteArray(290, '\x01'), next} << 1000
-            << "ModbusTCPParser parse error: bytes array is too long; bytes: " << answer;
         QTest::newRow("partial frame, then silence") << QList<QByteArray>{request.left(8), next} << 100
                                                      << "incomplete request dropped after 100 ms of silence: 8 bytes"
                                                      << answer;
@@ -304,7 +252,7 @@ private Q_SLOTS:
             } else {
                 QVERIFY(errors.wait(5000));
                 const QString message = errors.first().first().toString();
-                QVERIFY2(message.startsWith(error), qPrintable(message));
+                QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error), qPrintable(message));
             }
         }
         QTRY_COMPARE(peer->bytesAvailable(), qint64(answers.size()));
@@ -408,19 +356,17 @@ private Q_SLOTS:
                  qPrintable(errors.first().first().toString()));
     }
 
-    // A refused peer leaves no target; a lost one removes only its own.
+    // A refused peer leaves no target; a lost one removes only its own, and the server lists the rest.
     void serverKeepsOneTargetPerPeer()
     {
         auto server = startServer();
         bool refuse = true;
         connect(server.get(), &ModbusTcpServer::newClientConnection, this,
                 [&refuse](ModbusTcpTarget *, bool &allow) { allow = !refuse; });
-        QSignalSpy added(server.get(), &Transport::targetAdded);
         QSignalSpy removed(server.get(), &Transport::targetRemoved);
         auto refused = connectRaw(quint16(server->port()));
         QTRY_COMPARE(refused->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(server->targetsCount(), 0);
-        QCOMPARE(added.count(), 0);
 
         refuse = false;
         auto first = connectRaw(quint16(server->port()));
@@ -429,59 +375,55 @@ private Q_SLOTS:
         first->disconnectFromHost();
         QTRY_COMPARE(server->targetsCount(), 1);
         QCOMPARE(removed.count(), 1);
+        const QString text = server->toString(false);
+        QVERIFY2(text.contains(QStringLiteral("status: connected\naddress: 127.0.0.1; port: %1\n").arg(server->port())),
+                 qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; "
+                                              "transaction ID: 0; \n").arg(second->localPort())),
+                 qPrintable(text));
         answerFortyTwo(*server);
         second->write(tcpFrame(2, 1, readOneRegister));
         QTRY_COMPARE(second->bytesAvailable(), qint64(tcpFrame(2, 1, fortyTwo).size()));
     }
 
-    void clientReconnectsAfterLoss()
-    {
-        auto server = startServer();
-        answerFortyTwo(*server);
-        auto client = connectClient(quint16(server->port()));
-        client->setAutoReconnect(true);
-        client->setAutoReconnectInterval(20);
-        QTRY_COMPARE(server->targetsCount(), 1);
-        QSignalSpy errors(client.get(), &ErrObject::error);
-        QSignalSpy connectedChanges(client.get(), &Transport::connectedChanged);
-
-        QVERIFY(server->disconnectTransport());
-        QTRY_VERIFY(connectedChanges.count() >= 1);
-        QVERIFY(server->connectTransport(false));
-        QTRY_VERIFY_WITH_TIMEOUT(client->connected() && server->targetsCount() == 1, 10000);
-        const Exchange result = exchange(*client, tcpFrame(1, 1, readOneRegister));
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(errors.count(), 1);
-        QVERIFY(errors.first().first().toString().startsWith(QLatin1String("socket has been disconnected: ")));
-    }
-
-    void refusedConnectionIsReportedOnceWhileRetrying()
+    // Each loss of the server is reported once, however often the client retries meanwhile.
+    void clientRetriesUntilTheServerIsBack()
     {
         const quint16 port = freePort();
         ModbusTcpClient client(QHostAddress::LocalHost, port);
+        // Address text that is no address changes nothing.
+        client.setAddressStr(QStringLiteral("not an address"));
+        QCOMPARE(client.addressStr(), QStringLiteral("127.0.0.1"));
         client.setAutoReconnectInterval(20);
         client.setConnectTimeout(200);
         ModbusBytes answer;
         QString error;
         QVERIFY(!client.sendBytes(tcpFrame(1, 1, readOneRegister), &answer, &error));
         QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
-        QVERIFY(answer.isEmpty());
 
         QSignalSpy errors(&client, &ErrObject::error);
         QVERIFY(!client.connectTransport(true));
-        QVERIFY(!client.connected());
         QTRY_COMPARE(errors.count(), 1);
-        const QString message = errors.first().first().toString();
-        QVERIFY2(message.startsWith(QLatin1String("can't connect to: 127.0.0.1, "))
-                     && message.size() > int(qstrlen("can't connect to: 127.0.0.1, ")),
-                 qPrintable(message));
+        const QString refused = errors.first().first().toString();
+        QVERIFY2(refused.startsWith(QLatin1String("can't connect to: 127.0.0.1, "))
+                     && refused.size() > int(qstrlen("can't connect to: 127.0.0.1, ")),
+                 qPrintable(refused));
 
         ModbusTcpServer server(port);
         server.setAddress(QHostAddress::LocalHost);
+        answerFortyTwo(server);
         QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(client.connected(), 10000);
-        QTRY_COMPARE(server.targetsCount(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(client.connected() && server.targetsCount() == 1, 10000);
         QCOMPARE(errors.count(), 1);
+
+        QVERIFY(server.disconnectTransport());
+        QTRY_VERIFY(!client.connected());
+        QVERIFY(server.connectTransport(false));
+        QTRY_VERIFY_WITH_TIMEOUT(client.connected() && server.targetsCount() == 1, 10000);
+        const Exchange result = exchange(client, tcpFrame(1, 1, readOneRegister));
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(errors.count(), 2);
+        QVERIFY(errors.at(1).first().toString().startsWith(QLatin1String("socket has been disconnected: ")));
     }
 
     void serverSendsToOnePeerAndWaitsForItsAnswer()
@@ -489,30 +431,28 @@ private Q_SLOTS:
         auto server = startServer();
         server->setReadAnswerTimeout(200);
         QSignalSpy added(server.get(), &Transport::targetAdded);
-        auto peer = connectRaw(quint16(server->port()));
+        // The server waits on this thread, so the peer answers from another one, and only once.
+        std::thread peer([port = quint16(server->port())] {
+            QTcpSocket device;
+            device.connectToHost(QHostAddress::LocalHost, port);
+            if (!device.waitForConnected(5000))
+                return;
+            for (int request = 0; request < 2 && device.waitForReadyRead(5000); ++request) {
+                device.readAll();
+                if (request == 0) {
+                    device.write(tcpFrame(1, 1, fortyTwo));
+                    device.waitForBytesWritten(5000);
+                }
+            }
+            device.waitForDisconnected(5000);
+        });
+        auto stopPeer = qScopeGuard([&] {
+            server->disconnectTransport();
+            peer.join();
+        });
         QTRY_COMPARE(added.count(), 1);
         const auto *target = added.first().first().value<const Target *>();
         const QByteArray frame = tcpFrame(1, 1, readOneRegister);
-
-        // The server waits on its own thread, so the peer answers from another one, and only once.
-        QThread peerThread;
-        QTcpSocket *device = peer.get();
-        connect(device, &QTcpSocket::readyRead, device, [device] {
-            device->readAll();
-            if (device->property("answered").isNull()) {
-                device->setProperty("answered", true);
-                device->write(tcpFrame(1, 1, fortyTwo));
-                device->flush();
-            }
-        });
-        device->moveToThread(&peerThread);
-        peerThread.start();
-        auto stopPeer = qScopeGuard([&] {
-            QMetaObject::invokeMethod(device, [device] { device->moveToThread(QCoreApplication::instance()->thread()); },
-                                      Qt::BlockingQueuedConnection);
-            peerThread.quit();
-            peerThread.wait();
-        });
 
         ModbusBytes answer;
         QString error;
@@ -524,62 +464,6 @@ private Q_SLOTS:
         const ModbusTcpTarget stranger(QHostAddress::LocalHost, 1);
         QVERIFY(!server->sendBytes(frame, &stranger, nullptr, &error));
         QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-    }
-
-    // Address text that is no address changes nothing.
-    void describesItself()
-    {
-        ModbusTcpClient client;
-        QSignalSpy changed(&client, &ModbusTcpClient::addressChanged);
-        client.setAddressStr(QStringLiteral("not an address"));
-        QCOMPARE(client.addressStr(), QStringLiteral("127.0.0.1"));
-        client.setAddressStr(QStringLiteral("127.0.0.1"));
-        QCOMPARE(changed.count(), 0);
-        client.setAddressStr(QStringLiteral("10.1.2.3"));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(client.toString(false),
-                 QStringLiteral("transport: Modbus TCP client (modbus client)\nstatus: disconnected\n"
-                                "target: address: 10.1.2.3; port: 502; transaction ID: 0; \n"
-                                "timeouts:  (connect: 1000; disconnect: 1000; read answer: 1000; write: 1000)\n"));
-        ModbusTcpServer idle;
-        QCOMPARE(idle.toString(true),
-                 QStringLiteral("transport: Modbus TCP server (modbus server); status: disconnected; "
-                                "address: 0.0.0.0; port: 502; timeouts:  (disconnect: 1000; read answer: 1000; write: 1000); "
-                                "targets [0]:; "));
-
-        auto server = startServer();
-        auto peer = connectRaw(quint16(server->port()));
-        QTRY_COMPARE(server->targetsCount(), 1);
-        const QString expected = QStringLiteral("status: connected\naddress: 127.0.0.1; port: %1\n").arg(server->port());
-        QVERIFY2(server->toString(false).contains(expected), qPrintable(server->toString(false)));
-        const QString target = QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; transaction ID: 0; \n")
-                                   .arg(peer->localPort());
-        QVERIFY2(server->toString(false).endsWith(target), qPrintable(server->toString(false)));
-    }
-
-    void modbuserMakesTcpLinks()
-    {
-        Modbuser device;
-        ModbusTcpServer *server = device.addModbusTcpServer(QHostAddress::LocalHost, 0);
-        QVERIFY2(server->connectTransport(false), qPrintable(server->errorString()));
-        QCOMPARE(server->parent(), static_cast<QObject *>(device.transporter()));
-        connect(&device, &Modbuser::onReadRegisters, this,
-                [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                    for (quint16 i = 0; i < count; ++i)
-                        out.appendUInt16(quint16(address - 400001 + i));
-                    handled = true;
-                });
-
-        Modbuser master;
-        ModbusTcpClient *client = master.addModbusTcpClient(QHostAddress::LocalHost, server->port());
-        QCOMPARE(master.clientTransport(), client);
-        client->setAutoReconnect(false);
-        QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
-        master.setDeviceAddress(17);
-
-        ModbusBytes values;
-        QVERIFY2(offThread([&] { return master.readRegisters(400011, 3, values); }), qPrintable(master.errorString()));
-        QCOMPARE(values, ModbusBytes(QByteArray::fromHex("000A000B000C")));
     }
 
     // The socket lives on a thread of its own, as in the TCP client, and is driven from others.
@@ -598,7 +482,6 @@ private Q_SLOTS:
         });
         socket->connectToHost(QHostAddress::LocalHost, peerServer.serverPort(), QIODevice::ReadWrite);
         QVERIFY(socket->waitForConnected(5000));
-        QVERIFY(socket->waitForConnected(0));
         QVERIFY(peerServer.hasPendingConnections() || peerServer.waitForNewConnection(5000));
         QTcpSocket *peer = peerServer.nextPendingConnection();
         connect(peer, &QTcpSocket::readyRead, this, [peer] {
@@ -609,13 +492,9 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(socket->readAll()), QByteArray("pong"));
         QVERIFY(!offThread([&] { return socket->writeAndWait(QByteArray("silence"), 1000, 100); }));
 
-        QTest::ignoreMessage(QtWarningMsg, "this function is not supported in QTcpSocketInvokable");
-        QCOMPARE(socket->write(ModbusBytes(QByteArray("x"))), qint64(-1));
-
         peer->disconnectFromHost();
         socket->disconnectFromHost();
         QVERIFY(socket->waitForDisconnected(5000));
-        QVERIFY(socket->waitForDisconnected(0));
         QVERIFY(!socket->waitForConnected(0));
     }
 };

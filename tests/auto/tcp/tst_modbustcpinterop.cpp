@@ -99,9 +99,7 @@ private Q_SLOTS:
     {
         m_modbuser = std::make_unique<Modbuser>();
         m_bank = std::make_unique<RegisterBank>(*m_modbuser);
-        m_server = new ModbusTcpServer(0, m_modbuser.get());
-        m_server->setAddress(QHostAddress::LocalHost);
-        m_modbuser->translator().addTransport(*m_server, true, false);
+        m_server = m_modbuser->addModbusTcpServer(QHostAddress::LocalHost, 0);
         QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
     }
 
@@ -193,10 +191,9 @@ private Q_SLOTS:
             30000);
 
         Modbuser modbuser;
-        auto *client = new ModbusTcpClient(QHostAddress::LocalHost, port, &modbuser);
+        ModbusTcpClient *client = modbuser.addModbusTcpClient(QHostAddress::LocalHost, port);
         client->setAutoReconnect(false);
         client->setReadAnswerTimeout(3000);
-        modbuser.setClientTransport(client);
         modbuser.setDeviceAddress(17);
         QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
 

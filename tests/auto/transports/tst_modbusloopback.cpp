@@ -1,11 +1,8 @@
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
-#include <TavrexBus1/modbustransporter.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
-
-#include <thread>
 
 namespace {
 
@@ -88,34 +85,6 @@ private Q_SLOTS:
         QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
     }
 
-    void requestIsAnsweredByServerReceivers()
-    {
-        connect(m_server.get(), &Transport::requestBytesReceived, this,
-                [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
-                    QCOMPARE(bytes, request);
-                    QCOMPARE(target, m_server->target());
-                    *answerBytes = answer;
-                });
-        QSignalSpy serverReceived(m_server.get(), &Transport::bytesReceived);
-        QSignalSpy clientReceived(m_client.get(), &Transport::bytesReceived);
-        ModbusBytes reply;
-        QVERIFY(m_client->sendBytes(request, m_client->target(), &reply));
-        QCOMPARE(reply, answer);
-        QCOMPARE(serverReceived.count(), 1);
-        QCOMPARE(clientReceived.count(), 1);
-        QCOMPARE(clientReceived.first().first().value<ModbusBytes>(), answer);
-    }
-
-    void unansweredRequestIsZeroLengthAnswer()
-    {
-        QSignalSpy errors(m_client.get(), &ErrObject::error);
-        ModbusBytes reply;
-        QVERIFY(!m_client->sendBytes(request, m_client->target(), &reply));
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("zero length answer received"));
-        QVERIFY(m_client->sendBytes(request, m_client->target(), nullptr));
-    }
-
     void textAnswerIsTheFallback()
     {
         QString seen;
@@ -136,31 +105,6 @@ private Q_SLOTS:
         QVERIFY(!m_server->sendBytes(answer, m_server->target(), nullptr, &error));
         QCOMPARE(error, QStringLiteral("you can't send bytes through ModbusLoopbackServer, only answer for requests"));
         QCOMPARE(sent.count(), 0);
-    }
-
-    // The server side (transporter and handler) lives here; the request comes from a worker, as it
-    // does from a client's executor thread.
-    void answerCrossesThreadsBeforeReturning()
-    {
-        ModbusTransporter serverSide;
-        serverSide.addTransport(*m_server);
-        Qt::HANDLE handlerThread = nullptr;
-        connect(&serverSide, &Transporter::requestBytesReceived, this,
-                [&](ModbusBytes, const Target *, ModbusBytes *answerBytes) {
-                    handlerThread = QThread::currentThreadId();
-                    *answerBytes = answer;
-                });
-        QSignalSpy announced(&serverSide, &Transporter::bytesSent);
-        ModbusBytes reply;
-        bool ok = false;
-        std::thread worker([&] { ok = m_client->sendBytes(request, m_client->target(), &reply); });
-        QTRY_VERIFY(handlerThread != nullptr);
-        worker.join();
-        QVERIFY(ok);
-        QCOMPARE(reply, answer);
-        QCOMPARE(handlerThread, QThread::currentThreadId());
-        QCOMPARE(announced.count(), 1);
-        QCOMPARE(announced.first().first().value<ModbusBytes>(), answer);
     }
 };
 

@@ -58,7 +58,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<ModbusBytes>("request");
         QTest::addColumn<int>("cut");
-        QTest::newRow("read registers, whole") << request << 0;
         QTest::newRow("read registers, split") << request << 3;
         QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
         QTest::newRow("report slave id") << frame("05 11") << 0;
@@ -99,16 +98,6 @@ private Q_SLOTS:
             QTRY_COMPARE(m_requests.count(), i);
             QCOMPARE(m_pty->readExactly(answer.size(), 5000), QByteArray(answer));
         }
-    }
-
-    void serverRefusesForeignTarget()
-    {
-        ModbusTarget stranger;
-        QString error;
-        QVERIFY(!m_server->sendBytes(answer, &stranger, nullptr, &error));
-        QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-        QCOMPARE(m_server->busType(), TavrexBus::ServerBus);
-        QCOMPARE(m_server->defaultTarget(), m_server->target());
     }
 };
 
