@@ -10,6 +10,7 @@
 #include "modbustransporter.h"
 
 #include <QtCore/qdatetime.h>
+#include <QtCore/qelapsedtimer.h>
 
 #include <algorithm>
 #include <limits>
@@ -131,18 +132,30 @@ bool ModbusClientExecutor::linkConnected() const
     return transport && transport->connected();
 }
 
+// A trip through the event loop costs about as much as a short exchange, so work that keeps coming
+// runs back to back for up to BatchSlice; calls queued to this thread wait no longer than that.
 void ModbusClientExecutor::onTimer()
 {
-    ModbusTask *task = m_taskServer.getQueuedTask();
-    if (!task && linkConnected() && m_taskServer.intervalReadingEnabled())
-        task = m_taskServer.getIntervalTask();
+    ModbusTask *task = nextTask();
     if (!task) {
         scheduleIdle();
         return;
     }
-    executeTask(task);
-    deliver(task);
+    QElapsedTimer slice;
+    slice.start();
+    do {
+        executeTask(task);
+        deliver(task);
+    } while (!slice.hasExpired(BatchSlice) && (task = nextTask()));
     wakeUp();
+}
+
+ModbusTask *ModbusClientExecutor::nextTask()
+{
+    ModbusTask *task = m_taskServer.getQueuedTask();
+    if (!task && linkConnected() && m_taskServer.intervalReadingEnabled())
+        task = m_taskServer.getIntervalTask();
+    return task;
 }
 
 void ModbusClientExecutor::scheduleIdle()

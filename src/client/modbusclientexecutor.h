@@ -35,6 +35,7 @@ public:
     static constexpr int MaxLabelsPerRequest = 62;
     static constexpr int StartInterval = 60000;
     static constexpr int IdleInterval = 10000;
+    static constexpr int BatchSlice = 2;
 
     explicit ModbusClientExecutor(ModbusTaskServer &taskServer, QObject *parent = nullptr);
     ~ModbusClientExecutor() override;
@@ -63,6 +64,7 @@ private Q_SLOTS:
 
 private:
     bool linkConnected() const;
+    ModbusTask *nextTask();
     void scheduleIdle();
     void deliver(ModbusTask *task);
     void dispatch(ModbusTask *task);
