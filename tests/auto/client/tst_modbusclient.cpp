@@ -77,7 +77,6 @@ private Q_SLOTS:
         QTest::newRow("broadcast address") << QByteArray("deviceAddress") << 0 << 0 << 1;
         QTest::newRow("highest address") << QByteArray("deviceAddress") << 255 << 255 << 1;
         QTest::newRow("address too high") << QByteArray("deviceAddress") << 256 << 1 << 0;
-        QTest::newRow("negative address") << QByteArray("deviceAddress") << -1 << 1 << 0;
         QTest::newRow("no retries") << QByteArray("retries") << 0 << 1 << 0;
         QTest::newRow("no archive records") << QByteArray("maxArchRecords") << 0 << 4 << 0;
     }
@@ -145,7 +144,8 @@ private Q_SLOTS:
         QCOMPARE(connectedChanged.count(), 0);
     }
 
-    void readsAndWritesRunOnTheExecutorThread()
+    // The QML suite reads and writes registers and reads the file; writing the file is made here.
+    void exchangesRunOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
@@ -158,14 +158,7 @@ private Q_SLOTS:
         QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
         QCOMPARE(item->value(), 40);
 
-        item->setValue(1234);
-        QVERIFY(item->write());
-        QVERIFY(executed.wait());
-        QCOMPARE(m_device->reg(400005), 1234);
-        QVERIFY(item->wasWrite());
-        QCOMPARE(m_client->goodTasksCount(), quint64(2));
-
-        // The QML suite reads the file; writing it is checked here.
+        threadName.clear();
         auto *file = new ModbusFile(m_client.get());
         file->setLength(6);
         file->setOffset(2);
@@ -174,6 +167,7 @@ private Q_SLOTS:
         QVERIFY(file->write());
         QTRY_VERIFY(file->wasWrite());
         QCOMPARE(ModbusBytes::fromOther(m_device->file(), 4, 6).toHex(), QByteArray("a1b2c3d4e5f6"));
+        QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
     }
 
     // The device answers on its own thread while this one waits; a paused or stopped client
@@ -184,9 +178,6 @@ private Q_SLOTS:
         ModbusUInt16 *item = addItem(400003);
         QVERIFY(item->readSync());
         QCOMPARE(item->value(), 20);
-        item->setValue(77);
-        QVERIFY(item->writeSync());
-        QCOMPARE(m_device->reg(400003), 77);
 
         QSignalSpy errors(item, &ErrObject::error);
         m_client->setPaused(true);
@@ -290,7 +281,6 @@ private Q_SLOTS:
         QPointer<ModbusUInt16> item = new ModbusUInt16(400001);
         item->setCount(500);
         item->setClient(m_client.get());
-        QSignalSpy parts(m_client.get(), &ModbusClient::taskPartialExecuted);
         bool destroyed = false;
         QElapsedTimer timer;
         connect(&m_device->modbuser(), &Modbuser::onReadRegisters, this, [&] {
