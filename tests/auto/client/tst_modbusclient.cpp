@@ -145,20 +145,12 @@ private Q_SLOTS:
     }
 
     // The QML suite reads and writes registers and reads the file; writing the file is made here.
-    void exchangesRunOnTheExecutorThread()
+    void fileWriteRunsOnTheExecutorThread()
     {
         setUpLink(false);
         QString threadName;
         connect(m_link.get(), &Transport::bytesReceived, this,
                 [&] { threadName = QThread::currentThread()->objectName(); }, Qt::DirectConnection);
-        ModbusUInt16 *item = addItem(400005);
-        QSignalSpy executed(m_client.get(), &ModbusClient::executed);
-        QVERIFY(item->read());
-        QVERIFY(executed.wait());
-        QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
-        QCOMPARE(item->value(), 40);
-
-        threadName.clear();
         auto *file = new ModbusFile(m_client.get());
         file->setLength(6);
         file->setOffset(2);

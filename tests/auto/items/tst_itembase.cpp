@@ -71,13 +71,11 @@ private Q_SLOTS:
         QCOMPARE(item->readCount(), quint64(0));
         QVERIFY(!item->wasRead());
 
-        QSignalSpy afterRead(item.get(), &ModbusItemBase::afterRead);
         QSignalSpy actual(item.get(), &ModbusItemBase::actualValueChanged);
         QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("1234")}));
         QCOMPARE(item->value(), quint16(0x1234));
         QVERIFY(item->actualValue());
-        QCOMPARE(afterRead.count(), 1);
         QVERIFY(item->read());
         QVERIFY(!item->actualValue());
         QVERIFY(client->completeNext({hex("1234")}));
@@ -266,7 +264,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("keys");
         QTest::newRow("readAll except a") << "readAll" << QStringList{"a"} << QStringList{"", "b"} << QStringList{"a"};
         QTest::newRow("readAll empty set") << "readAll" << QStringList{} << QStringList{"", "a", "b"} << QStringList{};
-        QTest::newRow("readGroups b") << "readGroups" << QStringList{"b"} << QStringList{"b"} << QStringList{"b"};
         QTest::newRow("readGroups empty set") << "readGroups" << QStringList{} << QStringList{""} << QStringList{};
     }
 
@@ -310,9 +307,7 @@ private Q_SLOTS:
         QCOMPARE(client->registered, (QList<ModbusItemBase *>{item.get()}));
         QCOMPARE(client->intervalTasks.size(), 1);
         RecordingClient other;
-        QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
         item->setClient(&other);
-        QCOMPARE(clientChanges.count(), 1);
         QCOMPARE(client->unregistered, (QList<ModbusItemBase *>{item.get()}));
         QVERIFY(client->intervalTasks.isEmpty());
         QCOMPARE(other.intervalTasks.size(), 1);

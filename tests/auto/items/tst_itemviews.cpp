@@ -100,6 +100,8 @@ private Q_SLOTS:
         for (int minute : {5, 1, 7, 3, 7})
             insert(item, minute, "0002");
         QCOMPARE(item.model()->rowCount(), modelType == ModbusItemBase::TrendModel ? 2 : 1);
+        if (modelType == ModbusItemBase::TrendModel)
+            QCOMPARE(item.getModelValue(0, QStringLiteral("label")), QVariant(labels(item).first()));
         QCOMPARE(sizes.count(), 2);
         item.setTrendIndex(1);
         item.removeTrendItems(0, 5);
@@ -290,14 +292,6 @@ private Q_SLOTS:
         QCOMPARE(names, (QStringList{"label", "value"}));
         item.clearArray();
         QCOMPARE(item.model()->rowCount(), 0);
-
-        ModbusInt8 signedItem;
-        signedItem.setTopBytesArray({hex("ff")}, ModbusItemBase::ReadChange);
-        QCOMPARE(signedItem.getModelValue(0, QStringLiteral("value")), QVariant(-1));
-        signedItem.setMaxTrendSize(1);
-        signedItem.insertTopBytesToTrend(at(9));
-        signedItem.setModelType(ModbusItemBase::TrendModel);
-        QCOMPARE(signedItem.getModelValue(0, QStringLiteral("label")), QVariant(at(9)));
     }
 };
 

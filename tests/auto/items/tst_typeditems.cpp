@@ -102,7 +102,6 @@ private Q_SLOTS:
         QTest::newRow("float negative") << "Float" << Both << hex("c0200000") << "-2.500" << QVariant(-2.5f);
         QTest::newRow("float infinity") << "Float" << Both << hex("7f800000") << "inf"
                                         << QVariant(std::numeric_limits<float>::infinity());
-        QTest::newRow("float letters") << "Float" << Encode << ModbusBytes() << "one" << none;
         QTest::newRow("double half") << "Double" << Both << hex("3fe0000000000000") << "0.500" << QVariant(0.5);
         QTest::newRow("double empty") << "Double" << Encode << ModbusBytes() << "" << none;
         QTest::newRow("double structure negative") << "DoubleStruct" << Both << hex("fffffffebf000000") << "-2.500"
