@@ -82,7 +82,6 @@ private Q_SLOTS:
         task.reset();
         QCOMPARE(task.state(), TavrexBus::TaskWaiting);
         QVERIFY(task.errorString().isEmpty());
-        QCOMPARE(task.lastProcessTime().toMSecsSinceEpoch(), 0);
         QVERIFY(task.nextProcessTime() < QDateTime::currentDateTime());
         QVERIFY(task.firstBytes().isEmpty());
 

@@ -63,8 +63,6 @@ private Q_SLOTS:
         QCOMPARE(file.value(), QStringLiteral("0a0b0c"));
         QCOMPARE(file.requestItemModbusBytesCount(), 4);
         QCOMPARE(file.getModbusBytes().first().size(), 4);
-        const std::unique_ptr<ModbusTask> task(file.createModbusTask(TavrexBus::ReadTask, 0));
-        QCOMPARE(task->requestBytesCount(), 4);
     }
 
     void fileTaskCarriesTheStretchAndDropsAnotherOne()

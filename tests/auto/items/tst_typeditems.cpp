@@ -245,7 +245,6 @@ private Q_SLOTS:
         QTest::addColumn<ModbusBytes>("bytes");
         QTest::newRow("cut to length") << "abcdef" << 4 << hex("61626364");
         QTest::newRow("multi-byte character not cut") << QString::fromUtf8("Приве") << 5 << hex("d09fd18020");
-        QTest::newRow("natural length") << QString::fromUtf8("ü") << -1 << hex("c3bc");
     }
 
     void stringUtf8AdjustsToFixedLength()
