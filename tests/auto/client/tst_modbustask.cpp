@@ -22,13 +22,11 @@ private Q_SLOTS:
     {
         ModbusUInt16 item(400020);
         item.setForce(true);
-        item.setDeviceAddress(9);
         item.setValue(0x0102);
         ModbusTaskAddressed task(item, TavrexBus::WriteTask, 5000);
         item.setValue(0x0304);
         QCOMPARE(task.interval(), 0);
         QCOMPARE(task.firstBytes(), ModbusBytesArray{hex("0102")});
-        QCOMPARE(task.deviceAddress(), quint8(9));
         QVERIFY(!task.force());
         const std::unique_ptr<ModbusTask> made(item.createModbusTask(TavrexBus::WriteTask, 0));
         QVERIFY(made->force());

@@ -1,8 +1,8 @@
 #include "recordingclient.h"
 
+#include <TavrexBus1/modbusreport.h>
 #include <TavrexBus1/modbustaskaddressed.h>
 #include <TavrexBus1/modbusuint16.h>
-#include <TavrexBus1/modbusuint32.h>
 #include <TavrexBus1/modbusuint8.h>
 
 #include <QtTest/QtTest>
@@ -39,23 +39,6 @@ private Q_SLOTS:
         item.reset();
         delete client;
         client = nullptr;
-    }
-
-    void readTaskSnapshotsTheItem()
-    {
-        ModbusUInt32 item(300001);
-        item.setCount(3);
-        item.setDeviceAddress(247);
-        item.setClient(client);
-        QVERIFY(item.read());
-        QCOMPARE(client->queued.size(), 1);
-        auto *task = dynamic_cast<ModbusTaskAddressed *>(client->queued.first());
-        QVERIFY(task);
-        QCOMPARE(task->type(), TavrexBus::ReadTask);
-        QCOMPARE(task->address(), 300001u);
-        QCOMPARE(task->count(), 3);
-        QCOMPARE(task->deviceAddress(), quint8(247));
-        QCOMPARE(task->firstItem(), &item);
     }
 
     // A failure reports its error and keeps the state; a success installs bytes and counters.
@@ -151,9 +134,13 @@ private Q_SLOTS:
         QVERIFY(!detached.startReading());
 
         ModbusUInt16 input(300001);
-        input.setClient(client);
-        QVERIFY(!input.write());
-        QCOMPARE(input.errorString(), QStringLiteral("can't write: object is readonly"));
+        ModbusReport report;
+        for (ModbusItemBase *readOnly : std::initializer_list<ModbusItemBase *>{&input, &report}) {
+            readOnly->setClient(client);
+            QVERIFY(!readOnly->write());
+            QCOMPARE(readOnly->errorString(), QStringLiteral("can't write: object is readonly"));
+        }
+        QVERIFY(!report.createModbusTask(TavrexBus::WriteTask, 0));
         QVERIFY(client->queued.isEmpty());
     }
 
@@ -253,6 +240,10 @@ private Q_SLOTS:
         QCOMPARE(item->deviceAddress(), 13);
         item->setUseClientDeviceAddress(true);
         QCOMPARE(item->deviceAddress(), 14);
+        // A request keeps the address it was made for.
+        QVERIFY(item->read());
+        client->setDeviceAddress(15);
+        QCOMPARE(client->queued.first()->deviceAddress(), quint8(14));
     }
 
     // readers: groups of the items read; keys: the groups the client announces.

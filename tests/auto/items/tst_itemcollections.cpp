@@ -42,16 +42,6 @@ private Q_SLOTS:
         QCOMPARE(report.formatValue(), text);
     }
 
-    void reportIsReadOnly()
-    {
-        ModbusReport report;
-        RecordingClient client;
-        report.setClient(&client);
-        QVERIFY(!report.write());
-        QVERIFY(!report.createModbusTask(TavrexBus::WriteTask, 0));
-        QVERIFY(client.queued.isEmpty());
-    }
-
     void fileValueIsItsBytesInHex()
     {
         ModbusFile file;
