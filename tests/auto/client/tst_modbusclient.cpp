@@ -77,6 +77,7 @@ private Q_SLOTS:
         QTest::newRow("broadcast address") << QByteArray("deviceAddress") << 0 << 0 << 1;
         QTest::newRow("highest address") << QByteArray("deviceAddress") << 255 << 255 << 1;
         QTest::newRow("address too high") << QByteArray("deviceAddress") << 256 << 1 << 0;
+        QTest::newRow("negative address") << QByteArray("deviceAddress") << -1 << 1 << 0;
         QTest::newRow("no retries") << QByteArray("retries") << 0 << 1 << 0;
         QTest::newRow("no archive records") << QByteArray("maxArchRecords") << 0 << 4 << 0;
     }
