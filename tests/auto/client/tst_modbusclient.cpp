@@ -129,22 +129,6 @@ private Q_SLOTS:
         QCOMPARE(m_client->getItems({}).size(), 3);
     }
 
-    void itemDeletingAnotherAsTheClientGoes()
-    {
-        auto *client = new ModbusClient;
-        ModbusUInt16 first;
-        auto *second = new ModbusUInt16(400002);
-        QPointer<ModbusUInt16> watched(second);
-        first.setClient(client);
-        second->setClient(client);
-        connect(&first, &ModbusItemBase::clientChanged, this, [&] { delete watched.data(); });
-        QSignalSpy connectedChanged(&first, &ModbusItemBase::connectedChanged);
-        delete client;
-        QVERIFY(watched.isNull());
-        QCOMPARE(first.client(), nullptr);
-        QCOMPARE(connectedChanged.count(), 0);
-    }
-
     // The QML suite reads and writes registers and reads the file; writing the file is made here.
     void fileWriteRunsOnTheExecutorThread()
     {

@@ -306,16 +306,21 @@ private Q_SLOTS:
     }
 
     // An item the client owns goes with it; the QML suite destroys such a client while it polls.
+    // Here the item also deletes a later one as it learns that its client is gone.
     void itemOutlivingItsClientIsSafe()
     {
         item->setIntervalReading(true);
         item->setReadOnConnect(true);
         QVERIFY(item->read());
         QVERIFY(item->connected());
+        QPointer<ModbusUInt16> later = new ModbusUInt16(400002);
+        later->setClient(client);
+        connect(item.get(), &ModbusItemBase::clientChanged, this, [&] { delete later.data(); });
         QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
         QSignalSpy connection(item.get(), &ModbusItemBase::connectedChanged);
         delete client;
         client = nullptr;
+        QVERIFY(later.isNull());
         QCOMPARE(item->client(), nullptr);
         QCOMPARE(clientChanges.count(), 1);
         QCOMPARE(connection.count(), 1);
