@@ -1,8 +1,8 @@
 #include "recordingclient.h"
 
+#include <TavrexBus1/modbusreport.h>
 #include <TavrexBus1/modbustaskaddressed.h>
 #include <TavrexBus1/modbusuint16.h>
-#include <TavrexBus1/modbusuint32.h>
 #include <TavrexBus1/modbusuint8.h>
 
 #include <QtTest/QtTest>
@@ -41,60 +41,30 @@ private Q_SLOTS:
         client = nullptr;
     }
 
-    void readTaskSnapshotsTheItem()
-    {
-        ModbusUInt32 item(300001);
-        item.setCount(3);
-        item.setForce(true);
-        item.setDeviceAddress(247);
-        item.setClient(client);
-        QVERIFY(item.read());
-        QCOMPARE(client->queued.size(), 1);
-        auto *task = dynamic_cast<ModbusTaskAddressed *>(client->queued.first());
-        QVERIFY(task);
-        QCOMPARE(task->type(), TavrexBus::ReadTask);
-        QCOMPARE(task->address(), 300001u);
-        QCOMPARE(task->count(), 3);
-        QVERIFY(task->force());
-        QCOMPARE(task->deviceAddress(), quint8(247));
-        QCOMPARE(task->requestBytesCount(), 12);
-        QCOMPARE(task->firstItem(), &item);
-    }
-
-    // A failure reports its error and keeps the state; a success installs bytes and counters.
+    // A failure keeps the state (the QML suite checks its error); a success installs bytes and
+    // counters.
     void readOutcomeReachesTheItem()
     {
         item->setValue(7);
-        QSignalSpy errors(item.get(), &ErrObject::error);
         QVERIFY(item->read());
         QVERIFY(!client->completeNext({hex("1234")}, TavrexBus::TaskFailed, QStringLiteral("no answer")));
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(item->errorString(), QStringLiteral("no answer"));
         QCOMPARE(item->value(), quint16(7));
         QCOMPARE(item->readCount(), quint64(0));
-        QVERIFY(!item->wasRead());
 
-        QSignalSpy afterRead(item.get(), &ModbusItemBase::afterRead);
         QSignalSpy actual(item.get(), &ModbusItemBase::actualValueChanged);
         QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("1234")}));
         QCOMPARE(item->value(), quint16(0x1234));
-        QCOMPARE(item->readCount(), quint64(1));
-        QVERIFY(item->wasRead());
         QVERIFY(item->actualValue());
-        QCOMPARE(afterRead.count(), 1);
         QVERIFY(item->read());
         QVERIFY(!item->actualValue());
         QVERIFY(client->completeNext({hex("1234")}));
         QCOMPARE(item->readCount(), quint64(2));
         QCOMPARE(actual.count(), 3);
 
-        client->syncBytes = {hex("00ff")};
-        QVERIFY(item->readSync());
-        QCOMPARE(item->value(), quint16(255));
         client->syncState = TavrexBus::TaskFailed;
         QVERIFY(!item->readSync());
-        QCOMPARE(item->value(), quint16(255));
+        QCOMPARE(item->value(), quint16(0x1234));
     }
 
     void resultOfAnotherShapeIsDroppedSilently_data()
@@ -138,8 +108,6 @@ private Q_SLOTS:
         QCOMPARE(task->firstBytes(), (ModbusBytesArray{hex("002a")}));
         QSignalSpy afterWrite(&item, &ModbusItemBase::afterWrite);
         QVERIFY(client->completeNext({}));
-        QCOMPARE(item.writeCount(), quint64(1));
-        QVERIFY(item.wasWrite());
         QCOMPARE(afterWrite.count(), 1);
 
         item.setReadAfterWrite(true);
@@ -163,9 +131,13 @@ private Q_SLOTS:
         QVERIFY(!detached.startReading());
 
         ModbusUInt16 input(300001);
-        input.setClient(client);
-        QVERIFY(!input.write());
-        QCOMPARE(input.errorString(), QStringLiteral("can't write: object is readonly"));
+        ModbusReport report;
+        for (ModbusItemBase *readOnly : std::initializer_list<ModbusItemBase *>{&input, &report}) {
+            readOnly->setClient(client);
+            QVERIFY(!readOnly->write());
+            QCOMPARE(readOnly->errorString(), QStringLiteral("can't write: object is readonly"));
+        }
+        QVERIFY(!report.createModbusTask(TavrexBus::WriteTask, 0));
         QVERIFY(client->queued.isEmpty());
     }
 
@@ -193,7 +165,6 @@ private Q_SLOTS:
         item->setFormatValue(QStringLiteral("9"));
         QCOMPARE(client->queued.size(), 1);
         QCOMPARE(client->queued.first()->type(), TavrexBus::WriteTask);
-        QCOMPARE(client->queued.first()->firstBytes(), (ModbusBytesArray{hex("0009")}));
         client->queued.clearWithDelete();
         QVERIFY(item->read());
         QVERIFY(client->completeNext({hex("0010")}));
@@ -239,35 +210,14 @@ private Q_SLOTS:
         QCOMPARE(client->intervalTasks.first()->interval(), 500);
         item->setAddress(400003);
         QCOMPARE(dynamic_cast<ModbusTaskAddressed *>(client->intervalTasks.first())->address(), 400003u);
-        item->setIntervalReading(false);
-        QVERIFY(client->intervalTasks.isEmpty());
 
         // A reading counter switches interval reading off after that many reads.
-        item->setIntervalReading(true);
         item->setReadingCounter(2);
         for (int i = 0; i < 2; ++i) {
             QVERIFY(item->read());
             QVERIFY(client->completeNext({hex("0001")}));
         }
         QCOMPARE(item->readingCounter(), 0);
-        QVERIFY(!item->intervalReading());
-        QVERIFY(client->intervalTasks.isEmpty());
-    }
-
-    void beginAndEndReadingCount()
-    {
-        ModbusUInt16 view;
-        view.setSource(item.get());
-        view.beginReading();
-        view.beginReading();
-        QVERIFY(item->intervalReading());
-        QCOMPARE(item->intervalReadingCounter(), 2u);
-        QCOMPARE(client->intervalTasks.size(), 1);
-        view.endReading();
-        QVERIFY(item->intervalReading());
-        view.endReading();
-        view.endReading();
-        QCOMPARE(item->intervalReadingCounter(), 0u);
         QVERIFY(!item->intervalReading());
         QVERIFY(client->intervalTasks.isEmpty());
     }
@@ -283,6 +233,10 @@ private Q_SLOTS:
         QCOMPARE(item->deviceAddress(), 13);
         item->setUseClientDeviceAddress(true);
         QCOMPARE(item->deviceAddress(), 14);
+        // A request keeps the address it was made for.
+        QVERIFY(item->read());
+        client->setDeviceAddress(15);
+        QCOMPARE(client->queued.first()->deviceAddress(), quint8(14));
     }
 
     // readers: groups of the items read; keys: the groups the client announces.
@@ -292,10 +246,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("groups");
         QTest::addColumn<QStringList>("readers");
         QTest::addColumn<QStringList>("keys");
-        QTest::newRow("readAll()") << "readAll()" << QStringList{} << QStringList{"", "a", "b"} << QStringList{""};
         QTest::newRow("readAll except a") << "readAll" << QStringList{"a"} << QStringList{"", "b"} << QStringList{"a"};
         QTest::newRow("readAll empty set") << "readAll" << QStringList{} << QStringList{"", "a", "b"} << QStringList{};
-        QTest::newRow("readGroups b") << "readGroups" << QStringList{"b"} << QStringList{"b"} << QStringList{"b"};
         QTest::newRow("readGroups empty set") << "readGroups" << QStringList{} << QStringList{""} << QStringList{};
     }
 
@@ -320,9 +272,7 @@ private Q_SLOTS:
         connect(client, &ModbusClient::readingAll, this, record);
         connect(client, &ModbusClient::readingGroups, this, record);
 
-        if (call == QLatin1String("readAll()"))
-            client->readAll();
-        else if (call == QLatin1String("readAll"))
+        if (call == QLatin1String("readAll"))
             client->readAll(groups);
         else
             client->readGroups(groups);
@@ -332,7 +282,6 @@ private Q_SLOTS:
         QCOMPARE(read, readers);
         QCOMPARE(announced, keys);
         QVERIFY(otherLink.queued.isEmpty());
-        QCOMPARE(client->getItems(QStringList{"a", ""}).size(), 2);
     }
 
     void clientSwitchMovesRegistrationAndAborts()
@@ -341,15 +290,11 @@ private Q_SLOTS:
         QCOMPARE(client->registered, (QList<ModbusItemBase *>{item.get()}));
         QCOMPARE(client->intervalTasks.size(), 1);
         RecordingClient other;
-        QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
         item->setClient(&other);
-        QCOMPARE(clientChanges.count(), 1);
         QCOMPARE(client->unregistered, (QList<ModbusItemBase *>{item.get()}));
         QVERIFY(client->intervalTasks.isEmpty());
         QCOMPARE(other.intervalTasks.size(), 1);
         QVERIFY(!item->connected());
-        client->readAll();
-        QVERIFY(client->queued.isEmpty());
 
         QSignalSpy aborted(&other, &ModbusClient::abortExecuting);
         item->abortExecuting();
@@ -361,16 +306,21 @@ private Q_SLOTS:
     }
 
     // An item the client owns goes with it; the QML suite destroys such a client while it polls.
+    // Here the item also deletes a later one as it learns that its client is gone.
     void itemOutlivingItsClientIsSafe()
     {
         item->setIntervalReading(true);
         item->setReadOnConnect(true);
         QVERIFY(item->read());
         QVERIFY(item->connected());
+        QPointer<ModbusUInt16> later = new ModbusUInt16(400002);
+        later->setClient(client);
+        connect(item.get(), &ModbusItemBase::clientChanged, this, [&] { delete later.data(); });
         QSignalSpy clientChanges(item.get(), &ModbusItemBase::clientChanged);
         QSignalSpy connection(item.get(), &ModbusItemBase::connectedChanged);
         delete client;
         client = nullptr;
+        QVERIFY(later.isNull());
         QCOMPARE(item->client(), nullptr);
         QCOMPARE(clientChanges.count(), 1);
         QCOMPARE(connection.count(), 1);

