@@ -95,7 +95,6 @@ private Q_SLOTS:
         row("67 count zero", hex("43 00 01 00 00 00 00 00 00 01 00"), req, 1, true,
             "read arch request records count can't be zero");
         row("68 count zero", hex("44 00 00 01 00"), req, 1, true, "reading file registers count can't be zero");
-        row("68 odd answer", hex("44 03 01 02 03"), resp, 1, true, "Bad Modbus PDU(bytes count)");
         row("69 request short of data", hex("45 00 00 01 02 00 07"), req, 1, false, "invalid bytes array size");
         row("exception with extra byte", hex("83 02 00"), resp, 1, false, "");
         row("unknown exception code", hex("83 07"), resp, 1, true, "unknown Exception Code");
