@@ -35,7 +35,6 @@ private Q_SLOTS:
         QTest::newRow("discrete 300000") << 300000u << blockEnd << int(TB::DiscreteInputs) << int(TB::InputRegister)
                                          << 1 << true;
         QTest::newRow("input 300001") << 300001u << 0 << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
-        QTest::newRow("input 300010") << 300010u << 9 << int(TB::InputRegisters) << int(TB::InputRegister) << 2 << true;
         QTest::newRow("400000") << 400000u << blockEnd << int(TB::InputRegisters) << int(TB::HoldingRegister) << 2
                                 << true;
         QTest::newRow("holding 400001") << 400001u << 0 << int(TB::HoldingRegisters) << int(TB::HoldingRegister) << 2
