@@ -312,9 +312,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("maxSize");
         QTest::addColumn<QByteArray>("expected");
 
-        const QString cyrillic = QString::fromUtf8("\xd0\x96\xd0\xb6");
+        // A two-byte character cut by the size is the UTF-8 string item's case.
         const QString emoji = QString::fromUtf8("a\xf0\x9f\x99\x82");
-        QTest::newRow("cyrillic cut inside second") << cyrillic << 3 << QByteArray("d0 96");
         QTest::newRow("surrogate pair not split") << emoji << 4 << QByteArray("61");
         QTest::newRow("surrogate pair fits") << emoji << 5 << QByteArray("61 f0 9f 99 82");
         QTest::newRow("negative size") << QString("abc") << -1 << QByteArray();
