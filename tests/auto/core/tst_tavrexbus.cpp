@@ -268,7 +268,7 @@ private Q_SLOTS:
         QTest::newRow("second") << label << int(TB::Second) << at(2024, 8, 29, 13, 45, 10);
         QTest::newRow("week over month") << at(2024, 9, 1, 5) << int(TB::Week) << at(2024, 8, 26);
         QTest::newRow("week on Monday") << at(2024, 8, 26, 5) << int(TB::Week) << at(2024, 8, 26);
-        QTest::newRow("decade 21..31") << label << int(TB::Decade) << at(2024, 8, 21);
+        QTest::newRow("decade 21..31") << at(2024, 8, 31, 5) << int(TB::Decade) << at(2024, 8, 21);
         QTest::newRow("decade day 10") << at(2024, 8, 10) << int(TB::Decade) << at(2024, 8, 1);
         QTest::newRow("decade day 11") << at(2024, 8, 11, 1) << int(TB::Decade) << at(2024, 8, 11);
         QTest::newRow("month") << label << int(TB::Month) << at(2024, 8, 1);
