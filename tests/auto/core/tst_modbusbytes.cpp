@@ -271,39 +271,31 @@ private Q_SLOTS:
         QCOMPARE(hex(shared), QByteArray("01 02 03 04")); // a copy is never touched
     }
 
-    void splitBySize_data()
+    void splitting_data()
     {
-        QTest::addColumn<int>("chunk");
-        QTest::addColumn<int>("maxCount");
+        QTest::addColumn<ModbusBytesArray>("blocks");
         QTest::addColumn<QList<int>>("sizes");
 
-        QTest::newRow("4 of 10") << 4 << -1 << QList<int>{ 4, 4, 2 };
-        QTest::newRow("limited") << 4 << 2 << QList<int>{ 4, 4 };
-        QTest::newRow("max count 0") << 4 << 0 << QList<int>{};
-        QTest::newRow("chunk 0 is whole") << 0 << -1 << QList<int>{ 10 };
-        QTest::newRow("huge chunk") << std::numeric_limits<int>::max() << -1 << QList<int>{ 10 };
+        const ModbusBytes ten = bytesOf("00 01 02 03 04 05 06 07 08 09");
+        QTest::newRow("4 of 10") << ten.splitBySize(4) << QList<int>{ 4, 4, 2 };
+        QTest::newRow("limited") << ten.splitBySize(4, 2) << QList<int>{ 4, 4 };
+        QTest::newRow("max count 0") << ten.splitBySize(4, 0) << QList<int>{};
+        QTest::newRow("chunk 0 is whole") << ten.splitBySize(0) << QList<int>{ 10 };
+        QTest::newRow("huge chunk") << ten.splitBySize(std::numeric_limits<int>::max()) << QList<int>{ 10 };
+        QTest::newRow("nothing to split") << ModbusBytes().splitBySize(4) << QList<int>{};
+        QTest::newRow("3 parts") << ten.splitByCount(3) << QList<int>{ 3, 3, 3, 1 };
+        QTest::newRow("more parts than bytes") << ten.splitByCount(20) << QList<int>{ 10 };
+        QTest::newRow("negative parts") << ten.splitByCount(-2) << QList<int>{};
     }
 
-    void splitBySize()
+    void splitting()
     {
-        QFETCH(int, chunk);
-        QFETCH(int, maxCount);
+        QFETCH(ModbusBytesArray, blocks);
         QFETCH(QList<int>, sizes);
 
-        const ModbusBytes bytes = bytesOf("00 01 02 03 04 05 06 07 08 09");
-        const ModbusBytesArray blocks = bytes.splitBySize(chunk, maxCount);
         QCOMPARE(blockSizes(blocks), sizes);
-        if (maxCount < 0)
-            QCOMPARE(blocks.toModbusBytes(), bytes);
-        QVERIFY(ModbusBytes().splitBySize(chunk, maxCount).isEmpty());
-    }
-
-    void splitByCount()
-    {
-        const ModbusBytes bytes = ModbusBytes::fromSize(10);
-        QCOMPARE(blockSizes(bytes.splitByCount(3)), (QList<int>{ 3, 3, 3, 1 }));
-        QCOMPARE(blockSizes(bytes.splitByCount(20)), QList<int>{ 10 });
-        QCOMPARE(blockSizes(bytes.splitByCount(-2)), QList<int>());
+        // The blocks are the front of the buffer, in order.
+        QVERIFY(bytesOf("00 01 02 03 04 05 06 07 08 09").startsWith(blocks.toModbusBytes()));
     }
 
     void utf8PrefixKeepsWholeCharacters_data()
