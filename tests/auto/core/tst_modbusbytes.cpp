@@ -51,9 +51,8 @@ private Q_SLOTS:
     void metaTypesAreRegisteredAtLoad()
     {
         // Looked up by name before any template use could register them.
-        QVERIFY(QMetaType::fromName("ModbusBytes").isValid());
-        QVERIFY(QMetaType::fromName("ModbusBytesArray").isValid());
         QCOMPARE(QMetaType::fromName("ModbusBytes"), QMetaType::fromType<ModbusBytes>());
+        QVERIFY(QMetaType::fromName("ModbusBytesArray").isValid());
     }
 
     void encodings_data()
@@ -460,7 +459,6 @@ private Q_SLOTS:
     {
         ModbusBytesArray blocks({ bytesOf("01 02 03"), ModbusBytes(), bytesOf("04") });
         QCOMPARE(blocks.totalSize(), 4);
-        QCOMPARE(hex(blocks.toModbusBytes()), QByteArray("01 02 03 04"));
 
         const ModbusBytesArray shrunk = blocks.shrinkedToByte();
         QCOMPARE(shrunk.size(), 3);
@@ -472,8 +470,7 @@ private Q_SLOTS:
 
         blocks.prependBytesArray({ bytesOf("aa"), bytesOf("bb") });
         QCOMPARE(hex(blocks.toModbusBytes()), QByteArray("aa bb 01 02 03 04"));
-        QCOMPARE(blocks.size(), 5);
-        QCOMPARE(hex(blocks.first()), QByteArray("aa"));
+        QCOMPARE(blockSizes(blocks), (QList<int>{ 1, 1, 3, 0, 1 }));
 
         // A buffer equals only an array of exactly one block with its bytes.
         const ModbusBytes bytes = bytesOf("01 02");
