@@ -613,7 +613,7 @@ short ModbusBytes::toInt16(int pos) const { return extractInt16(toUInt16(pos)); 
 ushort ModbusBytes::getReg(int i) const
 {
     const qint64 pos = qint64(i) * 2;
-    return pos > std::numeric_limits<int>::max() ? 0 : toUInt16(int(pos));
+    return pos < 0 || pos > std::numeric_limits<int>::max() ? 0 : toUInt16(int(pos));
 }
 
 uint ModbusBytes::toUInt32(int pos) const
