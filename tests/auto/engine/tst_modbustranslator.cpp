@@ -77,17 +77,14 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("error");
 
+        // A few served answers byte for byte; an independent client meets the rest in the interop suite.
         QTest::newRow("unit 17 is answered by unit 17")
             << rtuFrame("1103 0001 0002") << QByteArray("1103 04 002B 002C") << "";
-        QTest::newRow("write single is echoed") << rtuFrame("0106 0005 1234") << QByteArray("0106 0005 1234") << "";
         QTest::newRow("write multiple confirms the count")
             << rtuFrame("0110 0005 0002 04 0001 0002") << QByteArray("0110 0005 0002") << "";
-        QTest::newRow("device name") << rtuFrame("0111") << QByteArray("0111 08 454B2D5445535400") << "";
         QTest::newRow("handler exception") << rtuFrame("0103 0100 0001") << QByteArray("0183 02") << "";
-        QTest::newRow("unsupported function") << rtuFrame("0105 0000 FF00") << QByteArray("0185 01") << "";
         QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << QByteArray("01AB 01") << "";
         QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << QByteArray("0183 03") << "";
-        QTest::newRow("read of 126 registers") << rtuFrame("0104 0000 007E") << QByteArray("0184 03") << "";
         QTest::newRow("unhandled input read") << rtuFrame("0104 0000 0001") << QByteArray() << "";
 
         ModbusBytes badCrc = rtuFrame("0103 0000 0001");
