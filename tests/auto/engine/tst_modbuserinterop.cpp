@@ -3,6 +3,8 @@
 #include <QtCore/QProcess>
 #include <QtTest/QTest>
 
+#include <tuple>
+
 namespace {
 
 const QString Python = QStringLiteral("/usr/bin/python3");

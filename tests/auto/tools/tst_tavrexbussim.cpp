@@ -69,7 +69,6 @@ private Q_SLOTS:
 
         QTest::newRow("holding uint16") << QStringList{ "read", "400001", "uint16", "2" } << 0
                                         << "400001: 1\n400002: 60\n";
-        QTest::newRow("input string") << QStringList{ "read", "300021", "string", "4" } << 0 << "300021: TVX-H200\n";
         QTest::newRow("unit 17") << QStringList{ "read", "400002", "--unit", "17" } << 0 << "400002: 60\n";
         QTest::newRow("report") << QStringList{ "report" } << 0
                                 << "name: TavrexBus simulated heat meter 1.4.2\n"
