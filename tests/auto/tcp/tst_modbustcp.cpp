@@ -298,13 +298,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<bool>("lost");
-        QTest::newRow("late answer first, right one split") << Reply([](QTcpSocket *socket, const QByteArray &request) {
-            const quint16 id = ModbusTcpStream::transactionId(request);
-            const QByteArray right = tcpFrame(id, 1, fortyTwo);
-            socket->write(tcpFrame(quint16(id - 1), 1, QByteArray::fromHex("03020001")) + right.left(4));
-            socket->flush();
-            socket->write(right.mid(4));
-        }) << false;
+        QTest::newRow("late answer first, right one split")
+            << Reply([](QTcpSocket *socket, const QByteArray &request) {
+                   const quint16 id = ModbusTcpStream::transactionId(request);
+                   const QByteArray right = tcpFrame(id, 1, fortyTwo);
+                   socket->write(tcpFrame(quint16(id - 1), 1, QByteArray::fromHex("03020001")) + right.left(4));
+                   socket->flush();
+                   socket->write(right.mid(4));
+               }) << false;
         QTest::newRow("device closing after half an answer")
             << Reply([](QTcpSocket *socket, const QByteArray &request) {
                    socket->write(tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo).left(7));
