@@ -179,22 +179,6 @@ private slots:
         QCOMPARE(typedCalls, 0);
     }
 
-    void secondAnswererIsRefused()
-    {
-        Link link;
-        QVERIFY(link.isReady());
-        // A second dispatcher on the same translator finds the answer slot already filled.
-        QObject::connect(&link.server().translator(), &ModbusTranslator::packetRequestReceived, &link.server(),
-                         &Modbuser::onPacketRequestReceived);
-        QSignalSpy serverErrors(&link.server(), &ErrObject::error);
-        quint16 value = 0;
-        QVERIFY(link.run([&value](Modbuser &m) { return m.readRegister(400011, value); }));
-        QCOMPARE(value, quint16(0x0101));
-        QCOMPARE(serverErrors.count(), 1);
-        QCOMPARE(serverErrors.first().first().toString(),
-                 QStringLiteral("somebody else has been answered for this modbus request"));
-    }
-
     void vetoedPacketsFail_data()
     {
         QTest::addColumn<bool>("onSending");

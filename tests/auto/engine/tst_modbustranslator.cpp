@@ -117,10 +117,8 @@ private slots:
 
     void handlersSeeTheRequestOptions()
     {
-        quint8 unit = 0;
         QObject::connect(m_server, &Modbuser::onGetDevName, m_server,
                          [&](QString &, ModbusTranslateOptions &options, bool &) {
-                             unit = options.requestAddress();
                              QCOMPARE(options.fromTransport(), m_transport);
                              QCOMPARE(options.fromTarget(), m_transport->target());
                              QVERIFY(qAbs(options.requestTime().secsTo(QDateTime::currentDateTime())) < 60);
@@ -128,7 +126,18 @@ private slots:
                              options.setAnswerExceptionCode(TavrexBus::SlaveDeviceBusy);
                          });
         QCOMPARE(hex(answerTo(rtuFrame("2A11"))), hex(rtuFrame("2A91 06")));
-        QCOMPARE(unit, quint8(42));
+    }
+
+    void secondAnswererIsRefused()
+    {
+        // A second dispatcher on the same translator finds the answer slot already filled.
+        QObject::connect(&m_server->translator(), &ModbusTranslator::packetRequestReceived, m_server,
+                         &Modbuser::onPacketRequestReceived);
+        QSignalSpy errors(m_server, &ErrObject::error);
+        QCOMPARE(hex(answerTo(rtuFrame("0103 0000 0001"))), hex(rtuFrame("0103 02 002A")));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("somebody else has been answered for this modbus request"));
     }
 
     void nonResponseAnswerIsNotSent()
