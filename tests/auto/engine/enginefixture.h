@@ -74,7 +74,6 @@ public:
     {
         for (quint16 i = 0; i < 3; ++i)
             registers[400011 + i] = quint16(0x0101 * (i + 1));
-        registers[300005] = 0x1234;
         registers[300006] = 0x5678;
     }
 
@@ -127,17 +126,12 @@ public:
                             out.append(ModbusBytes::fromUInt32(TavrexBus::archLabelToSeconds(label.addSecs(3600 * i))));
                     }
                 });
+        // Index presence is asked for the last label only: backward from the newest one.
         connect(&server, &Modbuser::onReadIndexArchPresence, this,
-                [this](quint16, quint32 label, Direction direction, quint16 count, QList<quint32> &out,
-                       Options &options, bool &handled) {
-                    if (!take(options, handled))
-                        return;
-                    if (direction == TavrexBus::Backward) {
+                [this](quint16, quint32 label, Direction, quint16, QList<quint32> &out, Options &options,
+                       bool &handled) {
+                    if (take(options, handled))
                         out.append(qMin(label, lastIndexLabel));
-                        return;
-                    }
-                    for (quint32 i = 0; i < count && label + i <= lastIndexLabel; ++i)
-                        out.append(label + i);
                 });
         connect(&server, &Modbuser::onReadTimeArchPresence, this,
                 [this](quint16, QDateTime label, Direction, quint16 count, QList<QDateTime> &out, Options &options,
@@ -149,9 +143,7 @@ public:
                 });
     }
 
-
     Answer answer = Answer::Fill;
-    TavrexBus::ExceptionCode exception = TavrexBus::IllegalDataAddress;
     QMap<quint32, quint16> registers;
     ModbusBytes file = ModbusBytes::fromHex("1111222233334444");
     QString name = QStringLiteral("EK-TEST");
@@ -167,7 +159,7 @@ private:
             return false;
         handled = true;
         if (answer == Answer::Exception)
-            options.setAnswerExceptionCode(exception);
+            options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
         return answer == Answer::Fill;
     }
 };

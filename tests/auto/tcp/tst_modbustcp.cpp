@@ -3,7 +3,6 @@
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
-#include <TavrexBus1/qtcpsocketinvokable.h>
 
 #include <QtCore/QThread>
 #include <QtNetwork/QTcpServer>
@@ -17,6 +16,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -44,20 +44,6 @@ void answerFortyTwo(ModbusTcpServer &server)
                      });
 }
 
-// Runs function on a worker, as the client executor runs exchanges, so that a peer on the test's
-// thread keeps answering meanwhile.
-template <typename F>
-auto offThread(F function)
-{
-    decltype(function()) result{};
-    std::unique_ptr<QThread> worker(QThread::create([&] { result = function(); }));
-    worker->start();
-    if (!QTest::qWaitFor([&] { return worker->isFinished(); }, 20000))
-        qFatal("call did not return");
-    worker->wait();
-    return result;
-}
-
 struct Exchange
 {
     bool ok = false;
@@ -65,13 +51,18 @@ struct Exchange
     QString error;
 };
 
+// Runs the exchange on a worker, as the client executor does, so that a peer on the test's thread
+// keeps answering meanwhile.
 Exchange exchange(ModbusTcpClient &client, const ModbusBytes &request)
 {
-    return offThread([&] {
-        Exchange result;
-        result.ok = client.sendBytes(request, &result.answer, &result.error);
-        return result;
-    });
+    Exchange result;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { result.ok = client.sendBytes(request, &result.answer, &result.error); }));
+    worker->start();
+    if (!QTest::qWaitFor([&] { return worker->isFinished(); }, 20000))
+        qFatal("exchange did not return");
+    worker->wait();
+    return result;
 }
 
 quint16 freePort()
@@ -108,8 +99,10 @@ std::unique_ptr<QTcpSocket> connectRaw(quint16 port)
     return socket;
 }
 
+using Reply = std::function<void(QTcpSocket *, const QByteArray &)>;
+
 // A plain device on the test thread answering whatever comes in with reply(request).
-void serveRaw(QTcpServer &device, QObject *context, std::function<void(QTcpSocket *, const QByteArray &)> reply)
+void serveRaw(QTcpServer &device, QObject *context, Reply reply)
 {
     QObject::connect(&device, &QTcpServer::newConnection, context, [&device, reply] {
         QTcpSocket *accepted = device.nextPendingConnection();
@@ -134,12 +127,8 @@ private Q_SLOTS:
 
         const QByteArray a = tcpFrame(1, 1, readOneRegister);
         const QByteArray b = tcpFrame(2, 17, QByteArray::fromHex("0600010005"));
-        QTest::newRow("split inside the header") << QList<QByteArray>{ a.left(3), a.mid(3) } << QList<QByteArray>{ a }
-                                                 << 0 << "";
-        QTest::newRow("split inside the body") << QList<QByteArray>{ a.left(9), a.mid(9) } << QList<QByteArray>{ a }
-                                               << 0 << "";
-        QTest::newRow("two frames in one read") << QList<QByteArray>{ a + b } << QList<QByteArray>{ a, b } << 0 << "";
-        QTest::newRow("frame and a half") << QList<QByteArray>{ a + b.left(4) } << QList<QByteArray>{ a } << 4 << "";
+        QTest::newRow("split header, two frames and a half")
+            << QList<QByteArray>{ a.left(3), a.mid(3) + b + a.left(4) } << QList<QByteArray>{ a, b } << 4 << "";
         QTest::newRow("length 254 waits") << QList<QByteArray>{ QByteArray::fromHex("0001000000FE01") }
                                           << QList<QByteArray>{} << 7 << "";
         QTest::newRow("protocol id not zero") << QList<QByteArray>{ QByteArray::fromHex("00010001000601") }
@@ -215,10 +204,8 @@ private Q_SLOTS:
         const QByteArray request = tcpFrame(3, 1, readOneRegister);
         const QByteArray next = tcpFrame(4, 1, readOneRegister);
         const QByteArray answer = tcpFrame(4, 1, fortyTwo);
-        QTest::newRow("frame split across segments") << QList<QByteArray>{request.left(5), request.mid(5)} << 1000
-                                                     << "" << tcpFrame(3, 1, fortyTwo);
-        QTest::newRow("frames joined in one segment")
-            << QList<QByteArray>{request + tcpFrame(11, 2, readOneRegister)} << 1000 << ""
+        QTest::newRow("split frame, then two in one segment")
+            << QList<QByteArray>{request.left(5), request.mid(5) + tcpFrame(11, 2, readOneRegister)} << 1000 << ""
             << tcpFrame(3, 1, fortyTwo) + tcpFrame(11, 2, fortyTwo);
         QTest::newRow("protocol id 1") << QList<QByteArray>{QByteArray::fromHex("000100010006010300000001"), next}
                                        << 1000 << "ModbusTCPParser parse error: invalid Protocol ID; bytes: " << answer;
@@ -305,58 +292,58 @@ private Q_SLOTS:
         QVERIFY(received == expected);
     }
 
-    void lateAnswerIsSkipped()
+    // A device that answers a request with the reply function; without one, our server takes the
+    // request and stops while the client waits.
+    void clientTakesOnlyItsWholeAnswer_data()
     {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("late answer first, right one split")
+            << Reply([](QTcpSocket *socket, const QByteArray &request) {
+                   const quint16 id = ModbusTcpStream::transactionId(request);
+                   const QByteArray right = tcpFrame(id, 1, fortyTwo);
+                   socket->write(tcpFrame(quint16(id - 1), 1, QByteArray::fromHex("03020001")) + right.left(4));
+                   socket->flush();
+                   socket->write(right.mid(4));
+               }) << false;
+        QTest::newRow("device closing after half an answer")
+            << Reply([](QTcpSocket *socket, const QByteArray &request) {
+                   socket->write(tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo).left(7));
+                   socket->disconnectFromHost();
+               }) << true;
+        QTest::newRow("our server stopped while the client waits") << Reply() << true;
+    }
+
+    void clientTakesOnlyItsWholeAnswer()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(bool, lost);
         QTcpServer device;
         QVERIFY(device.listen(QHostAddress::LocalHost, 0));
-        serveRaw(device, this, [](QTcpSocket *socket, const QByteArray &request) {
-            const quint16 id = ModbusTcpStream::transactionId(request);
-            // A stale answer to the previous request arrives first, the right one split in two.
-            const QByteArray right = tcpFrame(id, 1, fortyTwo);
-            socket->write(tcpFrame(quint16(id - 1), 1, QByteArray::fromHex("03020001")) + right.left(4));
-            socket->flush();
-            socket->write(right.mid(4));
-        });
-        auto client = connectClient(device.serverPort());
-        const Exchange result = exchange(*client, tcpFrame(9, 1, readOneRegister));
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(QByteArray(result.answer), tcpFrame(9, 1, fortyTwo));
-    }
-
-    void lostPeerFailsTheExchange_data()
-    {
-        QTest::addColumn<bool>("ourServer");
-        QTest::newRow("device closing after half an answer") << false;
-        QTest::newRow("our server stopped while the client waits") << true;
-    }
-
-    void lostPeerFailsTheExchange()
-    {
-        QFETCH(bool, ourServer);
-        QTcpServer device;
+        serveRaw(device, this, reply);
         auto server = startServer();
         ModbusTcpServer *raw = server.get();
         connect(raw, &Transport::requestBytesReceived, raw,
                 [raw](ModbusBytes, const Target *, ModbusBytes *) { QVERIFY(raw->disconnectTransport()); });
-        QVERIFY(device.listen(QHostAddress::LocalHost, 0));
-        serveRaw(device, this, [](QTcpSocket *socket, const QByteArray &request) {
-            socket->write(tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo).left(7));
-            socket->disconnectFromHost();
-        });
-        auto client = connectClient(ourServer ? quint16(server->port()) : device.serverPort());
+        auto client = connectClient(reply ? device.serverPort() : quint16(server->port()));
         QSignalSpy errors(client.get(), &ErrObject::error);
-        const Exchange result = exchange(*client, tcpFrame(1, 1, readOneRegister));
+        const Exchange result = exchange(*client, tcpFrame(9, 1, readOneRegister));
+        if (!lost) {
+            QVERIFY2(result.ok, qPrintable(result.error));
+            QCOMPARE(QByteArray(result.answer), tcpFrame(9, 1, fortyTwo));
+            return;
+        }
         QVERIFY(!result.ok);
         QVERIFY2(result.error.startsWith(QLatin1String("error sending/receiving bytes: ")), qPrintable(result.error));
         QTRY_VERIFY(!client->connected());
-        QCOMPARE(server->connected(), !ourServer);
+        QCOMPARE(server->connected(), bool(reply));
         QCOMPARE(server->targetsCount(), 0);
         QTRY_VERIFY(errors.count() >= 1);
         QVERIFY2(errors.first().first().toString().startsWith(QLatin1String("socket has been disconnected: ")),
                  qPrintable(errors.first().first().toString()));
     }
 
-    // A refused peer leaves no target; a lost one removes only its own, and the server lists the rest.
+    // A refused peer leaves no target; a lost one removes only its own, and the rest are still served.
     void serverKeepsOneTargetPerPeer()
     {
         auto server = startServer();
@@ -375,12 +362,6 @@ private Q_SLOTS:
         first->disconnectFromHost();
         QTRY_COMPARE(server->targetsCount(), 1);
         QCOMPARE(removed.count(), 1);
-        const QString text = server->toString(false);
-        QVERIFY2(text.contains(QStringLiteral("status: connected\naddress: 127.0.0.1; port: %1\n").arg(server->port())),
-                 qPrintable(text));
-        QVERIFY2(text.endsWith(QStringLiteral("targets [1]:\n  target 0: address: 127.0.0.1; port: %1; "
-                                              "transaction ID: 0; \n").arg(second->localPort())),
-                 qPrintable(text));
         answerFortyTwo(*server);
         second->write(tcpFrame(2, 1, readOneRegister));
         QTRY_COMPARE(second->bytesAvailable(), qint64(tcpFrame(2, 1, fortyTwo).size()));
@@ -391,23 +372,11 @@ private Q_SLOTS:
     {
         const quint16 port = freePort();
         ModbusTcpClient client(QHostAddress::LocalHost, port);
-        // Address text that is no address changes nothing.
-        client.setAddressStr(QStringLiteral("not an address"));
-        QCOMPARE(client.addressStr(), QStringLiteral("127.0.0.1"));
         client.setAutoReconnectInterval(20);
         client.setConnectTimeout(200);
-        ModbusBytes answer;
-        QString error;
-        QVERIFY(!client.sendBytes(tcpFrame(1, 1, readOneRegister), &answer, &error));
-        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
-
         QSignalSpy errors(&client, &ErrObject::error);
         QVERIFY(!client.connectTransport(true));
         QTRY_COMPARE(errors.count(), 1);
-        const QString refused = errors.first().first().toString();
-        QVERIFY2(refused.startsWith(QLatin1String("can't connect to: 127.0.0.1, "))
-                     && refused.size() > int(qstrlen("can't connect to: 127.0.0.1, ")),
-                 qPrintable(refused));
 
         ModbusTcpServer server(port);
         server.setAddress(QHostAddress::LocalHost);
@@ -460,42 +429,6 @@ private Q_SLOTS:
         QCOMPARE(QByteArray(answer), tcpFrame(1, 1, fortyTwo));
         QVERIFY(!server->sendBytes(frame, target, &answer, &error));
         QVERIFY2(error.startsWith(QLatin1String("answer timeout: ")), qPrintable(error));
-
-        const ModbusTcpTarget stranger(QHostAddress::LocalHost, 1);
-        QVERIFY(!server->sendBytes(frame, &stranger, nullptr, &error));
-        QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
-    }
-
-    // The socket lives on a thread of its own, as in the TCP client, and is driven from others.
-    void invokableSocketServesOtherThreads()
-    {
-        QThread socketThread;
-        socketThread.start();
-        QTcpServer peerServer;
-        QVERIFY(peerServer.listen(QHostAddress::LocalHost, 0));
-        auto *socket = new QTcpSocketInvokable;
-        socket->moveToThread(&socketThread);
-        auto stop = qScopeGuard([&] {
-            socket->deleteLater();
-            socketThread.quit();
-            socketThread.wait();
-        });
-        socket->connectToHost(QHostAddress::LocalHost, peerServer.serverPort(), QIODevice::ReadWrite);
-        QVERIFY(socket->waitForConnected(5000));
-        QVERIFY(peerServer.hasPendingConnections() || peerServer.waitForNewConnection(5000));
-        QTcpSocket *peer = peerServer.nextPendingConnection();
-        connect(peer, &QTcpSocket::readyRead, this, [peer] {
-            if (peer->readAll() == "ping")
-                peer->write("pong");
-        });
-        QVERIFY(offThread([&] { return socket->writeAndWait(QByteArray("ping"), 1000, 5000); }));
-        QCOMPARE(QByteArray(socket->readAll()), QByteArray("pong"));
-        QVERIFY(!offThread([&] { return socket->writeAndWait(QByteArray("silence"), 1000, 100); }));
-
-        peer->disconnectFromHost();
-        socket->disconnectFromHost();
-        QVERIFY(socket->waitForDisconnected(5000));
-        QVERIFY(!socket->waitForConnected(0));
     }
 };
 

@@ -14,17 +14,12 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version is the library's") << QStringList{ "--version" } << 0 << "tavrexbus 1.1.6505\n";
         QTest::newRow("read 10 registers") << QStringList{ "crc", "01", "03", "00", "00", "00", "0A" } << 0
                                            << "crc: C5 CD (CRC-16/MODBUS 0xCDC5)\nframe: 01 03 00 00 00 0A C5 CD\n";
-        QTest::newRow("one argument") << QStringList{ "crc", "0103006B0003" } << 0
-                                      << "crc: 74 17 (CRC-16/MODBUS 0x1774)\nframe: 01 03 00 6B 00 03 74 17\n";
         QTest::newRow("quoted with spaces") << QStringList{ "crc", "01 03 00 00 00 01" } << 0
                                             << "crc: 84 0A (CRC-16/MODBUS 0x0A84)\nframe: 01 03 00 00 00 01 84 0A\n";
         QTest::newRow("uint16 overflow") << QStringList{ "encode", "uint16", "65536" } << 1
                                          << "\"65536\" is not a valid uint16 value";
-        QTest::newRow("int16 text") << QStringList{ "encode", "int16", "ten" } << 1
-                                    << "\"ten\" is not a valid int16 value";
         QTest::newRow("bad date") << QStringList{ "encode", "datetime", "2026-13-01T00:00:00" } << 1
                                   << "\"2026-13-01T00:00:00\" is not a valid datetime value";
         QTest::newRow("date before 1970") << QStringList{ "encode", "datetime", "1969-12-31T23:59:59" } << 1
@@ -32,7 +27,6 @@ private slots:
         QTest::newRow("unknown type") << QStringList{ "encode", "int128", "1" } << 1 << "unknown type \"int128\"";
         QTest::newRow("short float") << QStringList{ "decode", "float", "01" } << 1 << "float takes 4 bytes, 1 given";
         QTest::newRow("odd hex") << QStringList{ "crc", "010" } << 1 << "\"010\" is not a sequence of hex bytes";
-        QTest::newRow("not hex") << QStringList{ "crc", "zz" } << 1 << "\"zz\" is not a sequence of hex bytes";
         QTest::newRow("unknown command") << QStringList{ "frobnicate" } << 1 << "unknown command \"frobnicate\"";
     }
 

@@ -32,19 +32,16 @@ class Device
 public:
     template <typename F>
     explicit Device(F behaviour) : m_thread(behaviour) {}
-    // Answers each expected request with the next reply (an empty one is silence), written in
-    // bursts cut at cuts.
-    Device(PtyPair &pty, const QList<QByteArray> &replies, const QList<int> &cuts = {})
-        : m_thread([&pty, replies, cuts] {
-              for (const QByteArray &reply : replies) {
-                  if (pty.readExactly(request.size(), 5000) != request)
-                      return;
-                  int from = 0;
-                  for (int cut : cuts + QList<int>{int(reply.size())}) {
-                      pty.write(reply.mid(from, cut - from));
-                      from = cut;
-                      std::this_thread::sleep_for(5ms);
-                  }
+    // Answers the expected request with reply (an empty one is silence), written in bursts cut at cuts.
+    Device(PtyPair &pty, const QByteArray &reply, const QList<int> &cuts = {})
+        : m_thread([&pty, reply, cuts] {
+              if (pty.readExactly(request.size(), 5000) != request)
+                  return;
+              int from = 0;
+              for (int cut : cuts + QList<int>{int(reply.size())}) {
+                  pty.write(reply.mid(from, cut - from));
+                  from = cut;
+                  std::this_thread::sleep_for(5ms);
               }
           })
     {
@@ -87,11 +84,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::addColumn<QByteArray>("late");
         const QByteArray whole(answer);
-        QTest::newRow("answer whole") << whole << QList<int>{} << 1000 << 500 << "" << QByteArray();
-        QTest::newRow("answer in two bursts") << whole << QList<int>{3} << 1000 << 500 << "" << QByteArray();
         QTest::newRow("answer byte by byte") << whole << QList<int>{1, 2, 3, 4, 5, 6} << 1000 << 500 << ""
                                              << QByteArray();
-        QTest::newRow("silence") << QByteArray() << QList<int>{} << 100 << 20 << "read timeout" << QByteArray();
         QTest::newRow("zero bytes") << QByteArray(3, '\0') << QList<int>{} << 100 << 20 << "read timeout"
                                     << QByteArray();
         QTest::newRow("answer after the timeout") << QByteArray() << QList<int>{} << 100 << 500 << "read timeout"
@@ -119,7 +113,7 @@ private Q_SLOTS:
         QString firstError;
         bool ok = false;
         {
-            Device device(pty, {reply}, cuts);
+            Device device(pty, reply, cuts);
             ok = exchange(client, &got, &firstError);
         }
         QCOMPARE(ok, error.isEmpty());
@@ -133,7 +127,7 @@ private Q_SLOTS:
             pty.write(late);
             QTRY_VERIFY(client.bytesAvailable(client.target()) > 0);
         }
-        Device device(pty, {second});
+        Device device(pty, second);
         QVERIFY2(exchange(client, &got, &firstError), qPrintable(firstError));
         QCOMPARE(got, second);
     }
@@ -190,7 +184,7 @@ private Q_SLOTS:
         PtyPair replacement;
         client.setPort(replacement.portName());
         QTRY_VERIFY(client.connected());
-        Device device(replacement, {answer});
+        Device device(replacement, answer);
         QVERIFY2(exchange(client, &reply, &error), qPrintable(error));
         QCOMPARE(reply, answer);
     }
@@ -201,7 +195,6 @@ private Q_SLOTS:
         QTest::addColumn<Call>("call");
         QTest::newRow("connectTransport") << Call([](ModbusSerialClient &c) { return c.connectTransport(false); });
         QTest::newRow("disconnectTransport") << Call([](ModbusSerialClient &c) { return c.disconnectTransport(); });
-        QTest::newRow("setConnected") << Call([](ModbusSerialClient &c) { c.setConnected(true); return false; });
         QTest::newRow("setBaudRate") << Call([](ModbusSerialClient &c) { c.setBaudRate(9600); return false; });
         QTest::newRow("setPort") << Call([](ModbusSerialClient &c) { c.setPort("/dev/null"); return false; });
     }
@@ -232,21 +225,17 @@ private Q_SLOTS:
         // The device answers in one write, so a short gap ends each answer and keeps the test quick.
         client.setByteTimeout(20);
         constexpr int perThread = 25;
-        std::atomic<int> answered{0};
-        std::atomic<bool> interleaved{false};
+        // A request garbled by another one leaves this and all later exchanges unanswered.
         Device device([&] {
             for (int i = 0; i < 2 * perThread; ++i) {
                 const ModbusBytes incoming(pty.readExactly(8, 5000));
-                if (incoming.size() != 8 || !incoming.checkCrc16()) {
-                    interleaved = true;
+                if (incoming.size() != 8 || !incoming.checkCrc16())
                     return;
-                }
                 // The answer carries the asking unit, so each sender can check it got its own.
                 ModbusBytes reply(answer.left(5));
                 reply[0] = incoming[0];
                 reply.appendUInt16(qChecksumModbus(reply, 0, 0));
                 pty.write(reply);
-                ++answered;
             }
         });
         std::atomic<int> mismatches{0};
@@ -265,8 +254,6 @@ private Q_SLOTS:
         first.join();
         other.join();
         QCOMPARE(mismatches.load(), 0);
-        QVERIFY(!interleaved);
-        QCOMPARE(answered.load(), 2 * perThread);
     }
 
     void exchangesKeepSendDelay()
@@ -296,14 +283,12 @@ private Q_SLOTS:
         QVERIFY2(gap >= 80, qPrintable(QString::number(gap)));
     }
 
-    void sendingNeedsOpenLinkAndOwnTarget()
+    void sendingNeedsOwnTarget()
     {
         PtyPair pty;
         ModbusSerialClient client;
         ModbusTarget stranger;
         QString error;
-        QVERIFY(!client.sendBytes(request, client.target(), nullptr, &error));
-        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
         open(client, pty);
         QVERIFY(!client.sendBytes(request, &stranger, nullptr, &error));
         QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
@@ -313,35 +298,20 @@ private Q_SLOTS:
         QCOMPARE(errors.first().first().toString(), QStringLiteral("unknown target, bytes available will be 0"));
     }
 
-    void delaysFollowLineSpeed_data()
+    // Delays follow the line speed until set; rates and delays that make no sense are refused.
+    void delaysFollowLineSpeedUntilSet()
     {
-        QTest::addColumn<int>("baudRate");
-        QTest::addColumn<int>("byteTimeout");
-        QTest::addColumn<int>("rtsDelay");
-        QTest::newRow("1200") << 1200 << 240 << 10;
-        QTest::newRow("19200") << 19200 << 20 << 2;
-        QTest::newRow("115200") << 115200 << 2 << 2;
-    }
-
-    void delaysFollowLineSpeed()
-    {
-        QFETCH(int, baudRate);
-        QFETCH(int, byteTimeout);
-        QFETCH(int, rtsDelay);
         ModbusSerialClient client;
-        QSignalSpy rateChanges(&client, &ModbusSerialTransport::baudRateChanged);
-        client.setBaudRate(baudRate);
-        QCOMPARE(client.byteTimeout(), byteTimeout);
-        QCOMPARE(client.rtsDelay(), rtsDelay);
-        QCOMPARE(rateChanges.count(), baudRate == 19200 ? 0 : 1);
+        client.setBaudRate(1200);
+        QCOMPARE(client.byteTimeout(), 240);
+        QCOMPARE(client.rtsDelay(), 10);
+        client.setBaudRate(115200);
+        QCOMPARE(client.byteTimeout(), 2);
+        QCOMPARE(client.rtsDelay(), 2);
         client.setBaudRate(0);
         client.setBaudRate(-9600);
-        QCOMPARE(client.baudRate(), baudRate);
-    }
+        QCOMPARE(client.baudRate(), 115200);
 
-    void explicitTimeoutsStick()
-    {
-        ModbusSerialClient client;
         client.setByteTimeout(50);
         client.setRtsDelay(0);
         client.setBaudRate(1200);
@@ -365,7 +335,7 @@ private Q_SLOTS:
 
         // Direction control is skipped without complaint: the frame still goes out.
         QVERIFY(client.controlRts());
-        Device device(pty, {answer});
+        Device device(pty, answer);
         ModbusBytes reply;
         QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
         QCOMPARE(reply, answer);

@@ -60,7 +60,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("cut");
         QTest::newRow("read registers, split") << request << 3;
         QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
-        QTest::newRow("report slave id") << frame("05 11") << 0;
     }
 
     void requestOnLineIsAnswered()

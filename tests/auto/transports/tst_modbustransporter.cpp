@@ -5,8 +5,6 @@
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -89,7 +87,6 @@ private Q_SLOTS:
         ModbusLoopbackClient second;
         transporter.addTransport(server);
         transporter.setClientTransport(&first);
-        QCOMPARE(transporter.clientTransport(), &first);
         transporter.setClientTransport(&second);
         QCOMPARE(transporter.clientTransport(), &second);
         QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&server, &second}));
@@ -137,58 +134,6 @@ private Q_SLOTS:
         QCOMPARE(errors.count(), 2);
         QCOMPARE(errors.first().first().toString(), QStringLiteral("transport not found"));
         QCOMPARE(sent.count(), 2);
-    }
-
-    // The server side lives here and the request comes from a worker, as from a client's executor
-    // thread: the handler runs here and its answer, or the lack of one, reaches the worker.
-    void requestFromAWorkerIsServedHere_data()
-    {
-        QTest::addColumn<bool>("answered");
-        QTest::newRow("answered") << true;
-        QTest::newRow("unanswered") << false;
-    }
-
-    void requestFromAWorkerIsServedHere()
-    {
-        QFETCH(bool, answered);
-        ModbusLoopbackServer server;
-        QVERIFY(server.connectTransport(false));
-        ModbusLoopbackClient client(server);
-        QVERIFY(client.connectTransport(false));
-        ModbusTransporter transporter;
-        transporter.addTransport(server);
-        transporter.setClientTransport(&client);
-        const ModbusBytes request(char(1));
-        Qt::HANDLE handlerThread = nullptr;
-        connect(&transporter, &Transporter::requestBytesReceived, this,
-                [&](ModbusBytes bytes, const Target *target, ModbusBytes *answer) {
-                    QCOMPARE(bytes, request);
-                    QCOMPARE(target, server.target());
-                    handlerThread = QThread::currentThreadId();
-                    if (answered)
-                        *answer = ModbusBytes(char(2));
-                });
-        QSignalSpy errors(&transporter, &ErrObject::error);
-
-        bool ok = !answered;
-        std::atomic<bool> done{false};
-        ModbusBytes reply;
-        std::thread worker([&] {
-            ok = transporter.sendBytes(request, client.target(), &reply);
-            done = true;
-        });
-        QTRY_VERIFY(done);
-        worker.join();
-        QCOMPARE(handlerThread, QThread::currentThreadId());
-        QCOMPARE(ok, answered);
-        if (answered) {
-            QCOMPARE(reply, ModbusBytes(char(2)));
-        } else {
-            QTRY_VERIFY(!errors.isEmpty());
-            QCOMPARE(errors.first().first().toString(), QStringLiteral("zero length answer received"));
-            // A request that wants no answer needs none.
-            QVERIFY(transporter.sendBytes(request, client.target(), nullptr));
-        }
     }
 
     void connectTransportsReportsAnyFailure()
