@@ -3,6 +3,7 @@
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
+#include <TavrexBus1/qtcpsocketinvokable.h>
 
 #include <QtCore/QThread>
 #include <QtNetwork/QTcpServer>
@@ -100,6 +101,8 @@ std::unique_ptr<QTcpSocket> connectRaw(quint16 port)
 }
 
 using Reply = std::function<void(QTcpSocket *, const QByteArray &)>;
+
+enum Outcome { Answered, Lost, Silent };
 
 // A plain device on the test thread answering whatever comes in with reply(request).
 void serveRaw(QTcpServer &device, QObject *context, Reply reply)
@@ -297,7 +300,7 @@ private Q_SLOTS:
     void clientTakesOnlyItsWholeAnswer_data()
     {
         QTest::addColumn<Reply>("reply");
-        QTest::addColumn<bool>("lost");
+        QTest::addColumn<Outcome>("outcome");
         QTest::newRow("late answer first, right one split")
             << Reply([](QTcpSocket *socket, const QByteArray &request) {
                    const quint16 id = ModbusTcpStream::transactionId(request);
@@ -305,19 +308,20 @@ private Q_SLOTS:
                    socket->write(tcpFrame(quint16(id - 1), 1, QByteArray::fromHex("03020001")) + right.left(4));
                    socket->flush();
                    socket->write(right.mid(4));
-               }) << false;
+               }) << Answered;
         QTest::newRow("device closing after half an answer")
             << Reply([](QTcpSocket *socket, const QByteArray &request) {
                    socket->write(tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo).left(7));
                    socket->disconnectFromHost();
-               }) << true;
-        QTest::newRow("our server stopped while the client waits") << Reply() << true;
+               }) << Lost;
+        QTest::newRow("silent device") << Reply([](QTcpSocket *, const QByteArray &) {}) << Silent;
+        QTest::newRow("our server stopped while the client waits") << Reply() << Lost;
     }
 
     void clientTakesOnlyItsWholeAnswer()
     {
         QFETCH(Reply, reply);
-        QFETCH(bool, lost);
+        QFETCH(Outcome, outcome);
         QTcpServer device;
         QVERIFY(device.listen(QHostAddress::LocalHost, 0));
         serveRaw(device, this, reply);
@@ -326,21 +330,63 @@ private Q_SLOTS:
         connect(raw, &Transport::requestBytesReceived, raw,
                 [raw](ModbusBytes, const Target *, ModbusBytes *) { QVERIFY(raw->disconnectTransport()); });
         auto client = connectClient(reply ? device.serverPort() : quint16(server->port()));
+        client->setReadAnswerTimeout(300);
         QSignalSpy errors(client.get(), &ErrObject::error);
         const Exchange result = exchange(*client, tcpFrame(9, 1, readOneRegister));
-        if (!lost) {
+        if (outcome == Answered) {
             QVERIFY2(result.ok, qPrintable(result.error));
             QCOMPARE(QByteArray(result.answer), tcpFrame(9, 1, fortyTwo));
             return;
         }
         QVERIFY(!result.ok);
         QVERIFY2(result.error.startsWith(QLatin1String("error sending/receiving bytes: ")), qPrintable(result.error));
+        if (outcome == Silent) {
+            // A device that only missed one answer keeps its connection for the next request.
+            QVERIFY(client->connected());
+            return;
+        }
         QTRY_VERIFY(!client->connected());
         QCOMPARE(server->connected(), bool(reply));
         QCOMPARE(server->targetsCount(), 0);
         QTRY_VERIFY(errors.count() >= 1);
         QVERIFY2(errors.first().first().toString().startsWith(QLatin1String("socket has been disconnected: ")),
                  qPrintable(errors.first().first().toString()));
+    }
+
+    // Called from another thread, the socket runs the write and the wait on its own thread.
+    void socketWaitsForTheFirstAnswerBytes_data()
+    {
+        QTest::addColumn<bool>("answering");
+        QTest::newRow("answering device") << true;
+        QTest::newRow("silent device") << false;
+    }
+
+    void socketWaitsForTheFirstAnswerBytes()
+    {
+        QFETCH(bool, answering);
+        QTcpServer device;
+        QVERIFY(device.listen(QHostAddress::LocalHost, 0));
+        serveRaw(device, this, [answering](QTcpSocket *socket, const QByteArray &request) {
+            if (answering)
+                socket->write(tcpFrame(ModbusTcpStream::transactionId(request), 1, fortyTwo));
+        });
+        QThread socketThread;
+        auto *socket = new QTcpSocketInvokable;
+        socket->moveToThread(&socketThread);
+        socketThread.start();
+        socket->connectToHost(QHostAddress::LocalHost, device.serverPort());
+        QVERIFY(socket->waitForConnected(5000));
+        std::atomic<int> written{-1};
+        std::unique_ptr<QThread> caller(QThread::create(
+            [&] { written = socket->writeAndWait(tcpFrame(4, 1, readOneRegister), 1000, answering ? 5000 : 300); }));
+        caller->start();
+        QTRY_VERIFY_WITH_TIMEOUT(caller->isFinished(), 20000);
+        QCOMPARE(written.load(), int(answering));
+        if (answering)
+            QCOMPARE(QByteArray(socket->readAll()), tcpFrame(4, 1, fortyTwo));
+        QMetaObject::invokeMethod(socket, &QObject::deleteLater);
+        socketThread.quit();
+        QVERIFY(socketThread.wait(5000));
     }
 
     // A refused peer leaves no target; a lost one removes only its own, and the rest are still served.
