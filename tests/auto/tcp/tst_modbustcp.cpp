@@ -377,6 +377,7 @@ private Q_SLOTS:
         QThread socketThread;
         auto *socket = new QTcpSocketInvokable;
         socket->moveToThread(&socketThread);
+        connect(&socketThread, &QThread::finished, socket, &QObject::deleteLater);
         socketThread.start();
         socket->connectToHost(QHostAddress::LocalHost, device.serverPort());
         QVERIFY(socket->waitForConnected(5000));
@@ -386,7 +387,6 @@ private Q_SLOTS:
         QCOMPARE(written, answering);
         if (answering)
             QCOMPARE(QByteArray(socket->readAll()), tcpFrame(4, 1, fortyTwo));
-        QMetaObject::invokeMethod(socket, &QObject::deleteLater);
         socketThread.quit();
         QVERIFY(socketThread.wait(5000));
     }
