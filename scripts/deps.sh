@@ -1,7 +1,7 @@
 # Sourced by run.sh and test.sh: the one list of Debian packages the project needs, installed only when missing.
 TAVREX_PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-declarative-dev qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-serialport-dev libgl-dev
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qttest
     libbenchmark-dev clang libclang-rt-14-dev

@@ -9,7 +9,8 @@ function(run)
 endfunction()
 
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(path include/TavrexBus1/TavrexBus1 include/TavrexBus1/tavrexbus1.h "${QML_DIR}/TavrexBus/qmldir")
+foreach(path include/TavrexBus1/TavrexBus1 include/TavrexBus1/tavrexbus1.h "${QML_DIR}/TavrexBus/qmldir"
+        "${QML_DIR}/TavrexBus/tavrexbus.qmltypes")
     if(NOT EXISTS "${prefix}/${path}")
         message(FATAL_ERROR "not installed: ${path}")
     endif()

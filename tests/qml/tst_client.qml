@@ -29,7 +29,6 @@ TestCase {
     Component {
         id: transientClient
         ModbusClient {
-            transport: link
             ModbusUInt16 { address: 400010; count: 60; interval: 1; intervalReading: true }
         }
     }
@@ -105,7 +104,7 @@ TestCase {
     }
 
     function test_destroyingAClientWhilePolling() {
-        var temporary = createTemporaryObject(transientClient, testCase)
+        var temporary = createTemporaryObject(transientClient, testCase, { transport: link })
         tryVerify(function() { return temporary.executedTasksCount >= 2 })
         temporary.destroy()
         wait(0)

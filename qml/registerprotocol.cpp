@@ -1,6 +1,0 @@
-#include "registration.h"
-
-void registerProtocolTypes(const char *uri)
-{
-    Q_UNUSED(uri);
-}
