@@ -43,6 +43,14 @@ int ModbusItemAddressedBase::requestItemModbusBytesCount() const
 
 ModbusTask *ModbusItemAddressedBase::createModbusTask(TavrexBus::ModbusTaskType type, int interval)
 {
+    // Every read, write and periodic read starts here: a number that would wrap onto another
+    // register is refused before anything is queued.
+    const int step = TavrexBus::getBytesInAddress(m_address);
+    QString error;
+    if (!TavrexBus::checkRegisterRange(m_address, uint((requestModbusBytesCount() + step - 1) / step), &error)) {
+        setErrorString(error);
+        return nullptr;
+    }
     auto *task = new ModbusTaskAddressed(*this, type, interval);
     task->setForce(force());
     return task;
