@@ -239,6 +239,29 @@ private Q_SLOTS:
         QCOMPARE(client->queued.first()->deviceAddress(), quint8(14));
     }
 
+    // Neither the item nor the client takes a device address outside 0-255, and both say why.
+    void deviceAddressOutOfRangeIsReported_data()
+    {
+        QTest::addColumn<bool>("onClient");
+        QTest::addColumn<int>("value");
+        QTest::newRow("item 256") << false << 256;
+        QTest::newRow("item negative") << false << -1;
+        QTest::newRow("client 300") << true << 300;
+    }
+
+    void deviceAddressOutOfRangeIsReported()
+    {
+        QFETCH(bool, onClient);
+        QFETCH(int, value);
+        ErrObject *owner = onClient ? static_cast<ErrObject *>(client) : item.get();
+        QSignalSpy errors(owner, &ErrObject::error);
+        QVERIFY(owner->setProperty("deviceAddress", value));
+        QCOMPARE(owner->property("deviceAddress").toInt(), 1);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("device address %1 is out of range 0-255").arg(value));
+    }
+
     // A register number that would wrap past 16 bits is kept, but nothing is queued for it and
     // every request says why.
     void registersPastTheAddressRangeAreRefused_data()
