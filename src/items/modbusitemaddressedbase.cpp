@@ -32,7 +32,15 @@ bool ModbusItemAddressedBase::isRegister() const
 
 ModbusBytesArray ModbusItemAddressedBase::getModbusBytes(const ModbusBytesArray &array) const
 {
-    return isRegister() ? array.alignedToWord(false) : array;
+    if (!isRegister())
+        return array;
+    if (!m_holdsText)
+        return array.alignedToWord(false);
+    // A shorter text then replaces a longer one whole, and a longer one stays in its field.
+    ModbusBytesArray wire = array;
+    for (ModbusBytes &element : wire)
+        element.resize(requestItemModbusBytesCount(), true);
+    return wire;
 }
 
 int ModbusItemAddressedBase::requestItemModbusBytesCount() const
