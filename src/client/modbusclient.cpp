@@ -315,7 +315,12 @@ void ModbusClient::setIntervalReadingEnabled(bool enabled)
 
 void ModbusClient::setDeviceAddress(int address)
 {
-    if (address < 0 || address > 255 || address == m_deviceAddress)
+    QString error;
+    if (!TavrexBus::checkDeviceAddress(address, &error)) {
+        setErrorString(error);
+        return;
+    }
+    if (address == m_deviceAddress)
         return;
     m_deviceAddress = quint8(address);
     emit deviceAddressChanged();

@@ -7,6 +7,20 @@
 
 namespace {
 
+// The logical number of protocol address 0 in the block of logical; 0 for coils.
+unsigned int blockBase(unsigned int logical)
+{
+    if (logical > 400000)
+        return 400001;
+    if (logical > 300000)
+        return 300001;
+    if (logical > 200000)
+        return 200001;
+    if (logical > 100000)
+        return 100001;
+    return 0;
+}
+
 void registerMetaTypes()
 {
     qRegisterMetaType<TavrexBus::BusType>("TavrexBus::BusType");
@@ -331,18 +345,29 @@ unsigned int TavrexBus::absToLog(unsigned short abs, FunctionCode code)
 
 unsigned short TavrexBus::logToAbs(unsigned int logical)
 {
-    unsigned int base = 0;
-    if (logical > 400000)
-        base = 400001;
-    else if (logical > 300000)
-        base = 300001;
-    else if (logical > 200000)
-        base = 200001;
-    else if (logical > 100000)
-        base = 100001;
-    else
-        return 0;
-    return static_cast<unsigned short>((logical - base) & 0xFFFF);
+    const unsigned int base = blockBase(logical);
+    return base == 0 ? 0 : static_cast<unsigned short>((logical - base) & 0xFFFF);
+}
+
+bool TavrexBus::checkRegisterRange(unsigned int logical, unsigned int count, QString *error)
+{
+    const unsigned int base = blockBase(logical);
+    const quint64 pastRange = quint64(base) + 0x10000;
+    const quint64 last = quint64(logical) + qMax(count, 1u) - 1;
+    if (base == 0 || last < pastRange)
+        return true;
+    if (error)
+        *error = tr("register %1 is out of the 16-bit address range").arg(qMax(quint64(logical), pastRange));
+    return false;
+}
+
+bool TavrexBus::checkDeviceAddress(int address, QString *error)
+{
+    if (address >= 0 && address <= 255)
+        return true;
+    if (error)
+        *error = tr("device address %1 is out of range 0-255").arg(address);
+    return false;
 }
 
 unsigned int TavrexBus::archLabelToSeconds(const QDateTime &label)

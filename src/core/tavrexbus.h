@@ -150,6 +150,12 @@ public:
     static unsigned int absToLog(unsigned short abs, RegisterType type);
     static unsigned int absToLog(unsigned short abs, FunctionCode code);
     static unsigned short logToAbs(unsigned int logical);
+    // True when count registers from logical all have a 16-bit protocol address. Otherwise
+    // error, when given, names the first number past the range: logToAbs would wrap it onto
+    // another register. Coils have no protocol address here and always pass.
+    static bool checkRegisterRange(unsigned int logical, unsigned int count = 1, QString *error = nullptr);
+    // True for a Modbus unit address (0-255); otherwise error, when given, names the value.
+    static bool checkDeviceAddress(int address, QString *error = nullptr);
 
     // InvalidTimeLabel for an invalid date-time or one outside the label range.
     static unsigned int archLabelToSeconds(const QDateTime &label);

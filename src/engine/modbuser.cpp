@@ -143,6 +143,15 @@ bool Modbuser::belongsTo(const ModbusPacket &answer, const ModbusPacket &request
     return false;
 }
 
+bool Modbuser::inAddressRange(quint32 address, int registers)
+{
+    QString error;
+    if (TavrexBus::checkRegisterRange(address, uint(qMax(registers, 1)), &error))
+        return true;
+    setErrorString(error);
+    return false;
+}
+
 void Modbuser::reportException(const ModbusPacket &answer, bool oneLine)
 {
     setErrorString(tr("received exception packet: ") + answer.toString(oneLine));
@@ -156,6 +165,8 @@ void Modbuser::reportException(const ModbusPacket &answer, const ModbusPacket &r
 
 bool Modbuser::readRegisters(quint32 address, quint16 count, ModbusBytes &out, const ModbusTarget *target)
 {
+    if (!inAddressRange(address, count))
+        return false;
     ModbusPacketReg request;
     request.setAddress(m_deviceAddress);
     request.setFunctionCode(TavrexBus::getReadRegFunctionCode(address));
@@ -297,6 +308,8 @@ bool Modbuser::readString(quint32 address, quint16 count, QString &out, const Mo
 
 bool Modbuser::writeRegisters(quint32 address, const ModbusBytes &values, const ModbusTarget *target)
 {
+    if (!inAddressRange(address, int(values.size() + 1) / 2))
+        return false;
     ModbusPacketReg request;
     request.setAddress(m_deviceAddress);
     request.setFunctionCode(TavrexBus::WriteMultipleRegisters);
@@ -314,6 +327,8 @@ bool Modbuser::writeRegisters(quint32 address, const ModbusBytes &values, const 
 
 bool Modbuser::writeRegister(quint32 address, quint16 value, const ModbusTarget *target)
 {
+    if (!inAddressRange(address, 1))
+        return false;
     ModbusPacketReg request;
     request.setAddress(m_deviceAddress);
     request.setFunctionCode(TavrexBus::WriteSingleRegister);

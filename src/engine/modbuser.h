@@ -198,6 +198,8 @@ private:
     std::unique_ptr<Answer> exchange(ModbusPacket &request, const ModbusParseInfo &parseInfo,
                                      const ModbusTarget *target);
     bool belongsTo(const ModbusPacket &answer, const ModbusPacket &request);
+    // Refuses, with its message, registers whose protocol address would wrap onto others.
+    bool inAddressRange(quint32 address, int registers);
     void reportException(const ModbusPacket &answer, bool oneLine);
     void reportException(const ModbusPacket &answer, const ModbusPacket &request);
     bool readRecords(ModbusPacketArch &request, QList<ModbusBytes> &out, const ModbusTarget *target);

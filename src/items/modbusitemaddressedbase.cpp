@@ -32,7 +32,15 @@ bool ModbusItemAddressedBase::isRegister() const
 
 ModbusBytesArray ModbusItemAddressedBase::getModbusBytes(const ModbusBytesArray &array) const
 {
-    return isRegister() ? array.alignedToWord(false) : array;
+    if (!isRegister())
+        return array;
+    if (!m_holdsText)
+        return array.alignedToWord(false);
+    // A shorter text then replaces a longer one whole, and a longer one stays in its field.
+    ModbusBytesArray wire = array;
+    for (ModbusBytes &element : wire)
+        element.resize(requestItemModbusBytesCount(), true);
+    return wire;
 }
 
 int ModbusItemAddressedBase::requestItemModbusBytesCount() const
@@ -43,6 +51,14 @@ int ModbusItemAddressedBase::requestItemModbusBytesCount() const
 
 ModbusTask *ModbusItemAddressedBase::createModbusTask(TavrexBus::ModbusTaskType type, int interval)
 {
+    // Every read, write and periodic read starts here: a number that would wrap onto another
+    // register is refused before anything is queued.
+    const int step = TavrexBus::getBytesInAddress(m_address);
+    QString error;
+    if (!TavrexBus::checkRegisterRange(m_address, uint((requestModbusBytesCount() + step - 1) / step), &error)) {
+        setErrorString(error);
+        return nullptr;
+    }
     auto *task = new ModbusTaskAddressed(*this, type, interval);
     task->setForce(force());
     return task;

@@ -28,11 +28,15 @@ Q_SIGNALS:
 protected:
     bool checkValidResultTask(ModbusTask *task) override;
     void needValueRead() override;
+    // Text is left-aligned: its wire form fills the item's registers, zero-padded at the end,
+    // where numbers are padded at the front.
+    void setHoldsText(bool holdsText) { m_holdsText = holdsText; }
 
 private:
     bool isRegister() const;
 
     quint32 m_address;
+    bool m_holdsText = false;
 };
 
 #endif

@@ -581,7 +581,12 @@ void ModbusItemBase::setDeviceAddress(int address)
 
 void ModbusItemBase::storeDeviceAddress(int address)
 {
-    if (address < 0 || address > 255 || address == m_deviceAddress)
+    QString error;
+    if (!TavrexBus::checkDeviceAddress(address, &error)) {
+        setErrorString(error);
+        return;
+    }
+    if (address == m_deviceAddress)
         return;
     m_deviceAddress = quint8(address);
     emit deviceAddressChanged();

@@ -3,36 +3,34 @@
 ModbusStringAnsi::ModbusStringAnsi(QObject *parent)
     : ModbusItemIntBase(2, parent)
 {
+    setHoldsText(true);
 }
 
 ModbusStringAnsi::ModbusStringAnsi(quint32 address, QObject *parent)
     : ModbusItemIntBase(2, address, parent)
 {
+    setHoldsText(true);
 }
 
 void ModbusStringAnsi::setValue(const QString &value)
 {
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(ModbusBytes::fromStringAnsi(value, m_oneCharPerRegister), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
+    assign(value, encode(value));
 }
 
 bool ModbusStringAnsi::writeValue(const QString &value)
 {
-    return write(ModbusBytes::fromStringAnsi(value, m_oneCharPerRegister));
+    return write(encode(value));
 }
 
 void ModbusStringAnsi::updateValueFromBytes()
 {
-    setValue(bytes().toStringAnsi(0, -1, m_oneCharPerRegister));
+    // The bytes already are the value's: only the text follows them.
+    assign(decode(bytes()), bytes());
 }
 
 QVariant ModbusStringAnsi::getTypedValue(const ModbusBytes &b) const
 {
-    return QVariant(b.toStringAnsi(0, -1, m_oneCharPerRegister));
+    return QVariant(decode(b));
 }
 
 void ModbusStringAnsi::setOneCharPerRegister(bool oneCharPerRegister)
@@ -41,7 +39,7 @@ void ModbusStringAnsi::setOneCharPerRegister(bool oneCharPerRegister)
         return;
     m_oneCharPerRegister = oneCharPerRegister;
     emit oneCharPerRegisterChanged();
-    setBytes(ModbusBytes::fromStringAnsi(m_value, oneCharPerRegister), ValueChange);
+    setBytes(encode(m_value), ValueChange);
     updateItemSize();
 }
 
@@ -57,5 +55,36 @@ void ModbusStringAnsi::setLength(int length)
 
 void ModbusStringAnsi::updateItemSize()
 {
-    setRequestItemBytesCount(m_oneCharPerRegister ? m_length * 2 : m_length);
+    setRequestItemBytesCount(fieldSize());
+}
+
+int ModbusStringAnsi::fieldSize() const
+{
+    return m_oneCharPerRegister ? m_length * 2 : m_length;
+}
+
+ModbusBytes ModbusStringAnsi::encode(const QString &value) const
+{
+    return ModbusBytes::fromStringAnsi(value, m_oneCharPerRegister).resized(fieldSize(), true);
+}
+
+QString ModbusStringAnsi::decode(const ModbusBytes &bytes) const
+{
+    QString text = bytes.toStringAnsi(0, -1, m_oneCharPerRegister);
+    // The zeros that pad a short text to its field are no part of it.
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isNull())
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+void ModbusStringAnsi::assign(const QString &value, const ModbusBytes &bytes)
+{
+    if (value == m_value)
+        return;
+    m_value = value;
+    setBytes(bytes, ValueChange);
+    emit valueChanged();
+    emit formatValueChanged();
 }

@@ -4,18 +4,20 @@ ModbusStringUtf8::ModbusStringUtf8(QObject *parent)
     : ModbusCustomBytes(parent)
 {
     connect(this, &ModbusCustomBytes::itemSizeChanged, this, &ModbusStringUtf8::lengthChanged);
+    setHoldsText(true);
 }
 
 ModbusStringUtf8::ModbusStringUtf8(quint32 address, QObject *parent)
     : ModbusCustomBytes(address, parent)
 {
     connect(this, &ModbusCustomBytes::itemSizeChanged, this, &ModbusStringUtf8::lengthChanged);
+    setHoldsText(true);
 }
 
 ModbusBytes ModbusStringUtf8::encode(const QString &value) const
 {
     if (m_adjustLength < 0)
-        return ModbusBytes::fromStringUtf8(value);
+        return ModbusBytes::fromStringUtf8(value, itemSize()).resized(itemSize(), true);
     return ModbusBytes(ModbusBytes::fromStringUtf8(value, m_adjustLength)
                                .leftJustified(m_adjustLength, char(m_adjustByte), true));
 }
@@ -32,7 +34,8 @@ bool ModbusStringUtf8::writeValue(const QString &value)
 
 void ModbusStringUtf8::updateValueFromBytes()
 {
-    setValue(bytes().toStringUtf8(0, -1));
+    // The bytes already are the value's: only the text follows them.
+    storeValue(bytes().toStringUtf8(0, -1), bytes());
 }
 
 QVariant ModbusStringUtf8::getTypedValue(const ModbusBytes &b) const

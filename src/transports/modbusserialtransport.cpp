@@ -4,10 +4,13 @@
 #include "modbusrtuparser.h"
 #include "qserialportinvokable.h"
 
+#include <QtCore/QLoggingCategory>
 #include <QtCore/QThread>
 #include <QtSerialPort/QSerialPortInfo>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSerial, "tavrexbus.serial", QtWarningMsg)
 
 // The longest RTU frame; a buffer beyond it can never become a request.
 constexpr int MaxRtuFrameSize = 256;
@@ -221,6 +224,8 @@ void ModbusSerialTransport::setReadTimeout(int msecs)
         return;
     m_readTimeout = msecs;
     emit readTimeoutChanged();
+    if (m_guardTime < 0)
+        emit guardTimeChanged(msecs);
 }
 
 int ModbusSerialTransport::writeTimeout() const
@@ -293,6 +298,24 @@ void ModbusSerialTransport::setRtsDelay(int msecs)
     emit rtsDelayChanged(msecs);
 }
 
+int ModbusSerialTransport::guardTime() const
+{
+    return m_guardTime < 0 ? m_readTimeout : m_guardTime;
+}
+
+void ModbusSerialTransport::setGuardTime(int msecs)
+{
+    const int before = guardTime();
+    m_guardTime = qMax(-1, msecs);
+    if (guardTime() != before)
+        emit guardTimeChanged(guardTime());
+}
+
+void ModbusSerialTransport::resetGuardTime()
+{
+    setGuardTime(-1);
+}
+
 int ModbusSerialTransport::minRtsDelay() const
 {
     return m_minRtsDelay;
@@ -345,9 +368,8 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     }
     if (!checkCanSendBytes(target, error))
         return false;
-    // Without an answer to wait for (a server answering), pending input is the next request.
     if (answer)
-        m_serialPort->clearInput();
+        keepGuard();
     const QSerialPortInvokable::Exchange exchange =
         m_serialPort->exchange(bytes, answer ? m_readTimeout : -1, m_byteTimeout, m_controlRts, m_rtsDelay);
     m_firstSend = false;
@@ -363,6 +385,7 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     *answer = ModbusBytes(exchange.answer);
     m_sendTimer.restart();
     if (answer->emptyOrZero()) {
+        m_guardTimer.start();
         setErrorString(tr("read timeout"), error);
         return false;
     }
@@ -412,6 +435,7 @@ bool ModbusSerialTransport::connectTransportInternal()
     }
     m_requestBuffer.clear();
     m_firstSend = true;
+    m_guardTimer.invalidate();
     return true;
 }
 
@@ -511,6 +535,19 @@ void ModbusSerialTransport::calcDelays()
         m_rtsDelay = rtsDelay;
         emit rtsDelayChanged(rtsDelay);
     }
+}
+
+void ModbusSerialTransport::keepGuard()
+{
+    if (!m_guardTimer.isValid())
+        return;
+    const qint64 remaining = guardTime() - m_guardTimer.elapsed();
+    m_guardTimer.invalidate();
+    if (remaining <= 0)
+        return;
+    const qint64 dropped = m_serialPort->discardInput(int(remaining), m_byteTimeout);
+    if (dropped > 0)
+        qCDebug(lcSerial) << port() << "dropped" << dropped << "bytes that came after a read timeout";
 }
 
 void ModbusSerialTransport::onPortLost(const QString &message)

@@ -33,6 +33,7 @@ class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
     Q_PROPERTY(bool controlRts READ controlRts WRITE setControlRts NOTIFY controlRtsChanged)
     Q_PROPERTY(int sendDelay READ sendDelay WRITE setSendDelay NOTIFY sendDelayChanged)
     Q_PROPERTY(int rtsDelay READ rtsDelay WRITE setRtsDelay NOTIFY rtsDelayChanged)
+    Q_PROPERTY(int guardTime READ guardTime WRITE setGuardTime RESET resetGuardTime NOTIFY guardTimeChanged)
 
 public:
     enum DataBits {
@@ -102,6 +103,14 @@ public:
     int rtsDelay() const;
     int minRtsDelay() const;
     int computedByteTimeout() const;
+    // Client role: after a read timeout the device may still answer. Whatever arrives within
+    // guardTime milliseconds of the timeout (and until the line falls silent) is dropped before
+    // the next request goes out, so a late answer never stands in for the next one. Follows
+    // readTimeout until set; 0 turns the guard off. Costs nothing while answers come in time.
+    int guardTime() const;
+    // A negative value follows readTimeout again, as resetGuardTime() does.
+    void setGuardTime(int msecs);
+    void resetGuardTime();
 
     ModbusTarget *target();
     Target *clientTarget() override;
@@ -135,6 +144,7 @@ Q_SIGNALS:
     void sendDelayChanged(int sendDelay);
     void rtsDelayChanged(int rtsDelay);
     void minRtsDelayChanged(int minRtsDelay);
+    void guardTimeChanged(int guardTime);
 
 protected:
     bool connectTransportInternal() override;
@@ -151,6 +161,7 @@ private:
     void lineSettingChanged();
     void calcDelays();
     void onPortLost(const QString &message);
+    void keepGuard();
 
     QString m_port;
     ModbusTarget m_target;
@@ -181,6 +192,8 @@ private:
     bool m_byteTimeoutSet = false;
     int m_rtsDelay = 0;
     int m_minRtsDelay = 0;
+    int m_guardTime = -1;           // negative: follow m_readTimeout
+    QElapsedTimer m_guardTimer;     // running from a read timeout until the next request
 };
 
 #endif

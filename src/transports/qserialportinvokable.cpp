@@ -1,5 +1,6 @@
 #include "qserialportinvokable.h"
 
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QThread>
 
 #include <type_traits>
@@ -80,10 +81,8 @@ void QSerialPortInvokable::close()
 void QSerialPortInvokable::clearInput()
 {
     onObjectThread(this, [=] {
-        if (!m_port->isOpen())
-            return;
-        m_port->clear(QSerialPort::Input);
-        m_port->readAll();
+        if (m_port->isOpen())
+            dropPendingInput();
     });
 }
 
@@ -158,6 +157,24 @@ bool QSerialPortInvokable::setDtr(bool value, QString *returnErrorString)
     return ok;
 }
 
+qint64 QSerialPortInvokable::discardInput(int msecs, int quietMsecs)
+{
+    return onObjectThread(this, [=] {
+        qint64 dropped = 0;
+        if (!m_port->isOpen())
+            return dropped;
+        dropped += m_port->readAll().size();
+        const QDeadlineTimer guard(msecs);
+        while (!guard.hasExpired() && m_port->waitForReadyRead(int(guard.remainingTime())))
+            dropped += m_port->readAll().size();
+        // An answer still coming in when the guard ends is dropped whole.
+        const QDeadlineTimer limit(msecs);
+        while (!limit.hasExpired() && m_port->waitForReadyRead(quietMsecs))
+            dropped += m_port->readAll().size();
+        return dropped;
+    });
+}
+
 QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &data, int readTimeout,
                                                               int byteTimeout, bool controlRts, int rtsDelay)
 {
@@ -166,6 +183,8 @@ QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &
         if (!m_port->isOpen())
             return result;
         m_port->clearError();
+        if (readTimeout >= 0)
+            dropPendingInput();
         bool driveRts = controlRts && m_modemLinesUsable;
         if (driveRts && !setModemLine(&QSerialPort::setRequestToSend, true)) {
             result.rtsRefused = true;
@@ -204,6 +223,12 @@ void QSerialPortInvokable::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::ResourceError && m_port->isOpen())
         emit portLost(m_port->errorString());
+}
+
+void QSerialPortInvokable::dropPendingInput()
+{
+    m_port->clear(QSerialPort::Input);
+    m_port->readAll();
 }
 
 bool QSerialPortInvokable::hungUp() const

@@ -58,7 +58,11 @@ public:
     // Modem lines: many ports (pseudo-terminals, some adapters) have none. The first refusal
     // after opening is reported; from then on the lines are left alone.
     bool setDtr(bool value, QString *returnErrorString);
-    // Writes data and collects the answer; a negative readTimeout writes only.
+    // Drops what arrives within msecs, then for as long as bytes keep coming within quietMsecs
+    // (at most msecs more); returns how many bytes were dropped.
+    qint64 discardInput(int msecs, int quietMsecs);
+    // Writes data and collects the answer; a negative readTimeout writes only. An exchange that
+    // waits for an answer drops pending input first: nothing sent before the request answers it.
     Exchange exchange(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts, int rtsDelay);
 
     QSerialPort *innerSerialPort();
@@ -71,6 +75,7 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     // A waiting read does not wake for a vanished device, so it is asked after a silent exchange.
     bool hungUp() const;
+    void dropPendingInput();
     bool setModemLine(bool (QSerialPort::*setter)(bool), bool value);
 
     QSerialPort *m_port;

@@ -65,6 +65,35 @@ private Q_SLOTS:
         }
     }
 
+    // A span whose protocol addresses would wrap past 16 bits is refused, naming the first
+    // number past the range.
+    void registerRange_data()
+    {
+        QTest::addColumn<uint>("logical");
+        QTest::addColumn<uint>("count");
+        QTest::addColumn<QString>("error");
+        const QString past = QStringLiteral("register %1 is out of the 16-bit address range");
+        QTest::newRow("coils have no address") << 65537u << 1u << "";
+        QTest::newRow("last input") << 365536u << 1u << "";
+        QTest::newRow("input past") << 365537u << 1u << past.arg(365537);
+        QTest::newRow("input block end") << 400000u << 1u << past.arg(400000);
+        QTest::newRow("holding span to the end") << 465535u << 2u << "";
+        QTest::newRow("holding span past the end") << 465535u << 3u << past.arg(465537);
+        QTest::newRow("six digits") << 999999u << 1u << past.arg(999999);
+        QTest::newRow("largest number") << 4294967295u << 4u << past.arg(4294967295u);
+        QTest::newRow("discrete past") << 165537u << 1u << past.arg(165537);
+    }
+
+    void registerRange()
+    {
+        QFETCH(uint, logical);
+        QFETCH(uint, count);
+        QFETCH(QString, error);
+        QString message;
+        QCOMPARE(TB::checkRegisterRange(logical, count, &message), error.isEmpty());
+        QCOMPARE(message, error);
+    }
+
     void unknownValuesHaveAPlaceholderText()
     {
         // The texts come from tables; a value past a table must not read outside it.

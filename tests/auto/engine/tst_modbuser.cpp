@@ -203,6 +203,38 @@ private slots:
         QCOMPARE(link.device().lastFunction == TavrexBus::ReadHoldingRegisters, !onSending);
     }
 
+    // A number whose protocol address would wrap onto another register never reaches the bus.
+    void registersPastTheAddressRangeAreRefused_data()
+    {
+        QTest::addColumn<Operation>("op");
+        QTest::addColumn<QString>("error");
+        const QString past = QStringLiteral("register %1 is out of the 16-bit address range");
+        QTest::newRow("last holding register")
+            << filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readRegisters(465536, 1, out); }) << "";
+        QTest::newRow("read six digits")
+            << filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readRegisters(999999, 1, out); })
+            << past.arg(999999);
+        QTest::newRow("read span past the end")
+            << filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readRegisters(465536, 2, out); })
+            << past.arg(465537);
+        QTest::newRow("write single") << writing([](Modbuser &m) { return m.writeRegister(465537, 1); })
+                                      << past.arg(465537);
+        QTest::newRow("write multiple") << writing([](Modbuser &m) { return m.writeUInt(465536, 1); })
+                                        << past.arg(465537);
+    }
+
+    void registersPastTheAddressRangeAreRefused()
+    {
+        QFETCH(Operation, op);
+        QFETCH(QString, error);
+        Link link;
+        QVERIFY(link.isReady());
+        QCOMPARE(link.run(op).isValid(), error.isEmpty());
+        QCOMPARE(link.device().lastFunction != TavrexBus::UnknownFunction, error.isEmpty());
+        if (!error.isEmpty())
+            QCOMPARE(link.client().errorString(), error);
+    }
+
     void noClientTransport()
     {
         Modbuser modbuser;

@@ -239,6 +239,59 @@ private Q_SLOTS:
         QCOMPARE(client->queued.first()->deviceAddress(), quint8(14));
     }
 
+    // Neither the item nor the client takes a device address outside 0-255, and both say why.
+    void deviceAddressOutOfRangeIsReported_data()
+    {
+        QTest::addColumn<bool>("onClient");
+        QTest::addColumn<int>("value");
+        QTest::newRow("item 256") << false << 256;
+        QTest::newRow("item negative") << false << -1;
+        QTest::newRow("client 300") << true << 300;
+    }
+
+    void deviceAddressOutOfRangeIsReported()
+    {
+        QFETCH(bool, onClient);
+        QFETCH(int, value);
+        ErrObject *owner = onClient ? static_cast<ErrObject *>(client) : item.get();
+        QSignalSpy errors(owner, &ErrObject::error);
+        QVERIFY(owner->setProperty("deviceAddress", value));
+        QCOMPARE(owner->property("deviceAddress").toInt(), 1);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("device address %1 is out of range 0-255").arg(value));
+    }
+
+    // A register number that would wrap past 16 bits is kept, but nothing is queued for it and
+    // every request says why.
+    void registersPastTheAddressRangeAreRefused_data()
+    {
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<quint32>("named");
+        QTest::newRow("six digits") << 999999u << 1 << 999999u;
+        QTest::newRow("array past the end") << 465536u << 2 << 465537u;
+    }
+
+    void registersPastTheAddressRangeAreRefused()
+    {
+        QFETCH(quint32, address);
+        QFETCH(int, count);
+        QFETCH(quint32, named);
+        item->setAddress(address);
+        item->setCount(count);
+        QSignalSpy errors(item.get(), &ErrObject::error);
+        QVERIFY(!item->read());
+        QVERIFY(!item->writeValue(1));
+        item->setIntervalReading(true);
+        QCOMPARE(errors.count(), 3);
+        for (const QList<QVariant> &error : std::as_const(errors))
+            QCOMPARE(error.first().toString(), QStringLiteral("register %1 is out of the 16-bit address range").arg(named));
+        QVERIFY(client->queued.isEmpty());
+        QVERIFY(client->intervalTasks.isEmpty());
+        QCOMPARE(item->address(), address);
+    }
+
     // readers: groups of the items read; keys: the groups the client announces.
     void groupReads_data()
     {

@@ -108,10 +108,12 @@ private Q_SLOTS:
                                                    << QVariant(-2.5);
         QTest::newRow("bit set") << "Bit" << Both << hex("01") << "true" << QVariant(true);
         QTest::newRow("bit neither text") << "Bit" << Encode << ModbusBytes() << "TRUE" << none;
-        QTest::newRow("ansi") << "StringAnsi" << Both << hex("00410042") << "AB" << QVariant(QStringLiteral("AB"));
+        QTest::newRow("ansi padded to length") << "StringAnsi" << Both << hex("0041004200000000") << "AB"
+                                               << QVariant(QStringLiteral("AB"));
         QTest::newRow("utf8 up to zero byte") << "StringUtf8" << Decode << hex("d09fd1800000")
                                               << QString::fromUtf8("Пр") << QVariant(QString::fromUtf8("Пр"));
-        QTest::newRow("utf8") << "StringUtf8" << Encode << hex("d09fd180") << QString::fromUtf8("Пр") << none;
+        QTest::newRow("utf8 padded to length") << "StringUtf8" << Encode << hex("d09fd18000000000")
+                                               << QString::fromUtf8("Пр") << none;
     }
 
     void conversions()
@@ -220,20 +222,71 @@ private Q_SLOTS:
         QCOMPARE(item.value(), local);
     }
 
-    void stringAnsiFollowsLengthAndLayout()
+    // Text goes out left-aligned and fills its field: a shorter text replaces a longer one whole,
+    // an odd field is padded at its end, and the padding is no part of the text read back.
+    void stringsWriteLeftAlignedText_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("oneCharPerRegister");
+        QTest::addColumn<ModbusBytes>("before");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ModbusBytes>("wire");
+        QTest::addColumn<QString>("readBack");
+        const ModbusBytes none;
+        QTest::newRow("ansi byte per char") << "StringAnsi" << 8 << false << none << "abcde"
+                                            << hex("6162636465000000") << "abcde";
+        QTest::newRow("ansi shorter over longer") << "StringAnsi" << 8 << false << hex("4142434445464748") << "X"
+                                                  << hex("5800000000000000") << "X";
+        QTest::newRow("ansi odd field") << "StringAnsi" << 5 << false << none << "abc" << hex("616263000000")
+                                        << "abc";
+        QTest::newRow("ansi char per register") << "StringAnsi" << 3 << true << hex("004100420043") << "z"
+                                                << hex("007a00000000") << "z";
+        QTest::newRow("ansi cut to length") << "StringAnsi" << 2 << false << none << "abcd" << hex("6162") << "ab";
+        QTest::newRow("utf8 odd field") << "StringUtf8" << 3 << false << none << "ab" << hex("61620000") << "ab";
+        QTest::newRow("utf8 shorter over longer") << "StringUtf8" << 4 << false << hex("61626364") << "X"
+                                                  << hex("58000000") << "X";
+        QTest::newRow("utf8 cut before a character") << "StringUtf8" << 3 << false << none
+                                                     << QString::fromUtf8("Пр") << hex("d09f0000")
+                                                     << QString::fromUtf8("П");
+    }
+
+    void stringsWriteLeftAlignedText()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, length);
+        QFETCH(bool, oneCharPerRegister);
+        QFETCH(ModbusBytes, before);
+        QFETCH(QString, text);
+        QFETCH(ModbusBytes, wire);
+        QFETCH(QString, readBack);
+        const auto make = [&] {
+            auto item = factories.value(type)();
+            item->setProperty("length", length);
+            item->setProperty("oneCharPerRegister", oneCharPerRegister);
+            return item;
+        };
+        auto writer = make();
+        if (!before.isEmpty())
+            readBytes(*writer, before);
+        writer->setFormatValue(text);
+        QCOMPARE(writer->getModbusBytes().first().toHex(), wire.toHex());
+        auto reader = make();
+        readBytes(*reader, wire);
+        QCOMPARE(reader->formatValue(), readBack);
+    }
+
+    // Bytes read keep their image: only the text follows them, and nothing is written back.
+    void stringReadChangesNoBytes()
     {
         ModbusStringAnsi item;
-        item.setLength(5);
-        QCOMPARE(item.requestItemBytesCount(), 10);
-        item.setLength(0);
-        QCOMPARE(item.length(), 5);
-        item.setValue(QStringLiteral("AB"));
-        item.setOneCharPerRegister(false);
-        QCOMPARE(item.requestItemBytesCount(), 5);
-        QCOMPARE(item.bytes(), hex("4142"));
-        QCOMPARE(item.requestItemModbusBytesCount(), 6);
-        item.setValue(QStringLiteral("ABC"));
-        QCOMPARE(item.getModbusBytes().first(), hex("00414243"));
+        item.setLength(4);
+        item.setLiveWrite(true);
+        QSignalSpy changes(&item, &ModbusItemBase::bytesChanged);
+        readBytes(item, hex("4142004300"));
+        QCOMPARE(item.value(), QStringLiteral("BC"));
+        QCOMPARE(item.bytes(), hex("4142004300"));
+        QCOMPARE(changes.count(), 1);
     }
 
     void stringUtf8AdjustsToFixedLength_data()

@@ -132,6 +132,43 @@ private Q_SLOTS:
         QCOMPARE(got, second);
     }
 
+    // The device answers the first request after the read timeout, while the next one would be
+    // on its way: its late answer must neither spoil the next exchange nor stand in for its answer.
+    void lateAnswerNeverAnswersTheNextRequest_data()
+    {
+        QTest::addColumn<bool>("answersNext");
+        QTest::newRow("next request answered") << true;
+        QTest::newRow("next request unanswered") << false;
+    }
+
+    void lateAnswerNeverAnswersTheNextRequest()
+    {
+        QFETCH(bool, answersNext);
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setReadTimeout(400);
+        client.setByteTimeout(20);
+        QCOMPARE(client.guardTime(), 400);
+        Device device([&] {
+            if (pty.readExactly(request.size(), 5000) != request)
+                return;
+            std::this_thread::sleep_for(600ms);
+            pty.write(answer);
+            if (pty.readExactly(request.size(), 5000) == request && answersNext)
+                pty.write(second);
+        });
+        ModbusBytes reply;
+        QString error;
+        QVERIFY(!exchange(client, &reply, &error));
+        QCOMPARE(error, QStringLiteral("read timeout"));
+        error.clear();
+        QCOMPARE(exchange(client, &reply, &error), answersNext);
+        QCOMPARE(error, answersNext ? QString() : QStringLiteral("read timeout"));
+        if (answersNext)
+            QCOMPARE(reply, second);
+    }
+
     void openFailureIsReported_data()
     {
         QTest::addColumn<bool>("busy");
@@ -320,6 +357,16 @@ private Q_SLOTS:
         QCOMPARE(client.computedByteTimeout(), 240);
         client.setByteTimeout(0);
         QCOMPARE(client.byteTimeout(), 1);
+
+        // The guard after a read timeout follows readTimeout until set, and again after a reset.
+        QSignalSpy guard(&client, &ModbusSerialTransport::guardTimeChanged);
+        client.setGuardTime(0);
+        client.setReadTimeout(200);
+        QCOMPARE(client.guardTime(), 0);
+        client.resetGuardTime();
+        client.setReadTimeout(300);
+        QCOMPARE(client.guardTime(), 300);
+        QCOMPARE(guard.count(), 3);
     }
 
     void missingModemLinesDoNotStopThePort()
