@@ -153,15 +153,41 @@ private Q_SLOTS:
         QVERIFY(name.out.startsWith(QLatin1String("name: Test meter\n")));
     }
 
+    // A map the simulator cannot serve as written stops it with a message naming the fault.
+    void brokenMapIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a register") << QByteArray(R"({"registers": [{"address": 123}]})")
+                                        << "register entry 1: address 123 is not a register number";
+        QTest::newRow("misspelt key") << QByteArray(R"({"registers": [{"address": 400001}, {"adress": 400002}]})")
+                                      << "register entry 2: unknown key \"adress\" (known: address, type,";
+        QTest::newRow("misspelt top key") << QByteArray(R"({"register": []})")
+                                          << "register map: unknown key \"register\"";
+        QTest::newRow("overlapping entries")
+            << QByteArray(R"({"registers": [{"address": 400004, "type": "float"}, {"address": 400005}]})")
+            << "register entry 1 (address 400004) and register entry 2 (address 400005) both describe register 400005";
+        QTest::newRow("block over an entry")
+            << QByteArray(R"({"registers": [{"address": 400110}, {"address": 400100, "count": 20}]})")
+            << "register entry 1 (address 400110) and register entry 2 (address 400100) both describe register 400110";
+        QTest::newRow("past the range") << QByteArray(R"({"registers": [{"address": 465536, "type": "uint32"}]})")
+                                        << "register entry 1: registers 465536-465537 run past the end";
+        QTest::newRow("file twice") << QByteArray(R"({"files": [{"number": 2}, {"number": 3}, {"number": 2}]})")
+                                    << "file entry 1 and file entry 3 both describe file 2";
+    }
+
     void brokenMapIsRefused()
     {
-        const auto map = mapFile(R"({"registers": [{"address": 123, "type": "uint16"}]})");
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        const auto map = mapFile(json);
         QProcess sim;
         QString url;
         QVERIFY(!startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url));
         QVERIFY(sim.state() == QProcess::NotRunning || sim.waitForFinished(20000));
         QCOMPARE(sim.exitCode(), 1);
-        QVERIFY2(sim.readAllStandardError().contains("register address 123 is not a register number"), "message");
+        const QString printed = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(printed.startsWith(QStringLiteral("tavrexbus-sim: ") + message), qPrintable(printed));
     }
 
     void cliReadsTheSimulatorOverASerialLine()
