@@ -71,9 +71,7 @@ private Q_SLOTS:
                                         << "400001: 1\n400002: 60\n";
         QTest::newRow("unit 17") << QStringList{ "read", "400002", "--unit", "17" } << 0 << "400002: 60\n";
         QTest::newRow("report") << QStringList{ "report" } << 0
-                                << "name: TavrexBus simulated heat meter 1.4.2\n"
-                                   "report: 54 61 76 72 65 78 42 75 73 20 73 69 6D 75 6C 61 74 65 64 20 68 65 61 74 20 6D "
-                                   "65 74 65 72 20 31 2E 34 2E 32 00\n";
+                                << "name: TVXH200 1.4.2\nreport: 54 56 58 48 32 30 30 20 31 2E 34 2E 32 00\n";
         QTest::newRow("file") << QStringList{ "file", "1", "0", "18", "string" } << 0
                               << "file 1 0: serial=TVX2024-000917;hw=3;fw=1.4.2\n";
         QTest::newRow("index labels") << QStringList{ "labels", "0" } << 0 << "first: 1\nlast: 200\n";
