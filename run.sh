@@ -16,16 +16,41 @@ Usage: ./run.sh [command] [arguments]
   cli ARGS...         run the command-line client: ./run.sh cli --help
   meter ARGS...       run the meter example against a running meter: ./run.sh meter --help
   examples            list the example programs
-  bench [FILTER]      build and run the benchmarks (benchmarks/bench_*), one line per figure
+  bench [FILTER]      build and run every benchmark (benchmarks/bench_*; with FILTER, those whose
+                      name contains it, e.g. ./run.sh bench tcp)
   --help              this text
 
 The programs are built in build/bin; the QML module TavrexBus 1.0 is in build/qml.
 USAGE
 }
 
+# Installs what is missing, then builds quietly: the build's output goes to build/build.log and is
+# shown only when the build fails, so that the programs' own output stands alone.
 build() {
-    tavrex_install_deps
-    tavrex_build build
+    tavrex_install_deps >&2
+    local log=build/build.log
+    mkdir -p build
+    [ -x build/bin/meter ] || echo "building TavrexBus1 (the first build takes a few minutes; progress in $log)" >&2
+    if ! tavrex_build build >"$log" 2>&1; then
+        tail -n 30 "$log" >&2
+        echo "the build failed; the whole output is in $log" >&2
+        exit 1
+    fi
+}
+
+# Qt wants a private runtime directory (XDG_RUNTIME_DIR), which a fresh login or container may lack.
+ensure_runtime_dir() {
+    [ -n "${XDG_RUNTIME_DIR:-}" ] && return 0
+    local dir
+    dir="${TMPDIR:-/tmp}/runtime-$(id -u)"
+    [ -e "$dir" ] || mkdir -m 0700 "$dir" 2>/dev/null || true
+    # Only a real directory of our own will do; anything else gets a fresh one.
+    if [ -d "$dir" ] && [ ! -L "$dir" ] && [ -O "$dir" ]; then
+        chmod 0700 "$dir"
+    else
+        dir=$(mktemp -d)
+    fi
+    export XDG_RUNTIME_DIR="$dir"
 }
 
 # Starts the simulator on a free port of 127.0.0.1 and runs the meter example against it.
@@ -38,7 +63,8 @@ stop_simulator() {
 }
 
 demo() {
-    build >&2
+    build
+    ensure_runtime_dir
     local port=""
     SIM_LOG=$(mktemp)
     trap stop_simulator EXIT
@@ -63,24 +89,27 @@ meter    examples/meter: a QML application polling a heat meter over Modbus/TCP
 EXAMPLES
 }
 
+# Runs every benchmark program (not the build's helper directories beside them); a failing one
+# does not stop the others, but makes the exit status 1.
 bench() {
     build
-    local filter=${1:-}
+    local filter=${1:-} status=0
     for program in build/benchmarks/bench_*; do
-        [ -x "$program" ] || continue
-        case "$program" in *"$filter"*) ;; *) continue ;; esac
+        [[ -f $program && -x $program ]] || continue
+        case "${program##*/bench_}" in *"$filter"*) ;; *) continue ;; esac
         echo "== ${program##*/}"
-        "$program" --benchmark_min_time=0.5
+        "$program" --benchmark_min_time=0.5 || { echo "${program##*/} failed" >&2; status=1; }
     done
+    return $status
 }
 
 case "${1:-}" in
     "") demo ;;
     --once) demo --once ;;
     -h|--help|help) usage ;;
-    sim) shift; build >&2; exec build/bin/tavrexbus-sim "$@" ;;
-    cli) shift; build >&2; exec build/bin/tavrexbus "$@" ;;
-    meter) shift; build >&2; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
+    sim) shift; build; exec build/bin/tavrexbus-sim "$@" ;;
+    cli) shift; build; exec build/bin/tavrexbus "$@" ;;
+    meter) shift; build; ensure_runtime_dir; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;

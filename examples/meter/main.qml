@@ -7,9 +7,16 @@ import TavrexBus 1.0
 QtObject {
     id: root
 
-    // Texts come padded with zero bytes to their register length.
+    // The report reads as a name and a dotted version; texts come padded with zero bytes to their
+    // register length.
+    function text(item) {
+        if (item === report && report.deviceName !== "")
+            return report.deviceName + ", version " + report.deviceVersion
+        return String(item.formatValue).replace(/[\u0000\s]+$/, "")
+    }
+
     function show(name, item) {
-        meter.print(name + ": " + String(item.formatValue).replace(/[\u0000\s]+$/, ""))
+        meter.print(name + ": " + text(item))
     }
 
     function watch(item, name) {

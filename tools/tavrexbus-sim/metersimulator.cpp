@@ -48,6 +48,51 @@ MeterSimulator::MeterSimulator(QObject *parent)
     m_uptime.start();
 }
 
+namespace {
+
+// Names a map entry in messages: "register entry 3".
+QString entryName(const QString &kind, int index)
+{
+    return QStringLiteral("%1 entry %2").arg(kind).arg(index + 1);
+}
+
+// A misspelt key would otherwise be ignored and its default used without a word.
+bool checkKeys(const QJsonObject &object, const QStringList &known, const QString &where, QString *error)
+{
+    for (const QString &key : object.keys()) {
+        if (!known.contains(key)) {
+            *error = QStringLiteral("%1: unknown key \"%2\" (known: %3)")
+                         .arg(where, key, known.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The entries of one list of the map, each an object with known keys.
+bool entriesOf(const QJsonObject &root, const QString &list, const QString &kind, const QStringList &known,
+               QList<QJsonObject> &entries, QString *error)
+{
+    const QJsonValue value = root.value(list);
+    if (!value.isUndefined() && !value.isArray()) {
+        *error = QStringLiteral("register map: \"%1\" must be an array").arg(list);
+        return false;
+    }
+    const QJsonArray array = value.toArray();
+    for (int i = 0; i < array.size(); ++i) {
+        if (!array.at(i).isObject()) {
+            *error = QStringLiteral("%1 is not an object").arg(entryName(kind, i));
+            return false;
+        }
+        if (!checkKeys(array.at(i).toObject(), known, entryName(kind, i), error))
+            return false;
+        entries << array.at(i).toObject();
+    }
+    return true;
+}
+
+} // namespace
+
 bool MeterSimulator::load(const QByteArray &json, QString *error)
 {
     QJsonParseError parseError;
@@ -61,42 +106,61 @@ bool MeterSimulator::load(const QByteArray &json, QString *error)
         return false;
     }
     const QJsonObject root = document.object();
-    m_name = root.value(QLatin1String("name")).toString(QStringLiteral("TavrexBus simulator"));
+    QList<QJsonObject> registers;
+    QList<QJsonObject> files;
+    QList<QJsonObject> archives;
+    const QString comment = QStringLiteral("comment");
+    if (!checkKeys(root, { "name", "version", "registers", "files", "archives", comment }, "register map", error)
+        || !entriesOf(root, "registers", "register",
+                      { "address", "type", "value", "length", "count", "rate", "swing", "clock", comment }, registers,
+                      error)
+        || !entriesOf(root, "files", "file", { "number", "text", "registers", comment }, files, error)
+        || !entriesOf(root, "archives", "archive", { "index", "type", "records", "interval", comment }, archives,
+                      error))
+        return false;
+    m_name = root.value(QLatin1String("name")).toString(QStringLiteral("simulator"));
     m_version = root.value(QLatin1String("version")).toString();
     m_registers.clear();
     m_live.clear();
     m_files.clear();
     m_archives.clear();
-    for (const QJsonValue &entry : root.value(QLatin1String("registers")).toArray()) {
-        if (!loadRegister(entry.toObject(), error))
+    QHash<quint32, QString> owners;
+    for (int i = 0; i < registers.size(); ++i) {
+        if (!loadRegister(registers.at(i), i, owners, error))
             return false;
     }
-    for (const QJsonValue &entry : root.value(QLatin1String("files")).toArray()) {
-        if (!loadFile(entry.toObject(), error))
+    QHash<int, int> fileOwners;
+    for (int i = 0; i < files.size(); ++i) {
+        if (!loadFile(files.at(i), i, fileOwners, error))
             return false;
     }
-    for (const QJsonValue &entry : root.value(QLatin1String("archives")).toArray()) {
-        if (!loadArchive(entry.toObject(), error))
+    QHash<int, int> archiveOwners;
+    for (int i = 0; i < archives.size(); ++i) {
+        if (!loadArchive(archives.at(i), i, archiveOwners, error))
             return false;
     }
     return true;
 }
 
-bool MeterSimulator::loadRegister(const QJsonObject &entry, QString *error)
+bool MeterSimulator::loadRegister(const QJsonObject &entry, int index, QHash<quint32, QString> &owners,
+                                  QString *error)
 {
-    const qint64 address = entry.value(QLatin1String("address")).toInteger(-1);
+    const QString where = entryName(QStringLiteral("register"), index);
+    const QJsonValue addressValue = entry.value(QLatin1String("address"));
+    const qint64 address = addressValue.toInteger(-1);
     const QString type = entry.value(QLatin1String("type")).toString(QStringLiteral("uint16"));
     const bool input = address >= 300001 && address <= 365536;
     const bool holding = address >= 400001 && address <= 465536;
     if (!input && !holding) {
-        *error = QStringLiteral("register address %1 is not a register number (300001-365536 or 400001-465536)")
-                     .arg(address);
+        *error = addressValue.isUndefined()
+            ? QStringLiteral("%1 has no address").arg(where)
+            : QStringLiteral("%1: address %2 is not a register number (300001-365536 or 400001-465536)")
+                  .arg(where, addressValue.isDouble() ? QString::number(address) : addressValue.toVariant().toString());
         return false;
     }
     if (!ValueCodec::isKnownType(type)) {
-        *error = QStringLiteral("register %1: unknown type \"%2\" (one of: %3)")
-                     .arg(address)
-                     .arg(type, ValueCodec::typeNames().join(QStringLiteral(", ")));
+        *error = QStringLiteral("%1: unknown type \"%2\" (one of: %3)")
+                     .arg(where, type, ValueCodec::typeNames().join(QStringLiteral(", ")));
         return false;
     }
     const QJsonValue value = entry.value(QLatin1String("value"));
@@ -106,13 +170,29 @@ bool MeterSimulator::loadRegister(const QJsonObject &entry, QString *error)
     if (clock) {
         bytes = ModbusBytes::fromDateTime(QDateTime::currentDateTime());
     } else if (!ValueCodec::encode(type, text, bytes, *error)) {
-        *error = QStringLiteral("register %1: %2").arg(address).arg(*error);
+        *error = QStringLiteral("%1: %2").arg(where, *error);
         return false;
     }
     const int length = entry.value(QLatin1String("length")).toInt(0);
     if (length > 0)
         bytes = bytes.left(length * 2).leftJustified(length * 2, '\0');
     const int count = qMax(1, entry.value(QLatin1String("count")).toInt(1));
+    const qint64 last = address + qint64(count) * (bytes.size() / 2) - 1;
+    if (last > (input ? 365536 : 465536)) {
+        *error = QStringLiteral("%1: registers %2-%3 run past the end of their range").arg(where).arg(address).arg(last);
+        return false;
+    }
+    for (quint32 reg = quint32(address); reg <= quint32(last); ++reg) {
+        const auto owner = owners.constFind(reg);
+        if (owner != owners.cend()) {
+            *error = QStringLiteral("%1 and %2 (address %3) both describe register %4")
+                         .arg(*owner, where)
+                         .arg(address)
+                         .arg(reg);
+            return false;
+        }
+        owners.insert(reg, QStringLiteral("%1 (address %2)").arg(where).arg(address));
+    }
     for (int i = 0; i < count; ++i)
         store(quint32(address + i * (bytes.size() / 2)), bytes);
     const double rate = entry.value(QLatin1String("rate")).toDouble();
@@ -122,13 +202,21 @@ bool MeterSimulator::loadRegister(const QJsonObject &entry, QString *error)
     return true;
 }
 
-bool MeterSimulator::loadFile(const QJsonObject &entry, QString *error)
+bool MeterSimulator::loadFile(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error)
 {
+    const QString where = entryName(QStringLiteral("file"), index);
     const int number = entry.value(QLatin1String("number")).toInt(-1);
     if (number < 0 || number > 255) {
-        *error = QStringLiteral("file number %1 is not 0-255").arg(number);
+        *error = QStringLiteral("%1: file number %2 is not 0-255").arg(where).arg(number);
         return false;
     }
+    if (owners.contains(number)) {
+        *error = QStringLiteral("%1 and %2 both describe file %3")
+                     .arg(entryName(QStringLiteral("file"), owners.value(number)), where)
+                     .arg(number);
+        return false;
+    }
+    owners.insert(number, index);
     ModbusBytes bytes = ModbusBytes::fromStringUtf8(entry.value(QLatin1String("text")).toString());
     bytes.alignToWord(true);
     const int registers = entry.value(QLatin1String("registers")).toInt(int(bytes.size() / 2));
@@ -136,16 +224,24 @@ bool MeterSimulator::loadFile(const QJsonObject &entry, QString *error)
     return true;
 }
 
-bool MeterSimulator::loadArchive(const QJsonObject &entry, QString *error)
+bool MeterSimulator::loadArchive(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error)
 {
-    const int index = entry.value(QLatin1String("index")).toInt(-1);
+    const QString where = entryName(QStringLiteral("archive"), index);
+    const int archIndex = entry.value(QLatin1String("index")).toInt(-1);
     const int records = entry.value(QLatin1String("records")).toInt(0);
     const QString type = entry.value(QLatin1String("type")).toString(QStringLiteral("index"));
-    if (index < 0 || index > 65535 || records < 0 || (type != QLatin1String("index") && type != QLatin1String("time"))) {
-        *error = QStringLiteral("archive %1: needs an index 0-65535, a record count and type index or time")
-                     .arg(index);
+    if (archIndex < 0 || archIndex > 65535 || records < 0
+        || (type != QLatin1String("index") && type != QLatin1String("time"))) {
+        *error = QStringLiteral("%1: needs an index 0-65535, a record count and type index or time").arg(where);
         return false;
     }
+    if (owners.contains(archIndex)) {
+        *error = QStringLiteral("%1 and %2 both describe archive %3")
+                     .arg(entryName(QStringLiteral("archive"), owners.value(archIndex)), where)
+                     .arg(archIndex);
+        return false;
+    }
+    owners.insert(archIndex, index);
     Archive archive;
     if (type == QLatin1String("index")) {
         for (int i = 1; i <= records; ++i)
@@ -158,7 +254,7 @@ bool MeterSimulator::loadArchive(const QJsonObject &entry, QString *error)
         for (int i = records - 1; i >= 0; --i)
             archive.labels.append(last - quint32(i * interval));
     }
-    m_archives.insert(quint16(index), archive);
+    m_archives.insert(quint16(archIndex), archive);
     return true;
 }
 

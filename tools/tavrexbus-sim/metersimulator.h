@@ -51,9 +51,10 @@ private:
         QList<quint32> labels;
     };
 
-    bool loadRegister(const QJsonObject &entry, QString *error);
-    bool loadFile(const QJsonObject &entry, QString *error);
-    bool loadArchive(const QJsonObject &entry, QString *error);
+    // index: the entry's place in its list; owners: the entry that took each register, file or archive.
+    bool loadRegister(const QJsonObject &entry, int index, QHash<quint32, QString> &owners, QString *error);
+    bool loadFile(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error);
+    bool loadArchive(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error);
     void store(quint32 address, const ModbusBytes &bytes);
     void refresh(const Live &live);
     const Archive *findArchive(quint16 archIndex, TavrexBus::ArchType type, ModbusTranslateOptions &options);

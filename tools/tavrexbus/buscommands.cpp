@@ -3,12 +3,17 @@
 #include "bussession.h"
 #include "valuecodec.h"
 
+#include <TavrexBus1/modbusclientexecutor.h>
+#include <TavrexBus1/modbusreport.h>
+
 #include <QtCore/QDateTime>
 #include <QtCore/QTextStream>
 
 namespace {
 
 const QString timeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+// Long transfers go in requests of the size a ModbusClient uses.
+constexpr int partRegisters = ModbusClientExecutor::MaxRegistersPerRequest;
 
 QTextStream &out()
 {
@@ -29,6 +34,12 @@ bool parseNumber(const QString &text, qint64 low, qint64 high, qint64 &value)
     return ok && value >= low && value <= high;
 }
 
+// The last register number of the range that address belongs to.
+quint32 lastOfRange(quint32 address)
+{
+    return address < 400001 ? 365536 : 465536;
+}
+
 bool parseRegister(const QString &text, quint32 &address, QString &error)
 {
     qint64 value = 0;
@@ -38,6 +49,17 @@ bool parseRegister(const QString &text, quint32 &address, QString &error)
     }
     address = quint32(value);
     return true;
+}
+
+bool checkSpan(quint32 address, qint64 registers, QString &error)
+{
+    if (address + registers - 1 <= lastOfRange(address))
+        return true;
+    error = QStringLiteral("%1 registers from %2 pass the last register of its range, %3")
+                .arg(registers)
+                .arg(address)
+                .arg(lastOfRange(address));
+    return false;
 }
 
 // Registers one value of type takes; 0 for the types whose size the count gives.
@@ -57,26 +79,69 @@ QString hex(const ModbusBytes &bytes)
     return ValueCodec::toHex(bytes);
 }
 
+// A string or hex dump of bytes, without the zero bytes that pad a string.
+bool dumpText(const QString &type, const ModbusBytes &bytes, QString &text, QString &error)
+{
+    text = type == QLatin1String("hex") ? hex(bytes) : QString();
+    if (type == QLatin1String("string") && !ValueCodec::decode(type, bytes, text, error))
+        return false;
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    return true;
+}
+
 // One line per value ("400001: 42"), or one line for a string or hex dump.
 bool printValues(quint32 address, const QString &type, const ModbusBytes &bytes, QString &error)
 {
     const int step = registersOf(type);
+    QString text;
     if (step == 0) {
-        QString text = type == QLatin1String("hex") ? hex(bytes) : QString();
-        if (type == QLatin1String("string") && !ValueCodec::decode(type, bytes, text, error))
+        if (!dumpText(type, bytes, text, error))
             return false;
-        while (text.endsWith(QChar(0)))
-            text.chop(1);
         out() << address << ": " << text << Qt::endl;
         return true;
     }
     for (int pos = 0; pos + step * 2 <= bytes.size(); pos += step * 2) {
-        QString text;
         if (!ValueCodec::decode(type, bytes.mid(pos, step * 2), text, error))
             return false;
         out() << address + quint32(pos / 2) << ": " << text << Qt::endl;
     }
     return true;
+}
+
+// Reads count registers from start in parts; readPart(start, count, bytes) does one request.
+template <typename ReadPart>
+bool readInParts(qint64 start, qint64 count, ModbusBytes &bytes, ReadPart readPart)
+{
+    bytes.clear();
+    for (qint64 done = 0; done < count;) {
+        const int part = int(std::min<qint64>(count - done, partRegisters));
+        ModbusBytes chunk;
+        if (!readPart(start + done, part, chunk))
+            return false;
+        bytes += chunk;
+        done += part;
+    }
+    return true;
+}
+
+// The report's printable characters, each run of other bytes shown as one blank.
+QString printableText(const ModbusBytes &bytes)
+{
+    QString text;
+    bool gap = false;
+    for (const char byte : bytes) {
+        const uchar code = uchar(byte);
+        if (code < 0x20 || code > 0x7e) {
+            gap = true;
+            continue;
+        }
+        if (gap && !text.isEmpty())
+            text += QLatin1Char(' ');
+        text += QLatin1Char(char(code));
+        gap = false;
+    }
+    return text;
 }
 
 QString typeList()
@@ -90,7 +155,7 @@ namespace BusCommands {
 
 int read(const QStringList &args)
 {
-    BusSession session;
+    BusSession session(QStringLiteral("read"));
     QString error;
     quint32 address = 0;
     if (!session.parse(args, 1, 3, error) || !parseRegister(session.positional().at(0), address, error))
@@ -99,47 +164,56 @@ int read(const QStringList &args)
     if (type != QLatin1String("hex") && !ValueCodec::isKnownType(type))
         return fail(QStringLiteral("unknown type \"%1\" (one of: %2)").arg(type, typeList()));
     qint64 count = 1;
-    if (session.positional().size() > 2 && !parseNumber(session.positional().at(2), 1, 125, count))
-        return fail(QStringLiteral("count must be 1-125"));
-    const int registers = registersOf(type) ? registersOf(type) * int(count) : int(count);
-    if (registers > 125)
-        return fail(QStringLiteral("at most 125 registers in one read, %1 asked").arg(registers));
-    if (!session.open(error))
+    if (session.positional().size() > 2 && !parseNumber(session.positional().at(2), 1, 65536, count))
+        return fail(QStringLiteral("count \"%1\" is not a number of values 1-65536").arg(session.positional().at(2)));
+    const qint64 registers = registersOf(type) ? registersOf(type) * count : count;
+    if (!checkSpan(address, registers, error) || !session.open(error))
         return fail(error);
     return session.run([&](QString &pollError) {
         ModbusBytes bytes;
-        return session.modbuser().readRegisters(address, quint16(registers), bytes)
+        return readInParts(address, registers, bytes,
+                           [&](qint64 from, int part, ModbusBytes &chunk) {
+                               return session.modbuser().readRegisters(quint32(from), quint16(part), chunk);
+                           })
             && printValues(address, type, bytes, pollError);
     });
 }
 
 int write(const QStringList &args)
 {
-    BusSession session;
+    BusSession session(QStringLiteral("write"));
     QString error;
     quint32 address = 0;
-    if (!session.parse(args, 3, 3, error) || !parseRegister(session.positional().at(0), address, error))
+    // Hex bytes may come as several arguments.
+    if (!session.parse(args, 3, INT_MAX, error) || !parseRegister(session.positional().at(0), address, error))
         return fail(error);
+    const QString type = session.positional().at(1);
+    if (type != QLatin1String("hex") && session.positional().size() > 3)
+        return fail(QStringLiteral("wrong number of arguments; see tavrexbus write --help"));
     if (address < 400001)
         return fail(QStringLiteral("input registers (3xxxxx) cannot be written"));
-    const QString type = session.positional().at(1);
     ModbusBytes bytes;
     if (type == QLatin1String("hex") ? !ValueCodec::parseHex(session.positional().mid(2), bytes, error)
                                      : !ValueCodec::encode(type, session.positional().at(2), bytes, error))
         return fail(error);
-    if (bytes.isEmpty() || bytes.size() % 2 || bytes.size() > 246)
-        return fail(QStringLiteral("a write takes 1-123 whole registers, %1 bytes given").arg(bytes.size()));
-    if (!session.open(error))
+    if (bytes.isEmpty() || bytes.size() % 2)
+        return fail(QStringLiteral("a write takes whole registers, %1 bytes given").arg(bytes.size()));
+    if (!checkSpan(address, bytes.size() / 2, error) || !session.open(error))
         return fail(error);
     return session.run([&](QString &) {
-        return bytes.size() == 2 ? session.modbuser().writeRegister(address, bytes.toUInt16(0))
-                                 : session.modbuser().writeRegisters(address, bytes);
+        if (bytes.size() == 2)
+            return session.modbuser().writeRegister(address, bytes.toUInt16(0));
+        for (int pos = 0; pos < bytes.size(); pos += partRegisters * 2) {
+            if (!session.modbuser().writeRegisters(address + quint32(pos / 2), bytes.mid(pos, partRegisters * 2)))
+                return false;
+        }
+        return true;
     });
 }
 
 int report(const QStringList &args)
 {
-    BusSession session;
+    BusSession session(QStringLiteral("report"));
     QString error;
     if (!session.parse(args, 0, 0, error) || !session.open(error))
         return fail(error);
@@ -147,7 +221,15 @@ int report(const QStringList &args)
         ModbusBytes bytes;
         if (!session.modbuser().getReport(bytes))
             return false;
-        out() << "name: " << TavrexBus::getDevNameFromReportBytes(bytes) << Qt::endl;
+        ModbusReport device;
+        device.setValue(TavrexBus::getDevNameFromReportBytes(bytes));
+        out() << "name: "
+              << (device.value().isEmpty() ? QStringLiteral("(none: no zero byte ends a name in the report)")
+                                           : device.value())
+              << Qt::endl;
+        if (!device.deviceName().isEmpty())
+            out() << "device: " << device.deviceName() << Qt::endl << "version: " << device.deviceVersion() << Qt::endl;
+        out() << "text: " << printableText(bytes) << Qt::endl;
         out() << "report: " << hex(bytes) << Qt::endl;
         return true;
     });
@@ -155,7 +237,7 @@ int report(const QStringList &args)
 
 int file(const QStringList &args)
 {
-    BusSession session;
+    BusSession session(QStringLiteral("file"));
     QString error;
     qint64 number = 0;
     qint64 offset = 0;
@@ -164,8 +246,9 @@ int file(const QStringList &args)
         return fail(error);
     const QStringList values = session.positional();
     if (!parseNumber(values.at(0), 0, 255, number) || !parseNumber(values.at(1), 0, 65535, offset)
-        || !parseNumber(values.at(2), 1, 120, count))
-        return fail(QStringLiteral("file takes a file number 0-255, a register offset and a count 1-120"));
+        || !parseNumber(values.at(2), 1, 65536 - offset, count))
+        return fail(QStringLiteral("file takes a file number 0-255, a register offset and a count of registers "
+                                   "that stay within the file's 65536 registers"));
     const QString type = values.value(3, QStringLiteral("hex"));
     if (type != QLatin1String("hex") && type != QLatin1String("string"))
         return fail(QStringLiteral("a file reads as hex or string"));
@@ -173,21 +256,32 @@ int file(const QStringList &args)
         return fail(error);
     return session.run([&](QString &pollError) {
         ModbusBytes bytes;
-        if (!session.modbuser().readFile(quint8(number), quint16(offset), quint8(count), bytes))
+        QString text;
+        if (!readInParts(offset, count, bytes,
+                         [&](qint64 from, int part, ModbusBytes &chunk) {
+                             return session.modbuser().readFile(quint8(number), quint16(from), quint8(part), chunk);
+                         })
+            || !dumpText(type, bytes, text, pollError))
             return false;
-        out() << "file " << number << " ";
-        return printValues(quint32(offset), type, bytes, pollError);
+        out() << "file " << number << ", registers " << offset << "-" << offset + count - 1 << " (" << bytes.size()
+              << " bytes): " << text << Qt::endl;
+        return true;
     });
+}
+
+QList<QCommandLineOption> archiveOptions()
+{
+    return {
+        { QStringLiteral("time"), QStringLiteral("A time archive; labels are yyyy-MM-ddTHH:mm:ss") },
+        { QStringLiteral("backward"), QStringLiteral("Read towards older records") },
+        { QStringLiteral("records"), QStringLiteral("Number of records, 1-250"), QStringLiteral("n"),
+          QStringLiteral("1") },
+    };
 }
 
 int archive(const QStringList &args)
 {
-    BusSession session;
-    session.parser().addOptions({
-        { QStringLiteral("time"), QStringLiteral("A time archive; labels are yyyy-MM-ddTHH:mm:ss.") },
-        { QStringLiteral("backward"), QStringLiteral("Read towards older records.") },
-        { QStringLiteral("records"), QStringLiteral("Number of records."), QStringLiteral("n"), QStringLiteral("1") },
-    });
+    BusSession session(QStringLiteral("archive"), archiveOptions());
     QString error;
     if (!session.parse(args, 1, 2, error))
         return fail(error);
@@ -233,10 +327,14 @@ int archive(const QStringList &args)
     });
 }
 
+QList<QCommandLineOption> labelsOptions()
+{
+    return { { QStringLiteral("time"), QStringLiteral("A time archive") } };
+}
+
 int labels(const QStringList &args)
 {
-    BusSession session;
-    session.parser().addOption({ QStringLiteral("time"), QStringLiteral("A time archive.") });
+    BusSession session(QStringLiteral("labels"), labelsOptions());
     QString error;
     qint64 index = 0;
     if (!session.parse(args, 1, 1, error))
@@ -263,6 +361,11 @@ int labels(const QStringList &args)
             out() << "archive " << index << " is empty" << Qt::endl;
         return true;
     });
+}
+
+int partSize()
+{
+    return partRegisters;
 }
 
 }

@@ -1,14 +1,15 @@
 #include "bussession.h"
 
+#include <TavrexBus1/modbuspacketfile.h>
+#include <TavrexBus1/modbuspacketreg.h>
 #include <TavrexBus1/modbusserialclient.h>
 #include <TavrexBus1/modbustcpclient.h>
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QDateTime>
 #include <QtCore/QHash>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QTextStream>
-#include <QtCore/QThread>
+#include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <QtCore/QUrlQuery>
 #include <QtNetwork/QHostInfo>
@@ -20,6 +21,8 @@ const QString unitOption = QStringLiteral("unit");
 const QString timeoutOption = QStringLiteral("timeout");
 const QString intervalOption = QStringLiteral("interval");
 const QString repeatOption = QStringLiteral("repeat");
+const QString verboseOption = QStringLiteral("verbose");
+const QString helpOption = QStringLiteral("help");
 
 bool toNumber(const QString &text, int low, int high, int &value)
 {
@@ -28,32 +31,111 @@ bool toNumber(const QString &text, int low, int high, int &value)
     return ok && value >= low && value <= high;
 }
 
+void printError(const QString &message)
+{
+    QTextStream(stderr) << "tavrexbus: " << message << Qt::endl;
+}
+
+// The line settings a serial URL may carry, each with the values it takes.
+struct SerialSetting
+{
+    QString name;
+    QStringList values;
+    std::function<void(ModbusSerialClient &, const QString &)> apply;
+};
+
+const QList<SerialSetting> &serialSettings()
+{
+    static const QList<SerialSetting> settings = {
+        { QStringLiteral("baud"), {},
+          [](ModbusSerialClient &port, const QString &value) { port.setBaudRate(value.toInt()); } },
+        { QStringLiteral("parity"),
+          { QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd"), QStringLiteral("space"),
+            QStringLiteral("mark") },
+          [](ModbusSerialClient &port, const QString &value) {
+              static const QHash<QString, ModbusSerialTransport::Parity> parities = {
+                  { QStringLiteral("none"), ModbusSerialTransport::NoParity },
+                  { QStringLiteral("even"), ModbusSerialTransport::EvenParity },
+                  { QStringLiteral("odd"), ModbusSerialTransport::OddParity },
+                  { QStringLiteral("space"), ModbusSerialTransport::SpaceParity },
+                  { QStringLiteral("mark"), ModbusSerialTransport::MarkParity },
+              };
+              port.setParity(parities.value(value));
+          } },
+        { QStringLiteral("databits"), { QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8") },
+          [](ModbusSerialClient &port, const QString &value) {
+              port.setDataBits(ModbusSerialTransport::DataBits(value.toInt()));
+          } },
+        { QStringLiteral("stopbits"), { QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2") },
+          [](ModbusSerialClient &port, const QString &value) {
+              port.setStopBits(value == QLatin1String("1")   ? ModbusSerialTransport::OneStop
+                                   : value == QLatin1String("2") ? ModbusSerialTransport::TwoStop
+                                                                 : ModbusSerialTransport::OneAndHalfStop);
+          } },
+    };
+    return settings;
+}
+
+bool isValidSetting(const SerialSetting &setting, const QString &value)
+{
+    if (!setting.values.isEmpty())
+        return setting.values.contains(value);
+    int rate = 0;
+    return toNumber(value, 1, INT_MAX, rate);
+}
+
+// Where a request pointed, for the one-line account of an exception answer.
+QString requestPlace(const ModbusPacket &request)
+{
+    if (const auto *reg = dynamic_cast<const ModbusPacketReg *>(&request))
+        return QStringLiteral(", register %1").arg(TavrexBus::absToLog(reg->requestAddress(), reg->functionCode()));
+    if (const auto *file = dynamic_cast<const ModbusPacketFile *>(&request))
+        return QStringLiteral(", file %1, register %2").arg(file->requestFile).arg(file->requestOffset);
+    return QString();
+}
+
 } // namespace
 
-BusSession::BusSession()
-    : m_modbuser(std::make_unique<Modbuser>())
+BusSession::BusSession(const QString &command, const QList<QCommandLineOption> &extraOptions)
+    : m_command(command),
+      m_modbuser(std::make_unique<Modbuser>())
 {
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    m_parser.addOptions({
-        { urlOption, QStringLiteral("Device: tcp://host:port or rtu:///dev/ttyS0?baud=19200&parity=none."),
-          QStringLiteral("url"), QStringLiteral("tcp://127.0.0.1:502") },
-        { unitOption, QStringLiteral("Device (unit) address, 0-255."), QStringLiteral("n"), QStringLiteral("1") },
-        { timeoutOption, QStringLiteral("Answer time-out in ms."), QStringLiteral("ms"), QStringLiteral("1000") },
-        { intervalOption, QStringLiteral("Poll again every ms."), QStringLiteral("ms") },
-        { repeatOption, QStringLiteral("Number of polls with --interval (0: until stopped)."), QStringLiteral("n"),
-          QStringLiteral("0") },
-    });
+    m_parser.addOptions(options() + extraOptions);
+    ModbusTranslator &translator = m_modbuser->translator();
+    QObject::connect(
+        &translator, &ModbusTranslator::packetSent, m_modbuser.get(),
+        [this](const ModbusPacket &packet, const ModbusTarget *) { noteRequest(packet); }, Qt::DirectConnection);
+    QObject::connect(
+        &translator, &ModbusTranslator::packetReceived, m_modbuser.get(),
+        [this](const ModbusPacket &packet, const ModbusTarget *) { noteAnswer(packet); }, Qt::DirectConnection);
 }
 
 BusSession::~BusSession()
 {
-    if (m_transport && m_transport->connected())
-        m_transport->disconnectTransport();
+    if (!m_transport)
+        return;
+    QObject::disconnect(m_transport, nullptr, m_modbuser.get(), nullptr);
+    // Also cancels a pending reconnection.
+    m_transport->disconnectTransport();
 }
 
-QCommandLineParser &BusSession::parser()
+QList<QCommandLineOption> BusSession::options()
 {
-    return m_parser;
+    return {
+        { urlOption,
+          QStringLiteral("Device: tcp://host:port, or rtu:///dev/ttyS0?baud=19200&parity=even with "
+                         "baud, parity (none|even|odd|space|mark), databits (5-8), stopbits (1|1.5|2)"),
+          QStringLiteral("url"), QStringLiteral("tcp://127.0.0.1:502") },
+        { unitOption, QStringLiteral("Device (unit) address, 0-255"), QStringLiteral("n"), QStringLiteral("1") },
+        { timeoutOption, QStringLiteral("Answer time-out in ms"), QStringLiteral("ms"), QStringLiteral("1000") },
+        { intervalOption, QStringLiteral("Poll again every ms; a lost link is reconnected meanwhile"),
+          QStringLiteral("ms") },
+        { repeatOption, QStringLiteral("Number of polls with --interval (0: until stopped)"), QStringLiteral("n"),
+          QStringLiteral("0") },
+        { verboseOption, QStringLiteral("Print an exception answer in full, with both packets") },
+        { { QStringLiteral("h"), helpOption }, QStringLiteral("Show the command's help") },
+    };
 }
 
 bool BusSession::parse(const QStringList &args, int minPositional, int maxPositional, QString &error)
@@ -73,8 +155,12 @@ bool BusSession::parse(const QStringList &args, int minPositional, int maxPositi
         negatives.insert(standIn, arg);
         shielded << standIn;
     }
+    const QString seeHelp = QStringLiteral("; see tavrexbus %1 --help").arg(m_command);
     if (!m_parser.parse(shielded)) {
         error = m_parser.errorText();
+        if (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        error += seeHelp;
         return false;
     }
     m_positional.clear();
@@ -82,7 +168,7 @@ bool BusSession::parse(const QStringList &args, int minPositional, int maxPositi
         m_positional << negatives.value(arg, arg);
     const int count = int(m_positional.size());
     if (count < minPositional || count > maxPositional) {
-        error = QStringLiteral("wrong number of arguments; see tavrexbus --help");
+        error = QStringLiteral("wrong number of arguments") + seeHelp;
         return false;
     }
     int number = 0;
@@ -118,80 +204,159 @@ Modbuser &BusSession::modbuser()
 bool BusSession::makeTransport(const QString &text, QString &error)
 {
     const QUrl url(text, QUrl::StrictMode);
-    if (url.scheme() == QLatin1String("tcp") && !url.host().isEmpty()) {
-        QHostAddress address(url.host());
-        if (address.isNull()) {
-            const QHostInfo info = QHostInfo::fromName(url.host());
-            if (info.addresses().isEmpty()) {
-                error = QStringLiteral("can't resolve %1: %2").arg(url.host(), info.errorString());
-                return false;
-            }
-            address = info.addresses().constFirst();
+    if (url.isValid() && url.scheme() == QLatin1String("rtu") && !url.path().isEmpty())
+        return makeSerialTransport(url, error);
+    if (!url.isValid() || url.scheme() != QLatin1String("tcp") || url.host().isEmpty()) {
+        error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port or rtu:///dev/ttyX?baud=19200)").arg(text);
+        return false;
+    }
+    if (url.hasQuery() || !url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
+        error = QStringLiteral("\"%1\": a tcp URL is only tcp://host:port").arg(text);
+        return false;
+    }
+    QHostAddress address(url.host());
+    if (address.isNull()) {
+        const QHostInfo info = QHostInfo::fromName(url.host());
+        if (info.addresses().isEmpty()) {
+            error = QStringLiteral("can't resolve %1: %2").arg(url.host(), info.errorString());
+            return false;
         }
-        auto *client = new ModbusTcpClient(address, url.port(502), m_modbuser.get());
-        client->setConnectTimeout(m_timeout);
-        client->setReadAnswerTimeout(m_timeout);
-        client->setWriteTimeout(m_timeout);
-        m_transport = client;
-        return true;
+        address = info.addresses().constFirst();
     }
-    if (url.scheme() == QLatin1String("rtu") && !url.path().isEmpty()) {
-        const QUrlQuery query(url);
-        auto *client = new ModbusSerialClient(m_modbuser.get());
-        client->setPort(url.path());
-        if (query.hasQueryItem(QStringLiteral("baud")))
-            client->setBaudRate(query.queryItemValue(QStringLiteral("baud")).toInt());
-        const QString parity = query.queryItemValue(QStringLiteral("parity"));
-        client->setParity(parity == QLatin1String("even") ? ModbusSerialTransport::EvenParity
-                              : parity == QLatin1String("odd") ? ModbusSerialTransport::OddParity
-                                                               : ModbusSerialTransport::NoParity);
-        client->setReadTimeout(m_timeout);
-        m_transport = client;
-        return true;
+    auto *client = new ModbusTcpClient(address, url.port(502), m_modbuser.get());
+    client->setConnectTimeout(m_timeout);
+    client->setReadAnswerTimeout(m_timeout);
+    client->setWriteTimeout(m_timeout);
+    m_transport = client;
+    return true;
+}
+
+bool BusSession::makeSerialTransport(const QUrl &url, QString &error)
+{
+    const QList<std::pair<QString, QString>> items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+    auto client = std::make_unique<ModbusSerialClient>(m_modbuser.get());
+    client->setPort(url.path());
+    client->setReadTimeout(m_timeout);
+    for (const auto &[name, value] : items) {
+        const auto setting = std::find_if(serialSettings().cbegin(), serialSettings().cend(),
+                                          [&name = name](const SerialSetting &known) { return known.name == name; });
+        if (setting == serialSettings().cend()) {
+            QStringList known;
+            for (const SerialSetting &each : serialSettings())
+                known << each.name;
+            error = QStringLiteral("unknown parameter \"%1\" in %2 (known: %3)")
+                        .arg(name, url.toString(), known.join(QStringLiteral(", ")));
+            return false;
+        }
+        if (!isValidSetting(*setting, value)) {
+            error = QStringLiteral("%1=%2 in %3: %1 takes %4")
+                        .arg(name, value, url.toString(),
+                             setting->values.isEmpty() ? QStringLiteral("a speed in bit/s")
+                                                       : setting->values.join(QLatin1Char('|')));
+            return false;
+        }
+        setting->apply(*client, value);
     }
-    error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port or rtu:///dev/ttyX?baud=19200)").arg(text);
-    return false;
+    m_transport = client.release();
+    return true;
 }
 
 bool BusSession::open(QString &error)
 {
     if (!makeTransport(value(urlOption), error))
         return false;
-    m_transport->setAutoReconnect(false);
+    // A poller rides out a lost link as a QML client does; a single request just fails.
+    const bool polling = isSet(intervalOption);
+    m_transport->setAutoReconnect(polling);
     m_modbuser->setClientTransport(m_transport);
     m_modbuser->setDeviceAddress(quint8(value(unitOption).toInt(nullptr, 0)));
-    if (!m_transport->connectTransport(false)) {
-        error = m_transport->errorString();
-        return false;
+    if (polling)
+        QObject::connect(m_transport, &Transport::connectedChanged, m_modbuser.get(), [this] { onConnectedChanged(); });
+    m_wasConnected = m_transport->connectTransport(polling);
+    if (m_wasConnected || polling)
+        return true;
+    error = m_transport->errorString();
+    return false;
+}
+
+void BusSession::reportLinkDown()
+{
+    printError(m_transport->errorString() + QStringLiteral("; reconnecting"));
+    m_linkReported = true;
+}
+
+void BusSession::onConnectedChanged()
+{
+    if (!m_transport->connected()) {
+        reportLinkDown();
+    } else if (m_linkReported) {
+        printError(m_wasConnected ? QStringLiteral("reconnected") : QStringLiteral("connected"));
+        m_linkReported = false;
     }
-    return true;
+    m_wasConnected = m_wasConnected || m_transport->connected();
+}
+
+void BusSession::noteRequest(const ModbusPacket &request)
+{
+    m_request = requestPlace(request);
+    m_exception.clear();
+}
+
+void BusSession::noteAnswer(const ModbusPacket &answer)
+{
+    if (!answer.hasException())
+        return;
+    m_exception = QStringLiteral("exception %1 (%2) from unit %3, function %4%5")
+                      .arg(int(answer.exceptionCode()))
+                      .arg(TavrexBus::exceptionCodeStr(answer.exceptionCode()))
+                      .arg(answer.address())
+                      .arg(int(answer.functionCode()))
+                      .arg(m_request);
+}
+
+QString BusSession::failureText(const QString &error) const
+{
+    if (!m_exception.isEmpty() && !isSet(verboseOption))
+        return QStringList{ m_command, m_positional.value(0) }.join(QLatin1Char(' ')).trimmed() + QStringLiteral(": ")
+            + m_exception;
+    return error.isEmpty() ? m_modbuser->errorString() : error;
+}
+
+bool BusSession::pollOnce(const std::function<bool(QString &error)> &poll)
+{
+    QString error;
+    m_exception.clear();
+    if (poll(error))
+        return true;
+    printError(failureText(error));
+    return false;
 }
 
 int BusSession::run(const std::function<bool(QString &error)> &poll)
 {
-    QTextStream err(stderr);
-    const bool polling = isSet(intervalOption);
-    const int interval = value(intervalOption).toInt();
+    if (!isSet(intervalOption))
+        return pollOnce(poll) ? 0 : 1;
+    if (!m_transport->connected())
+        reportLinkDown();
     const int repeat = value(repeatOption).toInt();
+    int round = 0;
     int status = 0;
-    for (int round = 1; !polling || repeat == 0 || round <= repeat; ++round) {
-        QString error;
-        if (!poll(error)) {
-            err << "tavrexbus: " << (error.isEmpty() ? m_modbuser->errorString() : error) << Qt::endl;
+    QTimer timer;
+    timer.setInterval(value(intervalOption).toInt());
+    const auto tick = [&] {
+        if (repeat != 0 && round >= repeat)
+            return;
+        // While the link is down its loss has been reported once; the round only counts as failed.
+        if (!m_transport->connected() || !pollOnce(poll))
             status = 1;
+        if (repeat != 0 && ++round >= repeat) {
+            timer.stop();
+            QCoreApplication::exit(status);
         }
-        if (!polling)
-            break;
-        QCoreApplication::processEvents();
-        QThread::msleep(quint64(interval));
-    }
+    };
+    QObject::connect(&timer, &QTimer::timeout, tick);
+    timer.start();
+    QTimer::singleShot(0, tick);
+    QCoreApplication::exec();
     return status;
-}
-
-QString BusSession::usage()
-{
-    return QStringLiteral(
-        "Bus options: --url tcp://host:port | rtu:///dev/ttyS0?baud=19200&parity=even (default tcp://127.0.0.1:502),\n"
-        "  --unit N (1), --timeout MS (1000), --interval MS to poll again, --repeat N polls (0: until stopped).\n"
-        "Registers are logical numbers: 400001... holding, 300001... input.\n");
 }

@@ -44,7 +44,7 @@ private Q_SLOTS:
                  qPrintable(QString::fromUtf8(meter.readAllStandardError())));
         const QStringList expected = {
             QStringLiteral("connected to 127.0.0.1:%1").arg(m_port),
-            QStringLiteral("device: TavrexBus simulated heat meter"),
+            QStringLiteral("device: TVXH200, version 1.4.2"),
             QStringLiteral("model: TVX-H200"),
             QStringLiteral("site: Boiler house 2"),
             QStringLiteral("archive period (min): 60"),

@@ -28,6 +28,19 @@ private slots:
         QTest::newRow("short float") << QStringList{ "decode", "float", "01" } << 1 << "float takes 4 bytes, 1 given";
         QTest::newRow("odd hex") << QStringList{ "crc", "010" } << 1 << "\"010\" is not a sequence of hex bytes";
         QTest::newRow("unknown command") << QStringList{ "frobnicate" } << 1 << "unknown command \"frobnicate\"";
+        QTest::newRow("unknown option") << QStringList{ "read", "400001", "--bogus" } << 1
+                                        << "Unknown option 'bogus'; see tavrexbus read --help";
+        QTest::newRow("read past the last register") << QStringList{ "read", "465530", "uint16", "10" } << 1
+                                                     << "10 registers from 465530 pass the last register";
+        // A device URL is checked whole before anything is opened.
+        QTest::newRow("malformed baud") << QStringList{ "read", "400001", "--url", "rtu:///dev/null?baud=abc" } << 1
+                                        << "baud=abc in rtu:///dev/null?baud=abc: baud takes a speed in bit/s";
+        QTest::newRow("misspelt parameter") << QStringList{ "read", "400001", "--url", "rtu:///dev/null?buad=9600" }
+                                            << 1 << "unknown parameter \"buad\" in rtu:///dev/null?buad=9600";
+        QTest::newRow("unknown parity") << QStringList{ "read", "400001", "--url", "rtu:///dev/null?parity=evn" } << 1
+                                        << "parity takes none|even|odd|space|mark";
+        QTest::newRow("tcp with parameters") << QStringList{ "read", "400001", "--url", "tcp://127.0.0.1:1?unit=3" }
+                                             << 1 << "a tcp URL is only tcp://host:port";
     }
 
     void printsItsAnswerOrAMessage()
@@ -40,6 +53,33 @@ private slots:
         const QString &printed = exitCode == 0 ? result.out : result.err;
         QVERIFY2(exitCode == 0 ? printed == expected : printed.contains(expected), qPrintable(printed));
         QCOMPARE(exitCode == 0 ? result.err : result.out, QString());
+    }
+
+    // "<command> --help" and "help <command>" print the command's own usage and succeed.
+    void everyCommandExplainsItself_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("mentions");
+        const QStringList commands{ "crc", "encode", "decode", "read", "write", "report", "file", "archive", "labels" };
+        for (const QString &command : commands)
+            QTest::newRow(qPrintable(command)) << QStringList{ command, "--help" } << QString();
+        QTest::newRow("help word") << QStringList{ "help", "read" } << "--interval <ms>";
+        QTest::newRow("after arguments") << QStringList{ "read", "400001", "float", "-h" } << "--url <url>";
+        QTest::newRow("read splits") << QStringList{ "read", "--help" } << "in requests of 122 registers";
+        QTest::newRow("file counts registers") << QStringList{ "file", "--help" } << "registers of 2 bytes";
+        QTest::newRow("archive options") << QStringList{ "archive", "--help" } << "--records <n>";
+    }
+
+    void everyCommandExplainsItself()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, mentions);
+        const CliRun result = runCli(arguments);
+        QCOMPARE(result.exitCode, 0);
+        const QString command = arguments.first() == QLatin1String("help") ? arguments.at(1) : arguments.first();
+        QVERIFY2(result.out.startsWith(QStringLiteral("Usage: tavrexbus %1 ").arg(command)), qPrintable(result.out));
+        QVERIFY2(result.out.contains(mentions), qPrintable(result.out));
+        QCOMPARE(result.err, QString());
     }
 
     void valuesRoundTrip_data()

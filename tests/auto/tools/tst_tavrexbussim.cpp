@@ -11,8 +11,8 @@ namespace {
 
 bool startSimulator(QProcess &process, const QStringList &arguments, QString &url)
 {
-    const bool tcp = !arguments.contains(QStringLiteral("--no-tcp"));
-    process.start(QStringLiteral(TAVREXBUS_SIM), (tcp ? QStringList{ "--tcp", "127.0.0.1:0" } : QStringList{}) + arguments);
+    const bool ownTcp = arguments.contains(QStringLiteral("--no-tcp")) || arguments.contains(QStringLiteral("--tcp"));
+    process.start(QStringLiteral(TAVREXBUS_SIM), (ownTcp ? QStringList{} : QStringList{ "--tcp", "127.0.0.1:0" }) + arguments);
     if (!process.waitForStarted(10000))
         return false;
     static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|rtu)://\\S+)"));
@@ -71,11 +71,10 @@ private Q_SLOTS:
                                         << "400001: 1\n400002: 60\n";
         QTest::newRow("unit 17") << QStringList{ "read", "400002", "--unit", "17" } << 0 << "400002: 60\n";
         QTest::newRow("report") << QStringList{ "report" } << 0
-                                << "name: TavrexBus simulated heat meter 1.4.2\n"
-                                   "report: 54 61 76 72 65 78 42 75 73 20 73 69 6D 75 6C 61 74 65 64 20 68 65 61 74 20 6D "
-                                   "65 74 65 72 20 31 2E 34 2E 32 00\n";
+                                << "name: TVXH200 1.4.2\ndevice: TVXH200\nversion: 1.4.2\ntext: TVXH200 1.4.2\n"
+                                   "report: 54 56 58 48 32 30 30 20 31 2E 34 2E 32 00\n";
         QTest::newRow("file") << QStringList{ "file", "1", "0", "18", "string" } << 0
-                              << "file 1 0: serial=TVX2024-000917;hw=3;fw=1.4.2\n";
+                              << "file 1, registers 0-17 (36 bytes): serial=TVX2024-000917;hw=3;fw=1.4.2\n";
         QTest::newRow("index labels") << QStringList{ "labels", "0" } << 0 << "first: 1\nlast: 200\n";
         QTest::newRow("index records") << QStringList{ "archive", "0", "5", "--records", "2" } << 0
                                        << "record: 00 00 00 05 44 7A A0 00 3F 00 00 00\n"
@@ -89,8 +88,17 @@ private Q_SLOTS:
         QTest::newRow("not a device URL") << QStringList{ "read", "400001", "--url", "udp://nowhere" } << 1
                                           << "is not a device URL";
         QTest::newRow("not a register") << QStringList{ "read", "123" } << 1 << "is not a register number";
-        QTest::newRow("refused write") << QStringList{ "write", "400500", "uint16", "1" } << 1 << "illegal data address";
-        QTest::newRow("exception") << QStringList{ "read", "309999" } << 1 << "^tavrexbus: received exception packet: ";
+        // An exception answer is told in one line, and in full with --verbose.
+        QTest::newRow("refused write")
+            << QStringList{ "write", "400500", "uint16", "1" } << 1
+            << "^tavrexbus: write 400500: exception 2 \\(illegal data address\\) from unit 1, function 6, register 400500\n$";
+        QTest::newRow("exception") << QStringList{ "read", "309999", "--unit", "5" } << 1
+                                   << "^tavrexbus: read 309999: exception 2 \\(illegal data address\\) from unit 5, "
+                                      "function 4, register 309999\n$";
+        QTest::newRow("file exception") << QStringList{ "file", "9", "0", "1" } << 1
+                                        << "^tavrexbus: file 9: exception 2 .* function 68, file 9, register 0\n$";
+        QTest::newRow("exception in full") << QStringList{ "read", "309999", "--verbose" } << 1
+                                           << "^tavrexbus: received exception packet: .*problem request packet: ";
     }
 
     void cliTalksToTheSimulator()
@@ -128,6 +136,22 @@ private Q_SLOTS:
         QCOMPARE(runCli({ "read", address, type, "--url", m_url }).out, QStringLiteral("%1: %2\n").arg(address, value));
     }
 
+    // The simulator refuses reads over 125 and writes over 123 registers, so both must be split.
+    void longTransfersAreSplit()
+    {
+        QString values;
+        QString lines;
+        for (int n = 0; n < 200; ++n) {
+            values += QStringLiteral("%1 ").arg(n, 4, 16, QLatin1Char('0')).insert(2, QLatin1Char(' '));
+            lines += QStringLiteral("%1: %2\n").arg(400100 + n).arg(n);
+        }
+        const CliRun write = runCli({ "write", "400100", "hex", values, "--url", m_url });
+        QVERIFY2(write.exitCode == 0, qPrintable(write.err));
+        const CliRun read = runCli({ "read", "400100", "uint16", "200", "--url", m_url });
+        QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+        QCOMPARE(read.out, lines);
+    }
+
     void countersAdvanceWhilePolling()
     {
         const CliRun run = runCli({ "read", "300003", "uint32", "--interval", "1200", "--repeat", "2", "--url", m_url });
@@ -153,15 +177,102 @@ private Q_SLOTS:
         QVERIFY(name.out.startsWith(QLatin1String("name: Test meter\n")));
     }
 
+    // A map the simulator cannot serve as written stops it with a message naming the fault.
+    void brokenMapIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a register") << QByteArray(R"({"registers": [{"address": 123}]})")
+                                        << "register entry 1: address 123 is not a register number";
+        QTest::newRow("misspelt key") << QByteArray(R"({"registers": [{"address": 400001}, {"adress": 400002}]})")
+                                      << "register entry 2: unknown key \"adress\" (known: address, type,";
+        QTest::newRow("misspelt top key") << QByteArray(R"({"register": []})")
+                                          << "register map: unknown key \"register\"";
+        QTest::newRow("overlapping entries")
+            << QByteArray(R"({"registers": [{"address": 400004, "type": "float"}, {"address": 400005}]})")
+            << "register entry 1 (address 400004) and register entry 2 (address 400005) both describe register 400005";
+        QTest::newRow("block over an entry")
+            << QByteArray(R"({"registers": [{"address": 400110}, {"address": 400100, "count": 20}]})")
+            << "register entry 1 (address 400110) and register entry 2 (address 400100) both describe register 400110";
+        QTest::newRow("past the range") << QByteArray(R"({"registers": [{"address": 465536, "type": "uint32"}]})")
+                                        << "register entry 1: registers 465536-465537 run past the end";
+        QTest::newRow("file twice") << QByteArray(R"({"files": [{"number": 2}, {"number": 3}, {"number": 2}]})")
+                                    << "file entry 1 and file entry 3 both describe file 2";
+    }
+
     void brokenMapIsRefused()
     {
-        const auto map = mapFile(R"({"registers": [{"address": 123, "type": "uint16"}]})");
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        const auto map = mapFile(json);
         QProcess sim;
         QString url;
         QVERIFY(!startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url));
         QVERIFY(sim.state() == QProcess::NotRunning || sim.waitForFinished(20000));
         QCOMPARE(sim.exitCode(), 1);
-        QVERIFY2(sim.readAllStandardError().contains("register address 123 is not a register number"), "message");
+        const QString printed = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(printed.startsWith(QStringLiteral("tavrexbus-sim: ") + message), qPrintable(printed));
+    }
+
+    // Polling rides out a device restart: values come back once it listens again.
+    void pollingSurvivesADeviceRestart()
+    {
+        QProcess sim;
+        QString url;
+        QVERIFY2(startSimulator(sim, {}, url), qPrintable(sim.readAllStandardError()));
+        QProcess cli;
+        auto stop = qScopeGuard([&] {
+            for (QProcess *process : { &cli, &sim }) {
+                process->kill();
+                process->waitForFinished();
+            }
+        });
+        cli.start(QStringLiteral(TAVREXBUS_CLI), { "read", "400002", "--interval", "100", "--url", url });
+        QString out;
+        QString err;
+        const auto printed = [&](QString &text, const QString &needle, qsizetype from) {
+            out += QString::fromUtf8(cli.readAllStandardOutput());
+            err += QString::fromUtf8(cli.readAllStandardError());
+            return text.indexOf(needle, from) >= 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(printed(out, "400002: 60\n", 0), 30000);
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(printed(err, "reconnecting\n", 0), 30000);
+        const qsizetype outage = out.size();
+        QProcess again;
+        QVERIFY2(startSimulator(again, { "--tcp", url.mid(int(qstrlen("tcp://"))) }, url),
+                 qPrintable(again.readAllStandardError()));
+        QTRY_VERIFY_WITH_TIMEOUT(printed(out, "400002: 60\n", outage), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(printed(err, "tavrexbus: reconnected\n", 0), 30000);
+        again.terminate();
+        again.waitForFinished(20000);
+        QVERIFY2(!err.contains("disconnected transport"), qPrintable(err));
+    }
+
+    // A report with no zero byte after the name (pymodbus sends text and a run indicator) still shows its text.
+    void reportWithoutNameShowsItsText()
+    {
+        QProcess probe;
+        probe.start(QStringLiteral("/usr/bin/python3"), { "-c", "import pymodbus" });
+        if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
+            QSKIP("pymodbus is not installed for /usr/bin/python3");
+        QTcpServer free;
+        QVERIFY(free.listen(QHostAddress::LocalHost, 0));
+        const QString port = QString::number(free.serverPort());
+        free.close();
+        QProcess peer;
+        peer.setStandardErrorFile(QProcess::nullDevice());
+        peer.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral(PYMODBUS_SERVER), port });
+        auto stop = qScopeGuard([&peer] {
+            peer.kill();
+            peer.waitForFinished();
+        });
+        CliRun run;
+        QTRY_VERIFY_WITH_TIMEOUT((run = runCli({ "report", "--url", "tcp://127.0.0.1:" + port })).exitCode == 0, 30000);
+        QVERIFY2(run.out.startsWith("name: (none: no zero byte ends a name in the report)\ntext: Pymodbus\n"),
+                 qPrintable(run.out));
     }
 
     void cliReadsTheSimulatorOverASerialLine()
