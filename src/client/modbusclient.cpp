@@ -406,9 +406,10 @@ void ModbusClient::itemsClear(QQmlListProperty<ModbusItemBase> *list)
     qDeleteAll(items);
 }
 
+// Only the QObject part of the item is left by now.
 void ModbusClient::onItemDestroyed(QObject *item)
 {
-    if (m_items.removeAll(static_cast<ModbusItemBase *>(item)))
+    if (m_items.removeIf([item](ModbusItemBase *listed) { return static_cast<QObject *>(listed) == item; }))
         emit itemsChanged();
 }
 
