@@ -7,6 +7,7 @@
 #include "modbustask.h"
 #include "modbustaskserver.h"
 #include "modbustransport.h"
+#include "transportlifeline_p.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qcoreevent.h>
@@ -209,12 +210,18 @@ void ModbusClient::setTransport(ModbusTransport *transport)
     emit transportChanged();
 }
 
+// This thread may destroy the transport before the executor gets to it; the executor takes it
+// only if it is still there, and keeps it from going while it does.
 void ModbusClient::setExecutorTransport(ModbusTransport *transport, bool wait)
 {
-    const QPointer<ModbusTransport> guarded(transport);
+    std::shared_ptr<TransportLifeline> lifeline = transport ? TransportLifeline::of(*transport) : nullptr;
     ModbusClientExecutor *executor = m_executor;
     QMetaObject::invokeMethod(
-        executor, [executor, guarded] { executor->setTransport(guarded); },
+        executor,
+        [executor, lifeline = std::move(lifeline)] {
+            const TransportLease lease(lifeline);
+            executor->setTransport(static_cast<ModbusTransport *>(lease.transport()));
+        },
         wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 
