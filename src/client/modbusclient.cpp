@@ -60,7 +60,7 @@ void ModbusClient::connectExecutor()
             [this](const QList<ItemPointer> &items) {
                 {
                     const QMutexLocker locker(&m_executingLock);
-                    m_latestExecutingItems = items;
+                    m_executingChanges.append(items);
                 }
                 notify(ExecutingNotification);
             }, Qt::DirectConnection);
@@ -131,16 +131,26 @@ void ModbusClient::emitNotifications(int notifications)
         emit errorTasksCountChanged();
     if (notifications & GoodCountNotification)
         emit goodTasksCountChanged();
+    // Every task starts and ends before its result is added: results taken first never get
+    // ahead of the start and end of their own task.
     if (notifications & ResultsNotification)
-        onResultTasksChanged();
-    if (notifications & ExecutingNotification) {
-        QList<ItemPointer> items;
-        {
-            const QMutexLocker locker(&m_executingLock);
-            items = m_latestExecutingItems;
-        }
-        onExecutingItemsChanged(items);
+        m_taskServer->getResults(m_results, -1);
+    if (notifications & (ExecutingNotification | ResultsNotification))
+        applyExecutingChanges();
+    if (notifications & ResultsNotification)
+        processResultTasks();
+}
+
+// Each start and end reaches the items, in order, however many came in one delivery.
+void ModbusClient::applyExecutingChanges()
+{
+    QList<QList<ItemPointer>> changes;
+    {
+        const QMutexLocker locker(&m_executingLock);
+        changes.swap(m_executingChanges);
     }
+    for (const QList<ItemPointer> &items : std::as_const(changes))
+        onExecutingItemsChanged(items);
 }
 
 ModbusClient::~ModbusClient()

@@ -228,6 +228,33 @@ private Q_SLOTS:
         QVERIFY(!item->executing());
     }
 
+    // Tasks end faster than results are delivered; each start and end still reaches its item.
+    void executingIsReportedForEveryTask()
+    {
+        setUpLink(true);
+        constexpr int Reads = 100;
+        QList<ModbusUInt16 *> items;
+        QList<QList<bool>> seen(3);
+        for (quint32 i = 0; i < 3; ++i) {
+            ModbusUInt16 *item = addItem(400001 + i);
+            connect(item, &ModbusItemBase::executingChanged, this,
+                    [item, &seen, i] { seen[i].append(item->executing()); });
+            items.append(item);
+        }
+        for (int read = 0; read < Reads; ++read) {
+            for (ModbusUInt16 *item : std::as_const(items))
+                QVERIFY(item->read());
+        }
+        QTRY_COMPARE(m_client->executedTasksCount(), quint64(3 * Reads));
+        QList<bool> expected;
+        for (int read = 0; read < Reads; ++read)
+            expected << true << false;
+        for (int i = 0; i < 3; ++i) {
+            QTRY_COMPARE(items.at(i)->readCount(), quint64(Reads));
+            QCOMPARE(seen.at(i), expected);
+        }
+    }
+
     void destroyingItemsWithTasksInFlight()
     {
         setUpLink(false);
