@@ -574,13 +574,6 @@ void ModbusClient::wakeUpExecutor()
 
 void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
 {
-    // The executor would wait for an answer that only this blocked thread can give.
-    if (loopbackServerOnThisThread()) {
-        task->setState(TavrexBus::TaskFailed);
-        task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
-                                "runs on the calling thread"));
-        return;
-    }
     ModbusClientExecutor *executor = m_executor;
     const Qt::ConnectionType type =
         QThread::currentThread() == &m_executorThread ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
@@ -588,6 +581,13 @@ void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
         if (!enabled() || paused()) {
             task->setState(TavrexBus::TaskFailed);
             task->setErrorString(tr("modbus client is disabled or paused"));
+            return;
+        }
+        // The executor would wait for an answer that only this blocked thread can give.
+        if (loopbackServerOnThisThread()) {
+            task->setState(TavrexBus::TaskFailed);
+            task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
+                                    "runs on the calling thread"));
             return;
         }
         QMetaObject::invokeMethod(executor, [executor, task] { executor->executeTask(task); }, type);
