@@ -7,6 +7,7 @@
 #include "modbustask.h"
 #include "modbustaskserver.h"
 #include "modbustransport.h"
+#include "transportlifeline_p.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qcoreevent.h>
@@ -59,7 +60,7 @@ void ModbusClient::connectExecutor()
             [this](const QList<ItemPointer> &items) {
                 {
                     const QMutexLocker locker(&m_executingLock);
-                    m_latestExecutingItems = items;
+                    m_executingChanges.append(items);
                 }
                 notify(ExecutingNotification);
             }, Qt::DirectConnection);
@@ -130,16 +131,26 @@ void ModbusClient::emitNotifications(int notifications)
         emit errorTasksCountChanged();
     if (notifications & GoodCountNotification)
         emit goodTasksCountChanged();
+    // Every task starts and ends before its result is added: results taken first never get
+    // ahead of the start and end of their own task.
     if (notifications & ResultsNotification)
-        onResultTasksChanged();
-    if (notifications & ExecutingNotification) {
-        QList<ItemPointer> items;
-        {
-            const QMutexLocker locker(&m_executingLock);
-            items = m_latestExecutingItems;
-        }
-        onExecutingItemsChanged(items);
+        m_taskServer->getResults(m_results, -1);
+    if (notifications & (ExecutingNotification | ResultsNotification))
+        applyExecutingChanges();
+    if (notifications & ResultsNotification)
+        processResultTasks();
+}
+
+// Each start and end reaches the items, in order, however many came in one delivery.
+void ModbusClient::applyExecutingChanges()
+{
+    QList<QList<ItemPointer>> changes;
+    {
+        const QMutexLocker locker(&m_executingLock);
+        changes.swap(m_executingChanges);
     }
+    for (const QList<ItemPointer> &items : std::as_const(changes))
+        onExecutingItemsChanged(items);
 }
 
 ModbusClient::~ModbusClient()
@@ -209,12 +220,18 @@ void ModbusClient::setTransport(ModbusTransport *transport)
     emit transportChanged();
 }
 
+// This thread may destroy the transport before the executor gets to it; the executor takes it
+// only if it is still there, and keeps it from going while it does.
 void ModbusClient::setExecutorTransport(ModbusTransport *transport, bool wait)
 {
-    const QPointer<ModbusTransport> guarded(transport);
+    std::shared_ptr<TransportLifeline> lifeline = transport ? TransportLifeline::of(*transport) : nullptr;
     ModbusClientExecutor *executor = m_executor;
     QMetaObject::invokeMethod(
-        executor, [executor, guarded] { executor->setTransport(guarded); },
+        executor,
+        [executor, lifeline = std::move(lifeline)] {
+            const TransportLease lease(lifeline);
+            executor->setTransport(static_cast<ModbusTransport *>(lease.transport()));
+        },
         wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 
@@ -411,9 +428,10 @@ void ModbusClient::itemsClear(QQmlListProperty<ModbusItemBase> *list)
     qDeleteAll(items);
 }
 
+// Only the QObject part of the item is left by now.
 void ModbusClient::onItemDestroyed(QObject *item)
 {
-    if (m_items.removeAll(static_cast<ModbusItemBase *>(item)))
+    if (m_items.removeIf([item](ModbusItemBase *listed) { return static_cast<QObject *>(listed) == item; }))
         emit itemsChanged();
 }
 
@@ -561,13 +579,6 @@ void ModbusClient::wakeUpExecutor()
 
 void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
 {
-    // The executor would wait for an answer that only this blocked thread can give.
-    if (loopbackServerOnThisThread()) {
-        task->setState(TavrexBus::TaskFailed);
-        task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
-                                "runs on the calling thread"));
-        return;
-    }
     ModbusClientExecutor *executor = m_executor;
     const Qt::ConnectionType type =
         QThread::currentThread() == &m_executorThread ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
@@ -575,6 +586,13 @@ void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
         if (!enabled() || paused()) {
             task->setState(TavrexBus::TaskFailed);
             task->setErrorString(tr("modbus client is disabled or paused"));
+            return;
+        }
+        // The executor would wait for an answer that only this blocked thread can give.
+        if (loopbackServerOnThisThread()) {
+            task->setState(TavrexBus::TaskFailed);
+            task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
+                                    "runs on the calling thread"));
             return;
         }
         QMetaObject::invokeMethod(executor, [executor, task] { executor->executeTask(task); }, type);

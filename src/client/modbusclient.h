@@ -173,6 +173,7 @@ private:
     void notify(Notifications notification);
     void emitNotifications(int notifications);
     bool deliverNotifications();
+    void applyExecutingChanges();
     void onNotificationTimer();
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
@@ -206,7 +207,8 @@ private:
     QAtomicInt m_notificationsArmed;
     QBasicTimer m_notificationTimer;
     QMutex m_executingLock;
-    QList<ItemPointer> m_latestExecutingItems;
+    // Every start and end of a task the executor made since the last delivery, oldest first.
+    QList<QList<ItemPointer>> m_executingChanges;
     // Calling attached items directly saves every item a set of connections to the client.
     QList<ModbusItemBase *> m_attachedItems;
     int m_itemVisits = 0;

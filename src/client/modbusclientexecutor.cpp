@@ -8,6 +8,7 @@
 #include "modbustaskserver.h"
 #include "modbustransport.h"
 #include "modbustransporter.h"
+#include "transportlifeline_p.h"
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qelapsedtimer.h>
@@ -126,10 +127,12 @@ void ModbusClientExecutor::abortExecutingAll()
     m_abortAll = true;
 }
 
+// The transport lives on the client's thread, which may be destroying it right now.
 bool ModbusClientExecutor::linkConnected() const
 {
-    const ModbusTransport *transport = m_modbuser.clientTransport();
-    return transport && transport->connected();
+    const ModbusTransporter *transporter = m_modbuser.transporter();
+    const TransportLease lease = transporter ? transporter->leaseClientTransport() : TransportLease();
+    return lease && lease.transport()->connected();
 }
 
 // A trip through the event loop costs about as much as a short exchange, so work that keeps coming

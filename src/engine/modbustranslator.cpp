@@ -9,6 +9,7 @@
 #include "modbustransporter.h"
 #include "packetdispatcher.h"
 #include "threadcall_p.h"
+#include "transportlifeline_p.h"
 
 #include <QtCore/QMutexLocker>
 
@@ -166,6 +167,8 @@ void ModbusTranslator::registerTransporter(ModbusTransporter &transporter)
             Qt::DirectConnection);
     connect(&transporter, &ErrObject::error, this, &ModbusTranslator::onError);
     connect(&transporter, &ModbusTransporter::transportRemoving, this, &ModbusTranslator::onTransportRemoving);
+    connect(&transporter, &ModbusTransporter::transportWithdrawn, this,
+            [this](const Transport *transport) { dropTransportEntries(transport); });
 }
 
 void ModbusTranslator::unregisterTransporter(ModbusTransporter &transporter)
@@ -193,17 +196,35 @@ ModbusTransporter *ModbusTranslator::transporter() const
     return m_transporter;
 }
 
-ModbusTransport *ModbusTranslator::transportOf(const ModbusTarget *target) const
+// A transport of another thread may go at any time; a lease keeps it for as long as it is used.
+// Without a target, the lease is of the client transport.
+TransportLease ModbusTranslator::leaseFor(const ModbusTarget *target) const
 {
-    if (!m_transporter || !target)
-        return nullptr;
-    return qobject_cast<ModbusTransport *>(m_transporter->getTransportByTarget(target));
+    if (!m_transporter)
+        return {};
+    return target ? m_transporter->leaseByTarget(target) : m_transporter->leaseClientTransport();
+}
+
+TransportLease ModbusTranslator::leaseOf(const ModbusTarget *target) const
+{
+    return target ? leaseFor(target) : TransportLease();
+}
+
+ModbusTransport *ModbusTranslator::modbusTransport(const TransportLease &lease)
+{
+    return qobject_cast<ModbusTransport *>(lease.transport());
 }
 
 ModbusParser *ModbusTranslator::getParser(const ModbusTarget *target, const ModbusBytes &bytes,
                                           TavrexBus::PacketState state) const
 {
-    const Transport *transport = transportOf(target);
+    const TransportLease lease = leaseOf(target);
+    return parserFor(modbusTransport(lease), bytes, state);
+}
+
+ModbusParser *ModbusTranslator::parserFor(const Transport *transport, const ModbusBytes &bytes,
+                                          TavrexBus::PacketState state) const
+{
     if (!transport)
         return nullptr;
     for (const Entry<ModbusParser> &entry : m_parsers) {
@@ -215,7 +236,12 @@ ModbusParser *ModbusTranslator::getParser(const ModbusTarget *target, const Modb
 
 ModbusDeparser *ModbusTranslator::getDeparser(const ModbusTarget *target, const ModbusPacket &packet) const
 {
-    const Transport *transport = transportOf(target);
+    const TransportLease lease = leaseOf(target);
+    return deparserFor(modbusTransport(lease), packet);
+}
+
+ModbusDeparser *ModbusTranslator::deparserFor(const Transport *transport, const ModbusPacket &packet) const
+{
     if (!transport)
         return nullptr;
     for (const Entry<ModbusDeparser> &entry : m_deparsers) {
@@ -227,7 +253,14 @@ ModbusDeparser *ModbusTranslator::getDeparser(const ModbusTarget *target, const 
 
 bool ModbusTranslator::tryDeparse(const ModbusTarget *target, const ModbusPacket &packet, ModbusBytes &bytes)
 {
-    ModbusDeparser *deparser = getDeparser(target, packet);
+    const TransportLease lease = leaseOf(target);
+    return deparse(modbusTransport(lease), target, packet, bytes);
+}
+
+bool ModbusTranslator::deparse(const Transport *transport, const ModbusTarget *target, const ModbusPacket &packet,
+                               ModbusBytes &bytes)
+{
+    ModbusDeparser *deparser = deparserFor(transport, packet);
     if (!deparser) {
         setErrorString(tr("can't find needed deparser"));
         return false;
@@ -267,31 +300,28 @@ bool ModbusTranslator::allowSending(const ModbusPacket &packet, const ModbusTarg
     return true;
 }
 
-ModbusTransport *ModbusTranslator::clientTransportFor(const ModbusTarget *target, QString &message) const
+bool ModbusTranslator::checkClientTransport(const ModbusTransport *transport)
 {
-    ModbusTransport *transport = transportOf(target);
+    QString message;
     if (!transport)
         message = tr("can't find transport");
     else if (transport->busType() == TavrexBus::ServerBus)
         message = tr("only modbus client can't send and receive packets");
     else
-        return transport;
-    return nullptr;
+        return true;
+    setErrorString(message);
+    return false;
 }
 
 bool ModbusTranslator::send(ModbusTarget *target, const ModbusPacket &packet)
 {
     if (!allowSending(packet, target))
         return false;
+    const TransportLease lease = leaseOf(target);
+    ModbusTransport *transport = modbusTransport(lease);
     ModbusBytes bytes;
-    if (!tryDeparse(target, packet, bytes))
+    if (!deparse(transport, target, packet, bytes) || !checkClientTransport(transport))
         return false;
-    QString message;
-    ModbusTransport *transport = clientTransportFor(target, message);
-    if (!transport) {
-        setErrorString(message);
-        return false;
-    }
     emit packetSent(packet, target);
     transport->sendBytes(bytes, target, nullptr, nullptr);
     return true;
@@ -305,13 +335,15 @@ ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const Modbu
 ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const ModbusParseInfo &parseInfo,
                                                const ModbusTarget *target)
 {
+    // Held until the answer is decoded: the transport may belong to a thread that destroys it.
+    const TransportLease lease = leaseFor(target);
+    ModbusTransport *transport = modbusTransport(lease);
     if (!target) {
-        ModbusTransport *clientTransport = m_transporter ? m_transporter->clientTransport() : nullptr;
-        if (!clientTransport) {
+        if (!transport) {
             setErrorString(tr("sendAndReceivePacket: can't find default client transport"));
             return nullptr;
         }
-        target = qobject_cast<const ModbusTarget *>(clientTransport->clientTarget());
+        target = qobject_cast<const ModbusTarget *>(transport->clientTarget());
         if (!target) {
             setErrorString(tr("sendAndReceivePacket: invalid target"));
             return nullptr;
@@ -320,13 +352,8 @@ ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const Modbu
     if (!allowSending(packet, target))
         return nullptr;
     ModbusBytes bytes;
-    if (!tryDeparse(target, packet, bytes))
+    if (!deparse(transport, target, packet, bytes) || !checkClientTransport(transport))
         return nullptr;
-    QString message;
-    if (!clientTransportFor(target, message)) {
-        setErrorString(message);
-        return nullptr;
-    }
     emit packetSent(packet, target);
 
     ModbusBytes answerBytes;
@@ -334,20 +361,21 @@ ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const Modbu
         QMutexLocker locker(&m_awaitingMutex);
         m_awaitingTargets.append(target);
     }
-    const bool sent = m_transporter->sendBytes(bytes, target, &answerBytes);
+    const bool sent = m_transporter->sendBytes(lease, bytes, target, &answerBytes);
     {
         QMutexLocker locker(&m_awaitingMutex);
         m_awaitingTargets.removeOne(target);
     }
     if (!sent || answerBytes.isEmpty())
         return nullptr;
-    return decodeAnswer(answerBytes, packet, parseInfo, target);
+    return decodeAnswer(*transport, answerBytes, packet, parseInfo, target);
 }
 
-ModbusPacket *ModbusTranslator::decodeAnswer(const ModbusBytes &answerBytes, const ModbusPacket &request,
-                                             const ModbusParseInfo &parseInfo, const ModbusTarget *target)
+ModbusPacket *ModbusTranslator::decodeAnswer(const ModbusTransport &transport, const ModbusBytes &answerBytes,
+                                             const ModbusPacket &request, const ModbusParseInfo &parseInfo,
+                                             const ModbusTarget *target)
 {
-    ModbusParser *parser = getParser(target, answerBytes, TavrexBus::Response);
+    ModbusParser *parser = parserFor(&transport, answerBytes, TavrexBus::Response);
     if (!parser) {
         setErrorString(tr("can't find needed parser for bytes: %1;  sent packet: %2")
                            .arg(hexText(answerBytes), request.toString(true)));
@@ -387,7 +415,8 @@ void ModbusTranslator::onRequestBytesReceived(ModbusBytes bytes, const Target *t
     const auto *modbusTarget = qobject_cast<const ModbusTarget *>(target);
     if (!modbusTarget || isAwaiting(modbusTarget))
         return;
-    ModbusTransport *transport = transportOf(modbusTarget);
+    const TransportLease lease = leaseOf(modbusTarget);
+    ModbusTransport *transport = modbusTransport(lease);
     if (!transport) {
         setErrorString(tr("can't find needed parser2"));
         return;
@@ -413,7 +442,7 @@ ModbusPacket *ModbusTranslator::decodeIncoming(const ModbusBytes &bytes, const M
     // A client transport hears answers only: unsolicited bytes there are read as answers.
     const TavrexBus::PacketState state =
         transport.busType() == TavrexBus::ClientBus ? TavrexBus::Response : TavrexBus::Request;
-    ModbusParser *parser = getParser(target, bytes, state);
+    ModbusParser *parser = parserFor(&transport, bytes, state);
     if (!parser) {
         // A request the server answers with a standard exception is not worth a complaint.
         if (state == TavrexBus::Response || !standardExceptionAnswer(bytes, transport))
@@ -449,7 +478,7 @@ void ModbusTranslator::answerRequest(ModbusPacket &request, const ModbusTarget *
         setErrorString(tr("you must answer only by 'Response'-state packets"));
         return;
     }
-    if (tryDeparse(target, *answer, *answerBytes))
+    if (deparse(&transport, target, *answer, *answerBytes))
         emit packetSent(*answer, target);
 }
 

@@ -21,6 +21,7 @@ class ModbusTransporter;
 class PacketDispatcher;
 class Target;
 class Transport;
+class TransportLease;
 
 // Turns request packets into frames for the transport of their target and answers back into
 // packets (client role), and incoming request frames into packets for the application and its
@@ -87,11 +88,18 @@ private:
     template <typename T>
     bool removeEntries(QList<Entry<T>> &list, const QObject *object);
 
-    ModbusTransport *transportOf(const ModbusTarget *target) const;
-    ModbusTransport *clientTransportFor(const ModbusTarget *target, QString &message) const;
+    TransportLease leaseFor(const ModbusTarget *target) const;
+    TransportLease leaseOf(const ModbusTarget *target) const;
+    static ModbusTransport *modbusTransport(const TransportLease &lease);
+    ModbusParser *parserFor(const Transport *transport, const ModbusBytes &bytes, TavrexBus::PacketState state) const;
+    ModbusDeparser *deparserFor(const Transport *transport, const ModbusPacket &packet) const;
+    bool deparse(const Transport *transport, const ModbusTarget *target, const ModbusPacket &packet,
+                 ModbusBytes &bytes);
+    bool checkClientTransport(const ModbusTransport *transport);
     bool allowSending(const ModbusPacket &packet, const ModbusTarget *target);
-    ModbusPacket *decodeAnswer(const ModbusBytes &answerBytes, const ModbusPacket &request,
-                               const ModbusParseInfo &parseInfo, const ModbusTarget *target);
+    ModbusPacket *decodeAnswer(const ModbusTransport &transport, const ModbusBytes &answerBytes,
+                               const ModbusPacket &request, const ModbusParseInfo &parseInfo,
+                               const ModbusTarget *target);
     ModbusPacket *decodeIncoming(const ModbusBytes &bytes, const ModbusTarget *target,
                                  const ModbusTransport &transport);
     void answerRequest(ModbusPacket &request, const ModbusTarget *target,

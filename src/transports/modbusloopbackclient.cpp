@@ -3,6 +3,10 @@
 #include "modbusloopbackserver.h"
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
+#include "transportlifeline_p.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QThread>
 
 ModbusLoopbackClient::ModbusLoopbackClient(QObject *parent)
     : ModbusTransport(TavrexBus::ClientBus, parent, false)
@@ -15,7 +19,18 @@ ModbusLoopbackClient::ModbusLoopbackClient(ModbusLoopbackServer &server, QObject
     setServer(&server);
 }
 
-ModbusLoopbackClient::~ModbusLoopbackClient() = default;
+ModbusLoopbackClient::~ModbusLoopbackClient()
+{
+    withdraw([this] { serveWaitingRequests(); });
+}
+
+// An exchange in flight on another thread may wait for a server of this thread to answer.
+void ModbusLoopbackClient::serveWaitingRequests()
+{
+    ModbusLoopbackServer *server = this->server();
+    if (server && server->thread() == QThread::currentThread())
+        QCoreApplication::sendPostedEvents(server, QEvent::MetaCall);
+}
 
 ModbusLoopbackServer *ModbusLoopbackClient::server() const
 {
@@ -33,12 +48,17 @@ void ModbusLoopbackClient::setServer(ModbusLoopbackServer *server)
     {
         QMutexLocker locker(&m_serverMutex);
         m_server = server;
+        m_serverLifeline = server ? TransportLifeline::of(*server) : nullptr;
     }
     if (server) {
         connect(server, &Transport::connectedChanged, this, &ModbusLoopbackClient::onServerConnectedChanged,
                 Qt::UniqueConnection);
         connect(server, &QObject::destroyed, this, [this] {
             // The guarded pointer is already null here; only the link is left to close.
+            {
+                QMutexLocker locker(&m_serverMutex);
+                m_serverLifeline.reset();
+            }
             if (connected())
                 disconnectTransport();
             emit serverChanged();
@@ -79,13 +99,18 @@ bool ModbusLoopbackClient::sendBytes(const ModbusBytes &bytes, const Target *tar
 {
     if (!checkCanSendBytes(target, error))
         return false;
-    ModbusLoopbackServer *server = this->server();
+    std::shared_ptr<TransportLifeline> lifeline;
+    {
+        QMutexLocker locker(&m_serverMutex);
+        lifeline = m_serverLifeline;
+    }
+    const TransportLease server(std::move(lifeline));
     if (!server) {
         setErrorString(tr("server loopback transport doesn't assigned"), error);
         return false;
     }
     ModbusBytes reply;
-    server->emulateBytesReceived(bytes, reply);
+    static_cast<ModbusLoopbackServer *>(server.transport())->emulateBytesReceived(bytes, reply);
     if (!answer)
         return true;
     *answer = reply;

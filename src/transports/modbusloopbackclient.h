@@ -8,6 +8,10 @@
 #include <QtCore/QMutex>
 #include <QtCore/QPointer>
 
+#include <memory>
+
+class TransportLifeline;
+
 // The client end of an in-process link: every request is answered by its loopback server.
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
 {
@@ -44,9 +48,13 @@ private Q_SLOTS:
     void onServerConnectedChanged();
 
 private:
+    void serveWaitingRequests();
+
     ModbusTarget m_target;
     QPointer<ModbusLoopbackServer> m_server;
-    // Requests come from other threads while the owner thread may swap the server.
+    // Requests come from other threads while the owner thread may swap or destroy the server:
+    // they reach it through its lifeline.
+    std::shared_ptr<TransportLifeline> m_serverLifeline;
     mutable QMutex m_serverMutex;
 };
 

@@ -3,11 +3,18 @@
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QThread>
 
 ModbusLoopbackServer::ModbusLoopbackServer(QObject *parent)
     : ModbusTransport(TavrexBus::ServerBus, parent, false)
 {
+}
+
+// A client waiting on another thread for an answer is let go without one.
+ModbusLoopbackServer::~ModbusLoopbackServer()
+{
+    withdraw([this] { QCoreApplication::removePostedEvents(this, QEvent::MetaCall); });
 }
 
 ModbusTarget *ModbusLoopbackServer::target()

@@ -12,6 +12,7 @@ class TAVREXBUS1_EXPORT ModbusLoopbackServer : public ModbusTransport
 
 public:
     explicit ModbusLoopbackServer(QObject *parent = nullptr);
+    ~ModbusLoopbackServer() override;
 
     ModbusTarget *target();
     // Answers before it returns, also when called from another thread than the server's.

@@ -48,6 +48,7 @@ ModbusSerialTransport::ModbusSerialTransport(TavrexBus::BusType busType, QObject
 
 ModbusSerialTransport::~ModbusSerialTransport()
 {
+    withdraw();
     m_serialPort->close();
     m_portThread->quit();
     m_portThread->wait();

@@ -37,6 +37,7 @@ void ModbusTcpClient::init()
 
 ModbusTcpClient::~ModbusTcpClient()
 {
+    withdraw();
     if (connected())
         disconnectTransport();
     {

@@ -35,6 +35,7 @@ ModbusTcpServer::ModbusTcpServer(int port, QObject *parent)
 
 ModbusTcpServer::~ModbusTcpServer()
 {
+    withdraw();
     if (connected())
         disconnectTransport();
     for (QTcpSocket *socket : std::as_const(m_sockets))

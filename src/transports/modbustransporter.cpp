@@ -1,6 +1,7 @@
 #include "modbustransporter.h"
 
 #include "modbustransport.h"
+#include "transportlifeline_p.h"
 
 ModbusTransporter::ModbusTransporter(QObject *parent)
     : Transporter(parent)
@@ -24,20 +25,25 @@ void ModbusTransporter::setClientTransport(ModbusTransport *transport)
     }
     const QList<EventedTransport *> listed = transports();
     for (auto it = listed.crbegin(); it != listed.crend(); ++it) {
-        auto *modbus = qobject_cast<ModbusTransport *>(*it);
+        // A transport of another thread may have gone meanwhile.
+        const TransportLease held = lease(*it);
+        auto *modbus = held ? qobject_cast<ModbusTransport *>(*it) : nullptr;
         if (modbus && modbus != transport && modbus->busType() == TavrexBus::ClientBus)
             removeTransport(*modbus);
     }
-    if (transport && !listed.contains(transport))
+    if (transport && !transports().contains(transport))
         addTransport(*transport, false);
 }
 
 ModbusTransport *ModbusTransporter::clientTransport() const
 {
-    for (EventedTransport *transport : transports()) {
-        auto *modbus = qobject_cast<ModbusTransport *>(transport);
-        if (modbus && modbus->busType() == TavrexBus::ClientBus)
-            return modbus;
-    }
-    return nullptr;
+    return static_cast<ModbusTransport *>(leaseClientTransport().transport());
+}
+
+TransportLease ModbusTransporter::leaseClientTransport() const
+{
+    return lease([](EventedTransport &transport) {
+        const auto *modbus = qobject_cast<const ModbusTransport *>(&transport);
+        return modbus && modbus->busType() == TavrexBus::ClientBus;
+    });
 }

@@ -16,7 +16,14 @@ public:
     using Transporter::addTransport;
     void addTransport(EventedTransport &transport, bool addAsChild) override;
     void setClientTransport(ModbusTransport *transport);
+    // A transport of another thread may go at any time: there the result is only a name.
     ModbusTransport *clientTransport() const;
+
+private:
+    friend class ModbusClientExecutor;
+    friend class ModbusTranslator;
+
+    TransportLease leaseClientTransport() const;
 };
 
 #endif

@@ -1,16 +1,33 @@
 #include "transport.h"
 
 #include "target.h"
+#include "transporter.h"
+#include "transportlifeline_p.h"
 
+#include <QtCore/QPointer>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 
 Transport::Transport(QObject *parent)
-    : ErrObject(parent)
+    : ErrObject(parent),
+      m_lifeline(std::make_shared<TransportLifeline>(*this))
 {
 }
 
-Transport::~Transport() = default;
+// Only a transport that has no parts of its own gets here without having withdrawn.
+Transport::~Transport()
+{
+    withdraw();
+}
+
+void Transport::withdraw(const std::function<void()> &whileWaiting)
+{
+    const QList<Transporter *> holders = m_lifeline->close(whileWaiting);
+    for (const QPointer<Transporter> &holder : QList<QPointer<Transporter>>(holders.cbegin(), holders.cend())) {
+        if (holder)
+            holder->onTransportWithdrawn(*this);
+    }
+}
 
 bool Transport::connected() const
 {

@@ -10,6 +10,10 @@
 #include <QtCore/QRecursiveMutex>
 
 #include <atomic>
+#include <functional>
+#include <memory>
+
+class TransportLifeline;
 
 // A link to one or more peers: opening, closing and automatic reconnection, with the
 // rule that the link is opened and closed only on the thread the object lives in.
@@ -72,6 +76,12 @@ protected:
 
     using ErrObject::setErrorString;
     void setErrorString(const QString &message, QString *error);
+    // Takes the transport out of every transporter and waits for the exchanges that other threads
+    // are making through it. Every concrete transport calls it first thing in its destructor,
+    // while the whole object still stands; whileWaiting runs between waits, for a transport whose
+    // exchanges need this thread to answer them. A transport must not be destroyed from inside
+    // one of its own exchanges.
+    void withdraw(const std::function<void()> &whileWaiting = {});
     void setConnectError(const QString &message);
     bool checkCanSendBytes(const Target *target, QString *error);
     bool checkValidThread();
@@ -83,6 +93,8 @@ private Q_SLOTS:
     void doReconnect();
 
 private:
+    friend class TransportLifeline;
+
     void scheduleReconnect();
 
     std::atomic<bool> m_connected{false};
@@ -92,6 +104,7 @@ private:
     bool m_reconnectPending = false;
     bool m_reconnectScheduled = false;
     QRecursiveMutex m_mutex;
+    std::shared_ptr<TransportLifeline> m_lifeline;
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "transporter.h"
 
 #include "eventedtransport.h"
+#include "transportlifeline_p.h"
 
 #include <QtCore/QThread>
 
@@ -12,9 +13,9 @@ Transporter::Transporter(QObject *parent)
 Transporter::~Transporter()
 {
     disconnectTransports();
-    const QList<EventedTransport *> transports = m_transports;
-    for (EventedTransport *transport : transports)
-        removeTransport(*transport);
+    const QList<Entry> entries = m_entries;
+    for (const Entry &entry : entries)
+        removeEntry(entry);
 }
 
 QString Transporter::toString(bool oneLine) const
@@ -24,12 +25,23 @@ QString Transporter::toString(bool oneLine) const
 
 QList<EventedTransport *> Transporter::transports() const
 {
-    return m_transports;
+    QList<EventedTransport *> transports;
+    for (const Entry &entry : m_entries) {
+        if (entry.lifeline->isOpen())
+            transports.append(entry.transport);
+    }
+    return transports;
 }
 
 bool Transporter::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer)
 {
-    EventedTransport *transport = getTransportByTarget(target);
+    return sendBytes(leaseByTarget(target), bytes, target, answer);
+}
+
+bool Transporter::sendBytes(const TransportLease &held, const ModbusBytes &bytes, const Target *target,
+                            ModbusBytes *answer)
+{
+    Transport *transport = held.transport();
     if (!transport) {
         setErrorString(tr("transport not found"));
         return false;
@@ -48,29 +60,59 @@ bool Transporter::sendBytes(const ModbusBytes &bytes, const Target *target, Modb
 
 bool Transporter::sendEventBytes(const ModbusBytes &bytes, const Target *target)
 {
-    EventedTransport *transport = getTransportByTarget(target);
-    if (!transport) {
+    const TransportLease held = leaseByTarget(target);
+    if (!held) {
         setErrorString(tr("transport not found"));
         return false;
     }
     emit eventBytesSent(bytes, target);
-    return transport->sendEventBytes(bytes, target);
+    return held.transport()->sendEventBytes(bytes, target);
 }
 
 EventedTransport *Transporter::getTransportByTarget(const Target *target) const
 {
-    for (EventedTransport *transport : m_transports) {
-        if (transport->hasTarget(target))
-            return transport;
-    }
-    return nullptr;
+    return static_cast<EventedTransport *>(leaseByTarget(target).transport());
 }
 
+TransportLease Transporter::leaseByTarget(const Target *target) const
+{
+    return lease([target](EventedTransport &transport) { return transport.hasTarget(target); });
+}
+
+TransportLease Transporter::lease(const std::function<bool(EventedTransport &)> &accepts) const
+{
+    for (const Entry &entry : m_entries) {
+        TransportLease held(entry.lifeline);
+        if (held && accepts(*entry.transport))
+            return held;
+    }
+    return {};
+}
+
+TransportLease Transporter::lease(const EventedTransport *listed) const
+{
+    const qsizetype index = indexOf(listed);
+    return index < 0 ? TransportLease() : TransportLease(m_entries.at(index).lifeline);
+}
+
+qsizetype Transporter::indexOf(const QObject *transport) const
+{
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).object == transport)
+            return i;
+    }
+    return -1;
+}
+
+// Transports of other threads are skipped; they are looked at only under a lease, as they may be going.
 bool Transporter::connectTransports()
 {
     bool ok = true;
-    for (EventedTransport *transport : std::as_const(m_transports)) {
-        if (transport->thread() == QThread::currentThread() && !transport->connected())
+    const QList<Entry> entries = m_entries;
+    for (const Entry &entry : entries) {
+        const TransportLease held(entry.lifeline);
+        EventedTransport *transport = entry.transport;
+        if (held && transport->thread() == QThread::currentThread() && !transport->connected())
             ok = transport->connectTransport(true) && ok;
     }
     return ok;
@@ -79,8 +121,11 @@ bool Transporter::connectTransports()
 bool Transporter::disconnectTransports()
 {
     bool ok = true;
-    for (EventedTransport *transport : std::as_const(m_transports)) {
-        if (transport->thread() != QThread::currentThread() || !transport->connected())
+    const QList<Entry> entries = m_entries;
+    for (const Entry &entry : entries) {
+        const TransportLease held(entry.lifeline);
+        EventedTransport *transport = entry.transport;
+        if (!held || transport->thread() != QThread::currentThread() || !transport->connected())
             continue;
         if (!transport->disconnectTransport()) {
             setErrorString(tr("error while connecting: %1").arg(transport->errorString()));
@@ -90,13 +135,22 @@ bool Transporter::disconnectTransports()
     return ok;
 }
 
+// The caller vouches that the transport is alive: it lives on this thread or is leased.
 void Transporter::addTransport(EventedTransport &transport, bool addAsChild)
 {
-    if (m_transports.contains(&transport))
+    const qsizetype index = indexOf(&transport);
+    if (index >= 0) {
+        if (m_entries.at(index).lifeline->isOpen())
+            return;
+        // One that had this address went on another thread; its notice is still on the way.
+        onTransportDestroyed(&transport);
+    }
+    std::shared_ptr<TransportLifeline> lifeline = TransportLifeline::of(transport);
+    if (!lifeline->addHolder(*this))
         return;
     if (addAsChild)
         transport.setParent(this);
-    m_transports.append(&transport);
+    m_entries.append({&transport, &transport, std::move(lifeline)});
     connect(&transport, &Transport::bytesReceived, this, &Transporter::bytesReceived);
     // The answer must be filled before the transport's emission returns, whichever thread
     // emits: the slot itself crosses to this object's thread when needed.
@@ -104,10 +158,6 @@ void Transporter::addTransport(EventedTransport &transport, bool addAsChild)
             Qt::DirectConnection);
     connect(&transport, &EventedTransport::eventBytesReceived, this, &Transporter::onEventBytesReceived);
     connect(&transport, &ErrObject::error, this, &Transporter::onTransportError);
-    const Qt::ConnectionType destroyedType =
-        transport.thread() == QThread::currentThread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
-    connect(&transport, &QObject::destroyed, this, qOverload<QObject *>(&Transporter::onTransportDestroyed),
-            destroyedType);
     connect(&transport, &Transport::connectedChanged, this, &Transporter::onTransportConnectedChanged);
     emit transportsChanged();
 }
@@ -119,10 +169,25 @@ void Transporter::addTransport(EventedTransport &transport)
 
 void Transporter::removeTransport(EventedTransport &transport)
 {
-    if (!m_transports.contains(&transport))
+    const qsizetype index = indexOf(&transport);
+    if (index >= 0)
+        removeEntry(m_entries.at(index));
+}
+
+void Transporter::removeEntry(Entry entry)
+{
+    const TransportLease held(entry.lifeline);
+    if (!held) {
+        onTransportDestroyed(entry.object);
         return;
+    }
+    EventedTransport &transport = *entry.transport;
     emit transportRemoving(transport);
-    m_transports.removeOne(&transport);
+    const qsizetype index = indexOf(entry.object);
+    if (index < 0)
+        return;
+    m_entries.removeAt(index);
+    entry.lifeline->removeHolder(*this);
     if (transport.parent() == this) {
         if (transport.connected())
             transport.disconnectTransport();
@@ -148,16 +213,16 @@ void Transporter::onTransportError(const QString &message)
     setErrorString(message);
 }
 
+// The transport went on its own thread and may be gone already: only its address is used.
 void Transporter::onTransportDestroyed(QObject *transport)
 {
-    for (EventedTransport *listed : std::as_const(m_transports)) {
-        if (static_cast<QObject *>(listed) != transport)
-            continue;
-        emit transportRemoving(*listed);
-        m_transports.removeOne(listed);
-        emit transportsChanged();
+    const qsizetype index = indexOf(transport);
+    if (index < 0)
         return;
-    }
+    const Entry entry = m_entries.takeAt(index);
+    entry.lifeline->removeHolder(*this);
+    emit transportWithdrawn(entry.transport);
+    emit transportsChanged();
 }
 
 void Transporter::onTransportDestroyed()
@@ -165,15 +230,33 @@ void Transporter::onTransportDestroyed()
     onTransportDestroyed(sender());
 }
 
+// The transport is going on this thread, still whole.
+void Transporter::onTransportWithdrawn(Transport &transport)
+{
+    const qsizetype index = indexOf(&transport);
+    if (index < 0)
+        return;
+    EventedTransport &listed = *m_entries.at(index).transport;
+    emit transportRemoving(listed);
+    m_entries.removeIf([&transport](const Entry &entry) { return entry.object == &transport; });
+    detach(listed);
+}
+
 void Transporter::onEventBytesReceived(ModbusBytes bytes, const Target *target)
 {
     emit eventBytesReceived(bytes, target);
 }
 
+// A notice may arrive after its transport went on another thread.
 void Transporter::onTransportConnectedChanged()
 {
-    if (auto *transport = qobject_cast<Transport *>(sender()))
-        emit connectedChanged(transport);
+    const qsizetype index = indexOf(sender());
+    if (index < 0)
+        return;
+    const Entry entry = m_entries.at(index);
+    const TransportLease held(entry.lifeline);
+    if (held)
+        emit connectedChanged(entry.transport);
 }
 
 void Transporter::detach(EventedTransport &transport)

@@ -8,6 +8,12 @@
 
 #include <QtCore/QList>
 
+#include <functional>
+#include <memory>
+
+class TransportLease;
+class TransportLifeline;
+
 // Drives several transports as one: routes each frame to the transport holding its target,
 // relays their traffic, events and errors, and opens or closes them together.
 class TAVREXBUS1_EXPORT Transporter : public ErrObject, public QTavrexObject
@@ -23,6 +29,7 @@ public:
     QList<EventedTransport *> transports() const;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer);
     bool sendEventBytes(const ModbusBytes &bytes, const Target *target);
+    // A transport of another thread may go at any time: there the result is only a name.
     EventedTransport *getTransportByTarget(const Target *target) const;
 
 public Q_SLOTS:
@@ -41,6 +48,8 @@ Q_SIGNALS:
     void eventBytesSent(ModbusBytes bytes, const Target *target);
     void connectedChanged(Transport *transport);
     void transportsChanged();
+    // A transport destroyed on another thread has left the list; the pointer only names it.
+    void transportWithdrawn(const Transport *transport);
 
 private Q_SLOTS:
     void onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes);
@@ -50,10 +59,32 @@ private Q_SLOTS:
     void onEventBytesReceived(ModbusBytes bytes, const Target *target);
     void onTransportConnectedChanged();
 
+protected:
+    // Library-internal (transportlifeline_p.h): a listed transport, kept alive while the lease lives.
+    TransportLease lease(const std::function<bool(EventedTransport &)> &accepts) const;
+    TransportLease lease(const EventedTransport *listed) const;
+
 private:
+    friend class ModbusTranslator;
+    friend class Transport;
+    friend class TransportLifeline;
+
+    struct Entry
+    {
+        EventedTransport *transport;
+        // What a notice about a transport that is already gone is matched with.
+        QObject *object;
+        std::shared_ptr<TransportLifeline> lifeline;
+    };
+
+    TransportLease leaseByTarget(const Target *target) const;
+    bool sendBytes(const TransportLease &held, const ModbusBytes &bytes, const Target *target, ModbusBytes *answer);
+    qsizetype indexOf(const QObject *transport) const;
+    void removeEntry(Entry entry);
+    void onTransportWithdrawn(Transport &transport);
     void detach(EventedTransport &transport);
 
-    QList<EventedTransport *> m_transports;
+    QList<Entry> m_entries;
 };
 
 #endif

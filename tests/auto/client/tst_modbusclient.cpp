@@ -147,24 +147,48 @@ private Q_SLOTS:
         QCOMPARE(threadName, QStringLiteral("Modbus executor thread"));
     }
 
-    // The device answers on its own thread while this one waits; a paused or stopped client
-    // refuses at once.
-    void synchronousCalls()
+    // The device answers on its own thread while this one waits.
+    void synchronousReadWaitsForTheAnswer()
     {
         setUpLink(true);
         ModbusUInt16 *item = addItem(400003);
         QVERIFY(item->readSync());
         QCOMPARE(item->value(), 20);
+    }
 
+    // A paused or stopped client says so first, wherever its device answers.
+    void synchronousCallRefusalNamesTheCause_data()
+    {
+        QTest::addColumn<bool>("deviceOnOwnThread");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("message");
+        const QString refused = QStringLiteral("modbus client is disabled or paused");
+        QTest::newRow("paused") << true << true << true << refused;
+        QTest::newRow("stopped") << true << false << false << refused;
+        QTest::newRow("paused, device on this thread") << false << true << true << refused;
+        QTest::newRow("stopped, device on this thread") << false << false << false << refused;
+        QTest::newRow("running, device on this thread")
+            << false << false << true
+            << QStringLiteral("synchronous execution is not possible: the loopback server of this link runs on "
+                              "the calling thread");
+    }
+
+    void synchronousCallRefusalNamesTheCause()
+    {
+        QFETCH(bool, deviceOnOwnThread);
+        QFETCH(bool, paused);
+        QFETCH(bool, enabled);
+        QFETCH(QString, message);
+        setUpLink(deviceOnOwnThread);
+        ModbusUInt16 *item = addItem(400003);
+        m_client->setPaused(paused);
+        m_client->setEnabled(enabled);
         QSignalSpy errors(item, &ErrObject::error);
-        m_client->setPaused(true);
-        QVERIFY(!item->readSync());
-        m_client->setPaused(false);
-        m_client->stopReading();
         QVERIFY(!item->writeSync());
-        QCOMPARE(errors.count(), 2);
-        for (const QList<QVariant> &error : std::as_const(errors))
-            QCOMPARE(error.first().toString(), QStringLiteral("modbus client is disabled or paused"));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), message);
+        QCOMPARE(m_device->requestCount(), 0);
     }
 
     void pausedClientQueuesAndResumes_data()
@@ -226,6 +250,33 @@ private Q_SLOTS:
         QTRY_COMPARE(changes.count(), 2);
         QVERIFY(executingWhileAnswered);
         QVERIFY(!item->executing());
+    }
+
+    // Tasks end faster than results are delivered; each start and end still reaches its item.
+    void executingIsReportedForEveryTask()
+    {
+        setUpLink(true);
+        constexpr int Reads = 100;
+        QList<ModbusUInt16 *> items;
+        QList<QList<bool>> seen(3);
+        for (quint32 i = 0; i < 3; ++i) {
+            ModbusUInt16 *item = addItem(400001 + i);
+            connect(item, &ModbusItemBase::executingChanged, this,
+                    [item, &seen, i] { seen[i].append(item->executing()); });
+            items.append(item);
+        }
+        for (int read = 0; read < Reads; ++read) {
+            for (ModbusUInt16 *item : std::as_const(items))
+                QVERIFY(item->read());
+        }
+        QTRY_COMPARE(m_client->executedTasksCount(), quint64(3 * Reads));
+        QList<bool> expected;
+        for (int read = 0; read < Reads; ++read)
+            expected << true << false;
+        for (int i = 0; i < 3; ++i) {
+            QTRY_COMPARE(items.at(i)->readCount(), quint64(Reads));
+            QCOMPARE(seen.at(i), expected);
+        }
     }
 
     void destroyingItemsWithTasksInFlight()
