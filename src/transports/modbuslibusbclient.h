@@ -14,10 +14,11 @@ class UsbBulkDevice;
 class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
 {
     Q_OBJECT
+    // QML cannot assign 16-bit properties: the identifiers show there as int.
     /// USB vendor identifier of the device to open.
-    Q_PROPERTY(quint16 vid READ vid WRITE setVid NOTIFY vidChanged)
+    Q_PROPERTY(int vid READ vid WRITE setVid NOTIFY vidChanged)
     /// USB product identifier of the device to open.
-    Q_PROPERTY(quint16 pid READ pid WRITE setPid NOTIFY pidChanged)
+    Q_PROPERTY(int pid READ pid WRITE setPid NOTIFY pidChanged)
     /// Serial number of the device to open; empty opens the first device with vid and pid.
     Q_PROPERTY(QString serialNumber READ serialNumber WRITE setSerialNumber NOTIFY serialNumberChanged)
     /// When false, a serial number that no device has falls back to any device with vid and pid.
