@@ -1,5 +1,6 @@
 #include "bussession.h"
 
+#include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbusserialclient.h>
 #include <TavrexBus1/modbustcpclient.h>
 
@@ -35,7 +36,7 @@ BusSession::BusSession()
 {
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
-        { urlOption, QStringLiteral("Device: tcp://host:port or rtu:///dev/ttyS0?baud=19200&parity=none."),
+        { urlOption, QStringLiteral("Device: tcp://host:port, rtu:///dev/ttyS0?baud=19200&parity=none or usb://6a3d:2c05[/serial]."),
           QStringLiteral("url"), QStringLiteral("tcp://127.0.0.1:502") },
         { unitOption, QStringLiteral("Device (unit) address, 0-255."), QStringLiteral("n"), QStringLiteral("1") },
         { timeoutOption, QStringLiteral("Answer time-out in ms."), QStringLiteral("ms"), QStringLiteral("1000") },
@@ -149,7 +150,19 @@ bool BusSession::makeTransport(const QString &text, QString &error)
         m_transport = client;
         return true;
     }
-    error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port or rtu:///dev/ttyX?baud=19200)").arg(text);
+    // usb://VID:PID[/serial], identifiers in hexadecimal as lsusb shows them.
+    static const QRegularExpression usbUrl(QStringLiteral("^usb://([0-9A-Fa-f]{1,4}):([0-9A-Fa-f]{1,4})(?:/(.+))?$"));
+    if (const QRegularExpressionMatch match = usbUrl.match(text); match.hasMatch()) {
+        auto *client = new ModbusLibusbClient(m_modbuser.get());
+        client->setVid(quint16(match.captured(1).toUInt(nullptr, 16)));
+        client->setPid(quint16(match.captured(2).toUInt(nullptr, 16)));
+        client->setSerialNumber(match.captured(3));
+        client->setReadTimeout(m_timeout);
+        client->setWriteTimeout(m_timeout);
+        m_transport = client;
+        return true;
+    }
+    error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port, rtu:///dev/ttyX?baud=19200 or usb://vid:pid[/serial])").arg(text);
     return false;
 }
 
@@ -191,7 +204,8 @@ int BusSession::run(const std::function<bool(QString &error)> &poll)
 QString BusSession::usage()
 {
     return QStringLiteral(
-        "Bus options: --url tcp://host:port | rtu:///dev/ttyS0?baud=19200&parity=even (default tcp://127.0.0.1:502),\n"
+        "Bus options: --url tcp://host:port | rtu:///dev/ttyS0?baud=19200&parity=even | usb://vid:pid[/serial]\n"
+        "  (default tcp://127.0.0.1:502),\n"
         "  --unit N (1), --timeout MS (1000), --interval MS to poll again, --repeat N polls (0: until stopped).\n"
         "Registers are logical numbers: 400001... holding, 300001... input.\n");
 }
