@@ -173,13 +173,15 @@ private Q_SLOTS:
         QCOMPARE(registers.size(), 240);
     }
 
-    // A device that answers badly fails that request with a message, and the next one works.
+    // A device that answers badly fails that request with a message, and the next one gets its own
+    // answer (a late answer to the failed one is not taken for it).
     void badAnswerFailsOnlyItsRequest_data()
     {
         QTest::addColumn<UsbMeterBus::AnswerMode>("mode");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("closes");
         QTest::newRow("silent") << UsbMeterBus::Silent << "received 0 bytes answer" << false;
+        QTest::newRow("late") << UsbMeterBus::Late << "received 0 bytes answer" << false;
         QTest::newRow("oversized") << UsbMeterBus::Overflow << "received 0 bytes answer" << false;
         QTest::newRow("short") << UsbMeterBus::Truncated << "" << false;
         QTest::newRow("write refused") << UsbMeterBus::StallWrite << "error write data" << true;
@@ -196,7 +198,7 @@ private Q_SLOTS:
         QSignalSpy reopened(link.client, &Transport::transportConnected);
         m_bus->setAnswerMode(number, mode);
         quint16 value = 0;
-        QVERIFY(!link.readRegister(400001, value));
+        QVERIFY(!link.readRegister(400002, value));
         if (!message.isEmpty())
             QCOMPARE(link.modbuser.errorString(), message);
         QVERIFY(!link.modbuser.errorString().isEmpty());
