@@ -226,8 +226,9 @@ private Q_SLOTS:
         bool ok = true;
         QString error;
         std::thread requester([&] {
+            ModbusBytes answer;
             ok = link.client->sendBytes(ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A")),
-                                        link.client->target(), new ModbusBytes, &error);
+                                        link.client->target(), &answer, &error);
             done = true;
         });
         QTRY_COMPARE(m_bus->requestsSeen(number), 1);
