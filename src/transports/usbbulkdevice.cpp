@@ -49,6 +49,8 @@ bool UsbBulkDevice::open(quint16 vid, quint16 pid, int configuration, QString &s
         if ((serialNumber.isEmpty() || serialNumber == serial) && descriptor.bNumConfigurations > 0) {
             m_handle = handle;
             serialNumber = serial;
+            // A meter that also presents itself to a kernel driver is taken from it while claimed.
+            libusb_set_auto_detach_kernel_driver(m_handle, 1);
             break;
         }
         libusb_close(handle);
@@ -93,6 +95,10 @@ bool UsbBulkDevice::setConfiguration(int configuration)
         setError(tr("setConfiguration failed: device didn't set"));
         return false;
     }
+    // Setting the active configuration again resets the device, and fails while a kernel driver holds it.
+    int active = 0;
+    if (libusb_get_configuration(m_handle, &active) == LIBUSB_SUCCESS && active == configuration)
+        return true;
     const int result = libusb_set_configuration(m_handle, configuration);
     if (result == LIBUSB_SUCCESS)
         return true;
