@@ -3,8 +3,6 @@
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
 
-#include <QtCore/QThread>
-
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstring>
@@ -29,9 +27,7 @@ ModbusC55Client::ModbusC55Client(QObject *parent)
 
 ModbusC55Client::~ModbusC55Client()
 {
-    // Closed while this class is whole, so the event reader thread stops reading the device now.
-    if (connected() && QThread::currentThread() == thread())
-        disconnectTransport();
+    stopEventReader();
     QMutexLocker locker(mutex());
     disconnectTransportInternal();
 }

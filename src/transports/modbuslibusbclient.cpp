@@ -5,8 +5,6 @@
 #include "usbbulkdevice.h"
 #include "usbsession_p.h"
 
-#include <QtCore/QThread>
-
 namespace {
 
 // One bulk transfer holds any RTU frame, and an event poll takes what the device has queued.
@@ -26,9 +24,7 @@ ModbusLibusbClient::ModbusLibusbClient(QObject *parent)
 
 ModbusLibusbClient::~ModbusLibusbClient()
 {
-    // Closed while this class is whole, so the event reader thread stops reading the device now.
-    if (connected() && QThread::currentThread() == thread())
-        disconnectTransport();
+    stopEventReader();
     QMutexLocker locker(mutex());
     m_device->close(true);
 }
