@@ -204,6 +204,8 @@ private Q_SLOTS:
         QVERIFY(!link.modbuser.errorString().isEmpty());
         QCOMPARE(link.client->connected(), !closes);
         m_bus->setAnswerMode(number, UsbMeterBus::Answer);
+        if (mode == UsbMeterBus::Late)
+            QTRY_COMPARE(m_bus->pendingAnswers(number), 1);
         if (closes)
             QVERIFY(reopened.wait(2000));
         QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));

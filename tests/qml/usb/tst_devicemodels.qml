@@ -98,6 +98,8 @@ TestCase {
         tryCompare(usbLink, "connected", true)
         compare(usbLink.busType, TavrexBus.ClientBus)
         compare(usbLink.eventable, true)
+        // The test bed serves one open device at a time: the models below open it too.
+        usbLink.connected = false
         c55.connected = true
         compare(c55.connected, false)
         compare(c55.errorString, "error opening c55 device /dev/tavrex-no-c55: No such file or directory")
