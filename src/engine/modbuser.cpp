@@ -1,6 +1,8 @@
 #include "modbuser.h"
 
+#include "modbusc55client.h"
 #include "modbusdeparser.h"
+#include "modbuslibusbclient.h"
 #include "modbuspacketarch.h"
 #include "modbuspacketarchpresence.h"
 #include "modbuspacketfile.h"
@@ -103,6 +105,20 @@ ModbusTcpServer *Modbuser::addModbusTcpServer(const QHostAddress &address, int p
     server->setAddress(address);
     translator().addTransport(*server, true, true);
     return server;
+}
+
+ModbusLibusbClient *Modbuser::addModbusLibusbClient()
+{
+    auto *client = new ModbusLibusbClient();
+    translator().addTransport(*client, true, true);
+    return client;
+}
+
+ModbusC55Client *Modbuser::addModbusC55Client()
+{
+    auto *client = new ModbusC55Client();
+    translator().addTransport(*client, true, true);
+    return client;
 }
 
 quint8 Modbuser::deviceAddress() const

@@ -38,6 +38,7 @@ public:
 private:
     bool makeTransport(const QString &url, QString &error);
     bool makeSerialTransport(const QUrl &url, QString &error);
+    bool makeUsbTransport(const QString &text, QString &error);
     bool pollOnce(const std::function<bool(QString &error)> &poll);
     void reportLinkDown();
     void onConnectedChanged();
