@@ -145,12 +145,8 @@ bool ModbusLibusbClient::sendBytes(const ModbusBytes &bytes, const Target *targe
         dropLink();
         return false;
     }
-    // A late answer to an earlier request must not pass for the answer to this one. Only an
-    // exchange that went unanswered (or a new link) can leave one: the drain costs a read time-out.
-    if (m_staleInput) {
-        m_device->bulkRead(MaxTransfer, m_readEndpoint, PollTimeout);
-        m_staleInput = false;
-    }
+    // A late or partly read answer to an earlier request must not pass for the answer to this one.
+    m_device->bulkRead(MaxTransfer, m_readEndpoint, PollTimeout);
     if (m_device->bulkWrite(bytes, m_writeEndpoint, m_writeTimeout) < 0) {
         setErrorString(tr("error write data"), error);
         dropLink();
@@ -160,7 +156,6 @@ bool ModbusLibusbClient::sendBytes(const ModbusBytes &bytes, const Target *targe
         return true;
     const QByteArray reply = m_device->bulkRead(MaxTransfer, m_readEndpoint, m_readTimeout);
     if (reply.isEmpty()) {
-        m_staleInput = true;
         qCDebug(lcUsb) << "no answer:" << m_device->errorText();
         setErrorString(tr("received 0 bytes answer"), error);
         // Unplugged while the answer was awaited: closed now, reopened when the device is back.
@@ -217,7 +212,6 @@ bool ModbusLibusbClient::connectTransportInternal()
     m_readEndpoint = in.value(0);
     m_eventEndpoint = in.value(1);
     m_writeEndpoint = out.value(0);
-    m_staleInput = true;
     return true;
 }
 

@@ -82,7 +82,6 @@ private:
     quint8 m_readEndpoint = 0;
     quint8 m_writeEndpoint = 0;
     quint8 m_eventEndpoint = 0;
-    bool m_staleInput = true;
     UsbBulkDevice *m_device = nullptr;
     quint16 m_vid = 0x6A3D;
     quint16 m_pid = 0x2C05;

@@ -242,7 +242,7 @@ bool BusSession::makeUsbTransport(const QString &text, QString &error)
     static const QRegularExpression usbUrl(QStringLiteral("^usb://([0-9A-Fa-f]{1,4}):([0-9A-Fa-f]{1,4})(?:/(.+))?$"));
     const QRegularExpressionMatch match = usbUrl.match(text);
     if (!match.hasMatch()) {
-        error = QStringLiteral("\"%1\" is not a USB device URL (usb://vid:pid[/serial])").arg(text);
+        error = QStringLiteral("\"%1\" is not a device URL (usb://vid:pid[/serial])").arg(text);
         return false;
     }
     auto *client = new ModbusLibusbClient(m_modbuser.get());
