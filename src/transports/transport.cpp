@@ -97,6 +97,15 @@ Target *Transport::defaultTarget()
     return nullptr;
 }
 
+bool Transport::answersOnThread(const QThread *) const
+{
+    return false;
+}
+
+void Transport::serveWaitingExchanges()
+{
+}
+
 void Transport::componentComplete()
 {
     MyDeclarativeParserStatus::componentComplete();

@@ -1,6 +1,8 @@
 #include "transporter.h"
 
 #include "eventedtransport.h"
+#include "tavrexbuslogging_p.h"
+#include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
 #include <QtCore/QThread>
@@ -196,16 +198,17 @@ void Transporter::removeEntry(Entry entry)
     detach(transport);
 }
 
+// The answer must be there when the transport's emission returns, whichever thread emits.
 void Transporter::onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes)
 {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [&] { onRequestBytesReceived(bytes, target, answerBytes); }, Qt::BlockingQueuedConnection);
-        return;
-    }
-    emit requestBytesReceived(bytes, target, answerBytes);
-    if (answerBytes)
-        emit bytesSent(*answerBytes, target);
+    QString error;
+    const bool answered = callOnOwnerThread(this, [&] {
+        emit requestBytesReceived(bytes, target, answerBytes);
+        if (answerBytes)
+            emit bytesSent(*answerBytes, target);
+    }, &error);
+    if (!answered)
+        qCWarning(lcTransport).noquote() << tr("request left unanswered: %1").arg(error);
 }
 
 void Transporter::onTransportError(const QString &message)
