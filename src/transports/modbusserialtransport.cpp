@@ -3,14 +3,12 @@
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
 #include "qserialportinvokable.h"
+#include "tavrexbuslogging_p.h"
 
-#include <QtCore/QLoggingCategory>
 #include <QtCore/QThread>
 #include <QtSerialPort/QSerialPortInfo>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSerial, "tavrexbus.serial", QtWarningMsg)
 
 // The longest RTU frame; a buffer beyond it can never become a request.
 constexpr int MaxRtuFrameSize = 256;

@@ -1,6 +1,7 @@
 #include "qtcpsocketinvokable.h"
 
 #include "modbustcpstream_p.h"
+#include "tavrexbuslogging_p.h"
 #include "tcpframewrite_p.h"
 #include "threadcall_p.h"
 
@@ -179,6 +180,6 @@ ModbusBytes QTcpSocketInvokable::readAll()
 qint64 QTcpSocketInvokable::write(const ModbusBytes &data)
 {
     Q_UNUSED(data);
-    qWarning("this function is not supported in QTcpSocketInvokable");
+    qCWarning(lcTcp, "this function is not supported in QTcpSocketInvokable");
     return -1;
 }

@@ -7,6 +7,16 @@
 
 #include <QtCore/QThread>
 
+namespace {
+
+// Frames appear in the traffic log as the translator's messages print them.
+QByteArray frameText(const ModbusBytes &frame)
+{
+    return frame.toHex(' ').toUpper();
+}
+
+} // namespace
+
 Transporter::Transporter(QObject *parent)
     : ErrObject(parent)
 {
@@ -49,14 +59,16 @@ bool Transporter::sendBytes(const TransportLease &held, const ModbusBytes &bytes
         return false;
     }
     emit bytesSent(bytes, target);
+    qCDebug(lcTraffic).noquote() << "sent" << frameText(bytes);
     // On its own thread the transport's error signal reaches us anyway; from elsewhere it
     // would arrive late, so the message is collected and reported here.
-    if (transport->thread() == QThread::currentThread())
-        return transport->sendBytes(bytes, target, answer, nullptr);
     QString error;
-    const bool ok = transport->sendBytes(bytes, target, answer, &error);
-    if (!ok)
+    const bool onOwnThread = transport->thread() == QThread::currentThread();
+    const bool ok = transport->sendBytes(bytes, target, answer, onOwnThread ? nullptr : &error);
+    if (!ok && !onOwnThread)
         setErrorString(error);
+    if (ok && answer)
+        qCDebug(lcTraffic).noquote() << "received" << frameText(*answer);
     return ok;
 }
 
@@ -203,9 +215,12 @@ void Transporter::onRequestBytesReceived(ModbusBytes bytes, const Target *target
 {
     QString error;
     const bool answered = callOnOwnerThread(this, [&] {
+        qCDebug(lcTraffic).noquote() << "request" << frameText(bytes);
         emit requestBytesReceived(bytes, target, answerBytes);
-        if (answerBytes)
-            emit bytesSent(*answerBytes, target);
+        if (!answerBytes)
+            return;
+        qCDebug(lcTraffic).noquote() << "answer" << frameText(*answerBytes);
+        emit bytesSent(*answerBytes, target);
     }, &error);
     if (!answered)
         qCWarning(lcTransport).noquote() << tr("request left unanswered: %1").arg(error);
