@@ -422,6 +422,8 @@ QString ModbusSerialTransport::toString(bool oneLine) const
     return formatLines(text, oneLine);
 }
 
+// Unlike a network peer's, every failed open is told, also while reconnecting: the port's own
+// text says whether it is missing, busy or forbidden, and that changes as adapters come and go.
 bool ModbusSerialTransport::connectTransportInternal()
 {
     if (!m_serialPort->open(QIODevice::ReadWrite)) {
