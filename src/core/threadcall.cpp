@@ -1,56 +1,42 @@
 #include "threadcall_p.h"
 
-#include <chrono>
-
 namespace {
 
-// How soon a waiting caller notices that the target's thread has stopped.
-constexpr std::chrono::milliseconds StopCheckInterval(10);
+// How soon, in milliseconds, a waiting caller notices that the target's thread has stopped.
+constexpr int StopCheckInterval = 10;
 
 } // namespace
 
+bool ThreadCallState::leaveQueued(Stage next)
+{
+    Stage expected = Queued;
+    return m_stage.compare_exchange_strong(expected, next);
+}
+
 bool ThreadCallState::begin()
 {
-    const std::lock_guard locker(m_mutex);
-    if (m_stage != Queued)
-        return false;
-    m_stage = Running;
-    return true;
+    return leaveQueued(Running);
 }
 
 void ThreadCallState::end()
 {
-    {
-        const std::lock_guard locker(m_mutex);
-        m_stage = Done;
-    }
-    m_changed.notify_all();
+    m_stage = Done;
 }
 
-void ThreadCallState::drop()
+void ThreadCallState::release()
 {
-    {
-        const std::lock_guard locker(m_mutex);
-        if (m_stage != Queued)
-            return;
-        m_stage = Dropped;
-    }
-    m_changed.notify_all();
+    if (m_stage == Done || leaveQueued(Dropped))
+        m_ended.release();
 }
 
 // A thread that stops leaves the posted call in its queue: only a call that has begun is sure to end.
 ThreadCallState::Stage ThreadCallState::wait(const QThread *thread)
 {
-    std::unique_lock locker(m_mutex);
-    for (;;) {
-        if (m_stage == Done || m_stage == Dropped)
-            return m_stage;
-        if (m_stage == Queued && !isRunning(thread)) {
-            m_stage = Abandoned;
-            return m_stage;
-        }
-        m_changed.wait_for(locker, StopCheckInterval);
+    while (!m_ended.tryAcquire(1, StopCheckInterval)) {
+        if (!isRunning(thread) && leaveQueued(Abandoned))
+            return Abandoned;
     }
+    return m_stage;
 }
 
 // A thread that is finishing no longer delivers posted calls; isRunning() is false by then.

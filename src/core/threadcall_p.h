@@ -5,11 +5,11 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qobject.h>
+#include <QtCore/qsemaphore.h>
 #include <QtCore/qthread.h>
 
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 // What a caller waiting for a call on another thread shares with the call it posted there. The
@@ -25,8 +25,9 @@ public:
     // On the target's thread: false when the caller has given up, and the call must not run.
     bool begin();
     void end();
-    // The posted call went without running (its target was destroyed or its events removed).
-    void drop();
+    // The posted call is gone, run or not (its target was destroyed or its events removed); the
+    // caller learns only now, so that it does not wake while this thread is still busy with it.
+    void release();
     // Waits until the call has ended; gives up when thread stops before the call has begun.
     // Returns Done, Dropped or Abandoned.
     Stage wait(const QThread *thread);
@@ -36,12 +37,14 @@ public:
     static QString failure(Stage stage, const QMetaObject &target);
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    Stage m_stage = Queued;
+    // Leaving Queued is the one decision: whoever moves the stage on first decides whether the call runs.
+    bool leaveQueued(Stage next);
+
+    std::atomic<Stage> m_stage{Queued};
+    QSemaphore m_ended;
 };
 
-// The caller's claim on a posted call; going unused, it tells the caller that the call was dropped.
+// The caller's claim on a posted call; it lets the caller go when the posted call goes.
 class ThreadCallTicket
 {
 public:
@@ -53,7 +56,7 @@ public:
     ~ThreadCallTicket()
     {
         if (m_state)
-            m_state->drop();
+            m_state->release();
     }
 
     template <typename Call>
@@ -63,7 +66,6 @@ public:
             call();
             m_state->end();
         }
-        m_state.reset();
     }
 
 private:
