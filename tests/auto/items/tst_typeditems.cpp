@@ -129,6 +129,7 @@ private Q_SLOTS:
             readBytes(*item, bytes);
             QCOMPARE(item->formatValue(), text);
             QCOMPARE(item->getTypedValue(bytes), typed);
+            QCOMPARE(item->getTypedValue(bytes).typeName(), typed.typeName());
             QCOMPARE(item->variantValue(), typed);
             item = makeItem(type);
         }
