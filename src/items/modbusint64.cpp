@@ -1,5 +1,12 @@
 #include "modbusint64.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<qint64, &ModbusBytes::fromInt64, &ModbusBytes::toInt64, &QString::toLongLong>;
+using Number = TypedItem::Number<ModbusInt64, Codec>;
+}
+
 ModbusInt64::ModbusInt64(QObject *parent)
     : ModbusItemIntBase(8, parent)
 {
@@ -12,38 +19,30 @@ ModbusInt64::ModbusInt64(quint32 address, QObject *parent)
 
 void ModbusInt64::setValue(qint64 value)
 {
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(ModbusBytes::fromInt64(value), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
+    Number::setValue(this, m_value, value);
 }
 
 bool ModbusInt64::writeValue(qint64 value)
 {
-    return write(ModbusBytes::fromInt64(value));
+    return Number::writeValue(this, value);
 }
 
 void ModbusInt64::updateValueFromBytes()
 {
-    setValue(bytes().toInt64(0));
+    Number::updateValueFromBytes(this);
 }
 
 QString ModbusInt64::formatValue() const
 {
-    return QString::number(m_value, base());
+    return Number::formatValue(*this);
 }
 
 void ModbusInt64::setFormatValue(const QString &text)
 {
-    bool ok = false;
-    const qlonglong parsed = text.toLongLong(&ok, base());
-    if (ok)
-        setValue(parsed);
+    Number::setFormatValue(this, text);
 }
 
 QVariant ModbusInt64::getTypedValue(const ModbusBytes &b) const
 {
-    return QVariant::fromValue<qlonglong>(b.toInt64(0));
+    return Number::typedValue(*this, b);
 }

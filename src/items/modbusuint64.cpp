@@ -1,5 +1,12 @@
 #include "modbusuint64.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<quint64, &ModbusBytes::fromUInt64, &ModbusBytes::toUInt64, &QString::toULongLong>;
+using Number = TypedItem::Number<ModbusUInt64, Codec>;
+}
+
 ModbusUInt64::ModbusUInt64(QObject *parent)
     : ModbusItemIntBase(8, parent)
 {
@@ -12,40 +19,30 @@ ModbusUInt64::ModbusUInt64(quint32 address, QObject *parent)
 
 void ModbusUInt64::setValue(quint64 value)
 {
-    const quint64 v = value;
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromUInt64(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
+    Number::setValue(this, m_value, value);
 }
 
 bool ModbusUInt64::writeValue(quint64 value)
 {
-    const quint64 v = value;
-    return write(ModbusBytes::fromUInt64(v));
+    return Number::writeValue(this, value);
 }
 
 void ModbusUInt64::updateValueFromBytes()
 {
-    setValue(bytes().toUInt64(0));
+    Number::updateValueFromBytes(this);
 }
 
 QString ModbusUInt64::formatValue() const
 {
-    return QString::number(m_value, base());
+    return Number::formatValue(*this);
 }
 
 void ModbusUInt64::setFormatValue(const QString &text)
 {
-    bool ok = false;
-    const qulonglong parsed = text.toULongLong(&ok, base());
-    if (ok)
-        setValue(parsed);
+    Number::setFormatValue(this, text);
 }
 
 QVariant ModbusUInt64::getTypedValue(const ModbusBytes &b) const
 {
-    return QVariant::fromValue<qulonglong>(b.toUInt64(0));
+    return Number::typedValue(*this, b);
 }
