@@ -18,22 +18,7 @@ ModbusDoubleStruct::ModbusDoubleStruct(quint32 address, QObject *parent)
 {
 }
 
-void ModbusDoubleStruct::setValue(const double &value)
-{
-    storeValue(value, &ModbusBytes::fromDoubleStruct);
-}
-
-bool ModbusDoubleStruct::writeValue(double value)
-{
-    return Number::writeValue(this, value);
-}
-
-void ModbusDoubleStruct::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QVariant ModbusDoubleStruct::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusDoubleStruct::setValue(const double &value) { storeValue(value, &ModbusBytes::fromDoubleStruct); }
+bool ModbusDoubleStruct::writeValue(double value) { return Number::writeValue(this, value); }
+void ModbusDoubleStruct::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QVariant ModbusDoubleStruct::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

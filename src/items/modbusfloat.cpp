@@ -17,32 +17,9 @@ ModbusFloat::ModbusFloat(quint32 address, QObject *parent)
 {
 }
 
-void ModbusFloat::setValue(float value)
-{
-    Number::setValue(this, m_value, value);
-}
-
-bool ModbusFloat::writeValue(float value)
-{
-    return Number::writeValue(this, value);
-}
-
-void ModbusFloat::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusFloat::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusFloat::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusFloat::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusFloat::setValue(float value) { Number::setValue(this, m_value, value); }
+bool ModbusFloat::writeValue(float value) { return Number::writeValue(this, value); }
+void ModbusFloat::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusFloat::formatValue() const { return Number::formatValue(*this); }
+void ModbusFloat::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusFloat::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

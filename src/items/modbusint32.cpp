@@ -17,32 +17,9 @@ ModbusInt32::ModbusInt32(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt32::setValue(qint32 value)
-{
-    Number::setValue(this, m_value, value);
-}
-
-bool ModbusInt32::writeValue(qint32 value)
-{
-    return Number::writeValue(this, value);
-}
-
-void ModbusInt32::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusInt32::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusInt32::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusInt32::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusInt32::setValue(qint32 value) { Number::setValue(this, m_value, value); }
+bool ModbusInt32::writeValue(qint32 value) { return Number::writeValue(this, value); }
+void ModbusInt32::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt32::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt32::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt32::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

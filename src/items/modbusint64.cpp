@@ -17,32 +17,9 @@ ModbusInt64::ModbusInt64(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt64::setValue(qint64 value)
-{
-    Number::setValue(this, m_value, value);
-}
-
-bool ModbusInt64::writeValue(qint64 value)
-{
-    return Number::writeValue(this, value);
-}
-
-void ModbusInt64::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusInt64::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusInt64::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusInt64::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusInt64::setValue(qint64 value) { Number::setValue(this, m_value, value); }
+bool ModbusInt64::writeValue(qint64 value) { return Number::writeValue(this, value); }
+void ModbusInt64::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt64::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt64::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt64::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

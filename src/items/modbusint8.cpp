@@ -30,32 +30,9 @@ ModbusInt8::ModbusInt8(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt8::setValue(int value)
-{
-    Number::setValue(this, m_value, qint8(value));
-}
-
-bool ModbusInt8::writeValue(int value)
-{
-    return Number::writeValue(this, qint8(value));
-}
-
-void ModbusInt8::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusInt8::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusInt8::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusInt8::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusInt8::setValue(int value) { Number::setValue(this, m_value, qint8(value)); }
+bool ModbusInt8::writeValue(int value) { return Number::writeValue(this, qint8(value)); }
+void ModbusInt8::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt8::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt8::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt8::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

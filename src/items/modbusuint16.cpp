@@ -17,32 +17,9 @@ ModbusUInt16::ModbusUInt16(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt16::setValue(int value)
-{
-    Number::setValue(this, m_value, quint16(value));
-}
-
-bool ModbusUInt16::writeValue(int value)
-{
-    return Number::writeValue(this, quint16(value));
-}
-
-void ModbusUInt16::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusUInt16::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusUInt16::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusUInt16::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusUInt16::setValue(int value) { Number::setValue(this, m_value, quint16(value)); }
+bool ModbusUInt16::writeValue(int value) { return Number::writeValue(this, quint16(value)); }
+void ModbusUInt16::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt16::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt16::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt16::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

@@ -17,32 +17,9 @@ ModbusUInt64::ModbusUInt64(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt64::setValue(quint64 value)
-{
-    Number::setValue(this, m_value, value);
-}
-
-bool ModbusUInt64::writeValue(quint64 value)
-{
-    return Number::writeValue(this, value);
-}
-
-void ModbusUInt64::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusUInt64::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusUInt64::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusUInt64::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusUInt64::setValue(quint64 value) { Number::setValue(this, m_value, value); }
+bool ModbusUInt64::writeValue(quint64 value) { return Number::writeValue(this, value); }
+void ModbusUInt64::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt64::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt64::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt64::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

@@ -33,32 +33,9 @@ ModbusUInt8::ModbusUInt8(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt8::setValue(int value)
-{
-    Number::setValue(this, m_value, quint8(value));
-}
-
-bool ModbusUInt8::writeValue(int value)
-{
-    return Number::writeValue(this, quint8(value));
-}
-
-void ModbusUInt8::updateValueFromBytes()
-{
-    Number::updateValueFromBytes(this);
-}
-
-QString ModbusUInt8::formatValue() const
-{
-    return Number::formatValue(*this);
-}
-
-void ModbusUInt8::setFormatValue(const QString &text)
-{
-    Number::setFormatValue(this, text);
-}
-
-QVariant ModbusUInt8::getTypedValue(const ModbusBytes &b) const
-{
-    return Number::typedValue(*this, b);
-}
+void ModbusUInt8::setValue(int value) { Number::setValue(this, m_value, quint8(value)); }
+bool ModbusUInt8::writeValue(int value) { return Number::writeValue(this, quint8(value)); }
+void ModbusUInt8::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt8::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt8::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt8::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

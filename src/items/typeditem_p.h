@@ -27,8 +27,8 @@ void store(Item *item, T &stored, const T &value, Encode encode)
 }
 
 // A numeric wire form: the ModbusBytes codec pair `encoder`/`decoder` at offset 0 and the QString
-// parser (`toShort`, `toFloat` …) of its text. `Variant` is the type that `getTypedValue` carries.
-template <typename T, auto encoder, auto decoder, auto parser, typename Variant = T>
+// parser (`toShort`, `toFloat` …) of its text.
+template <typename T, auto encoder, auto decoder, auto parser>
 struct NumberCodec
 {
     using Value = T;
@@ -37,12 +37,13 @@ struct NumberCodec
     static ModbusBytes encode(const ModbusItemBase &, T value) { return encoder(value); }
     static ModbusBytes encodeForWrite(const ModbusItemBase &item, T value) { return encode(item, value); }
     static T decode(const ModbusItemBase &, const ModbusBytes &bytes) { return (bytes.*decoder)(0); }
-    static QVariant variant(T value) { return QVariant::fromValue<Variant>(value); }
+    static QVariant variant(T value) { return QVariant::fromValue(value); }
 };
 
-// The members of a numeric item with the wire form `Codec`. Integers show and parse their text in
-// the item's `base`, floating-point values print with its `format` and `precision`. Text the parser
-// refuses is ignored; a parsed value keeps the low bits that fit the item.
+// The members of a numeric item with the wire form `Codec`, which offers what NumberCodec offers
+// (items whose form depends on their settings write their own). Integers show and parse their text
+// in the item's `base`, floating-point values print with its `format` and `precision`. Text the
+// parser refuses is ignored; a parsed value keeps the low bits that fit the item.
 template <typename Item, typename Codec>
 struct Number
 {
