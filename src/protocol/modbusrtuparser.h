@@ -15,6 +15,9 @@ public:
     bool canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const override;
     IPacket *parse(const ModbusBytes &frame, const IParseInfo &info,
                    const Target *target) override;
+    bool unwrapFrame(const ModbusBytes &frame, quint8 *unit = nullptr,
+                     ModbusBytes *pdu = nullptr) const override;
+    int maxFrameSize() const override;
     QString toString(bool oneLine) const override;
 };
 

@@ -242,6 +242,51 @@ private Q_SLOTS:
         QCOMPARE(errors.first().first().toString(), expected);
     }
 
+    // A server opens a frame the parser refuses, to answer it with a standard exception; only a
+    // sound envelope is opened, whatever its PDU holds.
+    void unwrapOpensSoundEnvelopesOnly_data()
+    {
+        QTest::addColumn<int>("framing");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QByteArray>("pdu");
+
+        const QByteArray unsupported = hex("2B 0E 01 00");
+        ModbusBytes rtu = hex("11") + unsupported;
+        rtu.appendUInt16(qChecksumModbus(rtu));
+        QByteArray badCrc = rtu;
+        badCrc[1] = '\x2C';
+        const QByteArray tcp = hex("00 05 00 00 00 05 11") + unsupported;
+        const auto row = [](const char *name, int framing, const QByteArray &frame, int unit, const QByteArray &pdu) {
+            QTest::newRow(name) << framing << frame << unit << pdu;
+        };
+        row("RTU unsupported function", Rtu, rtu, 17, unsupported);
+        row("RTU bad crc", Rtu, badCrc, -1, {});
+        row("RTU 3 bytes", Rtu, hex("01 81 01"), -1, {});
+        row("RTU 257 bytes", Rtu, QByteArray(257, '\x03'), -1, {});
+        row("TCP unsupported function", Tcp, tcp, 17, unsupported);
+        row("TCP protocol id 1", Tcp, hex("00 05 00 01 00 05 11") + unsupported, -1, {});
+        row("TCP length one short", Tcp, hex("00 05 00 00 00 04 11") + unsupported, -1, {});
+        row("TCP 261 bytes", Tcp, hex("00 05 00 00 00 FF 11") + QByteArray(254, '\x03'), -1, {});
+    }
+
+    void unwrapOpensSoundEnvelopesOnly()
+    {
+        QFETCH(int, framing);
+        QFETCH(QByteArray, frame);
+        QFETCH(int, unit);
+        QFETCH(QByteArray, pdu);
+
+        quint8 unwrappedUnit = 0;
+        ModbusBytes unwrappedPdu;
+        QCOMPARE(parser(framing).unwrapFrame(exact(frame), &unwrappedUnit, &unwrappedPdu), unit >= 0);
+        if (unit >= 0) {
+            QCOMPARE(int(unwrappedUnit), unit);
+            QCOMPARE(unwrappedPdu.toHex(' '), pdu.toHex(' '));
+        }
+        QVERIFY(frame.size() <= parser(framing).maxFrameSize() || unit < 0);
+    }
+
     void parserStaysUsableAfterError()
     {
         const ModbusParseInfo info(TavrexBus::Request);
