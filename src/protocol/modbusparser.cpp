@@ -115,16 +115,33 @@ void parseReport(const ModbusBytes &pdu, bool request, ModbusPacketReport &packe
     packet.setBytes(copyOf(pdu, 2, pdu.size() - 2));
 }
 
-void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+// Archive requests begin alike: archive index, a count that may not be 0 and the archive type.
+template<typename Packet>
+quint16 parseArchHead(const ModbusBytes &pdu, const char *zeroCount, Packet &packet)
 {
     const TavrexBus::ArchType archType = checkedArchType(pdu);
     const quint16 count = pdu.toUInt16(3);
     if (count == 0)
-        throw ModbusParser::tr("read arch records count can't be zero");
+        throw ModbusParser::tr(zeroCount);
     packet.setArchType(archType);
     packet.setArchIndex(pdu.toUInt16(1));
-    packet.setRequestRecordsCount(count);
-    if (archType == TavrexBus::IndexArch) {
+    return count;
+}
+
+// Functions 66 and 67 go on with a 32-bit label and a direction.
+template<typename Packet>
+void parseLabelAndDirection(const ModbusBytes &pdu, Packet &packet)
+{
+    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
+    packet.setRequestLabel(pdu.toUInt32(6));
+    packet.setDirection(direction);
+}
+
+void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+{
+    packet.setRequestRecordsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch records count can't be zero"), packet));
+    if (packet.archType() == TavrexBus::IndexArch) {
         packet.setRequestLabel(pdu.toUInt16(6));
         return;
     }
@@ -135,18 +152,11 @@ void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
 
 void parseArchDirectionRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
 {
-    const TavrexBus::ArchType archType = checkedArchType(pdu);
-    const quint16 count = pdu.toUInt16(3);
-    if (count == 0)
-        throw ModbusParser::tr("read arch request records count can't be zero");
+    packet.setRequestRecordsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch request records count can't be zero"), packet));
     if (pdu.size() != 11)
         throw ModbusParser::tr("invalid bytes array length");
-    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
-    packet.setArchType(archType);
-    packet.setArchIndex(pdu.toUInt16(1));
-    packet.setRequestRecordsCount(count);
-    packet.setRequestLabel(pdu.toUInt32(6));
-    packet.setDirection(direction);
+    parseLabelAndDirection(pdu, packet);
 }
 
 void parseArchRecordsAnswer(const ModbusBytes &pdu, const ModbusParseInfo &info,
@@ -171,16 +181,9 @@ void parseArchPresence(const ModbusBytes &pdu, const ModbusParseInfo &info, bool
         packet.appendLabels(copyOf(pdu, 2, (pdu.size() - 2) & ~3));
         return;
     }
-    const TavrexBus::ArchType archType = checkedArchType(pdu);
-    const quint16 count = pdu.toUInt16(3);
-    if (count == 0)
-        throw ModbusParser::tr("read arch labels count can't be zero");
-    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
-    packet.setArchType(archType);
-    packet.setArchIndex(pdu.toUInt16(1));
-    packet.setRequestLabelsCount(count);
-    packet.setRequestLabel(pdu.toUInt32(6));
-    packet.setDirection(direction);
+    packet.setRequestLabelsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch labels count can't be zero"), packet));
+    parseLabelAndDirection(pdu, packet);
 }
 
 void parseReadFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packet)

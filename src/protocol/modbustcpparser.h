@@ -15,8 +15,8 @@ public:
     bool canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const override;
     IPacket *parse(const ModbusBytes &frame, const IParseInfo &info,
                    const Target *target) override;
-    bool unwrapFrame(const ModbusBytes &frame, quint8 *unit = nullptr,
-                     ModbusBytes *pdu = nullptr) const override;
+    /// Sound: 8 to 260 bytes, protocol identifier 0, and a length that counts the bytes after it.
+    bool unwrapFrame(const ModbusBytes &frame, quint8 *unit, ModbusBytes *pdu) const override;
     int maxFrameSize() const override;
     QString toString(bool oneLine) const override;
 
