@@ -33,7 +33,7 @@ class TAVREXBUS1_EXPORT ModbusClientExecutor : public ErrObject
 
 public:
     static constexpr int MaxRegistersPerRequest = ModbusProtocol::MaxRequestRegisters;
-    static constexpr int MaxLabelsPerRequest = 62;
+    static constexpr int MaxLabelsPerRequest = ModbusProtocol::MaxLabelsPerAnswer;
     static constexpr int StartInterval = 60000;
     static constexpr int IdleInterval = 10000;
     static constexpr int BatchSlice = 2;

@@ -25,6 +25,8 @@ constexpr int MaxRequestRegisters = 122;
 
 /// Largest PDU (function code and data) that fits every framing.
 constexpr int MaxPduSize = 253;
+/// Most 4-byte labels one archive presence answer (function 66) holds after its byte count.
+constexpr int MaxLabelsPerAnswer = (MaxPduSize - 2) / 4;
 
 /// Bytes before the PDU in an RTU frame: the unit address.
 constexpr int RtuHeaderSize = 1;
