@@ -36,10 +36,11 @@ int crcCommand(const QStringList &args)
     QString error;
     if (!ValueCodec::parseHex(args, bytes, error))
         return fail(error);
-    const ushort crc = qChecksumModbus(bytes.constData(), uint(bytes.size()));
-    const ModbusBytes onWire = ModbusBytes::fromUInt16(crc);
+    const ModbusBytes onWire = ModbusBytes::fromUInt16(qChecksumModbus(bytes));
     // The library keeps the CRC in wire order; engineers also know it as the standard register value.
-    const ushort standard = ushort(crc << 8 | crc >> 8);
+    ModbusBytes standardOrder = onWire;
+    standardOrder.reverse();
+    const ushort standard = standardOrder.toUInt16();
     out() << "crc: " << ValueCodec::toHex(onWire) << " (CRC-16/MODBUS 0x"
           << QString::number(standard, 16).toUpper().rightJustified(4, QLatin1Char('0')) << ")" << Qt::endl;
     out() << "frame: " << ValueCodec::toHex(bytes + onWire) << Qt::endl;
