@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int MaxRecordBytes = 250;
+
 QString hex(const ModbusBytes &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
@@ -409,6 +411,11 @@ void MeterSimulator::onReadArchRecords(quint16 archIndex, quint32 label, TavrexB
         return;
     const bool byLabel = m_requestFunction == TavrexBus::ReadArchRecord65;
     out = byLabel ? archive->recordsAt(label, count) : archive->recordsFrom(label, direction, count);
+    // An answer carries at most 250 bytes of records; a meter refuses a request for more.
+    if (count * archive->recordSize() > MaxRecordBytes) {
+        out.clear();
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataValue);
+    }
     emit served(QStringLiteral("unit %1 archive %2 records from %3 %4 x%5: %6 found")
                     .arg(options.requestAddress())
                     .arg(archIndex)
