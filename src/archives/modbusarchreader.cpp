@@ -14,27 +14,27 @@ constexpr int BatchLabels = 62;
 // What one answer of function 65 can carry: a byte count of 251 less the record count's worth.
 constexpr int AnswerBytes = 251;
 
-// The inner items of a reader take only the answer to their latest request. After stop() a late
-// answer finds no request waiting; an answer their checks refuse becomes an error, never a silent end
-// of the reading.
+// The inner items of a reader take only the answers to the requests it has under way, in the order it
+// made them. After stop() a late answer finds no request waiting; an answer their checks refuse becomes an
+// error, never a silent end of the reading.
 template <typename Item>
 class Expecting : public Item
 {
 public:
     explicit Expecting(QObject *parent) : Item(parent) {}
 
-    // Drops the request under way: its answer, when it comes, is ignored.
+    // Drops the requests under way: their answers, when they come, are ignored.
     void forget()
     {
-        m_pending = nullptr;
+        m_pending.clear();
         this->abortExecuting();
     }
 
     bool taskCompleted(ModbusTask *task) override
     {
-        if (!task || task != m_pending)
+        if (!task || m_pending.isEmpty() || task != m_pending.constFirst())
             return false;
-        m_pending = nullptr;
+        m_pending.removeFirst();
         const quint64 errors = this->errorCount();
         const bool taken = Item::taskCompleted(task);
         if (!taken && this->errorCount() == errors)
@@ -46,12 +46,12 @@ public:
 protected:
     void taskCreated(ModbusTask *task) override
     {
-        m_pending = task;
+        m_pending.append(task);
         Item::taskCreated(task);
     }
 
 private:
-    const ModbusTask *m_pending = nullptr;
+    QList<const ModbusTask *> m_pending;
 };
 
 } // namespace
@@ -130,8 +130,9 @@ void ModbusArchReader::reset()
     m_pendingArchIndexes = m_archIndexes;
     m_collected.clear();
     m_collectedLabels.clear();
+    m_handedOver = 0;
     m_labels.clear();
-    m_requested.clear();
+    m_inFlight.clear();
     m_labelsShort = false;
     m_readingLabels = false;
     m_archIndex = record.archIndex();
@@ -217,11 +218,9 @@ void ModbusArchReader::onLabelsRead()
         batch.removeLast();
         m_labelsShort = true;
     }
-    m_labels = batch;
-    if (m_labels.isEmpty())
-        finishArchive(false);
-    else
-        readRecords();
+    // Labels asked for again after a short answer come first.
+    m_labels.append(batch);
+    pump();
 }
 
 // The device lists labels in archive order, each once, from the one asked for.
@@ -237,20 +236,48 @@ bool ModbusArchReader::checkOrder(const QList<quint32> &labels, quint32 requeste
     return true;
 }
 
-void ModbusArchReader::readRecords()
+// Keeps the executor busy: every record request of the batch goes at once, and the next batch is asked for
+// behind them, so that no answer waits for this thread. Until the record size is known, one request goes
+// alone, so that the rest can fill their answers.
+void ModbusArchReader::pump()
 {
-    // The last label of a full batch starts the next batch, so that the device confirms the order.
-    if (m_labels.size() == 1 && !m_labelsShort && m_labels.constFirst() != m_endLabel) {
-        readLabels(m_labels.takeFirst());
-        return;
+    const bool sizeUnknown = m_recordsPerRequestOptimization && m_recordReader->recordSize() == 0;
+    while (m_running && m_labels.size() > heldBack() && issued() < recordLimit()
+           && !(sizeUnknown && !m_inFlight.isEmpty())) {
+        const int count = runLength();
+        m_inFlight.append(m_labels.mid(0, count));
+        m_labels.remove(0, count);
+        m_recordReader->setCount(count);
+        m_recordReader->setLabel(m_inFlight.constLast().constFirst());
+        if (!m_recordReader->read() && m_running)
+            fail(tr("can't read the records of archive %1").arg(m_archIndex));
     }
-    const int count = runLength();
-    m_requested = m_labels.mid(0, count);
-    m_labels.remove(0, count);
-    m_recordReader->setCount(count);
-    m_recordReader->setLabel(m_requested.constFirst());
-    if (!m_recordReader->read() && m_running)
-        fail(tr("can't read the records of archive %1").arg(m_archIndex));
+    if (!m_running)
+        return;
+    // The last label of a full batch starts the next batch, so that the device confirms the order.
+    if (heldBack() == 1 && !m_readingLabels && issued() < recordLimit())
+        readLabels(m_labels.takeFirst());
+    else if (m_inFlight.isEmpty() && !m_readingLabels && (m_labels.isEmpty() || issued() >= recordLimit()))
+        finishArchive(issued() >= recordLimit());
+}
+
+// 1 when the only label left starts the next batch.
+int ModbusArchReader::heldBack() const
+{
+    return m_labels.size() == 1 && !m_labelsShort && m_labels.constFirst() != m_endLabel ? 1 : 0;
+}
+
+qsizetype ModbusArchReader::issued() const
+{
+    qsizetype count = m_collected.size();
+    for (const QList<quint32> &run : m_inFlight)
+        count += run.size();
+    return count;
+}
+
+qsizetype ModbusArchReader::recordLimit() const
+{
+    return m_maxRecords > 0 ? m_maxRecords : std::numeric_limits<qsizetype>::max();
 }
 
 int ModbusArchReader::recordsPerAnswer() const
@@ -270,7 +297,7 @@ int ModbusArchReader::runLength() const
         --available;
     int limit = recordsPerAnswer();
     if (m_maxRecords > 0)
-        limit = qMin(limit, qMax(1, m_maxRecords - int(m_collected.size())));
+        limit = int(qMin<qsizetype>(limit, qMax<qsizetype>(1, m_maxRecords - issued())));
     int count = 1;
     const TavrexBus::ArchType type = m_recordReader->archType();
     const TavrexBus::ArchInterval interval = m_recordReader->archInterval();
@@ -286,19 +313,18 @@ int ModbusArchReader::runLength() const
 
 void ModbusArchReader::onRecordRead()
 {
-    if (!m_running || m_requested.isEmpty())
+    if (!m_running || m_inFlight.isEmpty())
         return;
+    const QList<quint32> run = m_inFlight.takeFirst();
     const ModbusBytesArray answer = m_recordReader->bytesArray();
-    const int taken = int(qMin(answer.size(), m_requested.size()));
+    const int taken = int(qMin(answer.size(), run.size()));
     if (taken == 0) {
-        fail(tr("no records in the answer at label %1").arg(labelText(m_requested.constFirst())));
+        fail(tr("no records in the answer at label %1").arg(labelText(run.constFirst())));
         return;
     }
-    // Records the device did not send are asked for again; surplus records never enter the result.
-    for (qsizetype i = m_requested.size() - 1; i >= taken; --i)
-        m_labels.prepend(m_requested.at(i));
-    m_collectedLabels.append(m_requested.mid(0, taken));
-    m_requested.clear();
+    if (taken < run.size())
+        askAgain(run.mid(taken));
+    m_collectedLabels.append(run.mid(0, taken));
     collect(answer.mid(0, taken));
     setProgress(int(m_collected.size()));
     if (!m_running)
@@ -308,11 +334,19 @@ void ModbusArchReader::onRecordRead()
         if (!m_running)
             return;
     }
-    const bool full = m_maxRecords >= 1 && m_collected.size() >= m_maxRecords;
-    if (!full && !m_labels.isEmpty())
-        readRecords();
-    else
-        finishArchive(full);
+    pump();
+}
+
+// Records the device did not send are asked for again, in label order: the requests made after them
+// are dropped and made anew, so that the records stay in order. Surplus records never enter the result.
+void ModbusArchReader::askAgain(const QList<quint32> &missing)
+{
+    QList<quint32> again = missing;
+    for (const QList<quint32> &run : std::as_const(m_inFlight))
+        again.append(run);
+    m_inFlight.clear();
+    m_recordReader->forget();
+    m_labels = again + m_labels;
 }
 
 void ModbusArchReader::collect(const ModbusBytesArray &records)
@@ -347,7 +381,15 @@ void ModbusArchReader::handOver()
 {
     if (!m_record)
         return;
-    m_record->setBytesArray(m_collected, ModbusItemBase::InternalChange);
+    // While the record still holds what it was given last, only the new records go, as new rows: views
+    // keep their place and no list is copied whole on every answer.
+    const qsizetype given = m_handedOver;
+    if (given > 0 && m_record->arraySize() == given && m_collected.size() >= given
+        && m_record->arrayBytes(int(given) - 1) == m_collected.at(given - 1))
+        m_record->appendRecords(m_collected.mid(given), ModbusItemBase::InternalChange);
+    else
+        m_record->setBytesArray(m_collected, ModbusItemBase::InternalChange);
+    m_handedOver = m_collected.size();
 }
 
 void ModbusArchReader::stopAt(bool complete)
@@ -359,8 +401,8 @@ void ModbusArchReader::stopAt(bool complete)
     m_recordReader->forget();
     quint32 at = 0;
     bool stopped = !complete;
-    if (!m_requested.isEmpty())
-        at = m_requested.constFirst();
+    if (!m_inFlight.isEmpty())
+        at = m_inFlight.constFirst().constFirst();
     else if (!m_labels.isEmpty())
         at = m_labels.constFirst();
     else if (m_readingLabels)

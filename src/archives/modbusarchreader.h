@@ -167,9 +167,13 @@ private:
 
     bool setNextArchIndex();
     void readLabels(quint32 from);
-    void readRecords();
+    void pump();
+    int heldBack() const;
+    qsizetype issued() const;
+    qsizetype recordLimit() const;
     int recordsPerAnswer() const;
     int runLength() const;
+    void askAgain(const QList<quint32> &missing);
     void finishArchive(bool full);
     void collect(const ModbusBytesArray &records);
     void handOver();
@@ -193,14 +197,14 @@ private:
     ModbusBytesArray m_collected;
     QList<quint32> m_collectedLabels;
     QList<quint32> m_labels;
-    QList<quint32> m_requested;
+    QList<QList<quint32>> m_inFlight;  // the labels of each record request under way, oldest first
     bool m_labelsShort = false;
     bool m_readingLabels = false;
     int m_total = -1;
     int m_progress = 0;
     bool m_recordsPerRequestOptimization = false;
     bool m_liveResult = true;
-    int m_handedOver = 0;
+    qsizetype m_handedOver = 0;
     int m_maxRecords = 0;
     int m_maxRequestLabels = 62;
     QVariantList m_archIndexes;

@@ -212,6 +212,21 @@ void ModbusArchRecord::applyResultTask(const ModbusTask &task)
     emit bytesWasRead(QDateTime::currentDateTime());
 }
 
+void ModbusArchRecord::appendRecords(const ModbusBytesArray &records, BytesChangeType type)
+{
+    ModbusBytesArray *array = selectedArray();
+    if (!array || records.isEmpty())
+        return;
+    const int first = int(array->size());
+    const ModbusBytes before = bytes();
+    doItemsAboutToBeInserted(ArrayModel, first, first + int(records.size()) - 1);
+    array->append(records);
+    doItemsInserted(ArrayModel);
+    if (bytes() != before)
+        currentBytesChanged(type);
+    emit arraySizeChanged();
+}
+
 // ---- stepping ---------------------------------------------------------------------------------
 
 bool ModbusArchRecord::stepLabel(bool forward)

@@ -94,6 +94,8 @@ public:
     QVariant data(const ModbusBytes &bytes, int role) const override;
     /// A read task for the records at labels; no other task.
     ModbusTask *createModbusTask(TavrexBus::ModbusTaskType type, int interval) override;
+    /// Adds records at the end of the selected array; views are told of the new rows only.
+    void appendRecords(const ModbusBytesArray &records, BytesChangeType type);
 
 public Q_SLOTS:
     /// Marks the current record as holding data or not.

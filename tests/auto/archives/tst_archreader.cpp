@@ -236,14 +236,20 @@ private Q_SLOTS:
         });
         QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
         QVERIFY(runToEnd());
+        // Requests already under way may still reach the device; none is made after stop().
         drainClient();
-        // A queued stop() comes after the request that followed the fifth record: stop() takes it back
-        // unless the executor already sent it, and drops its answer.
-        QVERIFY(m_requests.size() == 5 || (queued && m_requests.size() == 6));
-        QCOMPARE(completed.count(), 0);
-        QCOMPARE(m_reader->progress(), 5);
-        QCOMPARE(m_record->arraySize(), 5);
-        QCOMPARE(m_reader->stoppedAt().toDateTime(), QDateTime(QDate(2024, 3, 5), QTime(8, 0)));
+        const qsizetype asked = m_requests.size();
+        drainClient();
+        QCOMPARE(m_requests.size(), asked);
+        // A queued stop() finds the answers that came meanwhile taken, maybe the whole range.
+        const int kept = m_reader->progress();
+        QVERIFY(queued ? kept >= 5 : kept == 5);
+        QCOMPARE(m_record->arraySize(), kept);
+        QCOMPARE(completed.count(), kept == 21 ? 1 : 0);
+        if (kept < 21) {
+            const QDateTime last = m_reader->getLabelOf(kept - 1).toDateTime();
+            QCOMPARE(m_reader->stoppedAt().toDateTime(), last.addSecs(last.time().hour() == 2 ? 4 * 3600 : 3600));
+        }
     }
 
     // The device falls silent, answers wrongly, or lacks an archive: the reading stops with the message,
