@@ -5,9 +5,19 @@
 #include "fuzzcheck.h"
 #include "modbusbytesarray.h"
 
+#include <ctime>
+
 // Properties the meter layouts keep for any bytes: decoding stays inside the record, a record of its
 // generation's size decodes every field, and history samples have their size and survive re-coding.
 namespace ArchCheck {
+
+// Time fields become local date-times: a fixed zone with daylight saving spares a look-up of the
+// system's zone on every field and keeps the gaps and repeated hours in play.
+inline void useZone()
+{
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+}
 
 inline int width(EkDigitalLayout::Codec codec)
 {

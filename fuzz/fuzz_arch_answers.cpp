@@ -7,6 +7,12 @@
 // and the archive type (bit 7), byte 1 the records the request asked for; the rest follows the function
 // code. Records that parse are split
 // evenly and decode as meter records.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    ArchCheck::useZone();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
