@@ -94,6 +94,7 @@ public:
     QVariant getTypedValue(const ModbusBytes &bytes) const override;
     /// A read task for the presence of count labels from label; no other task.
     ModbusTask *createModbusTask(TavrexBus::ModbusTaskType type, int interval) override;
+    /// Completes the QML creation; with function 67 the neighbours count as absent until a read tells.
     void componentComplete() override;
 
 public Q_SLOTS:

@@ -57,6 +57,7 @@ class TAVREXBUS1_EXPORT ModbusArchReader : public ErrObject
 public:
     /// An idle reader without a record.
     explicit ModbusArchReader(QObject *parent = nullptr);
+    /// Drops a reading under way without handing its records over.
     ~ModbusArchReader() override;
 
     /// The record item.
