@@ -27,7 +27,8 @@ class TAVREXBUS1_EXPORT ModbusArchReader : public ErrObject
     Q_PROPERTY(ModbusArchRecord *record READ record WRITE setRecord NOTIFY recordChanged)
     /// The first label of the range, as QML gives labels; none: from the archive's first record.
     Q_PROPERTY(QVariant from READ from WRITE setFrom NOTIFY fromChanged)
-    /// The last label of the range, as QML gives labels; none: to the archive's last record.
+    /// The last label of the range, as QML gives labels; none: to the archive's last record (function 67;
+    /// function 65 cannot tell where an archive ends and reads on until maxRecords or stop()).
     Q_PROPERTY(QVariant to READ to WRITE setTo NOTIFY toChanged)
     /// A reading is under way; setting it starts or stops one.
     Q_PROPERTY(bool running READ running WRITE setRunning NOTIFY runningChanged)

@@ -358,6 +358,9 @@ int readRange(BusSession &session, quint16 index, bool time)
         return fail(QStringLiteral("a range takes --function 65 or 67, a --period such as hour or day, "
                                    "--generation 1-3 and --per-request 1-50"));
 
+    if (function == QLatin1String("65") && !to.isValid())
+        return fail(QStringLiteral("function 65 reads every label of the period and cannot tell where the archive "
+                                   "ends: give --to"));
     std::unique_ptr<ModbusArchRecord> record;
     if (generation > 0) {
         auto *meterRecord = new ModbusArchRecordEkDigital;

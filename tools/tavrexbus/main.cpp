@@ -156,7 +156,7 @@ QList<Command> makeCommands()
                          "record's named values.\nFunction 67 (the default) reads the labels the device lists; "
                          "function 65 reads every label of the\n--period and gives zeros where the device keeps "
                          "no record. Without --from the range starts at the\nfirst record, without --to it ends "
-                         "at the last. Long ranges tell their progress on standard error.\nA reading that fails "
+                         "at the last (function 65 needs --to). Long ranges tell their\nprogress on standard error.\nA reading that fails "
                          "prints what it read, then where it stopped.\n\nArguments:\n"
                          "  index     archive index, 0-65535\n"
                          "  label     index label (a number) or, with --time, yyyy-MM-ddTHH:mm:ss\n"),

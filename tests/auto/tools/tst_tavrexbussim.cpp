@@ -85,6 +85,8 @@ private Q_SLOTS:
         QTest::newRow("range as CSV") << QStringList{ "archive", "0", "--from", "199", "--csv" } << 0
                                       << "label,bytes\n199,00 00 00 C7 44 89 70 00 41 9F 33 33\n"
                                          "200,00 00 00 C8 44 89 80 00 41 A0 00 00\n";
+        QTest::newRow("function 65 without an end") << QStringList{ "archive", "0", "--function", "65" } << 1
+                                                    << "^tavrexbus: function 65 .* give --to\n$";
         QTest::newRow("range of a missing archive") << QStringList{ "archive", "9", "--from", "1" } << 1
                                                     << "^tavrexbus: received exception packet: .*; stopped at 1 "
                                                        "after 0 records\n$";
