@@ -201,7 +201,14 @@ ModbusBytes ModbusBytes::fromDoubleStruct(const double &value)
         return fromInt32(0) + fromFloat(std::numeric_limits<float>::quiet_NaN());
     double integral = 0.0;
     const double fraction = std::modf(value, &integral);
-    return fromInt32(int(qBound(intMin, integral, intMax))) + fromFloat(float(fraction));
+    float part = float(fraction);
+    // A fraction that rounds to a whole one as a float belongs to the whole part, or the value would
+    // change when written again.
+    if (std::abs(part) >= 1.0f) {
+        integral += part > 0 ? 1.0 : -1.0;
+        part = std::copysign(0.0f, part);
+    }
+    return fromInt32(int(qBound(intMin, integral, intMax))) + fromFloat(part);
 }
 
 ModbusBytes ModbusBytes::fromDateTime(const QDateTime &value)

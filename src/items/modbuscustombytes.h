@@ -16,7 +16,7 @@ public:
 
     QString value() const { return m_value; }
     int itemSize() const { return requestItemBytesCount(); }
-    void setItemSize(int size);
+    virtual void setItemSize(int size);
 
     QString formatValue() const override { return m_value; }
     void setFormatValue(const QString &text) override { setValue(text); }
