@@ -88,6 +88,12 @@ void ModbusArchLabel::applyResultTask(const ModbusTask &task)
         setLastLabel(presence.lastLabel());
 }
 
+void ModbusArchLabel::onLabelChanged()
+{
+    ModbusItemArchLabeledBase::onLabelChanged();
+    emit valueChanged();
+}
+
 void ModbusArchLabel::updateValueFromBytes()
 {
     const quint32 value = bytes().toUInt32(0);

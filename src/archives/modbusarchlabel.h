@@ -73,8 +73,8 @@ public:
     bool prevLabelExists() const { return m_prevLabelExists; }
     /// Whether the device has a label after.
     bool nextLabelExists() const { return m_nextLabelExists; }
-    /// The first label reported, as QML sees it.
-    QVariant labelValue() const { return getVariantLabel(m_value, false); }
+    /// The selected label, as QML sees it; valueChanged follows both the label and the device's answers.
+    QVariant labelValue() const { return getVariantLabel(label(), false); }
     /// The first label reported, as a number.
     quint32 valueInt() const { return m_value; }
     /// The end of the search, as QML sees it.
@@ -148,6 +148,7 @@ protected:
     bool checkValidResultTask(ModbusTask *task) override;
     void applyResultTask(const ModbusTask &task) override;
     void updateValueFromBytes() override;
+    void onLabelChanged() override;
 
 private:
     void setPrevLabel(quint32 label);

@@ -184,10 +184,13 @@ private Q_SLOTS:
         QFETCH(QString, text);
         ModbusArchLabel byText;
         byText.setTimeFormat(textFormat);
+        QSignalSpy valueChanged(&byText, &ModbusArchLabel::valueChanged);
         byText.setVariantLabel(text);
         const quint32 expected = label(text);
         QVERIFY(expected != TavrexBus::InvalidTimeLabel);
         QCOMPARE(byText.label(), expected);
+        QCOMPARE(byText.property("value"), byText.variantLabel());
+        QCOMPARE(valueChanged.count(), 1);
         ModbusArchLabel byTime;
         byTime.setVariantLabel(byText.variantLabel());
         QCOMPARE(byTime.label(), expected);
