@@ -18,6 +18,8 @@ class ModbusPacketArch;
 class ModbusPacketArchPresence;
 class ModbusPacketFile;
 class ModbusPacketReg;
+class ModbusC55Client;
+class ModbusLibusbClient;
 class ModbusTcpClient;
 class ModbusTcpServer;
 class ModbusTransport;
@@ -47,6 +49,9 @@ public:
     // Modbus/TCP links made here belong to the transporter.
     ModbusTcpClient *addModbusTcpClient(const QHostAddress &address, int port);
     ModbusTcpServer *addModbusTcpServer(const QHostAddress &address, int port);
+    // USB links made here belong to the transporter; set vid, pid and serial number before connecting.
+    ModbusLibusbClient *addModbusLibusbClient();
+    ModbusC55Client *addModbusC55Client();
     quint8 deviceAddress() const;
     void setDeviceAddress(quint8 address);
 

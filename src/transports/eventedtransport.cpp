@@ -20,6 +20,12 @@ EventedTransport::~EventedTransport()
     delete m_eventReader;
 }
 
+void EventedTransport::stopEventReader()
+{
+    delete m_eventReader;
+    m_eventReader = nullptr;
+}
+
 int EventedTransport::eventsCheckInterval() const
 {
     return m_eventsCheckInterval;

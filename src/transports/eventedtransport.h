@@ -40,6 +40,9 @@ protected:
     void afterConnected() override;
     void afterDisconnected() override;
     virtual bool readEventBytes(ModbusBytes &bytes, QString *error);
+    // Ends the event reader thread for good. An eventable subclass calls it first thing in its
+    // destructor, so that no poll reaches the object while it is half destroyed.
+    void stopEventReader();
 
 private:
     QList<ModbusBytes> splitEventRecords();

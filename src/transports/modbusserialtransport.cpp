@@ -10,9 +10,6 @@
 
 namespace {
 
-// The longest RTU frame; a buffer beyond it can never become a request.
-constexpr int MaxRtuFrameSize = 256;
-
 QString firstAvailablePort()
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
@@ -454,7 +451,7 @@ void ModbusSerialTransport::onReadyRead()
     if (m_requestBuffer.isEmpty())
         return;
     if (!m_parser->canParse(m_requestBuffer, TavrexBus::Request)) {
-        if (m_requestBuffer.size() > MaxRtuFrameSize)
+        if (m_requestBuffer.size() > m_parser->maxFrameSize())
             m_requestBuffer.clear();
         m_gapTimer.restart();
         m_lastReceiveTime = QDateTime::currentDateTime();
@@ -465,10 +462,10 @@ void ModbusSerialTransport::onReadyRead()
 }
 
 // A frame the parser cannot size (an unsupported function) still ends with the line's silence;
-// with a valid CRC it is served, so that the master hears "illegal function" instead of nothing.
+// with a sound envelope it is served, so that the master hears "illegal function" instead of nothing.
 void ModbusSerialTransport::onFrameGap()
 {
-    if (m_requestBuffer.size() >= 4 && m_requestBuffer.checkCrc16())
+    if (m_parser->unwrapFrame(m_requestBuffer))
         serveRequest();
 }
 

@@ -33,7 +33,7 @@ if(version MATCHES " 6\\.[0-4]\\.")
 endif()
 
 file(GLOB_RECURSE files "${SOURCE_DIR}/examples/*.qml")
-file(GLOB qml_tests "${SOURCE_DIR}/tests/qml/*.qml")
+file(GLOB qml_tests "${SOURCE_DIR}/tests/qml/*.qml" "${SOURCE_DIR}/tests/qml/usb/*.qml")
 list(APPEND files ${qml_tests})
 execute_process(COMMAND "${QMLLINT}" --json - -I "${import_dir}" ${files}
     WORKING_DIRECTORY "${WORK_DIR}" OUTPUT_VARIABLE report ERROR_VARIABLE errors)
@@ -44,7 +44,7 @@ endif()
 
 # The test runner and the examples hand their QML a C++ object as a context property, which no type
 # description can show: unqualified access to these names, and only to these, is expected.
-set(context_properties testDevice meter)
+set(context_properties testDevice meter usbBus)
 set(problems "")
 math(EXPR last "${linted} - 1")
 foreach(i RANGE ${last})

@@ -1,5 +1,7 @@
 #include "bussession.h"
 
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbuspacketfile.h>
 #include <TavrexBus1/modbuspacketreg.h>
 #include <TavrexBus1/modbusserialclient.h>
@@ -124,8 +126,9 @@ QList<QCommandLineOption> BusSession::options()
 {
     return {
         { urlOption,
-          QStringLiteral("Device: tcp://host:port, or rtu:///dev/ttyS0?baud=19200&parity=even with "
-                         "baud, parity (none|even|odd|space|mark), databits (5-8), stopbits (1|1.5|2)"),
+          QStringLiteral("Device: tcp://host:port; rtu:///dev/ttyS0?baud=19200&parity=even with "
+                         "baud, parity (none|even|odd|space|mark), databits (5-8), stopbits (1|1.5|2); or "
+                         "usb://VID:PID[/serial] with hexadecimal identifiers, as lsusb shows them"),
           QStringLiteral("url"), QStringLiteral("tcp://127.0.0.1:502") },
         { unitOption, QStringLiteral("Device (unit) address, 0-255"), QStringLiteral("n"), QStringLiteral("1") },
         { timeoutOption, QStringLiteral("Answer time-out in ms"), QStringLiteral("ms"), QStringLiteral("1000") },
@@ -206,8 +209,11 @@ bool BusSession::makeTransport(const QString &text, QString &error)
     const QUrl url(text, QUrl::StrictMode);
     if (url.isValid() && url.scheme() == QLatin1String("rtu") && !url.path().isEmpty())
         return makeSerialTransport(url, error);
+    if (text.startsWith(QLatin1String("usb://")))
+        return makeUsbTransport(text, error);
     if (!url.isValid() || url.scheme() != QLatin1String("tcp") || url.host().isEmpty()) {
-        error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port or rtu:///dev/ttyX?baud=19200)").arg(text);
+        error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port, rtu:///dev/ttyX?baud=19200 or "
+                               "usb://vid:pid[/serial])").arg(text);
         return false;
     }
     if (url.hasQuery() || !url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
@@ -226,6 +232,25 @@ bool BusSession::makeTransport(const QString &text, QString &error)
     auto *client = new ModbusTcpClient(address, url.port(502), m_modbuser.get());
     client->setConnectTimeout(m_timeout);
     client->setReadAnswerTimeout(m_timeout);
+    client->setWriteTimeout(m_timeout);
+    m_transport = client;
+    return true;
+}
+
+bool BusSession::makeUsbTransport(const QString &text, QString &error)
+{
+    // usb://VID:PID[/serial], identifiers in hexadecimal as lsusb shows them.
+    static const QRegularExpression usbUrl(QStringLiteral("^usb://([0-9A-Fa-f]{1,4}):([0-9A-Fa-f]{1,4})(?:/(.+))?$"));
+    const QRegularExpressionMatch match = usbUrl.match(text);
+    if (!match.hasMatch()) {
+        error = QStringLiteral("\"%1\" is not a device URL (usb://vid:pid[/serial])").arg(text);
+        return false;
+    }
+    auto *client = new ModbusLibusbClient(m_modbuser.get());
+    client->setVid(quint16(match.captured(1).toUInt(nullptr, 16)));
+    client->setPid(quint16(match.captured(2).toUInt(nullptr, 16)));
+    client->setSerialNumber(match.captured(3));
+    client->setReadTimeout(m_timeout);
     client->setWriteTimeout(m_timeout);
     m_transport = client;
     return true;
@@ -274,6 +299,22 @@ bool BusSession::open(QString &error)
         QObject::connect(m_transport, &Transport::connectedChanged, m_modbuser.get(), [this] { onConnectedChanged(); });
     m_wasConnected = m_transport->connectTransport(polling);
     if (m_wasConnected || polling)
+        return true;
+    error = m_transport->errorString();
+    return false;
+}
+
+bool BusSession::openForClient(ModbusClient &client, QString &error)
+{
+    if (isSet(intervalOption)) {
+        error = QStringLiteral("--interval does not apply to %1 with a range").arg(m_command);
+        return false;
+    }
+    if (!makeTransport(value(urlOption), error))
+        return false;
+    client.setDeviceAddress(value(unitOption).toInt(nullptr, 0));
+    client.setTransport(m_transport);
+    if (m_transport->connectTransport(false))
         return true;
     error = m_transport->errorString();
     return false;

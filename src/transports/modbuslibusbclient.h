@@ -1,0 +1,92 @@
+#ifndef TAVREXBUS1_MODBUSLIBUSBCLIENT_H
+#define TAVREXBUS1_MODBUSLIBUSBCLIENT_H
+
+#include "modbustarget.h"
+#include "modbustransport.h"
+
+#include <atomic>
+
+class UsbBulkDevice;
+
+// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
+// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
+// on its second. Requests (any thread) and event polls share the device under the transport mutex.
+class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
+{
+    Q_OBJECT
+    // QML cannot assign 16-bit properties: the identifiers show there as int.
+    /// USB vendor identifier of the device to open.
+    Q_PROPERTY(int vid READ vid WRITE setVid NOTIFY vidChanged)
+    /// USB product identifier of the device to open.
+    Q_PROPERTY(int pid READ pid WRITE setPid NOTIFY pidChanged)
+    /// Serial number of the device to open; empty opens the first device with vid and pid.
+    Q_PROPERTY(QString serialNumber READ serialNumber WRITE setSerialNumber NOTIFY serialNumberChanged)
+    /// When false, a serial number that no device has falls back to any device with vid and pid.
+    Q_PROPERTY(bool strictSerialNumber READ strictSerialNumber WRITE setStrictSerialNumber NOTIFY strictSerialNumberChanged)
+    /// Milliseconds to wait for an answer.
+    Q_PROPERTY(int readTimeout READ readTimeout WRITE setReadTimeout NOTIFY readTimeoutChanged)
+    /// Milliseconds to wait for a request to be taken by the device.
+    Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
+
+public:
+    explicit ModbusLibusbClient(QObject *parent = nullptr);
+    ~ModbusLibusbClient() override;
+
+    quint16 vid() const;
+    quint16 pid() const;
+    QString serialNumber() const;
+    bool strictSerialNumber() const;
+    int readTimeout() const;
+    int writeTimeout() const;
+
+    /// The one peer of this link.
+    ModbusTarget *target();
+    Target *clientTarget() override;
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    /// Always 0: every exchange reads the device's whole answer.
+    int bytesAvailable(const Target *target) override;
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    ModbusParser *createParser(QObject *parent) override;
+    ModbusDeparser *createDeparser(QObject *parent) override;
+    QString toString(bool oneLine = false) const override;
+
+public Q_SLOTS:
+    void setVid(quint16 vid);
+    void setPid(quint16 pid);
+    void setSerialNumber(const QString &serialNumber);
+    void setStrictSerialNumber(bool strict);
+    void setWriteTimeout(int msecs);
+    void setReadTimeout(int msecs);
+
+Q_SIGNALS:
+    void vidChanged(quint16 vid);
+    void pidChanged(quint16 pid);
+    void serialNumberChanged(const QString &serialNumber);
+    void strictSerialNumberChanged(bool strictSerialNumber);
+    void readTimeoutChanged(int readTimeout);
+    void writeTimeoutChanged(int writeTimeout);
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+    bool readEventBytes(ModbusBytes &bytes, QString *error) override;
+
+private:
+    void dropLink();
+
+    ModbusTarget m_target;
+    std::atomic<int> m_readTimeout{3000};
+    std::atomic<int> m_writeTimeout{3000};
+    quint8 m_readEndpoint = 0;
+    quint8 m_writeEndpoint = 0;
+    quint8 m_eventEndpoint = 0;
+    UsbBulkDevice *m_device = nullptr;
+    quint16 m_vid = 0x6A3D;
+    quint16 m_pid = 0x2C05;
+    QString m_serialNumber;
+    bool m_strictSerialNumber = true;
+};
+
+#endif

@@ -1,0 +1,321 @@
+#include "simulateddevice.h"
+#include "usbmeterbus.h"
+
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbuslibusbclient.h>
+#include <TavrexBus1/modbustransporter.h>
+
+#include <QtCore/QThread>
+#include <QtTest/QSignalSpy>
+#include <QtTest/QTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using Spec = UsbMeterBus::Spec;
+
+Spec device(const QString &serial, quint16 pid = 0x2C05)
+{
+    Spec spec;
+    spec.serial = serial;
+    spec.pid = pid;
+    return spec;
+}
+
+// A Modbuser over a USB link of its own, as an application would set one up.
+struct UsbLink
+{
+    UsbLink()
+    {
+        client = modbuser.addModbusLibusbClient();
+        client->setReadTimeout(300);
+        client->setWriteTimeout(300);
+        client->setAutoReconnectInterval(20);
+        modbuser.setClientTransport(client);
+    }
+    bool open()
+    {
+        return client->connectTransport(false);
+    }
+    bool readRegister(quint32 address, quint16 &value)
+    {
+        return modbuser.readRegister(address, value, client->target());
+    }
+
+    Modbuser modbuser;
+    ModbusLibusbClient *client = nullptr;
+};
+
+} // namespace
+
+class tst_ModbusLibusbClient : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!UsbMeterBus::available())
+            QSKIP("needs umockdev's preload library: run under umockdev-wrapper (ctest does)");
+    }
+
+    void init()
+    {
+        m_bus = new UsbMeterBus(this);
+        for (quint32 i = 0; i < 16; ++i)
+            m_bus->meter().setRegister(400001 + i, int(1000 + i));
+    }
+
+    void cleanup()
+    {
+        delete m_bus;
+    }
+
+    // Vendor, product and serial number pick the device; an empty serial number takes any, and
+    // a lenient client falls back to any device with the identifiers and learns its serial number.
+    void connectPicksTheDevice_data()
+    {
+        QTest::addColumn<QList<Spec>>("devices");
+        QTest::addColumn<quint16>("pid");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("strict");
+        QTest::addColumn<QStringList>("answering"); // serial numbers of the devices that may be picked
+        QTest::addColumn<QString>("error");
+
+        const QString notFound = QStringLiteral("error opening usb device: open libusb device failed: device not found");
+        const QList<Spec> two{device("SN0001"), device("SN0002")};
+        const QStringList both{"SN0001", "SN0002"};
+        Spec unconfigurable = device("SN0003");
+        unconfigurable.configurations = 0;
+        Spec mute = device("SN0004");
+        mute.stringsReadable = false;
+
+        QTest::newRow("no device") << QList<Spec>{} << quint16(0x2C05) << QString() << true << QStringList() << notFound;
+        QTest::newRow("any serial") << two << quint16(0x2C05) << QString() << true << both << QString();
+        QTest::newRow("named serial") << two << quint16(0x2C05) << "SN0002" << true << QStringList{"SN0002"} << QString();
+        QTest::newRow("unknown serial, strict") << two << quint16(0x2C05) << "SN9" << true << QStringList() << notFound;
+        QTest::newRow("unknown serial, lenient") << two << quint16(0x2C05) << "SN9" << false << both << QString();
+        QTest::newRow("other product") << two << quint16(0x2C06) << QString() << true << QStringList() << notFound;
+        QTest::newRow("no configuration") << QList<Spec>{unconfigurable} << quint16(0x2C05) << QString() << true
+                                          << QStringList() << notFound;
+        QTest::newRow("unreadable serial, any") << QList<Spec>{mute} << quint16(0x2C05) << QString() << true
+                                                << QStringList{"SN0004"} << QString();
+        QTest::newRow("unreadable serial, named") << QList<Spec>{mute} << quint16(0x2C05) << "SN0004" << true
+                                                  << QStringList() << notFound;
+    }
+
+    void connectPicksTheDevice()
+    {
+        QFETCH(QList<Spec>, devices);
+        QFETCH(quint16, pid);
+        QFETCH(QString, serial);
+        QFETCH(bool, strict);
+        QFETCH(QStringList, answering);
+        QFETCH(QString, error);
+        QMap<int, QString> serials;
+        for (const Spec &spec : devices)
+            serials.insert(m_bus->plug(spec), spec.serial);
+
+        UsbLink link;
+        link.client->setPid(pid);
+        link.client->setSerialNumber(serial);
+        link.client->setStrictSerialNumber(strict);
+        QSignalSpy errors(link.client, &ErrObject::error);
+        QCOMPARE(link.open(), error.isEmpty());
+        if (!error.isEmpty()) {
+            QCOMPARE(errors.count(), 1);
+            QCOMPARE(errors.at(0).at(0).toString(), error);
+            return;
+        }
+        quint16 value = 0;
+        QVERIFY2(link.readRegister(400003, value), qPrintable(link.modbuser.errorString()));
+        QCOMPARE(value, quint16(1002));
+        QStringList answered;
+        for (auto it = serials.cbegin(); it != serials.cend(); ++it) {
+            if (m_bus->requestsSeen(it.key()) > 0)
+                answered << it.value();
+        }
+        QCOMPARE(answered.size(), 1);
+        QVERIFY2(answering.contains(answered.first()), qPrintable(answered.first()));
+        // Only a fallback from a serial number that no device has tells the client another one.
+        QCOMPARE(link.client->serialNumber(), strict ? serial : answered.first());
+    }
+
+    void mainFunctionsRoundTripThroughModbuser()
+    {
+        m_bus->plug(Spec());
+        UsbLink link;
+        QVERIFY2(link.open(), qPrintable(link.client->errorString()));
+        Modbuser &modbuser = link.modbuser;
+        const ModbusTarget *target = link.client->target();
+
+        ModbusBytes registers;
+        QVERIFY2(modbuser.readRegisters(400001, 4, registers, target), qPrintable(modbuser.errorString()));
+        QCOMPARE(registers, ModbusBytes::fromModbusString(QStringLiteral("03 E8 03 E9 03 EA 03 EB")));
+        QVERIFY(modbuser.writeRegister(400002, 7, target));
+        QVERIFY(modbuser.writeFloat(400010, 2.5f, target));
+        float real = 0;
+        QVERIFY(modbuser.readFloat(400010, real, target));
+        QCOMPARE(real, 2.5f);
+        QCOMPARE(m_bus->meter().reg(400002), 7);
+        QString name;
+        QVERIFY(modbuser.getDevName(name, target));
+        QCOMPARE(name, m_bus->meter().name());
+        const ModbusBytes data = ModbusBytes::fromModbusString(QStringLiteral("11 22 33 44"));
+        QVERIFY(modbuser.writeFile(1, 8, data, target));
+        ModbusBytes file;
+        QVERIFY(modbuser.readFile(1, 8, 2, file, target));
+        QCOMPARE(file, data);
+        // A 125-register answer is 255 bytes: one bulk transfer still carries it whole.
+        QVERIFY2(modbuser.readRegisters(400001, 120, registers, target), qPrintable(modbuser.errorString()));
+        QCOMPARE(registers.size(), 240);
+    }
+
+    // A device that answers badly fails that request with a message, and the next one gets its own
+    // answer (a late answer to the failed one is not taken for it).
+    void badAnswerFailsOnlyItsRequest_data()
+    {
+        QTest::addColumn<UsbMeterBus::AnswerMode>("mode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("silent") << UsbMeterBus::Silent << "received 0 bytes answer" << false;
+        QTest::newRow("late") << UsbMeterBus::Late << "received 0 bytes answer" << false;
+        QTest::newRow("oversized") << UsbMeterBus::Overflow << "received 0 bytes answer" << false;
+        QTest::newRow("short") << UsbMeterBus::Truncated << "" << false;
+        QTest::newRow("write refused") << UsbMeterBus::StallWrite << "error write data" << true;
+    }
+
+    void badAnswerFailsOnlyItsRequest()
+    {
+        QFETCH(UsbMeterBus::AnswerMode, mode);
+        QFETCH(QString, message);
+        QFETCH(bool, closes);
+        const int number = m_bus->plug(Spec());
+        UsbLink link;
+        QVERIFY(link.open());
+        QSignalSpy reopened(link.client, &Transport::transportConnected);
+        m_bus->setAnswerMode(number, mode);
+        quint16 value = 0;
+        QVERIFY(!link.readRegister(400002, value));
+        if (!message.isEmpty())
+            QCOMPARE(link.modbuser.errorString(), message);
+        QVERIFY(!link.modbuser.errorString().isEmpty());
+        QCOMPARE(link.client->connected(), !closes);
+        m_bus->setAnswerMode(number, UsbMeterBus::Answer);
+        if (mode == UsbMeterBus::Late)
+            QTRY_COMPARE(m_bus->pendingAnswers(number), 1);
+        if (closes)
+            QVERIFY(reopened.wait(2000));
+        QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));
+        QCOMPARE(value, quint16(1000));
+    }
+
+    // The request thread waits for an answer when the device goes: the request fails, the link
+    // closes, and it opens again by itself once the device is back.
+    void unplugMidExchangeClosesAndReconnects()
+    {
+        const int number = m_bus->plug(Spec());
+        UsbLink link;
+        link.client->setReadTimeout(5000);
+        QVERIFY(link.open());
+        m_bus->setAnswerMode(number, UsbMeterBus::Silent);
+        QSignalSpy closed(link.client, &Transport::transportDisconnected);
+        QSignalSpy reopened(link.client, &Transport::transportConnected);
+
+        std::atomic<bool> done{false};
+        bool ok = true;
+        QString error;
+        std::thread requester([&] {
+            ModbusBytes answer;
+            ok = link.client->sendBytes(ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A")),
+                                        link.client->target(), &answer, &error);
+            done = true;
+        });
+        QTRY_COMPARE(m_bus->requestsSeen(number), 1);
+        m_bus->unplug(number);
+        QTRY_VERIFY(done);
+        requester.join();
+        QVERIFY(!ok);
+        QCOMPARE(error, QStringLiteral("received 0 bytes answer"));
+        QVERIFY(closed.wait(2000));
+        QVERIFY(!link.client->connected());
+
+        m_bus->plug(Spec());
+        QVERIFY(reopened.wait(2000));
+        quint16 value = 0;
+        QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));
+    }
+
+    // Event records come from the second IN endpoint, split by their length byte, while requests
+    // run on another thread: neither stream loses or mixes bytes.
+    void eventsAndRequestsInterleave()
+    {
+        const int number = m_bus->plug(Spec());
+        ModbusLibusbClient client;
+        client.setReadTimeout(1000);
+        client.setEventsCheckInterval(2);
+        QVERIFY(client.connectTransport(false));
+        QSignalSpy records(&client, &EventedTransport::eventBytesReceived);
+        // The first successful event read after a connect is discarded.
+        m_bus->pushEvent(number, QByteArray::fromHex("02ff"));
+        QTRY_COMPARE(m_bus->pendingEventBytes(number), 0);
+
+        constexpr int Requests = 60;
+        std::atomic<int> answered{0};
+        std::thread requester([&] {
+            const ModbusBytes request = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A"));
+            for (int i = 0; i < Requests; ++i) {
+                ModbusBytes answer;
+                if (client.sendBytes(request, client.target(), &answer) && answer.size() == 7 && quint8(answer.at(4)) == 0xE8)
+                    ++answered;
+            }
+        });
+        constexpr int Events = 40;
+        for (int i = 0; i < Events; ++i) {
+            m_bus->pushEvent(number, QByteArray::fromHex("03a1") + char(i));
+            QTest::qWait(1);
+        }
+        requester.join();
+        QCOMPARE(answered.load(), Requests);
+        QTRY_COMPARE(records.count(), Events);
+        for (int i = 0; i < Events; ++i)
+            QCOMPARE(records.at(i).at(0).value<ModbusBytes>(), QByteArray::fromHex("a1") + char(i));
+    }
+
+    void deviceWithoutEventEndpointGivesNoEvents()
+    {
+        Spec spec;
+        spec.inEndpoints = 1;
+        const int number = m_bus->plug(spec);
+        ModbusLibusbClient client;
+        QVERIFY(client.connectTransport(false));
+        m_bus->pushEvent(number, QByteArray::fromHex("02aa"));
+        QVERIFY(!client.checkEventsSync());
+        quint16 value = 0;
+        UsbLink link;
+        QVERIFY(link.open());
+        QVERIFY(link.readRegister(400001, value));
+    }
+
+    void descriptionAndForeignTarget()
+    {
+        ModbusLibusbClient client;
+        QCOMPARE(client.toString(true),
+                 QStringLiteral("transport: Modbus Libusb client (modbus client); status: disconnected; target: ; "
+                                "timeouts:  (read answer: 3000; write: 3000); "));
+        ModbusTarget other;
+        QSignalSpy errors(&client, &ErrObject::error);
+        QCOMPARE(client.bytesAvailable(&other), 0);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(client.bytesAvailable(client.target()), 0);
+        QCOMPARE(errors.count(), 1);
+    }
+
+private:
+    UsbMeterBus *m_bus = nullptr;
+};
+
+QTEST_MAIN(tst_ModbusLibusbClient)
+#include "tst_modbuslibusbclient.moc"
