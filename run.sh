@@ -18,6 +18,8 @@ Usage: ./run.sh [command] [arguments]
   keys [ARGS...]      build, start the simulator with a C55 device node whose keypad plays a script
                       of key presses, and run the keys example, which prints them as they arrive
                       (./run.sh keys --count 20 stops after 20 key codes)
+  dayrecords          build, start the meter simulator and run the day records example: a headless QML
+                      application that reads yesterday's hourly archive records and prints them
   examples            list the example programs
   bench [FILTER]      build and run every benchmark (benchmarks/bench_*; with FILTER, those whose
                       name contains it, e.g. ./run.sh bench tcp)
@@ -85,11 +87,12 @@ start_simulator() {
 }
 
 demo() {
+    local program=$1; shift
     build
     ensure_runtime_dir
     start_simulator '^listening on tcp://127\.0\.0\.1:\([0-9]*\).*' --tcp 127.0.0.1:0
     echo "simulator listening on 127.0.0.1:$SIM_READY"
-    QT_QPA_PLATFORM=offscreen build/bin/meter --port "$SIM_READY" "$@"
+    QT_QPA_PLATFORM=offscreen "build/bin/$program" --port "$SIM_READY" "$@"
 }
 
 # The simulator's keypad plays this over and over; see tools/tavrexbus-sim/README.md.
@@ -105,10 +108,12 @@ keys_demo() {
 
 examples() {
     cat <<'EXAMPLES'
-meter    examples/meter: a QML application polling a heat meter over Modbus/TCP
-         (./run.sh starts it with the simulator; ./run.sh meter --help)
-keys     examples/keys: a QML application printing the key presses of a meter's keypad, which
-         arrive as device events over a C55 device node (./run.sh keys starts it with the simulator)
+meter       examples/meter: a QML application polling a heat meter over Modbus/TCP
+            (./run.sh starts it with the simulator; ./run.sh meter --help)
+dayrecords  examples/dayrecords: a QML application reading a day of hourly archive records through
+            ModbusArchReader (./run.sh dayrecords starts it with the simulator)
+keys        examples/keys: a QML application printing the key presses of a meter's keypad, which
+            arrive as device events over a C55 device node (./run.sh keys starts it with the simulator)
 EXAMPLES
 }
 
@@ -130,8 +135,9 @@ bench() {
 }
 
 case "${1:-}" in
-    "") demo ;;
-    --once) demo --once ;;
+    "") demo meter ;;
+    --once) demo meter --once ;;
+    dayrecords) shift; demo dayrecords "$@" ;;
     -h|--help|help) usage ;;
     sim) shift; build; exec build/bin/tavrexbus-sim "$@" ;;
     cli) shift; build; exec build/bin/tavrexbus "$@" ;;

@@ -1,4 +1,6 @@
+#include <TavrexBus1/modbusdouble.h>
 #include <TavrexBus1/modbusfloat.h>
+#include <TavrexBus1/modbusint16.h>
 #include <TavrexBus1/modbusuint16.h>
 #include <TavrexBus1/modbusuint32.h>
 
@@ -48,6 +50,20 @@ void readResultApplied(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 
+// Text entered by a user: parsed into the value and its bytes, then shown again.
+template <typename Item>
+void textEnteredAndShown(benchmark::State &state)
+{
+    Item item;
+    const QString texts[] = {QStringLiteral("-1234"), QStringLiteral("5678")};
+    int turn = 0;
+    for (auto _ : state) {
+        item.setFormatValue(texts[++turn & 1]);
+        benchmark::DoNotOptimize(item.formatValue());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 // A parent element spread over child views, each of which follows every change of the parent.
 void parentWithEightViews(benchmark::State &state)
 {
@@ -83,6 +99,8 @@ void trendInsertFull(benchmark::State &state)
 BENCHMARK_TEMPLATE(idleItemHeap, ModbusUInt16)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(idleItemHeap, ModbusFloat)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(readResultApplied);
+BENCHMARK_TEMPLATE(textEnteredAndShown, ModbusInt16);
+BENCHMARK_TEMPLATE(textEnteredAndShown, ModbusDouble);
 BENCHMARK(parentWithEightViews);
 BENCHMARK(trendInsertFull);
 

@@ -1,4 +1,5 @@
 #include "fuzzcheck.h"
+#include "modbusprotocol.h"
 #include "modbustcpstream_p.h"
 
 // The byte stream of one TCP peer, cut into reads of the sizes the first byte chooses: every
@@ -16,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ModbusBytes frame;
         ModbusTcpStream::Result result;
         while ((result = stream.takeFrame(frame)) == ModbusTcpStream::Frame) {
-            const int length = uchar(frame.at(4)) << 8 | uchar(frame.at(5));
-            if (frame.at(2) || frame.at(3) || length == 0 || length > ModbusTcpStream::maxLength
-                || frame.size() != 6 + length)
+            const int length = frame.toUInt16(ModbusProtocol::MbapLengthOffset);
+            if (frame.toUInt16(ModbusProtocol::MbapProtocolOffset) || length == 0
+                || length > ModbusProtocol::MaxMbapLength || frame.size() != ModbusProtocol::MbapUnitOffset + length)
                 FuzzCheck::fail("took an implausible frame", frame);
             if (input.mid(consumed, frame.size()) != frame)
                 FuzzCheck::fail("frame is not the next bytes of the stream", frame);

@@ -490,8 +490,10 @@ void ModbusClientExecutor::executeTaskArchPresence65(ModbusTaskArchPresence65 &t
     if (hasPrev)
         task.setPrevLabel(TavrexBus::getPrevLabel(label, type, interval, &hasPrev, 1));
 
+    // count labels from label: the end lies count - 1 steps on, the label itself for one.
     bool ok = false;
-    quint32 end = TavrexBus::getNextLabel(label, type, interval, &ok, quint32(task.count()), task.direction());
+    const quint32 steps = quint32(std::max(task.count(), 1) - 1);
+    quint32 end = TavrexBus::getNextLabel(label, type, interval, &ok, steps, task.direction());
     const bool forward = task.direction() == TavrexBus::Forward;
     if (ok && task.endLabel() != 0)
         end = forward ? std::min(end, task.endLabel()) : std::max(end, task.endLabel());
@@ -502,7 +504,7 @@ void ModbusClientExecutor::executeTaskArchPresence65(ModbusTaskArchPresence65 &t
 
     // Without a bound the walk would cover the whole label range; it never yields more than asked for.
     QList<quint32> labels;
-    for (quint32 current = label; current <= end && labels.size() <= task.count();) {
+    for (quint32 current = label; current <= end && labels.size() < std::max(task.count(), 1);) {
         labels.append(current);
         bool stepped = false;
         current = TavrexBus::getNextLabel(current, type, interval, &stepped, 1, TavrexBus::Forward);
@@ -518,11 +520,12 @@ void ModbusClientExecutor::executeTaskArchPresence65(ModbusTaskArchPresence65 &t
 bool ModbusClientExecutor::readPresenceLabels(ModbusTaskArchPresence &task, int wanted, QList<quint32> &labels)
 {
     const bool forward = task.direction() == TavrexBus::Forward;
-    const int partSize = task.maxRequestLabels() < 1 ? MaxLabelsPerRequest
-                                                      : std::min(task.maxRequestLabels(), MaxLabelsPerRequest);
+    // A part repeats the label it starts from, so it must ask for two at least to get anywhere.
+    const int partSize = std::clamp(task.maxRequestLabels(), 2, MaxLabelsPerRequest);
     const quint32 endLabel = task.endLabel();
     auto beyondEnd = [&](quint32 label) { return endLabel != 0 && (forward ? label > endLabel : label < endLabel); };
     quint32 start = task.label();
+    bool carried = false;
     for (int remaining = wanted; remaining > 0;) {
         const int count = std::min(remaining, partSize);
         ModbusBytesArray blocks;
@@ -530,6 +533,14 @@ bool ModbusClientExecutor::readPresenceLabels(ModbusTaskArchPresence &task, int 
                                          quint16(count)))
             return false;
         QList<quint32> part = labelsOf(blocks);
+        // A device that answers a continued part without moving past its start would be asked forever.
+        if (carried && (part.isEmpty() || (forward ? part.last() <= start : part.first() >= start))) {
+            if (forward)
+                labels.append(start);
+            else
+                labels.prepend(start);
+            break;
+        }
         const bool shortAnswer = part.size() < count;
         remaining -= int(part.size());
         const qsizetype before = part.size();
@@ -541,6 +552,7 @@ bool ModbusClientExecutor::readPresenceLabels(ModbusTaskArchPresence &task, int 
             start = forward ? part.takeLast() : part.takeFirst();
             ++remaining;
         }
+        carried = more;
         if (forward)
             labels.append(part);
         else

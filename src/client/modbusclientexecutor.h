@@ -4,6 +4,7 @@
 #include "errobject.h"
 #include "itempointer.h"
 #include "modbuser.h"
+#include "modbusprotocol.h"
 
 #include <QtCore/qlist.h>
 #include <QtCore/qmutex.h>
@@ -31,8 +32,8 @@ class TAVREXBUS1_EXPORT ModbusClientExecutor : public ErrObject
     Q_PROPERTY(int retries READ retries WRITE setRetries NOTIFY retriesChanged)
 
 public:
-    static constexpr int MaxRegistersPerRequest = 122;
-    static constexpr int MaxLabelsPerRequest = 62;
+    static constexpr int MaxRegistersPerRequest = ModbusProtocol::MaxRequestRegisters;
+    static constexpr int MaxLabelsPerRequest = ModbusProtocol::MaxLabelsPerAnswer;
     static constexpr int StartInterval = 60000;
     static constexpr int IdleInterval = 10000;
     static constexpr int BatchSlice = 2;

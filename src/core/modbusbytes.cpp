@@ -1,6 +1,7 @@
 #include "modbusbytes.h"
 #include "modbusbytesarray.h"
 #include "tavrexbus.h"
+#include "tavrexbuslogging_p.h"
 
 #include <QtCore/QtEndian>
 
@@ -67,12 +68,6 @@ ModbusBytes bigEndianBytes(T value)
     bytes.QByteArray::resize(sizeof(T));
     qToBigEndian(value, bytes.data());
     return bytes;
-}
-
-template <typename T>
-T bigEndianValue(const ModbusBytes &bytes, int pos)
-{
-    return qFromBigEndian<T>(bytes.constData() + pos);
 }
 
 void registerMetaTypes()
@@ -207,7 +202,14 @@ ModbusBytes ModbusBytes::fromDoubleStruct(const double &value)
         return fromInt32(0) + fromFloat(std::numeric_limits<float>::quiet_NaN());
     double integral = 0.0;
     const double fraction = std::modf(value, &integral);
-    return fromInt32(int(qBound(intMin, integral, intMax))) + fromFloat(float(fraction));
+    float part = float(fraction);
+    // A fraction that rounds to a whole one as a float belongs to the whole part, or the value would
+    // change when written again.
+    if (std::abs(part) >= 1.0f) {
+        integral += part > 0 ? 1.0 : -1.0;
+        part = std::copysign(0.0f, part);
+    }
+    return fromInt32(int(qBound(intMin, integral, intMax))) + fromFloat(part);
 }
 
 ModbusBytes ModbusBytes::fromDateTime(const QDateTime &value)
@@ -326,12 +328,6 @@ ModbusBytes ModbusBytes::fromModbusBytesArray(const ModbusBytesArray &blocks)
     return fromList(blocks);
 }
 
-ModbusBytes &ModbusBytes::append(uchar byte)
-{
-    QByteArray::append(char(byte));
-    return *this;
-}
-
 ModbusBytes &ModbusBytes::append(char *text)
 {
     return append(static_cast<const char *>(text));
@@ -343,22 +339,9 @@ ModbusBytes &ModbusBytes::append(const char *text)
     return *this;
 }
 
-ModbusBytes &ModbusBytes::append(const char *data, int len)
-{
-    if (data && len > 0)
-        QByteArray::append(data, len);
-    return *this;
-}
-
 ModbusBytes &ModbusBytes::append(const QByteArray &bytes)
 {
     QByteArray::append(bytes);
-    return *this;
-}
-
-ModbusBytes &ModbusBytes::append(const ModbusBytes &src, int pos, int len)
-{
-    QByteArray::append(fromOther(src, pos, len));
     return *this;
 }
 
@@ -380,30 +363,9 @@ ModbusBytes &ModbusBytes::prepend(const ModbusBytes &src, int pos, int len)
     return *this;
 }
 
-ModbusBytes &ModbusBytes::appendUInt16(ushort value)
-{
-    qToBigEndian(value, grow(2));
-    return *this;
-}
-
 ModbusBytes &ModbusBytes::appendReg(ushort value)
 {
     return appendUInt16(value);
-}
-
-ModbusBytes &ModbusBytes::appendUInt32(uint value)
-{
-    qToBigEndian(value, grow(4));
-    return *this;
-}
-
-// A general append of two or four bytes costs many times the copy itself, and answers are
-// built a register at a time.
-char *ModbusBytes::grow(int count)
-{
-    const qsizetype at = size();
-    resize(at + count);
-    return data() + at;
 }
 
 ModbusBytes &ModbusBytes::appendFloat(float value)
@@ -478,7 +440,7 @@ void ModbusBytes::removeLast(int n)
 ModbusBytes ModbusBytes::takeFirst(int n)
 {
     if (n < 0) {
-        qCritical("takeFirst - invalid argument");
+        qCCritical(lcCore, "takeFirst - invalid argument");
         return ModbusBytes();
     }
     const ModbusBytes head = fromOther(*this, 0, n);
@@ -554,11 +516,6 @@ void ModbusBytes::setBit(int n, bool value)
     byte = value ? uchar(byte | mask) : uchar(byte & ~mask);
 }
 
-uchar ModbusBytes::at(int i) const
-{
-    return uchar(QByteArray::at(i));
-}
-
 uchar ModbusBytes::first() const
 {
     return isEmpty() ? 0 : uchar(QByteArray::front());
@@ -567,19 +524,6 @@ uchar ModbusBytes::first() const
 uchar ModbusBytes::last() const
 {
     return isEmpty() ? 0 : uchar(QByteArray::back());
-}
-
-bool ModbusBytes::fits(int pos, int width) const
-{
-    return pos >= 0 && qint64(pos) + width <= size();
-}
-
-uchar ModbusBytes::toUInt8(int pos, bool asReg) const
-{
-    const qint64 index = qint64(pos) + (asReg ? 1 : 0);
-    if (pos < 0 || index >= size())
-        return 0;
-    return uchar(constData()[index]);
 }
 
 signed char ModbusBytes::toInt8(int pos, bool asReg) const
@@ -602,11 +546,6 @@ bool ModbusBytes::getBit(int n, bool reversed) const
     return (uchar(constData()[index]) >> (n % 8)) & 1;
 }
 
-ushort ModbusBytes::toUInt16(int pos) const
-{
-    return fits(pos, 2) ? bigEndianValue<quint16>(*this, pos) : 0;
-}
-
 ushort ModbusBytes::toReg(int pos) const { return toUInt16(pos); }
 short ModbusBytes::toInt16(int pos) const { return extractInt16(toUInt16(pos)); }
 
@@ -616,17 +555,12 @@ ushort ModbusBytes::getReg(int i) const
     return pos < 0 || pos > std::numeric_limits<int>::max() ? 0 : toUInt16(int(pos));
 }
 
-uint ModbusBytes::toUInt32(int pos) const
-{
-    return fits(pos, 4) ? bigEndianValue<quint32>(*this, pos) : 0;
-}
-
 int ModbusBytes::toInt32(int pos) const { return extractInt32(toUInt32(pos)); }
 float ModbusBytes::toFloat(int pos) const { return extractFloat(toUInt32(pos)); }
 
 unsigned long long ModbusBytes::toUInt64(int pos) const
 {
-    return fits(pos, 8) ? bigEndianValue<quint64>(*this, pos) : 0;
+    return fits(pos, 8) ? qFromBigEndian<quint64>(constData() + pos) : 0;
 }
 
 long long ModbusBytes::toInt64(int pos) const { return extractInt64(toUInt64(pos)); }

@@ -8,6 +8,7 @@
 #include <QtCore/QList>
 #include <QtCore/QMetaType>
 #include <QtCore/QString>
+#include <QtCore/QtEndian>
 
 class ModbusBytesArray;
 
@@ -103,6 +104,8 @@ public:
     ModbusBytes &appendUInt32(uint value);
     ModbusBytes &appendFloat(float value);
     ModbusBytes &appendDateTime(const QDateTime &value);
+    /// Overwrites the two bytes at pos with value, big-endian; nothing unless 0 <= pos <= size - 2.
+    void setUInt16(int pos, ushort value);
 
     ModbusBytes &operator+=(const ModbusBytes &bytes);
     ModbusBytes &operator+=(uchar byte);
@@ -181,6 +184,84 @@ private:
     bool fits(int pos, int width) const;
     char *grow(int count);
 };
+
+// The codecs the protocol layer runs for every byte of a frame are inline.
+
+inline ModbusBytes &ModbusBytes::append(uchar byte)
+{
+    QByteArray::append(char(byte));
+    return *this;
+}
+
+inline ModbusBytes &ModbusBytes::append(const char *data, int len)
+{
+    if (data && len > 0)
+        QByteArray::append(data, len);
+    return *this;
+}
+
+inline ModbusBytes &ModbusBytes::append(const ModbusBytes &src, int pos, int len)
+{
+    const qsizetype size = src.size();
+    if (pos < 0 || pos >= size)
+        return *this;
+    const qsizetype rest = size - pos;
+    QByteArray::append(src.constData() + pos, len == -1 || len > rest ? rest : qMax(len, 0));
+    return *this;
+}
+
+inline ModbusBytes &ModbusBytes::appendUInt16(ushort value)
+{
+    qToBigEndian(value, grow(2));
+    return *this;
+}
+
+inline ModbusBytes &ModbusBytes::appendUInt32(uint value)
+{
+    qToBigEndian(value, grow(4));
+    return *this;
+}
+
+inline void ModbusBytes::setUInt16(int pos, ushort value)
+{
+    if (fits(pos, 2))
+        qToBigEndian(value, data() + pos);
+}
+
+inline uchar ModbusBytes::at(int i) const
+{
+    return uchar(constData()[i]);
+}
+
+inline uchar ModbusBytes::toUInt8(int pos, bool asReg) const
+{
+    const qint64 index = qint64(pos) + (asReg ? 1 : 0);
+    return pos < 0 || index >= size() ? 0 : uchar(constData()[index]);
+}
+
+inline ushort ModbusBytes::toUInt16(int pos) const
+{
+    return fits(pos, 2) ? qFromBigEndian<quint16>(constData() + pos) : 0;
+}
+
+inline uint ModbusBytes::toUInt32(int pos) const
+{
+    return fits(pos, 4) ? qFromBigEndian<quint32>(constData() + pos) : 0;
+}
+
+inline bool ModbusBytes::fits(int pos, int width) const
+{
+    return pos >= 0 && qint64(pos) + width <= size();
+}
+
+// A general append of two or four bytes costs many times the copy itself, and answers are
+// built a register at a time.
+inline char *ModbusBytes::grow(int count)
+{
+    const qsizetype at = size();
+    QByteArray::resize(at + count);
+    return data() + at;
+}
 
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const ModbusBytes &b);
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const QByteArray &b);

@@ -1,7 +1,6 @@
 #include "tavrexbus.h"
 #include "modbusbytes.h"
-
-#include <QtCore/QDebug>
+#include "tavrexbuslogging_p.h"
 
 #include <limits>
 
@@ -31,6 +30,12 @@ void registerMetaTypes()
 QDateTime wallClock(const QDateTime &label)
 {
     return QDateTime(label.date(), label.time(), Qt::UTC);
+}
+
+// A local date-time inside a daylight-saving gap reads as invalid, yet its fields are a label.
+bool hasWallFields(const QDateTime &label)
+{
+    return label.date().isValid() && label.time().isValid();
 }
 
 // Gives the fields back in the Qt::TimeSpec of the original label.
@@ -72,7 +77,7 @@ bool knownInterval(TavrexBus::ArchInterval interval)
 
 void warnUnknownInterval()
 {
-    qWarning() << TavrexBus::tr("getNextLabel: unknown interval");
+    qCWarning(lcCore) << TavrexBus::tr("getNextLabel: unknown interval");
 }
 
 // Length in seconds of the intervals that have one; 0 for calendar intervals.
@@ -372,7 +377,7 @@ bool TavrexBus::checkDeviceAddress(int address, QString *error)
 
 unsigned int TavrexBus::archLabelToSeconds(const QDateTime &label)
 {
-    return label.isValid() ? secondsOf(wallClock(label)) : InvalidTimeLabel;
+    return hasWallFields(label) ? secondsOf(wallClock(label)) : InvalidTimeLabel;
 }
 
 QDateTime TavrexBus::archLabelToTime(unsigned int seconds)
@@ -388,7 +393,7 @@ void TavrexBus::normalizeArchLabel(QDateTime &label, ArchInterval interval)
 
 QDateTime TavrexBus::normalizedArchLabel(const QDateTime &label, ArchInterval interval)
 {
-    if (!label.isValid())
+    if (!hasWallFields(label))
         return label;
     return withFields(label, normalizedWall(wallClock(label), interval));
 }
@@ -461,7 +466,7 @@ unsigned int TavrexBus::getPrevLabel(unsigned int label, ArchType type, ArchInte
 
 int TavrexBus::getLabelsBetween(const QDateTime &from, const QDateTime &to, ArchInterval interval)
 {
-    if (!from.isValid() || !to.isValid())
+    if (!hasWallFields(from) || !hasWallFields(to))
         return 0;
     return countLabels(wallClock(from), wallClock(to), interval);
 }
@@ -489,9 +494,13 @@ QVariant TavrexBus::getVariantLabel(unsigned int label, ArchType type, bool asTe
     switch (type) {
     case IndexArch:
         return QVariant(label);
-    case TimeArch:
-        return asText ? QVariant(archLabelToTime(label).toString(format))
-                      : QVariant(archLabelToTime(label));
+    case TimeArch: {
+        const QDateTime local = archLabelToTime(label);
+        if (!asText)
+            return QVariant(local);
+        // A label in a daylight-saving gap has no local instant to format, only its fields.
+        return QVariant(local.isValid() ? local.toString(format) : wallOf(label).toString(format));
+    }
     }
     return QVariant();
 }
@@ -501,7 +510,7 @@ unsigned int TavrexBus::getIntLabel(const QVariant &label, const QString &format
     if (label.metaType().id() == QMetaType::QDateTime)
         return archLabelToSeconds(label.toDateTime());
     const QDateTime parsed = QDateTime::fromString(label.toString(), format);
-    if (parsed.isValid())
+    if (hasWallFields(parsed))
         return archLabelToSeconds(parsed);
     bool ok = false;
     const unsigned int value = label.toUInt(&ok);

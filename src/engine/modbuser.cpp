@@ -9,6 +9,7 @@
 #include "modbuspacketreg.h"
 #include "modbuspacketreport.h"
 #include "modbusparser.h"
+#include "modbusprotocol.h"
 #include "modbustcpclient.h"
 #include "modbustcpserver.h"
 #include "modbustransport.h"
@@ -16,20 +17,8 @@
 
 #include <QtCore/QMetaType>
 
-namespace {
-
-// One second short of 36525 days: the latest label a device can hold.
-constexpr quint32 LastPossibleLabel = 3155759999u;
-
-// File-register functions, beyond the standard function code table.
-constexpr auto ReadFileFunction = TavrexBus::FunctionCode(68);
-constexpr auto WriteFileFunction = TavrexBus::FunctionCode(69);
-
-// Standard register limits of one request.
-constexpr int MaxReadRegisters = 125;
-constexpr int MaxWriteRegisters = 123;
-
-} // namespace
+using ModbusProtocol::ReadFileRegisters;
+using ModbusProtocol::WriteFileRegisters;
 
 Modbuser::Modbuser(QObject *parent)
     : ErrObject(parent),
@@ -458,7 +447,7 @@ bool Modbuser::readFile(quint8 file, quint16 offset, quint8 count, ModbusBytes &
 {
     ModbusPacketFile request;
     request.setAddress(m_deviceAddress);
-    request.setFunctionCode(ReadFileFunction);
+    request.setFunctionCode(ReadFileRegisters);
     request.requestFile = file;
     request.requestOffset = offset;
     request.requestRegistersCount = count;
@@ -485,7 +474,7 @@ bool Modbuser::writeFile(quint8 file, quint16 offset, const ModbusBytes &data, c
 {
     ModbusPacketFile request;
     request.setAddress(m_deviceAddress);
-    request.setFunctionCode(WriteFileFunction);
+    request.setFunctionCode(WriteFileRegisters);
     request.requestFile = file;
     request.requestOffset = offset;
     request.bytes = data;
@@ -553,7 +542,7 @@ bool Modbuser::getFirstLabel(quint16 archIndex, TavrexBus::ArchType archType, qu
 bool Modbuser::getLastLabel(quint16 archIndex, TavrexBus::ArchType archType, quint32 &out, bool *found,
                             const ModbusTarget *target)
 {
-    return getNearestLabel(archIndex, archType, LastPossibleLabel, out, TavrexBus::Backward, found, target);
+    return getNearestLabel(archIndex, archType, TavrexBus::MaxTimeLabel, out, TavrexBus::Backward, found, target);
 }
 
 bool Modbuser::getFirstIndexLabel(quint16 archIndex, quint32 &out, bool *found, const ModbusTarget *target)
@@ -806,11 +795,11 @@ std::unique_ptr<ModbusPacket> Modbuser::dispatch(ModbusPacket &packet, ModbusTra
         if (auto *request = dynamic_cast<ModbusPacketArchPresence *>(&packet))
             return dispatchArchPresence(*request, options, handled);
         break;
-    case ReadFileFunction:
+    case ReadFileRegisters:
         if (auto *request = dynamic_cast<ModbusPacketFile *>(&packet))
             return dispatchReadFile(*request, options, handled);
         break;
-    case WriteFileFunction:
+    case WriteFileRegisters:
         if (auto *request = dynamic_cast<ModbusPacketFile *>(&packet))
             return dispatchWriteFile(*request, options, handled);
         break;
@@ -830,14 +819,17 @@ quint32 logicalAddress(const ModbusPacketReg &request)
     return TavrexBus::absToLog(request.requestAddress(), type);
 }
 
-// The answer for a request whose register count is out of the standard range.
-std::unique_ptr<ModbusPacket> illegalCountAnswer(const ModbusPacketReg &request, ModbusTranslateOptions &options,
-                                                 bool &handled)
+// The answer for a request whose register count is out of the standard range, or null.
+std::unique_ptr<ModbusPacket> illegalCountAnswer(const ModbusPacketReg &request, int count,
+                                                 ModbusTranslateOptions &options, bool &handled)
 {
+    const TavrexBus::ExceptionCode code = ModbusProtocol::registerCountException(request.functionCode(), count);
+    if (code == TavrexBus::NoException)
+        return nullptr;
     auto answer = std::make_unique<ModbusPacketReg>();
     answer->setFunctionCode(request.functionCode());
     answer->setRequestAddress(request.requestAddress());
-    options.setAnswerExceptionCode(TavrexBus::IllegalDataValue);
+    options.setAnswerExceptionCode(code);
     handled = true;
     return answer;
 }
@@ -848,8 +840,8 @@ std::unique_ptr<ModbusPacket> Modbuser::dispatchReadRegisters(const ModbusPacket
                                                               ModbusTranslateOptions &options, bool &handled)
 {
     const quint16 count = request.requestRegistersCount();
-    if (count == 0 || count > MaxReadRegisters)
-        return illegalCountAnswer(request, options, handled);
+    if (auto refusal = illegalCountAnswer(request, count, options, handled))
+        return refusal;
     ModbusBytes values;
     emit onReadRegisters(logicalAddress(request), count, values, options, handled);
     if (!handled)
@@ -864,9 +856,8 @@ std::unique_ptr<ModbusPacket> Modbuser::dispatchWriteRegisters(const ModbusPacke
                                                                ModbusTranslateOptions &options, bool &handled)
 {
     const bool single = request.functionCode() == TavrexBus::WriteSingleRegister;
-    const int count = request.registersCount();
-    if (!single && (count == 0 || count > MaxWriteRegisters))
-        return illegalCountAnswer(request, options, handled);
+    if (auto refusal = illegalCountAnswer(request, request.registersCount(), options, handled))
+        return refusal;
     emit onWriteRegisters(logicalAddress(request), request.regBytes(), options, handled);
     if (!handled)
         return nullptr;
@@ -900,7 +891,7 @@ std::unique_ptr<ModbusPacket> Modbuser::dispatchReadFile(const ModbusPacketFile 
     if (!handled)
         return nullptr;
     auto answer = std::make_unique<ModbusPacketFile>();
-    answer->setFunctionCode(ReadFileFunction);
+    answer->setFunctionCode(ReadFileRegisters);
     answer->requestFile = request.requestFile;
     answer->requestOffset = request.requestOffset;
     answer->requestRegistersCount = request.requestRegistersCount;
@@ -915,7 +906,7 @@ std::unique_ptr<ModbusPacket> Modbuser::dispatchWriteFile(const ModbusPacketFile
     if (!handled)
         return nullptr;
     auto answer = std::make_unique<ModbusPacketFile>();
-    answer->setFunctionCode(WriteFileFunction);
+    answer->setFunctionCode(WriteFileRegisters);
     answer->requestFile = request.requestFile;
     answer->requestOffset = request.requestOffset;
     answer->registersWritten = request.requestRegistersCount;

@@ -1,13 +1,14 @@
 #include "modbustranslator.h"
 
+#include "framing_p.h"
 #include "modbusdeparser.h"
 #include "modbuspacketreg.h"
 #include "modbusparser.h"
-#include "modbusrtuparser.h"
-#include "modbustcpparser.h"
+#include "modbusprotocol.h"
 #include "modbustransport.h"
 #include "modbustransporter.h"
 #include "packetdispatcher.h"
+#include "tavrexbuslogging_p.h"
 #include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
@@ -17,57 +18,18 @@
 
 namespace {
 
-// Standard register limits of one request.
-constexpr int MaxReadRegisters = 125;
-constexpr int MaxWriteRegisters = 123;
-
-struct FrameHead
-{
-    bool valid = false;
-    quint8 unit = 0;
-    ModbusBytes pdu;
-};
-
-// Where a frame that the parser refused carries its unit and PDU, when its envelope (CRC or
-// MBAP header) is sound; a frame with a broken envelope is noise and gets no answer.
-FrameHead locateRequest(const ModbusParser &parser, const ModbusBytes &frame)
-{
-    FrameHead head;
-    if (qobject_cast<const ModbusRTUParser *>(&parser)) {
-        if (frame.size() < 4 || frame.size() > 256 || !frame.checkCrc16())
-            return head;
-        head = {true, frame.toUInt8(0), ModbusBytes::fromOther(frame, 1, frame.size() - 3)};
-    } else if (qobject_cast<const ModbusTCPParser *>(&parser)) {
-        if (frame.size() < 8 || frame.size() > 260 || frame.toUInt16(2) != 0
-            || frame.toUInt16(4) != frame.size() - 6)
-            return head;
-        head = {true, frame.toUInt8(6), ModbusBytes::fromOther(frame, 7)};
-    }
-    return head;
-}
-
 // The standard exception for a request the library cannot serve, or NoException when the
 // request is not of that sort.
 TavrexBus::ExceptionCode unservableException(const ModbusBytes &pdu)
 {
-    if (pdu.isEmpty() || (pdu.toUInt8(0) & 0x80))
+    if (pdu.isEmpty() || (pdu.at(0) & ModbusProtocol::ExceptionFlag))
         return TavrexBus::NoException;
-    const auto code = static_cast<TavrexBus::FunctionCode>(pdu.toUInt8(0));
+    const auto code = static_cast<TavrexBus::FunctionCode>(pdu.at(0));
     if (!ModbusParser::isFunctionSupported(code))
         return TavrexBus::IllegalFunction;
-    const int count = pdu.toUInt16(3);
-    const bool isRead = code == TavrexBus::ReadHoldingRegisters || code == TavrexBus::ReadInputRegisters;
-    if (isRead && pdu.size() == 5 && (count == 0 || count > MaxReadRegisters))
-        return TavrexBus::IllegalDataValue;
-    if (code == TavrexBus::WriteMultipleRegisters && pdu.size() >= 6
-        && (count == 0 || count > MaxWriteRegisters))
-        return TavrexBus::IllegalDataValue;
-    return TavrexBus::NoException;
-}
-
-QString hexText(const ModbusBytes &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+    // A read asks for a count, a write announces one: both in bytes 3 and 4.
+    const bool countIsIn = code == TavrexBus::WriteMultipleRegisters ? pdu.size() >= 6 : pdu.size() == 5;
+    return countIsIn ? ModbusProtocol::registerCountException(code, pdu.toUInt16(3)) : TavrexBus::NoException;
 }
 
 } // namespace
@@ -162,7 +124,9 @@ void ModbusTranslator::registerTransporter(ModbusTransporter &transporter)
     // Requests carry an out-argument for the answer, so they are never queued without waiting.
     connect(&transporter, &ModbusTransporter::requestBytesReceived, this,
             [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
-                callOnOwnerThread(this, [&] { onRequestBytesReceived(bytes, target, answerBytes); });
+                QString error;
+                if (!callOnOwnerThread(this, [&] { onRequestBytesReceived(bytes, target, answerBytes); }, &error))
+                    qCWarning(lcEngine).noquote() << tr("request left unanswered: %1").arg(error);
             },
             Qt::DirectConnection);
     connect(&transporter, &ErrObject::error, this, &ModbusTranslator::onError);
@@ -378,7 +342,7 @@ ModbusPacket *ModbusTranslator::decodeAnswer(const ModbusTransport &transport, c
     ModbusParser *parser = parserFor(&transport, answerBytes, TavrexBus::Response);
     if (!parser) {
         setErrorString(tr("can't find needed parser for bytes: %1;  sent packet: %2")
-                           .arg(hexText(answerBytes), request.toString(true)));
+                           .arg(Framing::hexText(answerBytes), request.toString(true)));
         return nullptr;
     }
     std::unique_ptr<IPacket> parsed(parser->parse(answerBytes, parseInfo, target));
@@ -458,7 +422,7 @@ ModbusPacket *ModbusTranslator::decodeIncoming(const ModbusBytes &bytes, const M
         return nullptr;
     }
     if (state == TavrexBus::Request && packet->hasException()) {
-        setErrorString(tr("received exception packet as a request: %1").arg(hexText(bytes)));
+        setErrorString(tr("received exception packet as a request: %1").arg(Framing::hexText(bytes)));
         return nullptr;
     }
     parsed.release();
@@ -488,17 +452,19 @@ std::unique_ptr<ModbusPacket> ModbusTranslator::standardExceptionAnswer(const Mo
     for (const Entry<ModbusParser> &entry : m_parsers) {
         if (entry.transport != &transport)
             continue;
-        const FrameHead head = locateRequest(*entry.object, bytes);
-        if (!head.valid)
+        quint8 unit = 0;
+        ModbusBytes pdu;
+        // A frame with a broken envelope (CRC, MBAP header) is noise and gets no answer.
+        if (!entry.object->unwrapFrame(bytes, &unit, &pdu))
             continue;
-        const TavrexBus::ExceptionCode code = unservableException(head.pdu);
+        const TavrexBus::ExceptionCode code = unservableException(pdu);
         if (code == TavrexBus::NoException)
             return nullptr;
         auto answer = std::make_unique<ModbusPacketReg>();
-        answer->setFunctionCode(static_cast<TavrexBus::FunctionCode>(head.pdu.toUInt8(0)));
+        answer->setFunctionCode(static_cast<TavrexBus::FunctionCode>(pdu.at(0)));
         answer->setExceptionCode(code);
         answer->setState(TavrexBus::Response);
-        answer->setAddress(head.unit);
+        answer->setAddress(unit);
         return answer;
     }
     return nullptr;

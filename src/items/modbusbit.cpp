@@ -1,5 +1,7 @@
 #include "modbusbit.h"
 
+#include "typeditem_p.h"
+
 ModbusBit::ModbusBit(QObject *parent)
     : ModbusItemByteBase(parent), m_trueString(tr("true")), m_falseString(tr("false"))
 {
@@ -12,12 +14,7 @@ ModbusBit::ModbusBit(quint32 address, QObject *parent)
 
 void ModbusBit::setValue(bool value)
 {
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(ModbusBytes::fromBit(value, false), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
+    TypedItem::store(this, m_value, value, [value] { return ModbusBytes::fromBit(value, false); });
 }
 
 bool ModbusBit::writeValue(bool value)

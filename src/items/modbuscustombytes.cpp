@@ -1,5 +1,7 @@
 #include "modbuscustombytes.h"
 
+#include "typeditem_p.h"
+
 ModbusCustomBytes::ModbusCustomBytes(QObject *parent)
     : ModbusItemAddressedBase(1, parent)
 {
@@ -10,15 +12,9 @@ ModbusCustomBytes::ModbusCustomBytes(quint32 address, QObject *parent)
 {
 }
 
-bool ModbusCustomBytes::storeValue(const QString &value, const ModbusBytes &encoded)
+void ModbusCustomBytes::storeValue(const QString &value, const ModbusBytes &encoded)
 {
-    if (value == m_value)
-        return false;
-    m_value = value;
-    setBytes(encoded, ValueChange);
-    emit valueChanged(value);
-    emit formatValueChanged();
-    return true;
+    TypedItem::store(this, m_value, value, [&encoded] { return encoded; });
 }
 
 void ModbusCustomBytes::setValue(const QString &value)

@@ -16,7 +16,7 @@ public:
 
     QString value() const { return m_value; }
     int itemSize() const { return requestItemBytesCount(); }
-    void setItemSize(int size);
+    virtual void setItemSize(int size);
 
     QString formatValue() const override { return m_value; }
     void setFormatValue(const QString &text) override { setValue(text); }
@@ -32,8 +32,8 @@ Q_SIGNALS:
 
 protected:
     void updateValueFromBytes() override;
-    // Stores a new text with its wire form; false when the text did not change.
-    bool storeValue(const QString &value, const ModbusBytes &encoded);
+    // Stores a new text with its wire form.
+    void storeValue(const QString &value, const ModbusBytes &encoded);
 
 private:
     QString m_value;

@@ -1,5 +1,7 @@
 #include "modbusdatetime.h"
 
+#include "typeditem_p.h"
+
 ModbusDateTime::ModbusDateTime(QObject *parent)
     : ModbusDateTime(400001, parent)
 {
@@ -14,12 +16,7 @@ ModbusDateTime::ModbusDateTime(quint32 address, QObject *parent)
 
 void ModbusDateTime::setValue(const QDateTime &value)
 {
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(ModbusBytes::fromDateTime(value), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
+    TypedItem::store(this, m_value, value, [&value] { return ModbusBytes::fromDateTime(value); });
 }
 
 bool ModbusDateTime::writeValue(const QDateTime &value)

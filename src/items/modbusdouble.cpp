@@ -1,5 +1,12 @@
 #include "modbusdouble.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<double, &ModbusBytes::fromDouble, &ModbusBytes::toDouble, &QString::toDouble>;
+using Number = TypedItem::Number<ModbusDouble, Codec>;
+}
+
 ModbusDouble::ModbusDouble(QObject *parent)
     : ModbusItemFloatingBase(8, parent)
 {
@@ -10,46 +17,14 @@ ModbusDouble::ModbusDouble(quint32 address, QObject *parent)
 {
 }
 
-bool ModbusDouble::storeValue(double value, const ModbusBytes &encoded)
+void ModbusDouble::storeValue(double value, ModbusBytes (*encode)(const double &))
 {
-    if (value == m_value)
-        return false;
-    m_value = value;
-    setBytes(encoded, ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-    return true;
+    TypedItem::store(this, m_value, value, [&] { return encode(value); });
 }
 
-void ModbusDouble::setValue(const double &value)
-{
-    storeValue(value, ModbusBytes::fromDouble(value));
-}
-
-bool ModbusDouble::writeValue(double value)
-{
-    return write(ModbusBytes::fromDouble(value));
-}
-
-void ModbusDouble::updateValueFromBytes()
-{
-    setValue(bytes().toDouble(0));
-}
-
-QString ModbusDouble::formatValue() const
-{
-    return QString::number(m_value, format(), precision());
-}
-
-void ModbusDouble::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const double parsed = text.toDouble(&ok);
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusDouble::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant(b.toDouble(0));
-}
+void ModbusDouble::setValue(const double &value) { storeValue(value, &ModbusBytes::fromDouble); }
+bool ModbusDouble::writeValue(double value) { return Number::writeValue(this, value); }
+void ModbusDouble::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusDouble::formatValue() const { return Number::formatValue(*this); }
+void ModbusDouble::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusDouble::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

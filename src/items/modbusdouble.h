@@ -27,8 +27,8 @@ Q_SIGNALS:
 
 protected:
     void updateValueFromBytes() override;
-    // Stores a new value with the given wire form; false when the value did not change.
-    bool storeValue(double value, const ModbusBytes &encoded);
+    // Stores a new value, which `encode` puts on the wire.
+    void storeValue(double value, ModbusBytes (*encode)(const double &));
 
 private:
     double m_value = 0;

@@ -1,5 +1,13 @@
 #include "modbusdoublestruct.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<double, &ModbusBytes::fromDoubleStruct, &ModbusBytes::toDoubleStruct,
+                                     &QString::toDouble>;
+using Number = TypedItem::Number<ModbusDoubleStruct, Codec>;
+}
+
 ModbusDoubleStruct::ModbusDoubleStruct(QObject *parent)
     : ModbusDouble(parent)
 {
@@ -10,22 +18,7 @@ ModbusDoubleStruct::ModbusDoubleStruct(quint32 address, QObject *parent)
 {
 }
 
-void ModbusDoubleStruct::setValue(const double &value)
-{
-    storeValue(value, ModbusBytes::fromDoubleStruct(value));
-}
-
-bool ModbusDoubleStruct::writeValue(double value)
-{
-    return write(ModbusBytes::fromDoubleStruct(value));
-}
-
-void ModbusDoubleStruct::updateValueFromBytes()
-{
-    setValue(bytes().toDoubleStruct(0));
-}
-
-QVariant ModbusDoubleStruct::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant(b.toDoubleStruct(0));
-}
+void ModbusDoubleStruct::setValue(const double &value) { storeValue(value, &ModbusBytes::fromDoubleStruct); }
+bool ModbusDoubleStruct::writeValue(double value) { return Number::writeValue(this, value); }
+void ModbusDoubleStruct::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QVariant ModbusDoubleStruct::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

@@ -1,5 +1,12 @@
 #include "modbusfloat.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<float, &ModbusBytes::fromFloat, &ModbusBytes::toFloat, &QString::toFloat>;
+using Number = TypedItem::Number<ModbusFloat, Codec>;
+}
+
 ModbusFloat::ModbusFloat(QObject *parent)
     : ModbusItemFloatingBase(4, parent)
 {
@@ -10,42 +17,9 @@ ModbusFloat::ModbusFloat(quint32 address, QObject *parent)
 {
 }
 
-void ModbusFloat::setValue(float value)
-{
-    const float v = value;
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromFloat(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusFloat::writeValue(float value)
-{
-    const float v = value;
-    return write(ModbusBytes::fromFloat(v));
-}
-
-void ModbusFloat::updateValueFromBytes()
-{
-    setValue(bytes().toFloat(0));
-}
-
-QString ModbusFloat::formatValue() const
-{
-    return QString::number(m_value, format(), precision());
-}
-
-void ModbusFloat::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const float parsed = text.toFloat(&ok);
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusFloat::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<float>(b.toFloat(0));
-}
+void ModbusFloat::setValue(float value) { Number::setValue(this, m_value, value); }
+bool ModbusFloat::writeValue(float value) { return Number::writeValue(this, value); }
+void ModbusFloat::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusFloat::formatValue() const { return Number::formatValue(*this); }
+void ModbusFloat::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusFloat::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

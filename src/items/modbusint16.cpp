@@ -1,5 +1,12 @@
 #include "modbusint16.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<qint16, &ModbusBytes::fromInt16, &ModbusBytes::toInt16, &QString::toShort>;
+using Number = TypedItem::Number<ModbusInt16, Codec>;
+}
+
 ModbusInt16::ModbusInt16(QObject *parent)
     : ModbusItemIntBase(2, parent)
 {
@@ -10,42 +17,9 @@ ModbusInt16::ModbusInt16(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt16::setValue(int value)
-{
-    const qint16 v = qint16(value);
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromInt16(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusInt16::writeValue(int value)
-{
-    const qint16 v = qint16(value);
-    return write(ModbusBytes::fromInt16(v));
-}
-
-void ModbusInt16::updateValueFromBytes()
-{
-    setValue(bytes().toInt16(0));
-}
-
-QString ModbusInt16::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusInt16::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const short parsed = text.toShort(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusInt16::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<short>(b.toInt16(0));
-}
+void ModbusInt16::setValue(int value) { Number::setValue(this, m_value, qint16(value)); }
+bool ModbusInt16::writeValue(int value) { return Number::writeValue(this, qint16(value)); }
+void ModbusInt16::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt16::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt16::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt16::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

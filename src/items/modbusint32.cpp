@@ -1,5 +1,12 @@
 #include "modbusint32.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<qint32, &ModbusBytes::fromInt32, &ModbusBytes::toInt32, &QString::toInt>;
+using Number = TypedItem::Number<ModbusInt32, Codec>;
+}
+
 ModbusInt32::ModbusInt32(QObject *parent)
     : ModbusItemIntBase(4, parent)
 {
@@ -10,42 +17,9 @@ ModbusInt32::ModbusInt32(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt32::setValue(qint32 value)
-{
-    const qint32 v = value;
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromInt32(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusInt32::writeValue(qint32 value)
-{
-    const qint32 v = value;
-    return write(ModbusBytes::fromInt32(v));
-}
-
-void ModbusInt32::updateValueFromBytes()
-{
-    setValue(bytes().toInt32(0));
-}
-
-QString ModbusInt32::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusInt32::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusInt32::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<int>(b.toInt32(0));
-}
+void ModbusInt32::setValue(qint32 value) { Number::setValue(this, m_value, value); }
+bool ModbusInt32::writeValue(qint32 value) { return Number::writeValue(this, value); }
+void ModbusInt32::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt32::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt32::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt32::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

@@ -1,5 +1,12 @@
 #include "modbusint64.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<qint64, &ModbusBytes::fromInt64, &ModbusBytes::toInt64, &QString::toLongLong>;
+using Number = TypedItem::Number<ModbusInt64, Codec>;
+}
+
 ModbusInt64::ModbusInt64(QObject *parent)
     : ModbusItemIntBase(8, parent)
 {
@@ -10,40 +17,9 @@ ModbusInt64::ModbusInt64(quint32 address, QObject *parent)
 {
 }
 
-void ModbusInt64::setValue(qint64 value)
-{
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(ModbusBytes::fromInt64(value), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusInt64::writeValue(qint64 value)
-{
-    return write(ModbusBytes::fromInt64(value));
-}
-
-void ModbusInt64::updateValueFromBytes()
-{
-    setValue(bytes().toInt64(0));
-}
-
-QString ModbusInt64::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusInt64::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const qlonglong parsed = text.toLongLong(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusInt64::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<qlonglong>(b.toInt64(0));
-}
+void ModbusInt64::setValue(qint64 value) { Number::setValue(this, m_value, value); }
+bool ModbusInt64::writeValue(qint64 value) { return Number::writeValue(this, value); }
+void ModbusInt64::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusInt64::formatValue() const { return Number::formatValue(*this); }
+void ModbusInt64::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusInt64::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

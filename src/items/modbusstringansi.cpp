@@ -1,5 +1,7 @@
 #include "modbusstringansi.h"
 
+#include "typeditem_p.h"
+
 ModbusStringAnsi::ModbusStringAnsi(QObject *parent)
     : ModbusItemIntBase(2, parent)
 {
@@ -14,7 +16,7 @@ ModbusStringAnsi::ModbusStringAnsi(quint32 address, QObject *parent)
 
 void ModbusStringAnsi::setValue(const QString &value)
 {
-    assign(value, encode(value));
+    TypedItem::store(this, m_value, value, [&] { return encode(value); });
 }
 
 bool ModbusStringAnsi::writeValue(const QString &value)
@@ -25,7 +27,7 @@ bool ModbusStringAnsi::writeValue(const QString &value)
 void ModbusStringAnsi::updateValueFromBytes()
 {
     // The bytes already are the value's: only the text follows them.
-    assign(decode(bytes()), bytes());
+    TypedItem::store(this, m_value, decode(bytes()), [this] { return bytes(); });
 }
 
 QVariant ModbusStringAnsi::getTypedValue(const ModbusBytes &b) const
@@ -77,14 +79,4 @@ QString ModbusStringAnsi::decode(const ModbusBytes &bytes) const
         --end;
     text.truncate(end);
     return text;
-}
-
-void ModbusStringAnsi::assign(const QString &value, const ModbusBytes &bytes)
-{
-    if (value == m_value)
-        return;
-    m_value = value;
-    setBytes(bytes, ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
 }

@@ -43,7 +43,6 @@ private:
     int fieldSize() const;
     ModbusBytes encode(const QString &value) const;
     QString decode(const ModbusBytes &bytes) const;
-    void assign(const QString &value, const ModbusBytes &bytes);
 
     QString m_value;
     int m_length = 1;

@@ -1,5 +1,12 @@
 #include "modbusuint16.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<quint16, &ModbusBytes::fromUInt16, &ModbusBytes::toUInt16, &QString::toUShort>;
+using Number = TypedItem::Number<ModbusUInt16, Codec>;
+}
+
 ModbusUInt16::ModbusUInt16(QObject *parent)
     : ModbusItemIntBase(2, parent)
 {
@@ -10,42 +17,9 @@ ModbusUInt16::ModbusUInt16(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt16::setValue(int value)
-{
-    const quint16 v = quint16(value);
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromUInt16(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusUInt16::writeValue(int value)
-{
-    const quint16 v = quint16(value);
-    return write(ModbusBytes::fromUInt16(v));
-}
-
-void ModbusUInt16::updateValueFromBytes()
-{
-    setValue(bytes().toUInt16(0));
-}
-
-QString ModbusUInt16::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusUInt16::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const ushort parsed = text.toUShort(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusUInt16::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<ushort>(b.toUInt16(0));
-}
+void ModbusUInt16::setValue(int value) { Number::setValue(this, m_value, quint16(value)); }
+bool ModbusUInt16::writeValue(int value) { return Number::writeValue(this, quint16(value)); }
+void ModbusUInt16::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt16::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt16::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt16::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

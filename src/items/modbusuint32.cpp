@@ -1,5 +1,12 @@
 #include "modbusuint32.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<quint32, &ModbusBytes::fromUInt32, &ModbusBytes::toUInt32, &QString::toUInt>;
+using Number = TypedItem::Number<ModbusUInt32, Codec>;
+}
+
 ModbusUInt32::ModbusUInt32(QObject *parent)
     : ModbusItemIntBase(4, parent)
 {
@@ -10,42 +17,9 @@ ModbusUInt32::ModbusUInt32(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt32::setValue(quint32 value)
-{
-    const quint32 v = value;
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromUInt32(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusUInt32::writeValue(quint32 value)
-{
-    const quint32 v = value;
-    return write(ModbusBytes::fromUInt32(v));
-}
-
-void ModbusUInt32::updateValueFromBytes()
-{
-    setValue(bytes().toUInt32(0));
-}
-
-QString ModbusUInt32::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusUInt32::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const uint parsed = text.toUInt(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusUInt32::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<uint>(b.toUInt32(0));
-}
+void ModbusUInt32::setValue(quint32 value) { Number::setValue(this, m_value, value); }
+bool ModbusUInt32::writeValue(quint32 value) { return Number::writeValue(this, value); }
+void ModbusUInt32::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt32::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt32::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt32::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

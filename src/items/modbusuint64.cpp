@@ -1,5 +1,12 @@
 #include "modbusuint64.h"
 
+#include "typeditem_p.h"
+
+namespace {
+using Codec = TypedItem::NumberCodec<quint64, &ModbusBytes::fromUInt64, &ModbusBytes::toUInt64, &QString::toULongLong>;
+using Number = TypedItem::Number<ModbusUInt64, Codec>;
+}
+
 ModbusUInt64::ModbusUInt64(QObject *parent)
     : ModbusItemIntBase(8, parent)
 {
@@ -10,42 +17,9 @@ ModbusUInt64::ModbusUInt64(quint32 address, QObject *parent)
 {
 }
 
-void ModbusUInt64::setValue(quint64 value)
-{
-    const quint64 v = value;
-    if (v == m_value)
-        return;
-    m_value = v;
-    setBytes(ModbusBytes::fromUInt64(v), ValueChange);
-    emit valueChanged();
-    emit formatValueChanged();
-}
-
-bool ModbusUInt64::writeValue(quint64 value)
-{
-    const quint64 v = value;
-    return write(ModbusBytes::fromUInt64(v));
-}
-
-void ModbusUInt64::updateValueFromBytes()
-{
-    setValue(bytes().toUInt64(0));
-}
-
-QString ModbusUInt64::formatValue() const
-{
-    return QString::number(m_value, base());
-}
-
-void ModbusUInt64::setFormatValue(const QString &text)
-{
-    bool ok = false;
-    const qulonglong parsed = text.toULongLong(&ok, base());
-    if (ok)
-        setValue(parsed);
-}
-
-QVariant ModbusUInt64::getTypedValue(const ModbusBytes &b) const
-{
-    return QVariant::fromValue<qulonglong>(b.toUInt64(0));
-}
+void ModbusUInt64::setValue(quint64 value) { Number::setValue(this, m_value, value); }
+bool ModbusUInt64::writeValue(quint64 value) { return Number::writeValue(this, value); }
+void ModbusUInt64::updateValueFromBytes() { Number::updateValueFromBytes(this); }
+QString ModbusUInt64::formatValue() const { return Number::formatValue(*this); }
+void ModbusUInt64::setFormatValue(const QString &text) { Number::setFormatValue(this, text); }
+QVariant ModbusUInt64::getTypedValue(const ModbusBytes &b) const { return Number::typedValue(*this, b); }

@@ -29,9 +29,6 @@ protected:
     void updateValueFromBytes() override;
 
 private:
-    quint8 decode(const ModbusBytes &bytes) const;
-
-private:
     quint8 m_value = 0;
 };
 

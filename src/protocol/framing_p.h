@@ -5,7 +5,6 @@
 #include "modbusparseinfo.h"
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QtEndian>
 
 namespace Framing {
 
@@ -15,12 +14,9 @@ inline ModbusBytes pduView(const ModbusBytes &frame, int from, int len)
     return ModbusBytes(QByteArray::fromRawData(frame.constData() + from, len));
 }
 
-inline quint16 u16At(const ModbusBytes &frame, int pos)
-{
-    return qFromBigEndian<quint16>(frame.constData() + pos);
-}
-
-inline QString hex(const ModbusBytes &bytes)
+// Bytes as every message and packet text of the library shows them: lower-case pairs
+// separated by blanks.
+inline QString hexText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
 }

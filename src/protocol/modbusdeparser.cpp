@@ -5,35 +5,12 @@
 #include "modbuspacketreg.h"
 #include "modbuspacketreport.h"
 #include "modbusparser.h"
+#include "modbusprotocol.h"
 #include "modbustimelabel_p.h"
 
+using namespace ModbusProtocol;
+
 namespace {
-
-// Standard Modbus allows 123 registers per write; the library stays one below.
-constexpr int maxWriteRegisters = 122;
-
-inline void put8(ModbusBytes &out, uint value)
-{
-    const char byte = char(value & 0xFF);
-    out.append(&byte, 1);
-}
-
-inline void put16(ModbusBytes &out, uint value)
-{
-    const char bytes[2] = { char(value >> 8), char(value) };
-    out.append(bytes, 2);
-}
-
-inline void put32(ModbusBytes &out, quint32 value)
-{
-    const char bytes[4] = { char(value >> 24), char(value >> 16), char(value >> 8), char(value) };
-    out.append(bytes, 4);
-}
-
-inline void putBytes(ModbusBytes &out, const ModbusBytes &bytes, int len)
-{
-    out.append(bytes.constData(), len);
-}
 
 template<typename Body>
 const Body &bodyOf(const ModbusPacket &packet, TavrexBus::PacketKind kind)
@@ -48,23 +25,23 @@ void writeReadRegisters(const ModbusPacketReg &packet, bool request, ModbusBytes
     if (request) {
         if (packet.requestRegistersCount() == 0)
             throw ModbusDeparser::tr("request registers count must be greater than zero");
-        put16(out, packet.requestAddress());
-        put16(out, packet.requestRegistersCount());
+        out.appendUInt16(packet.requestAddress());
+        out.appendUInt16(packet.requestRegistersCount());
         return;
     }
     const int count = packet.registersCount();
     if (count == 0)
         throw ModbusDeparser::tr("request registers have not registers");
-    put8(out, 2 * count);
-    putBytes(out, packet.regBytes(), 2 * count);
+    out.append(uchar(2 * count));
+    out.append(packet.regBytes(), 0, 2 * count);
 }
 
 void writeWriteRegister(const ModbusPacketReg &packet, ModbusBytes &out)
 {
     if (packet.registersCount() != 1)
         throw ModbusDeparser::tr("packet must have one register to write");
-    put16(out, packet.requestAddress());
-    putBytes(out, packet.regBytes(), 2);
+    out.appendUInt16(packet.requestAddress());
+    out.append(packet.regBytes(), 0, 2);
 }
 
 void writeWriteRegisters(const ModbusPacketReg &packet, bool request, ModbusBytes &out)
@@ -72,19 +49,19 @@ void writeWriteRegisters(const ModbusPacketReg &packet, bool request, ModbusByte
     if (!request) {
         if (packet.registersWritten() == 0)
             throw ModbusDeparser::tr("you must set 'registersWritten'");
-        put16(out, packet.requestAddress());
-        put16(out, packet.registersWritten());
+        out.appendUInt16(packet.requestAddress());
+        out.appendUInt16(packet.registersWritten());
         return;
     }
     const int count = packet.registersCount();
     if (count == 0)
         throw ModbusDeparser::tr("packet must have any registers to write");
-    if (count > maxWriteRegisters)
+    if (count > MaxRequestRegisters)
         throw ModbusDeparser::tr("too much registers to write");
-    put16(out, packet.requestAddress());
-    put16(out, count);
-    put8(out, 2 * count);
-    putBytes(out, packet.regBytes(), 2 * count);
+    out.appendUInt16(packet.requestAddress());
+    out.appendUInt16(count);
+    out.append(uchar(2 * count));
+    out.append(packet.regBytes(), 0, 2 * count);
 }
 
 void writeReport(const ModbusPacketReport &packet, bool request, ModbusBytes &out)
@@ -93,15 +70,15 @@ void writeReport(const ModbusPacketReport &packet, bool request, ModbusBytes &ou
         return;
     if (packet.bytes().isEmpty())
         throw ModbusDeparser::tr("packet must contain report bytes");
-    put8(out, packet.bytes().size());
-    putBytes(out, packet.bytes(), packet.bytes().size());
+    out.append(uchar(packet.bytes().size()));
+    out.append(packet.bytes());
 }
 
 void writeArchRequestHead(const ModbusPacketArch &packet, ModbusBytes &out)
 {
-    put16(out, packet.archIndex());
-    put16(out, packet.requestRecordsCount());
-    put8(out, packet.archType());
+    out.appendUInt16(packet.archIndex());
+    out.appendUInt16(packet.requestRecordsCount());
+    out.append(uchar(packet.archType()));
 }
 
 void writeArchRecordsRequest(const ModbusPacketArch &packet, ModbusBytes &out)
@@ -113,11 +90,11 @@ void writeArchRecordsRequest(const ModbusPacketArch &packet, ModbusBytes &out)
                 "for deparsing 65 function record index must be in less than 2 bytes length");
     writeArchRequestHead(packet, out);
     if (packet.archType() == TavrexBus::IndexArch) {
-        put16(out, packet.requestLabel());
+        out.appendUInt16(packet.requestLabel());
     } else if (packet.archType() == TavrexBus::TimeArch) {
         const ModbusTimeLabel::Fields f = ModbusTimeLabel::toFields(packet.requestLabel());
         for (int field : { f.second, f.minute, f.hour, f.day, f.month, f.yearByte })
-            put8(out, uint(field));
+            out.append(uchar(field));
     }
 }
 
@@ -126,8 +103,8 @@ void writeArchDirectionRequest(const ModbusPacketArch &packet, ModbusBytes &out)
     if (packet.requestRecordsCount() == 0)
         throw ModbusDeparser::tr("packet must contains records");
     writeArchRequestHead(packet, out);
-    put32(out, packet.requestLabel());
-    put8(out, packet.direction());
+    out.appendUInt32(packet.requestLabel());
+    out.append(uchar(packet.direction()));
 }
 
 void writeArchRecords(const ModbusPacketArch &packet, bool request, ModbusBytes &out)
@@ -139,26 +116,26 @@ void writeArchRecords(const ModbusPacketArch &packet, bool request, ModbusBytes 
             writeArchDirectionRequest(packet, out);
         return;
     }
-    put8(out, uint(packet.fieldsTotalSize()));
+    out.append(uchar(packet.fieldsTotalSize()));
     for (const ModbusBytes &record : packet.records())
-        putBytes(out, record, record.size());
+        out.append(record);
 }
 
 void writeArchPresence(const ModbusPacketArchPresence &packet, bool request, ModbusBytes &out)
 {
     if (!request) {
         const int count = packet.labelsCount();
-        put8(out, 4 * count);
-        putBytes(out, packet.labels(), 4 * count);
+        out.append(uchar(4 * count));
+        out.append(packet.labels(), 0, 4 * count);
         return;
     }
     if (packet.requestLabelsCount() == 0)
         throw ModbusDeparser::tr("requestLabelsCount must be non zero");
-    put16(out, packet.archIndex());
-    put16(out, packet.requestLabelsCount());
-    put8(out, packet.archType());
-    put32(out, packet.requestLabel());
-    put8(out, packet.direction());
+    out.appendUInt16(packet.archIndex());
+    out.appendUInt16(packet.requestLabelsCount());
+    out.append(uchar(packet.archType()));
+    out.appendUInt32(packet.requestLabel());
+    out.append(uchar(packet.direction()));
 }
 
 void writeReadFile(const ModbusPacketFile &packet, bool request, ModbusBytes &out)
@@ -166,15 +143,15 @@ void writeReadFile(const ModbusPacketFile &packet, bool request, ModbusBytes &ou
     if (!request) {
         if (packet.bytes.isEmpty())
             throw ModbusDeparser::tr("read file answer has not registers");
-        put8(out, packet.bytes.size());
-        putBytes(out, packet.bytes, packet.bytes.size());
+        out.append(uchar(packet.bytes.size()));
+        out.append(packet.bytes);
         return;
     }
     if (packet.requestRegistersCount == 0)
         throw ModbusDeparser::tr("file request registers count count must be greater than zero");
-    put16(out, packet.requestOffset);
-    put8(out, packet.requestFile);
-    put8(out, packet.requestRegistersCount);
+    out.appendUInt16(packet.requestOffset);
+    out.append(uchar(packet.requestFile));
+    out.append(uchar(packet.requestRegistersCount));
 }
 
 void writeWriteFile(const ModbusPacketFile &packet, bool request, ModbusBytes &out)
@@ -182,20 +159,20 @@ void writeWriteFile(const ModbusPacketFile &packet, bool request, ModbusBytes &o
     if (!request) {
         if (packet.registersWritten == 0)
             throw ModbusDeparser::tr("regsWritten didn't set");
-        put16(out, packet.requestOffset);
-        put8(out, packet.requestFile);
-        put8(out, packet.registersWritten);
+        out.appendUInt16(packet.requestOffset);
+        out.append(uchar(packet.requestFile));
+        out.append(uchar(packet.registersWritten));
         return;
     }
     const int count = packet.bytes.regsCount();
     if (count == 0)
         throw ModbusDeparser::tr("file request registers count count must be greater than zero");
-    if (count > maxWriteRegisters)
+    if (count > MaxRequestRegisters)
         throw ModbusDeparser::tr("too much registers to write to file");
-    put16(out, packet.requestOffset);
-    put8(out, packet.requestFile);
-    put8(out, count);
-    putBytes(out, packet.bytes, 2 * count);
+    out.appendUInt16(packet.requestOffset);
+    out.append(uchar(packet.requestFile));
+    out.append(uchar(count));
+    out.append(packet.bytes, 0, 2 * count);
 }
 
 } // namespace
@@ -230,13 +207,13 @@ void ModbusDeparser::appendModbusPDU(const ModbusPacket &packet, ModbusBytes &ou
     if (packet.hasException()) {
         if (packet.state() != TavrexBus::Response)
             throw tr("exception packet must have 'Responsde' state");
-        put8(out, code | 0x80);
-        put8(out, packet.exceptionCode());
+        out.append(uchar(code | ExceptionFlag));
+        out.append(uchar(packet.exceptionCode()));
         return;
     }
     if (!ModbusParser::isFunctionSupported(packet.functionCode()))
         throw tr("unknown function code");
-    put8(out, code);
+    out.append(uchar(code));
     if (packet.state() != TavrexBus::Request && packet.state() != TavrexBus::Response)
         return;
     const bool request = packet.state() == TavrexBus::Request;
@@ -262,7 +239,7 @@ void ModbusDeparser::appendModbusPDU(const ModbusPacket &packet, ModbusBytes &ou
         return writeArchPresence(
                 bodyOf<ModbusPacketArchPresence>(packet, TavrexBus::ArchPresencePacket), request,
                 out);
-    case 68:
+    case ReadFileRegisters:
         return writeReadFile(bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket), request,
                              out);
     default:

@@ -1,4 +1,5 @@
 #include "modbuspacketarch.h"
+#include "framing_p.h"
 
 ModbusPacketArch::ModbusPacketArch()
     : ModbusPacket(TavrexBus::ArchivePacket)
@@ -31,7 +32,7 @@ QString ModbusPacketArch::toString(bool oneLine) const
             + QLatin1String("]: \n");
     for (int i = 0; i < m_records.size(); ++i) {
         text += QLatin1String("  record ") + QString::number(i) + QLatin1String(":\n")
-                + QString::fromLatin1(m_records.at(i).toHex(' ')) + QLatin1Char('\n');
+                + Framing::hexText(m_records.at(i)) + QLatin1Char('\n');
     }
     return formatLines(text, oneLine);
 }

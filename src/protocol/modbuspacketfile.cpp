@@ -1,4 +1,5 @@
 #include "modbuspacketfile.h"
+#include "framing_p.h"
 
 ModbusPacketFile::ModbusPacketFile()
     : ModbusPacket(TavrexBus::FilePacket)
@@ -15,7 +16,7 @@ QString ModbusPacketFile::toString(bool oneLine) const
     text += QStringLiteral("request registers count: %1\n").arg(requestRegistersCount);
     text += QStringLiteral("registers written: %1\n").arg(registersWritten);
     text += QStringLiteral("bytes [%1]:\n").arg(bytes.size());
-    text += QString::fromLatin1(bytes.toHex(' ')) + QLatin1Char('\n');
+    text += Framing::hexText(bytes) + QLatin1Char('\n');
     return formatLines(text, oneLine);
 }
 

@@ -1,4 +1,5 @@
 #include "modbuspacketreg.h"
+#include "framing_p.h"
 
 ModbusPacketReg::ModbusPacketReg()
     : ModbusPacket(TavrexBus::RegistersPacket)
@@ -18,7 +19,7 @@ QString ModbusPacketReg::toString(bool oneLine) const
     for (int i = 0; i < count; ++i) {
         text += QStringLiteral("  register %1: %2\n")
                         .arg(i)
-                        .arg(QString::fromLatin1(m_regBytes.mid(2 * i, 2).toHex(' ')));
+                        .arg(Framing::hexText(m_regBytes.mid(2 * i, 2)));
     }
     return formatLines(text, oneLine);
 }

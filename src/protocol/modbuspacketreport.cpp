@@ -1,4 +1,5 @@
 #include "modbuspacketreport.h"
+#include "framing_p.h"
 
 ModbusPacketReport::ModbusPacketReport()
     : ModbusPacket(TavrexBus::ReportSlavePacket)
@@ -9,7 +10,7 @@ ModbusPacketReport::ModbusPacketReport()
 QString ModbusPacketReport::toString(bool oneLine) const
 {
     QString text = headerText();
-    text += QLatin1String("reportBytes: ") + QString::fromLatin1(m_bytes.toHex(' '))
+    text += QLatin1String("reportBytes: ") + Framing::hexText(m_bytes)
             + QLatin1Char('\n');
     text += QLatin1String("reportString: ") + devName() + QLatin1Char('\n');
     return formatLines(text, oneLine);

@@ -5,27 +5,14 @@
 #include "modbuspacketreg.h"
 #include "modbuspacketreport.h"
 #include "modbusparseinfo.h"
+#include "modbusprotocol.h"
 #include "modbustimelabel_p.h"
 
-#include <QtCore/QtEndian>
+using namespace ModbusProtocol;
 
+// The parsing functions read with the unchecked at() only after checkDataSize has proved the
+// offsets inside the PDU.
 namespace {
-
-// Every reader below runs after checkDataSize has proved the offsets are inside the PDU.
-inline uchar byteAt(const ModbusBytes &pdu, int pos)
-{
-    return uchar(pdu.constData()[pos]);
-}
-
-inline quint16 u16At(const ModbusBytes &pdu, int pos)
-{
-    return qFromBigEndian<quint16>(pdu.constData() + pos);
-}
-
-inline quint32 u32At(const ModbusBytes &pdu, int pos)
-{
-    return qFromBigEndian<quint32>(pdu.constData() + pos);
-}
 
 // Frame parsers hand in views of their frame; a stored field must own its bytes.
 inline ModbusBytes copyOf(const ModbusBytes &pdu, int pos, int len)
@@ -36,14 +23,14 @@ inline ModbusBytes copyOf(const ModbusBytes &pdu, int pos, int len)
 // Answers whose byte 1 counts the data bytes that follow it.
 inline bool countedSize(const ModbusBytes &pdu, int minSize)
 {
-    return pdu.size() >= minSize && pdu.size() == byteAt(pdu, 1) + 2;
+    return pdu.size() >= minSize && pdu.size() == pdu.at(1) + 2;
 }
 
 bool archRecordsRequestSize(const ModbusBytes &pdu)
 {
-    if (pdu.size() < 8 || !ModbusParser::isValidArchTypeNum(byteAt(pdu, 5)))
+    if (pdu.size() < 8 || !ModbusParser::isValidArchTypeNum(pdu.at(5)))
         return false;
-    return pdu.size() == (byteAt(pdu, 5) == TavrexBus::IndexArch ? 8 : 12);
+    return pdu.size() == (pdu.at(5) == TavrexBus::IndexArch ? 8 : 12);
 }
 
 template<typename Body>
@@ -56,7 +43,7 @@ Body &bodyOf(ModbusPacket &packet, TavrexBus::PacketKind kind)
 
 int checkedByteCount(const ModbusBytes &pdu)
 {
-    const int count = byteAt(pdu, 1);
+    const int count = pdu.at(1);
     if (count + 2 > pdu.size())
         throw ModbusParser::tr("Modbus PDU is too short");
     if (count + 2 < pdu.size())
@@ -68,25 +55,25 @@ int checkedByteCount(const ModbusBytes &pdu)
 
 TavrexBus::ArchType checkedArchType(const ModbusBytes &pdu)
 {
-    if (!ModbusParser::isValidArchTypeNum(byteAt(pdu, 5)))
+    if (!ModbusParser::isValidArchTypeNum(pdu.at(5)))
         throw ModbusParser::tr("unknown arch type");
-    return TavrexBus::ArchType(byteAt(pdu, 5));
+    return TavrexBus::ArchType(pdu.at(5));
 }
 
 TavrexBus::ArchDirection checkedDirection(const ModbusBytes &pdu)
 {
-    if (!ModbusParser::isValidArchDirectionNum(byteAt(pdu, 10)))
+    if (!ModbusParser::isValidArchDirectionNum(pdu.at(10)))
         throw ModbusParser::tr("unknown arch direction");
-    return TavrexBus::ArchDirection(byteAt(pdu, 10));
+    return TavrexBus::ArchDirection(pdu.at(10));
 }
 
 void parseReadRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
 {
     if (request) {
-        const quint16 count = u16At(pdu, 3);
+        const quint16 count = pdu.toUInt16(3);
         if (count == 0)
             throw ModbusParser::tr("reading registers count can't be zero");
-        packet.setRequestAddress(u16At(pdu, 1));
+        packet.setRequestAddress(pdu.toUInt16(1));
         packet.setRequestRegistersCount(count);
     } else {
         packet.appendRegBytes(copyOf(pdu, 2, checkedByteCount(pdu)));
@@ -95,7 +82,7 @@ void parseReadRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &p
 
 void parseWriteRegister(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
 {
-    packet.setRequestAddress(u16At(pdu, 1));
+    packet.setRequestAddress(pdu.toUInt16(1));
     packet.setRequestRegistersCount(1);
     if (request)
         packet.appendRegBytes(copyOf(pdu, 3, 2));
@@ -103,7 +90,7 @@ void parseWriteRegister(const ModbusBytes &pdu, bool request, ModbusPacketReg &p
 
 void parseWriteRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &packet)
 {
-    const quint16 count = u16At(pdu, 3);
+    const quint16 count = pdu.toUInt16(3);
     if (count == 0)
         throw ModbusParser::tr("writing registers count can't be zero");
     if (!request) {
@@ -112,9 +99,9 @@ void parseWriteRegisters(const ModbusBytes &pdu, bool request, ModbusPacketReg &
     }
     if (pdu.size() < 8)
         throw ModbusParser::tr("package length is too short");
-    if (byteAt(pdu, 5) != 2 * count)
+    if (pdu.at(5) != 2 * count)
         throw ModbusParser::tr("registers count and bytes count doesn't match");
-    packet.setRequestAddress(u16At(pdu, 1));
+    packet.setRequestAddress(pdu.toUInt16(1));
     packet.setRequestRegistersCount(count);
     packet.appendRegBytes(copyOf(pdu, 6, 2 * count));
 }
@@ -123,43 +110,53 @@ void parseReport(const ModbusBytes &pdu, bool request, ModbusPacketReport &packe
 {
     if (request)
         return;
-    if (byteAt(pdu, 1) == 0)
+    if (pdu.at(1) == 0)
         throw ModbusParser::tr("Invalid bytes count value or bytes length");
     packet.setBytes(copyOf(pdu, 2, pdu.size() - 2));
 }
 
-void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+// Archive requests begin alike: archive index, a count that may not be 0 and the archive type.
+template<typename Packet>
+quint16 parseArchHead(const ModbusBytes &pdu, const char *zeroCount, Packet &packet)
 {
     const TavrexBus::ArchType archType = checkedArchType(pdu);
-    const quint16 count = u16At(pdu, 3);
+    const quint16 count = pdu.toUInt16(3);
     if (count == 0)
-        throw ModbusParser::tr("read arch records count can't be zero");
+        throw ModbusParser::tr(zeroCount);
     packet.setArchType(archType);
-    packet.setArchIndex(u16At(pdu, 1));
-    packet.setRequestRecordsCount(count);
-    if (archType == TavrexBus::IndexArch) {
-        packet.setRequestLabel(u16At(pdu, 6));
+    packet.setArchIndex(pdu.toUInt16(1));
+    return count;
+}
+
+// Functions 66 and 67 go on with a 32-bit label and a direction.
+template<typename Packet>
+void parseLabelAndDirection(const ModbusBytes &pdu, Packet &packet)
+{
+    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
+    packet.setRequestLabel(pdu.toUInt32(6));
+    packet.setDirection(direction);
+}
+
+void parseArchRecordsRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
+{
+    packet.setRequestRecordsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch records count can't be zero"), packet));
+    if (packet.archType() == TavrexBus::IndexArch) {
+        packet.setRequestLabel(pdu.toUInt16(6));
         return;
     }
-    packet.setRequestLabel(ModbusTimeLabel::fromFields({ byteAt(pdu, 6), byteAt(pdu, 7),
-                                                         byteAt(pdu, 8), byteAt(pdu, 9),
-                                                         byteAt(pdu, 10), byteAt(pdu, 11) }));
+    packet.setRequestLabel(ModbusTimeLabel::fromFields({ pdu.at(6), pdu.at(7),
+                                                         pdu.at(8), pdu.at(9),
+                                                         pdu.at(10), pdu.at(11) }));
 }
 
 void parseArchDirectionRequest(const ModbusBytes &pdu, ModbusPacketArch &packet)
 {
-    const TavrexBus::ArchType archType = checkedArchType(pdu);
-    const quint16 count = u16At(pdu, 3);
-    if (count == 0)
-        throw ModbusParser::tr("read arch request records count can't be zero");
+    packet.setRequestRecordsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch request records count can't be zero"), packet));
     if (pdu.size() != 11)
         throw ModbusParser::tr("invalid bytes array length");
-    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
-    packet.setArchType(archType);
-    packet.setArchIndex(u16At(pdu, 1));
-    packet.setRequestRecordsCount(count);
-    packet.setRequestLabel(u32At(pdu, 6));
-    packet.setDirection(direction);
+    parseLabelAndDirection(pdu, packet);
 }
 
 void parseArchRecordsAnswer(const ModbusBytes &pdu, const ModbusParseInfo &info,
@@ -167,7 +164,7 @@ void parseArchRecordsAnswer(const ModbusBytes &pdu, const ModbusParseInfo &info,
 {
     packet.setArchType(info.archType());
     const int records = qMax<int>(info.requestCount(), 1);
-    const int total = byteAt(pdu, 1);
+    const int total = pdu.at(1);
     if (total % records)
         throw ModbusParser::tr(
                 "invalid arch record data length or response records count doesn't match requested");
@@ -184,16 +181,9 @@ void parseArchPresence(const ModbusBytes &pdu, const ModbusParseInfo &info, bool
         packet.appendLabels(copyOf(pdu, 2, (pdu.size() - 2) & ~3));
         return;
     }
-    const TavrexBus::ArchType archType = checkedArchType(pdu);
-    const quint16 count = u16At(pdu, 3);
-    if (count == 0)
-        throw ModbusParser::tr("read arch labels count can't be zero");
-    const TavrexBus::ArchDirection direction = checkedDirection(pdu);
-    packet.setArchType(archType);
-    packet.setArchIndex(u16At(pdu, 1));
-    packet.setRequestLabelsCount(count);
-    packet.setRequestLabel(u32At(pdu, 6));
-    packet.setDirection(direction);
+    packet.setRequestLabelsCount(parseArchHead(
+            pdu, QT_TRANSLATE_NOOP("ModbusParser", "read arch labels count can't be zero"), packet));
+    parseLabelAndDirection(pdu, packet);
 }
 
 void parseReadFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packet)
@@ -202,24 +192,24 @@ void parseReadFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packe
         packet.bytes = copyOf(pdu, 2, checkedByteCount(pdu));
         return;
     }
-    if (byteAt(pdu, 4) == 0)
+    if (pdu.at(4) == 0)
         throw ModbusParser::tr("reading file registers count can't be zero");
-    packet.requestOffset = u16At(pdu, 1);
-    packet.requestFile = byteAt(pdu, 3);
-    packet.requestRegistersCount = byteAt(pdu, 4);
+    packet.requestOffset = pdu.toUInt16(1);
+    packet.requestFile = pdu.at(3);
+    packet.requestRegistersCount = pdu.at(4);
 }
 
 void parseWriteFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &packet)
 {
-    packet.requestOffset = u16At(pdu, 1);
-    packet.requestFile = byteAt(pdu, 3);
+    packet.requestOffset = pdu.toUInt16(1);
+    packet.requestFile = pdu.at(3);
     if (!request) {
-        packet.registersWritten = byteAt(pdu, 4);
+        packet.registersWritten = pdu.at(4);
         return;
     }
-    if (2 * byteAt(pdu, 4) != pdu.size() - 5)
+    if (2 * pdu.at(4) != pdu.size() - 5)
         throw ModbusParser::tr("registers count and bytes count doesn't match");
-    packet.requestRegistersCount = byteAt(pdu, 4);
+    packet.requestRegistersCount = pdu.at(4);
     packet.bytes = copyOf(pdu, 5, pdu.size() - 5);
 }
 
@@ -234,9 +224,9 @@ ModbusParser::~ModbusParser() = default;
 
 bool ModbusParser::canParse(const ModbusBytes &pdu, TavrexBus::PacketState state) const
 {
-    if (pdu.size() < 1 || pdu.size() > 253)
+    if (pdu.size() < 1 || pdu.size() > MaxPduSize)
         return false;
-    const uchar code = byteAt(pdu, 0) & 0x7F;
+    const uchar code = pdu.at(0) & ~ExceptionFlag;
     return isValidFunctionCodeNum(code) && isFunctionSupported(TavrexBus::FunctionCode(code))
             && checkDataSize(pdu, state);
 }
@@ -250,9 +240,9 @@ bool ModbusParser::checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState 
 {
     if (pdu.isEmpty())
         return false;
-    const uchar first = byteAt(pdu, 0);
+    const uchar first = pdu.at(0);
     const int size = pdu.size();
-    if (first & 0x80)
+    if (first & ExceptionFlag)
         return size == 2;
     if (state != TavrexBus::Request && state != TavrexBus::Response)
         return false;
@@ -264,7 +254,7 @@ bool ModbusParser::checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState 
     case TavrexBus::WriteSingleRegister:
         return size == 5;
     case TavrexBus::WriteMultipleRegisters:
-        return request ? size >= 8 && size == byteAt(pdu, 5) + 6 : size == 5;
+        return request ? size >= 8 && size == pdu.at(5) + 6 : size == 5;
     case TavrexBus::ReportSlaveId:
         return request ? size == 1 : countedSize(pdu, 3);
     case TavrexBus::ReadArchRecord65:
@@ -273,10 +263,10 @@ bool ModbusParser::checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState 
         return request ? size == 11 : countedSize(pdu, 2);
     case TavrexBus::ReadArchRecord67:
         return request ? size == 11 : countedSize(pdu, 3);
-    case 68:
+    case ReadFileRegisters:
         return request ? size == 5 : countedSize(pdu, 2);
-    case 69:
-        return request ? size >= 5 && size == 2 * byteAt(pdu, 4) + 5 : size == 5;
+    case WriteFileRegisters:
+        return request ? size >= 5 && size == 2 * pdu.at(4) + 5 : size == 5;
     default:
         throw VParser::tr("unsupported funcion code");
     }
@@ -286,18 +276,18 @@ ModbusPacket *ModbusParser::createPacket(const ModbusBytes &pdu, const ModbusPar
 {
     if (pdu.isEmpty())
         throw tr("invalid bytes array size");
-    const uchar first = byteAt(pdu, 0);
-    const uchar code = first & 0x7F;
+    const uchar first = pdu.at(0);
+    const uchar code = first & ~ExceptionFlag;
     if (!isValidFunctionCodeNum(code))
         throw tr("unknown Function Code");
     if (!isFunctionSupported(TavrexBus::FunctionCode(code)))
         throw tr("unsupported Function Code");
     TavrexBus::ExceptionCode exception = TavrexBus::NoException;
-    if (first & 0x80) {
+    if (first & ExceptionFlag) {
         // Code 0 would turn an exception answer into an ordinary one.
-        if (pdu.size() < 2 || byteAt(pdu, 1) == 0 || !isValidExceptionCodeNum(byteAt(pdu, 1)))
+        if (pdu.size() < 2 || pdu.at(1) == 0 || !isValidExceptionCodeNum(pdu.at(1)))
             throw tr("unknown Exception Code");
-        exception = TavrexBus::ExceptionCode(byteAt(pdu, 1));
+        exception = TavrexBus::ExceptionCode(pdu.at(1));
     }
     ModbusPacket *packet = nullptr;
     switch (code) {
@@ -311,8 +301,8 @@ ModbusPacket *ModbusParser::createPacket(const ModbusBytes &pdu, const ModbusPar
     case TavrexBus::ReadArchPresence66:
         packet = new ModbusPacketArchPresence(info.archType());
         break;
-    case 68:
-    case 69:
+    case ReadFileRegisters:
+    case WriteFileRegisters:
         packet = new ModbusPacketFile;
         break;
     default:
@@ -328,14 +318,14 @@ ModbusPacket *ModbusParser::createPacket(const ModbusBytes &pdu, const ModbusPar
 void ModbusParser::parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo &info,
                                   ModbusPacket &packet) const
 {
-    if (pdu.size() >= 254)
+    if (pdu.size() > MaxPduSize)
         throw tr("bytes array is too long");
     packet.setState(info.state());
     if (packet.hasException())
         return;
     if (!checkDataSize(pdu, packet.state()))
         throw tr("invalid bytes array size");
-    if (byteAt(pdu, 0) != int(packet.functionCode()))
+    if (pdu.at(0) != int(packet.functionCode()))
         throw tr("unknown Function Code");
     if (packet.state() != TavrexBus::Request && packet.state() != TavrexBus::Response)
         return;
@@ -367,9 +357,9 @@ void ModbusParser::parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo 
         return parseArchPresence(
                 pdu, info, request,
                 bodyOf<ModbusPacketArchPresence>(packet, TavrexBus::ArchPresencePacket));
-    case 68:
+    case ReadFileRegisters:
         return parseReadFile(pdu, request, bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
-    case 69:
+    case WriteFileRegisters:
         return parseWriteFile(pdu, request,
                               bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
     default:
@@ -380,14 +370,23 @@ void ModbusParser::parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo 
 bool ModbusParser::isValidFunctionCodeNum(unsigned char code)
 {
     return (code >= 1 && code <= 8) || code == 11 || code == 12 || code == 15 || code == 16
-            || code == 17 || (code >= 20 && code <= 24) || code == 43 || (code >= 65 && code <= 69);
+            || code == 17 || (code >= 20 && code <= 24) || code == 43
+            || (code >= TavrexBus::ReadArchRecord65 && code <= WriteFileRegisters);
 }
 
 bool ModbusParser::isFunctionSupported(TavrexBus::FunctionCode code)
 {
     switch (int(code)) {
-    case 3: case 4: case 6: case 16: case 17:
-    case 65: case 66: case 67: case 68: case 69:
+    case TavrexBus::ReadHoldingRegisters:
+    case TavrexBus::ReadInputRegisters:
+    case TavrexBus::WriteSingleRegister:
+    case TavrexBus::WriteMultipleRegisters:
+    case TavrexBus::ReportSlaveId:
+    case TavrexBus::ReadArchRecord65:
+    case TavrexBus::ReadArchPresence66:
+    case TavrexBus::ReadArchRecord67:
+    case ReadFileRegisters:
+    case WriteFileRegisters:
         return true;
     default:
         return false;

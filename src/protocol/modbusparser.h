@@ -19,6 +19,18 @@ public:
     bool canParse(const ModbusBytes &pdu, TavrexBus::PacketState state) const override;
     QString toString(bool oneLine) const override;
 
+    // Framing questions, answered by each frame parser so that transports and the translator
+    // never repeat its rules.
+
+    /// Opens a whole frame without judging its PDU: true when its envelope is sound (the CRC of
+    /// an RTU frame, the MBAP header of a Modbus/TCP frame), and then unit and pdu, where given,
+    /// receive the unit address and a copy of the PDU. A server answers a request that parse()
+    /// refuses this way with a standard exception.
+    virtual bool unwrapFrame(const ModbusBytes &frame, quint8 *unit = nullptr,
+                             ModbusBytes *pdu = nullptr) const = 0;
+    /// Size in bytes of the longest frame: a buffer beyond it can never become one frame.
+    virtual int maxFrameSize() const = 0;
+
     bool checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState state) const;
     ModbusPacket *createPacket(const ModbusBytes &pdu, const ModbusParseInfo &info) const;
     void parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo &info,

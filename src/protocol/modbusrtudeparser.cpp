@@ -1,9 +1,8 @@
 #include "modbusrtudeparser.h"
 #include "modbuspacket.h"
+#include "modbusprotocol.h"
 
-namespace {
-constexpr int maxFrame = 256;
-}
+using namespace ModbusProtocol;
 
 ModbusRTUDeparser::ModbusRTUDeparser(QObject *parent)
     : ModbusDeparser(parent)
@@ -29,16 +28,13 @@ bool ModbusRTUDeparser::deparse(const IPacket &packet, ModbusBytes &out, const T
         if (!modbusPacket)
             throw tr("ERROR: invalid packet class");
         out.truncate(0);
-        out.reserve(maxFrame);
-        const char address = char(modbusPacket->address());
-        out.append(&address, 1);
+        out.reserve(MaxRtuFrameSize);
+        out.append(uchar(modbusPacket->address()));
         appendModbusPDU(*modbusPacket, out);
-        const quint16 crc = qChecksumModbus(out.constData(), uint(out.size()));
-        const char crcBytes[2] = { char(crc >> 8), char(crc) };
-        out.append(crcBytes, 2);
-        if (out.size() <= 3)
+        out.appendUInt16(qChecksumModbus(out.constData(), uint(out.size())));
+        if (out.size() < MinRtuFrameSize)
             throw tr("deparsed packet is too short, i don't know why...");
-        if (out.size() > maxFrame)
+        if (out.size() > MaxRtuFrameSize)
             throw tr("deparsed packet is too large");
         return true;
     } catch (const QString &message) {

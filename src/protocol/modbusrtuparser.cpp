@@ -1,13 +1,26 @@
 #include "modbusrtuparser.h"
 #include "framing_p.h"
 #include "modbuspacket.h"
+#include "modbusprotocol.h"
 
 #include <memory>
 
+using namespace ModbusProtocol;
+
 namespace {
-constexpr int minFrame = 4;
-constexpr int maxFrame = 256;
+
+inline int pduSize(const ModbusBytes &frame)
+{
+    return int(frame.size()) - RtuHeaderSize - RtuCrcSize;
 }
+
+bool crcMatches(const ModbusBytes &frame)
+{
+    const int crcAt = int(frame.size()) - RtuCrcSize;
+    return qChecksumModbus(frame.constData(), uint(crcAt)) == frame.toUInt16(crcAt);
+}
+
+} // namespace
 
 ModbusRTUParser::ModbusRTUParser(QObject *parent)
     : ModbusParser(parent)
@@ -18,31 +31,46 @@ ModbusRTUParser::~ModbusRTUParser() = default;
 
 bool ModbusRTUParser::canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const
 {
-    return frame.size() >= minFrame
-            && ModbusParser::canParse(Framing::pduView(frame, 1, frame.size() - 3), state);
+    return frame.size() >= MinRtuFrameSize
+            && ModbusParser::canParse(Framing::pduView(frame, RtuHeaderSize, pduSize(frame)), state);
 }
 
 IPacket *ModbusRTUParser::parse(const ModbusBytes &frame, const IParseInfo &info, const Target *)
 {
     try {
-        if (frame.size() < minFrame)
+        if (frame.size() < MinRtuFrameSize)
             throw tr("bytes array is too short");
-        if (frame.size() > maxFrame)
+        if (frame.size() > MaxRtuFrameSize)
             throw tr("bytes array is too long");
         const ModbusParseInfo &modbusInfo = Framing::modbusInfo(info);
-        const ModbusBytes pdu = Framing::pduView(frame, 1, frame.size() - 3);
+        const ModbusBytes pdu = Framing::pduView(frame, RtuHeaderSize, pduSize(frame));
         std::unique_ptr<ModbusPacket> packet(createPacket(pdu, modbusInfo));
-        packet->setAddress(uchar(frame.at(0)));
-        const quint16 crc = qChecksumModbus(frame.constData(), uint(frame.size() - 2));
-        if (crc != Framing::u16At(frame, frame.size() - 2))
-            throw tr("crc checksum error in bytes: %1").arg(Framing::hex(frame));
+        packet->setAddress(frame.at(0));
+        if (!crcMatches(frame))
+            throw tr("crc checksum error in bytes: %1").arg(Framing::hexText(frame));
         parseModbusPDU(pdu, modbusInfo, *packet);
         return packet.release();
     } catch (const QString &message) {
         setErrorString(tr("ModbusRTUParser parse error: %1; bytes: %2")
-                               .arg(message, Framing::hex(frame)));
+                               .arg(message, Framing::hexText(frame)));
         return nullptr;
     }
+}
+
+bool ModbusRTUParser::unwrapFrame(const ModbusBytes &frame, quint8 *unit, ModbusBytes *pdu) const
+{
+    if (frame.size() < MinRtuFrameSize || frame.size() > MaxRtuFrameSize || !crcMatches(frame))
+        return false;
+    if (unit)
+        *unit = frame.at(0);
+    if (pdu)
+        *pdu = frame.mid(RtuHeaderSize, pduSize(frame));
+    return true;
+}
+
+int ModbusRTUParser::maxFrameSize() const
+{
+    return MaxRtuFrameSize;
 }
 
 QString ModbusRTUParser::toString(bool oneLine) const

@@ -15,6 +15,9 @@ public:
     bool canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const override;
     IPacket *parse(const ModbusBytes &frame, const IParseInfo &info,
                    const Target *target) override;
+    /// Sound: 4 to 256 bytes whose last two hold the CRC of the others.
+    bool unwrapFrame(const ModbusBytes &frame, quint8 *unit, ModbusBytes *pdu) const override;
+    int maxFrameSize() const override;
     QString toString(bool oneLine) const override;
 };
 

@@ -1,13 +1,9 @@
 #include "modbustcpdeparser.h"
 #include "modbuspacket.h"
+#include "modbusprotocol.h"
 #include "modbustcptarget.h"
 
-#include <QtCore/QtEndian>
-
-namespace {
-constexpr int minFrame = 8;
-constexpr int maxFrame = 260;
-}
+using namespace ModbusProtocol;
 
 ModbusTCPDeparser::ModbusTCPDeparser(QObject *parent)
     : ModbusDeparser(parent)
@@ -36,18 +32,16 @@ bool ModbusTCPDeparser::deparse(const IPacket &packet, ModbusBytes &out, const T
         if (!modbusPacket)
             throw tr("ERROR: invalid packet class");
         out.truncate(0);
-        out.reserve(maxFrame);
-        // Transaction, protocol 0, length (filled in below) and unit.
-        char header[7] = {};
-        qToBigEndian<quint16>(tcpTarget->transactionID(), header);
-        header[6] = char(modbusPacket->address());
-        out.append(header, 7);
+        out.reserve(MaxTcpFrameSize);
+        // The length is known once the PDU is written.
+        out.appendUInt16(tcpTarget->transactionID()).appendUInt16(0).appendUInt16(0);
+        out.append(uchar(modbusPacket->address()));
         appendModbusPDU(*modbusPacket, out);
-        if (out.size() < minFrame)
+        if (out.size() < MinTcpFrameSize)
             throw tr("deparsed packet is too short, i don't know why...");
-        if (out.size() > maxFrame)
+        if (out.size() > MaxTcpFrameSize)
             throw tr("deparsed packet is too large");
-        qToBigEndian<quint16>(quint16(out.size() - 6), out.data() + 4);
+        out.setUInt16(MbapLengthOffset, ushort(out.size() - MbapUnitOffset));
         return true;
     } catch (const QString &message) {
         out.clear();

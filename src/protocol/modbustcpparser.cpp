@@ -1,14 +1,35 @@
 #include "modbustcpparser.h"
 #include "framing_p.h"
 #include "modbuspacket.h"
+#include "modbusprotocol.h"
 
 #include <memory>
 
+using namespace ModbusProtocol;
+
 namespace {
-constexpr int headerSize = 7;
-constexpr int minFrame = 8;
-constexpr int maxFrame = 260;
+
+// Faults of an MBAP header, as far as it is in, that both a whole frame and a stream can show.
+const char *headerFault(const ModbusBytes &bytes)
+{
+    if (bytes.size() >= MbapLengthOffset && bytes.toUInt16(MbapProtocolOffset) != 0)
+        return QT_TRANSLATE_NOOP("ModbusTCPParser", "invalid Protocol ID");
+    if (bytes.size() >= MbapUnitOffset && bytes.toUInt16(MbapLengthOffset) == 0)
+        return QT_TRANSLATE_NOOP("ModbusTCPParser", "zero Length");
+    return nullptr;
 }
+
+bool lengthMatches(const ModbusBytes &frame)
+{
+    return frame.toUInt16(MbapLengthOffset) == frame.size() - MbapUnitOffset;
+}
+
+ModbusBytes pduOf(const ModbusBytes &frame)
+{
+    return Framing::pduView(frame, MbapHeaderSize, int(frame.size()) - MbapHeaderSize);
+}
+
+} // namespace
 
 ModbusTCPParser::ModbusTCPParser(QObject *parent)
     : ModbusParser(parent)
@@ -19,36 +40,66 @@ ModbusTCPParser::~ModbusTCPParser() = default;
 
 bool ModbusTCPParser::canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const
 {
-    return frame.size() >= minFrame && frame.at(2) == 0 && frame.at(3) == 0
-            && ModbusParser::canParse(
-                    Framing::pduView(frame, headerSize, frame.size() - headerSize), state);
+    return frame.size() >= MinTcpFrameSize && frame.toUInt16(MbapProtocolOffset) == 0
+            && ModbusParser::canParse(pduOf(frame), state);
 }
 
 IPacket *ModbusTCPParser::parse(const ModbusBytes &frame, const IParseInfo &info, const Target *)
 {
     try {
-        if (frame.size() < minFrame)
+        if (frame.size() < MinTcpFrameSize)
             throw tr("bytes array is too short");
-        if (frame.size() > maxFrame)
+        if (frame.size() > MaxTcpFrameSize)
             throw tr("bytes array is too long");
         const ModbusParseInfo &modbusInfo = Framing::modbusInfo(info);
-        const ModbusBytes pdu = Framing::pduView(frame, headerSize, frame.size() - headerSize);
+        const ModbusBytes pdu = pduOf(frame);
         std::unique_ptr<ModbusPacket> packet(createPacket(pdu, modbusInfo));
         parseModbusPDU(pdu, modbusInfo, *packet);
-        if (Framing::u16At(frame, 2) != 0)
-            throw tr("invalid Protocol ID");
-        const int length = Framing::u16At(frame, 4);
-        if (length == 0)
-            throw tr("zero Length");
-        if (length != frame.size() - 6)
+        if (const char *fault = headerFault(frame))
+            throw tr(fault);
+        if (!lengthMatches(frame))
             throw tr("bad TCP/IP ADU package length");
-        packet->setAddress(uchar(frame.at(6)));
+        packet->setAddress(frame.at(MbapUnitOffset));
         return packet.release();
     } catch (const QString &message) {
-        setErrorString(tr("ModbusTCPParser parse error: %1; bytes: %2")
-                               .arg(message, Framing::hex(frame)));
+        setErrorString(errorText(message, frame));
         return nullptr;
     }
+}
+
+bool ModbusTCPParser::unwrapFrame(const ModbusBytes &frame, quint8 *unit, ModbusBytes *pdu) const
+{
+    if (frame.size() < MinTcpFrameSize || frame.size() > MaxTcpFrameSize || headerFault(frame)
+        || !lengthMatches(frame))
+        return false;
+    if (unit)
+        *unit = frame.at(MbapUnitOffset);
+    if (pdu)
+        *pdu = frame.mid(MbapHeaderSize);
+    return true;
+}
+
+int ModbusTCPParser::maxFrameSize() const
+{
+    return MaxTcpFrameSize;
+}
+
+int ModbusTCPParser::frameSize(const ModbusBytes &bytes, QString *error)
+{
+    const char *fault = headerFault(bytes);
+    if (!fault && bytes.size() >= MbapUnitOffset && bytes.toUInt16(MbapLengthOffset) > MaxMbapLength)
+        fault = QT_TRANSLATE_NOOP("ModbusTCPParser", "bytes array is too long");
+    if (fault) {
+        if (error)
+            *error = errorText(tr(fault), bytes);
+        return -1;
+    }
+    return bytes.size() < MbapUnitOffset ? 0 : MbapUnitOffset + bytes.toUInt16(MbapLengthOffset);
+}
+
+QString ModbusTCPParser::errorText(const QString &message, const ModbusBytes &bytes)
+{
+    return tr("ModbusTCPParser parse error: %1; bytes: %2").arg(message, Framing::hexText(bytes));
 }
 
 QString ModbusTCPParser::toString(bool oneLine) const

@@ -1,8 +1,7 @@
 #include "eventedtransport.h"
 
+#include "tavrexbuslogging_p.h"
 #include "transporteventreader.h"
-
-#include <QtCore/QDebug>
 
 EventedTransport::EventedTransport(QObject *parent, bool eventable)
     : Transport(parent)
@@ -81,7 +80,7 @@ bool EventedTransport::checkEventsSync()
         // Only bytes actually read are stale leftovers of the time before; an empty poll says nothing.
         if (m_firstEventsPending && ok) {
             if (!m_eventBuffer.isEmpty())
-                qDebug() << "discarded first events: " << m_eventBuffer.toHex(' ');
+                qCDebug(lcEvents) << "discarded first events: " << m_eventBuffer.toHex(' ');
             m_eventBuffer.clear();
             m_firstEventsPending = false;
         }

@@ -3,17 +3,12 @@
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
 #include "qserialportinvokable.h"
+#include "tavrexbuslogging_p.h"
 
-#include <QtCore/QLoggingCategory>
 #include <QtCore/QThread>
 #include <QtSerialPort/QSerialPortInfo>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSerial, "tavrexbus.serial", QtWarningMsg)
-
-// The longest RTU frame; a buffer beyond it can never become a request.
-constexpr int MaxRtuFrameSize = 256;
 
 QString firstAvailablePort()
 {
@@ -424,6 +419,8 @@ QString ModbusSerialTransport::toString(bool oneLine) const
     return formatLines(text, oneLine);
 }
 
+// Unlike a network peer's, every failed open is told, also while reconnecting: the port's own
+// text says whether it is missing, busy or forbidden, and that changes as adapters come and go.
 bool ModbusSerialTransport::connectTransportInternal()
 {
     if (!m_serialPort->open(QIODevice::ReadWrite)) {
@@ -454,7 +451,7 @@ void ModbusSerialTransport::onReadyRead()
     if (m_requestBuffer.isEmpty())
         return;
     if (!m_parser->canParse(m_requestBuffer, TavrexBus::Request)) {
-        if (m_requestBuffer.size() > MaxRtuFrameSize)
+        if (m_requestBuffer.size() > m_parser->maxFrameSize())
             m_requestBuffer.clear();
         m_gapTimer.restart();
         m_lastReceiveTime = QDateTime::currentDateTime();
@@ -465,10 +462,10 @@ void ModbusSerialTransport::onReadyRead()
 }
 
 // A frame the parser cannot size (an unsupported function) still ends with the line's silence;
-// with a valid CRC it is served, so that the master hears "illegal function" instead of nothing.
+// with a sound envelope it is served, so that the master hears "illegal function" instead of nothing.
 void ModbusSerialTransport::onFrameGap()
 {
-    if (m_requestBuffer.size() >= 4 && m_requestBuffer.checkCrc16())
+    if (m_parser->unwrapFrame(m_requestBuffer))
         serveRequest();
 }
 

@@ -11,9 +11,6 @@ class TAVREXBUS1_EXPORT ModbusTcpStream
 public:
     enum Result { Incomplete, Frame, Garbage };
 
-    static constexpr int headerSize = 6;
-    static constexpr int maxLength = 254;
-
     void append(const QByteArray &bytes);
     // Frame: the first whole frame is moved into frame. Garbage: the buffer did not start with a
     // plausible header and has been dropped whole; error tells why. Incomplete: wait for more bytes.
@@ -22,7 +19,7 @@ public:
     bool isEmpty() const;
     int size() const;
 
-    static quint16 transactionId(const QByteArray &frame);
+    static quint16 transactionId(const ModbusBytes &frame);
 
 private:
     ModbusBytes m_buffer;

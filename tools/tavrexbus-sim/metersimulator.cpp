@@ -3,6 +3,7 @@
 #include "valuecodec.h"
 
 #include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbuspacket.h>
 #include <TavrexBus1/modbustranslateoptions.h>
 
 #include <QtCore/QJsonArray>
@@ -12,6 +13,8 @@
 #include <cmath>
 
 namespace {
+
+constexpr int MaxRecordBytes = 250;
 
 QString hex(const ModbusBytes &bytes)
 {
@@ -115,8 +118,9 @@ bool MeterSimulator::load(const QByteArray &json, QString *error)
                       { "address", "type", "value", "length", "count", "rate", "swing", "clock", comment }, registers,
                       error)
         || !entriesOf(root, "files", "file", { "number", "text", "registers", comment }, files, error)
-        || !entriesOf(root, "archives", "archive", { "index", "type", "records", "interval", comment }, archives,
-                      error))
+        || !entriesOf(root, "archives", "archive",
+                      { "index", "type", "records", "interval", "last", "generation", "heat", "gaps", comment },
+                      archives, error))
         return false;
     m_name = root.value(QLatin1String("name")).toString(QStringLiteral("simulator"));
     m_version = root.value(QLatin1String("version")).toString();
@@ -228,11 +232,8 @@ bool MeterSimulator::loadArchive(const QJsonObject &entry, int index, QHash<int,
 {
     const QString where = entryName(QStringLiteral("archive"), index);
     const int archIndex = entry.value(QLatin1String("index")).toInt(-1);
-    const int records = entry.value(QLatin1String("records")).toInt(0);
-    const QString type = entry.value(QLatin1String("type")).toString(QStringLiteral("index"));
-    if (archIndex < 0 || archIndex > 65535 || records < 0
-        || (type != QLatin1String("index") && type != QLatin1String("time"))) {
-        *error = QStringLiteral("%1: needs an index 0-65535, a record count and type index or time").arg(where);
+    if (archIndex < 0 || archIndex > 65535) {
+        *error = QStringLiteral("%1: needs an index 0-65535").arg(where);
         return false;
     }
     if (owners.contains(archIndex)) {
@@ -242,18 +243,9 @@ bool MeterSimulator::loadArchive(const QJsonObject &entry, int index, QHash<int,
         return false;
     }
     owners.insert(archIndex, index);
-    Archive archive;
-    if (type == QLatin1String("index")) {
-        for (int i = 1; i <= records; ++i)
-            archive.labels.append(quint32(i));
-    } else {
-        archive.type = TavrexBus::TimeArch;
-        const int interval = qMax(1, entry.value(QLatin1String("interval")).toInt(3600));
-        const quint32 now = TavrexBus::archLabelToSeconds(QDateTime::currentDateTime());
-        const quint32 last = now - now % quint32(interval);
-        for (int i = records - 1; i >= 0; --i)
-            archive.labels.append(last - quint32(i * interval));
-    }
+    SimArchive archive;
+    if (!SimArchive::load(entry, where, archive, error))
+        return false;
     m_archives.insert(quint16(archIndex), archive);
     return true;
 }
@@ -297,37 +289,10 @@ bool MeterSimulator::readRegisters(quint32 address, quint16 count, ModbusBytes &
     return true;
 }
 
-ModbusBytes MeterSimulator::archiveRecord(quint16 archIndex, quint32 label) const
+const SimArchive *MeterSimulator::archive(quint16 archIndex) const
 {
-    ModbusBytes record;
-    record.appendUInt32(label);
-    if (m_archives.value(archIndex).type == TavrexBus::IndexArch) {
-        record.appendFloat(float(1000.0 + label * 0.5));
-        record.appendFloat(float(label * 0.1));
-    } else {
-        const double hour = double(label % 86400) / 3600.0;
-        record.appendFloat(float(12.0 + 3.0 * std::sin(hour / 24.0 * 2 * M_PI)));
-        record.appendFloat(float(70.0 - 5.0 * std::cos(hour / 24.0 * 2 * M_PI)));
-    }
-    return record;
-}
-
-QList<quint32> MeterSimulator::labelsFrom(const Archive &archive, quint32 label,
-                                          TavrexBus::ArchDirection direction, int count) const
-{
-    QList<quint32> found;
-    if (direction == TavrexBus::Backward) {
-        for (auto it = archive.labels.crbegin(); it != archive.labels.crend() && found.size() < count; ++it) {
-            if (*it <= label)
-                found.append(*it);
-        }
-    } else {
-        for (auto it = archive.labels.cbegin(); it != archive.labels.cend() && found.size() < count; ++it) {
-            if (*it >= label)
-                found.append(*it);
-        }
-    }
-    return found;
+    const auto it = m_archives.constFind(archIndex);
+    return it == m_archives.cend() ? nullptr : &*it;
 }
 
 void MeterSimulator::serve(Modbuser &modbuser)
@@ -341,6 +306,14 @@ void MeterSimulator::serve(Modbuser &modbuser)
             Qt::DirectConnection);
     connect(&modbuser, &Modbuser::onReadArchPresence, this, &MeterSimulator::onReadArchPresence,
             Qt::DirectConnection);
+    connect(&modbuser.translator(), &ModbusTranslator::packetReceived, this, &MeterSimulator::onPacketReceived,
+            Qt::DirectConnection);
+}
+
+void MeterSimulator::onPacketReceived(const ModbusPacket &packet, const ModbusTarget *target)
+{
+    Q_UNUSED(target);
+    m_requestFunction = packet.functionCode();
 }
 
 void MeterSimulator::onReadRegisters(quint32 address, quint16 count, ModbusBytes &out,
@@ -417,11 +390,11 @@ void MeterSimulator::onWriteFile(quint8 file, quint16 start, ModbusBytes values,
 }
 
 // Answers "illegal data address" for an archive the meter does not keep.
-const MeterSimulator::Archive *MeterSimulator::findArchive(quint16 archIndex, TavrexBus::ArchType type,
+const SimArchive *MeterSimulator::findArchive(quint16 archIndex, TavrexBus::ArchType type,
                                                            ModbusTranslateOptions &options)
 {
     const auto it = m_archives.constFind(archIndex);
-    if (it != m_archives.cend() && it->type == type)
+    if (it != m_archives.cend() && it->type() == type)
         return &*it;
     options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
     emit served(QStringLiteral("unit %1 archive %2: no such archive").arg(options.requestAddress()).arg(archIndex));
@@ -433,16 +406,21 @@ void MeterSimulator::onReadArchRecords(quint16 archIndex, quint32 label, TavrexB
                                        TavrexBus::ArchType type, bool &handled)
 {
     handled = true;
-    const Archive *archive = findArchive(archIndex, type, options);
+    const SimArchive *archive = findArchive(archIndex, type, options);
     if (!archive)
         return;
-    for (quint32 found : labelsFrom(*archive, label, direction, count))
-        out.append(archiveRecord(archIndex, found));
+    const bool byLabel = m_requestFunction == TavrexBus::ReadArchRecord65;
+    out = byLabel ? archive->recordsAt(label, count) : archive->recordsFrom(label, direction, count);
+    // An answer carries at most 250 bytes of records; a meter refuses a request for more.
+    if (count * archive->recordSize() > MaxRecordBytes) {
+        out.clear();
+        options.setAnswerExceptionCode(TavrexBus::IllegalDataValue);
+    }
     emit served(QStringLiteral("unit %1 archive %2 records from %3 %4 x%5: %6 found")
                     .arg(options.requestAddress())
                     .arg(archIndex)
                     .arg(label)
-                    .arg(directionText(direction))
+                    .arg(byLabel ? QStringLiteral("by label") : directionText(direction))
                     .arg(count)
                     .arg(out.size()));
 }
@@ -452,10 +430,10 @@ void MeterSimulator::onReadArchPresence(quint16 archIndex, quint32 label, Tavrex
                                         TavrexBus::ArchType type, bool &handled)
 {
     handled = true;
-    const Archive *archive = findArchive(archIndex, type, options);
+    const SimArchive *archive = findArchive(archIndex, type, options);
     if (!archive)
         return;
-    out = labelsFrom(*archive, label, direction, count);
+    out = archive->labelsFrom(label, direction, count);
     emit served(QStringLiteral("unit %1 archive %2 labels from %3 %4 x%5: %6 found")
                     .arg(options.requestAddress())
                     .arg(archIndex)

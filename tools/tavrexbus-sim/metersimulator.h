@@ -1,8 +1,7 @@
 #ifndef METERSIMULATOR_H
 #define METERSIMULATOR_H
 
-#include <TavrexBus1/modbusbytes.h>
-#include <TavrexBus1/tavrexbus.h>
+#include "simarchive.h"
 
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
@@ -11,10 +10,12 @@
 #include <QtCore/QObject>
 
 class Modbuser;
+class ModbusPacket;
+class ModbusTarget;
 class ModbusTranslateOptions;
 
 // A flow and heat meter in the server role: a register map (some values moving with time),
-// file registers and two generated archives, answering the handler signals of a Modbuser.
+// file registers and generated archives, answering the handler signals of a Modbuser.
 class MeterSimulator : public QObject
 {
     Q_OBJECT
@@ -29,7 +30,8 @@ public:
     QString deviceName() const;
     // The register bytes as a client would read them now; false when one is not mapped.
     bool readRegisters(quint32 address, quint16 count, ModbusBytes &out);
-    ModbusBytes archiveRecord(quint16 archIndex, quint32 label) const;
+    // The archive of that index, or null.
+    const SimArchive *archive(quint16 archIndex) const;
 
 Q_SIGNALS:
     // One line per served request, for --verbose.
@@ -45,21 +47,14 @@ private:
         double swing = 0;
         bool clock = false;
     };
-    struct Archive
-    {
-        TavrexBus::ArchType type = TavrexBus::IndexArch;
-        QList<quint32> labels;
-    };
-
     // index: the entry's place in its list; owners: the entry that took each register, file or archive.
     bool loadRegister(const QJsonObject &entry, int index, QHash<quint32, QString> &owners, QString *error);
     bool loadFile(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error);
     bool loadArchive(const QJsonObject &entry, int index, QHash<int, int> &owners, QString *error);
     void store(quint32 address, const ModbusBytes &bytes);
     void refresh(const Live &live);
-    const Archive *findArchive(quint16 archIndex, TavrexBus::ArchType type, ModbusTranslateOptions &options);
-    QList<quint32> labelsFrom(const Archive &archive, quint32 label, TavrexBus::ArchDirection direction,
-                              int count) const;
+    const SimArchive *findArchive(quint16 archIndex, TavrexBus::ArchType type, ModbusTranslateOptions &options);
+    void onPacketReceived(const ModbusPacket &packet, const ModbusTarget *target);
 
     void onReadRegisters(quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &options,
                          bool &handled);
@@ -81,7 +76,9 @@ private:
     QMap<quint32, quint16> m_registers;
     QList<Live> m_live;
     QHash<quint8, ModbusBytes> m_files;
-    QHash<quint16, Archive> m_archives;
+    QHash<quint16, SimArchive> m_archives;
+    // Function 65 and 67 requests reach the same handler; the function of the request under way tells them apart.
+    int m_requestFunction = 0;
     QElapsedTimer m_uptime;
 };
 

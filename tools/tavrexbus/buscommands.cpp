@@ -1,13 +1,21 @@
 #include "buscommands.h"
 
+#include "archivetable.h"
 #include "bussession.h"
 #include "valuecodec.h"
 
+#include <TavrexBus1/modbusarchreader.h>
+#include <TavrexBus1/modbusarchrecordekdigital.h>
+#include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusclientexecutor.h>
 #include <TavrexBus1/modbusreport.h>
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
+#include <QtCore/QMetaEnum>
 #include <QtCore/QTextStream>
+
+#include <memory>
 
 namespace {
 
@@ -276,8 +284,133 @@ QList<QCommandLineOption> archiveOptions()
         { QStringLiteral("backward"), QStringLiteral("Read towards older records") },
         { QStringLiteral("records"), QStringLiteral("Number of records, 1-250"), QStringLiteral("n"),
           QStringLiteral("1") },
+        { QStringLiteral("from"), QStringLiteral("Read the range from this label (a number, or with --time a date-time)"),
+          QStringLiteral("label") },
+        { QStringLiteral("to"), QStringLiteral("Read the range up to this label"), QStringLiteral("label") },
+        { QStringLiteral("function"),
+          QStringLiteral("Range: 67 reads the labels the device lists, 65 every label of the period"),
+          QStringLiteral("65|67"), QStringLiteral("67") },
+        { QStringLiteral("period"),
+          QStringLiteral("Range: the archive's interval, second, minute, hour, day, week, decade, month, quarter or "
+                         "year"),
+          QStringLiteral("interval"), QStringLiteral("hour") },
+        { QStringLiteral("generation"), QStringLiteral("Range: decode meter records of generation 1, 2 or 3"),
+          QStringLiteral("n") },
+        { QStringLiteral("per-request"),
+          QStringLiteral("Range: records per request, 1-50 (default: as many as an answer holds)"),
+          QStringLiteral("n") },
+        { QStringLiteral("csv"), QStringLiteral("Range: print CSV instead of a table") },
     };
 }
+
+namespace {
+
+// A range label: a record number, or with --time a date-time or a label number.
+bool parseRangeLabel(const QString &text, bool time, QVariant &label)
+{
+    qint64 number = 0;
+    if (parseNumber(text, 0, 0xFFFFFFFFll, number)) {
+        label = QVariant(quint32(number));
+        return true;
+    }
+    const QDateTime at = QDateTime::fromString(text, timeFormat);
+    label = at;
+    return time && at.date().isValid() && at.time().isValid();
+}
+
+// Long ranges tell their progress on standard error, every 500 records.
+void reportProgress(const ModbusArchReader &reader, int progress)
+{
+    constexpr int step = 500;
+    if (progress / step == (progress - 1) / step && progress != reader.total())
+        return;
+    if (progress < step)
+        return;
+    QTextStream err(stderr);
+    if (reader.total() > 0)
+        err << "read " << progress << " of " << reader.total() << " records" << Qt::endl;
+    else
+        err << "read " << progress << " records" << Qt::endl;
+}
+
+int readRange(BusSession &session, quint16 index, bool time)
+{
+    QVariant from;
+    QVariant to;
+    for (const auto &[option, label] : { std::pair<QString, QVariant *>(QStringLiteral("from"), &from),
+                                         std::pair<QString, QVariant *>(QStringLiteral("to"), &to) }) {
+        if (session.isSet(option) && !parseRangeLabel(session.value(option), time, *label))
+            return fail(QStringLiteral("--%1 \"%2\" is not a%3 label").arg(option, session.value(option),
+                                                                             time ? " time" : "n index"));
+    }
+    const QString function = session.value(QStringLiteral("function"));
+    bool intervalOk = false;
+    const QString period = session.value(QStringLiteral("period"));
+    const QByteArray key = (period.left(1).toUpper() + period.mid(1).toLower()).toLatin1();
+    const int interval = QMetaEnum::fromType<TavrexBus::ArchInterval>().keyToValue(key.constData(), &intervalOk);
+    qint64 generation = 0;
+    qint64 perRequest = 0;
+    if ((function != QLatin1String("65") && function != QLatin1String("67")) || !intervalOk
+        || (session.isSet(QStringLiteral("generation"))
+            && !parseNumber(session.value(QStringLiteral("generation")), 1, 3, generation))
+        || (session.isSet(QStringLiteral("per-request"))
+            && !parseNumber(session.value(QStringLiteral("per-request")), 1, 50, perRequest)))
+        return fail(QStringLiteral("a range takes --function 65 or 67, a --period such as hour or day, "
+                                   "--generation 1-3 and --per-request 1-50"));
+
+    if (function == QLatin1String("65") && !to.isValid())
+        return fail(QStringLiteral("function 65 reads every label of the period and cannot tell where the archive "
+                                   "ends: give --to"));
+    std::unique_ptr<ModbusArchRecord> record;
+    if (generation > 0) {
+        auto *meterRecord = new ModbusArchRecordEkDigital;
+        meterRecord->setEkdGeneration(int(generation));
+        static const int sizes[] = {58, 92, 128};
+        meterRecord->setRecordSize(sizes[generation - 1]);
+        record.reset(meterRecord);
+    } else {
+        record = std::make_unique<ModbusArchRecord>();
+    }
+    record->setArchType(time ? TavrexBus::TimeArch : TavrexBus::IndexArch);
+    record->setArchIndex(index);
+    record->setFunc(function == QLatin1String("65") ? TavrexBus::Func65 : TavrexBus::Func67);
+    record->setArchInterval(TavrexBus::ArchInterval(interval));
+    record->setTimeFormat(timeFormat);
+    ModbusClient client;
+    QString error;
+    if (!session.openForClient(client, error))
+        return fail(error);
+    record->setClient(&client);
+    ModbusArchReader reader;
+    reader.setRecord(record.get());
+    reader.setFrom(from);
+    reader.setTo(to);
+    // Unless told, the first request learns the record size and the rest fill their answers.
+    reader.setRecordsPerRequest(perRequest > 0 ? int(perRequest) : 1);
+    reader.setRecordsPerRequestOptimization(perRequest == 0);
+    // The records go to the table once, at the end.
+    reader.setLiveResult(false);
+    QObject::connect(&reader, &ModbusArchReader::progressChanged, &reader,
+                     [&reader](int progress) { reportProgress(reader, progress); });
+    QObject::connect(&reader, &ModbusArchReader::runningChanged, &reader, [](bool running) {
+        if (!running)
+            QCoreApplication::exit();
+    });
+    reader.start();
+    if (reader.running())
+        QCoreApplication::exec();
+    ArchiveTable(reader, *record, time).print(out(), session.isSet(QStringLiteral("csv")));
+    if (reader.errorCount() == 0)
+        return 0;
+    const QString where = reader.stoppedAt().isValid()
+        ? QStringLiteral("; stopped at %1 after %2 records")
+              .arg(record->getVariantLabel(TavrexBus::getIntLabel(reader.stoppedAt(), timeFormat), true).toString())
+              .arg(reader.progress())
+        : QString();
+    return fail(reader.errorString() + where);
+}
+
+} // namespace
 
 int archive(const QStringList &args)
 {
@@ -291,6 +424,15 @@ int archive(const QStringList &args)
         || !parseNumber(session.value(QStringLiteral("records")), 1, 250, records))
         return fail(QStringLiteral("archive takes an archive index 0-65535 and --records 1-250"));
     const bool time = session.isSet(QStringLiteral("time"));
+    const QStringList rangeOptions{ "from", "to", "function", "period", "generation", "per-request", "csv" };
+    if (std::any_of(rangeOptions.cbegin(), rangeOptions.cend(),
+                    [&session](const QString &option) { return session.isSet(option); })) {
+        if (session.positional().size() > 1 || session.isSet(QStringLiteral("backward"))
+            || session.isSet(QStringLiteral("records")))
+            return fail(QStringLiteral("a range reads forward from --from to --to; it takes no label, --records "
+                                       "or --backward"));
+        return readRange(session, quint16(index), time);
+    }
     const auto type = time ? TavrexBus::TimeArch : TavrexBus::IndexArch;
     const auto direction = session.isSet(QStringLiteral("backward")) ? TavrexBus::Backward : TavrexBus::Forward;
     const QString labelText = session.positional().value(1);

@@ -1,5 +1,6 @@
 #include "bussession.h"
 
+#include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbuspacketfile.h>
 #include <TavrexBus1/modbuspacketreg.h>
@@ -298,6 +299,22 @@ bool BusSession::open(QString &error)
         QObject::connect(m_transport, &Transport::connectedChanged, m_modbuser.get(), [this] { onConnectedChanged(); });
     m_wasConnected = m_transport->connectTransport(polling);
     if (m_wasConnected || polling)
+        return true;
+    error = m_transport->errorString();
+    return false;
+}
+
+bool BusSession::openForClient(ModbusClient &client, QString &error)
+{
+    if (isSet(intervalOption)) {
+        error = QStringLiteral("--interval does not apply to %1 with a range").arg(m_command);
+        return false;
+    }
+    if (!makeTransport(value(urlOption), error))
+        return false;
+    client.setDeviceAddress(value(unitOption).toInt(nullptr, 0));
+    client.setTransport(m_transport);
+    if (m_transport->connectTransport(false))
         return true;
     error = m_transport->errorString();
     return false;

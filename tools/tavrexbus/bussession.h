@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class ModbusClient;
 class ModbusPacket;
 class ModbusTransport;
 
@@ -27,6 +28,9 @@ public:
     QString value(const QString &option) const;
 
     bool open(QString &error);
+    // Opens the link for a ModbusClient instead of this session's Modbuser: the client and the items
+    // on it do the talking, once and without polling.
+    bool openForClient(ModbusClient &client, QString &error);
     Modbuser &modbuser();
     // Runs poll once, or every --interval ms (--repeat times, or until stopped), reconnecting a
     // lost link meanwhile; the exit status.

@@ -36,10 +36,11 @@ int crcCommand(const QStringList &args)
     QString error;
     if (!ValueCodec::parseHex(args, bytes, error))
         return fail(error);
-    const ushort crc = qChecksumModbus(bytes.constData(), uint(bytes.size()));
-    const ModbusBytes onWire = ModbusBytes::fromUInt16(crc);
+    const ModbusBytes onWire = ModbusBytes::fromUInt16(qChecksumModbus(bytes));
     // The library keeps the CRC in wire order; engineers also know it as the standard register value.
-    const ushort standard = ushort(crc << 8 | crc >> 8);
+    ModbusBytes standardOrder = onWire;
+    standardOrder.reverse();
+    const ushort standard = standardOrder.toUInt16();
     out() << "crc: " << ValueCodec::toHex(onWire) << " (CRC-16/MODBUS 0x"
           << QString::number(standard, 16).toUpper().rightJustified(4, QLatin1Char('0')) << ")" << Qt::endl;
     out() << "frame: " << ValueCodec::toHex(bytes + onWire) << Qt::endl;
@@ -146,10 +147,18 @@ QList<Command> makeCommands()
               + QStringLiteral("\nArguments:\n  file      file number, 0-255\n  offset    first register, 0-65535\n"
                                "  count     registers to read\n  format    hex (default) or string\n"),
           bus, BusCommands::file },
-        { QStringLiteral("archive"), QStringLiteral("archive <index> [label]"),
-          QStringLiteral("archive records (function 67): --time, --backward, --records n"),
-          QStringLiteral("Reads archive records (function 67) from a label, or from the first record (the last with "
-                         "--backward),\nand prints each record's bytes.\n\nArguments:\n"
+        { QStringLiteral("archive"), QStringLiteral("archive <index> [label | --from/--to]"),
+          QStringLiteral("archive records: one request, or a range as a table"),
+          QStringLiteral("With a label, --records or --backward: reads --records archive records (function 67) from "
+                         "the label, or\nfrom the first record (the last with --backward), and prints each "
+                         "record's bytes.\n\n"
+                         "Otherwise it reads every record of a range, in as many requests as it takes, and prints "
+                         "one\nrow per record: its label, then its bytes, or with --generation the meter "
+                         "record's named values.\nFunction 67 (the default) reads the labels the device lists; "
+                         "function 65 reads every label of the\n--period and gives zeros where the device keeps "
+                         "no record. Without --from the range starts at the\nfirst record, without --to it ends "
+                         "at the last (function 65 needs --to). Long ranges tell their\nprogress on standard error.\nA reading that fails "
+                         "prints what it read, then where it stopped.\n\nArguments:\n"
                          "  index     archive index, 0-65535\n"
                          "  label     index label (a number) or, with --time, yyyy-MM-ddTHH:mm:ss\n"),
           bus + BusCommands::archiveOptions(), BusCommands::archive },

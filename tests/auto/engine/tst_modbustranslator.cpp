@@ -85,6 +85,8 @@ private slots:
         QTest::newRow("handler exception") << rtuFrame("0103 0100 0001") << QByteArray("0183 02") << "";
         QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << QByteArray("01AB 01") << "";
         QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << QByteArray("0183 03") << "";
+        QTest::newRow("read of 126 registers") << rtuFrame("0103 0000 007E") << QByteArray("0183 03") << "";
+        QTest::newRow("write of 0 registers") << rtuFrame("0110 0000 0000 00") << QByteArray("0190 03") << "";
         QTest::newRow("unhandled input read") << rtuFrame("0104 0000 0001") << QByteArray() << "";
 
         ModbusBytes badCrc = rtuFrame("0103 0000 0001");

@@ -1,3 +1,5 @@
+#include "recordingclient.h"
+
 #include <TavrexBus1/tavrexbus1.h>
 
 #include <QtTest/QtTest>
@@ -129,6 +131,7 @@ private Q_SLOTS:
             readBytes(*item, bytes);
             QCOMPARE(item->formatValue(), text);
             QCOMPARE(item->getTypedValue(bytes), typed);
+            QCOMPARE(item->getTypedValue(bytes).typeName(), typed.typeName());
             QCOMPARE(item->variantValue(), typed);
             item = makeItem(type);
         }
@@ -164,6 +167,47 @@ private Q_SLOTS:
         ModbusInt32 set;
         QCOMPARE(changeOrder(set, [&] { set.setValue(-7); }), (QStringList{"bytes1", "value", "formatValue"}));
         QCOMPARE(set.bytes(), hex("fffffff9"));
+    }
+
+    void writeValueQueuesTheTypesWireForm_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<ModbusBytes>("wire");
+        QTest::newRow("int8") << "Int8" << QVariant(-2) << hex("00fe");
+        QTest::newRow("uint8") << "UInt8" << QVariant(200) << hex("00c8");
+        QTest::newRow("int16") << "Int16" << QVariant(-2) << hex("fffe");
+        QTest::newRow("uint16") << "UInt16" << QVariant(0x1234) << hex("1234");
+        QTest::newRow("int32") << "Int32" << QVariant(-2) << hex("fffffffe");
+        QTest::newRow("uint32") << "UInt32" << QVariant(0x89abcdefu) << hex("89abcdef");
+        QTest::newRow("int64") << "Int64" << QVariant(qlonglong(-2)) << hex("fffffffffffffffe");
+        QTest::newRow("uint64") << "UInt64" << QVariant(0x0123456789abcdefull) << hex("0123456789abcdef");
+        QTest::newRow("float") << "Float" << QVariant(-2.5f) << hex("c0200000");
+        QTest::newRow("double") << "Double" << QVariant(0.5) << hex("3fe0000000000000");
+        QTest::newRow("double structure") << "DoubleStruct" << QVariant(-2.5) << hex("fffffffebf000000");
+    }
+
+    // The written value reaches the device in the item's own form; `value` waits for the read.
+    void writeValueQueuesTheTypesWireForm()
+    {
+        QFETCH(QString, type);
+        QFETCH(QVariant, value);
+        QFETCH(ModbusBytes, wire);
+        RecordingClient client;
+        client.setConnected(true);
+        auto item = makeItem(type);
+        item->setClient(&client);
+        const QMetaObject *meta = item->metaObject();
+        const QByteArray signature = QByteArray("writeValue(") + value.typeName() + ')';
+        const QMetaMethod writeValue = meta->method(meta->indexOfMethod(QMetaObject::normalizedSignature(signature)));
+        const ModbusBytes bytesBefore = item->bytes();
+        bool queued = false;
+        QVERIFY(writeValue.invoke(item.get(), Q_RETURN_ARG(bool, queued),
+                                  QGenericArgument(value.typeName(), value.constData())));
+        QVERIFY(queued);
+        QCOMPARE(client.queued.size(), 1);
+        QCOMPARE(client.queued.first()->firstBytes(), ModbusBytesArray{wire});
+        QCOMPARE(item->bytes(), bytesBefore);
     }
 
     void nanAlwaysCountsAsChange()

@@ -190,32 +190,41 @@ private Q_SLOTS:
         QCOMPARE(modbus.toString(true), QString(text).replace(QLatin1Char('\n'), QLatin1String("; ")));
     }
 
+    // A refused frame is reported; a server still opens it, to answer with a standard exception,
+    // when its envelope is sound.
     void badFramesAreRefused_data()
     {
         QTest::addColumn<int>("framing");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("response");
         QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("sound");
         QTest::addColumn<QString>("message");
 
         // Good frames come from pymodbus in tst_pymodbusframes, and the TCP server suite takes the
         // last transaction id and refuses a bad protocol id, a zero length and an overlong frame.
         const auto row = [](int framing, const char *name, const QByteArray &frame, bool response, bool whole,
-                            const char *message) {
+                            bool sound, const char *message) {
             QTest::addRow("%s %s", framing == Rtu ? "RTU" : "TCP", name)
-                    << framing << frame << response << whole << QString::fromLatin1(message);
+                    << framing << frame << response << whole << sound << QString::fromLatin1(message);
         };
-        row(Rtu, "answer one byte short", hex("01 03 02 00 2A 39"), true, false,
+        row(Rtu, "answer one byte short", hex("01 03 02 00 2A 39"), true, false, false,
             "crc checksum error in bytes: 01 03 02 00 2a 39");
-        row(Rtu, "3 bytes", hex("01 83 02"), true, false, "bytes array is too short");
-        row(Rtu, "257 bytes", QByteArray(257, '\x03'), true, false, "bytes array is too long");
-        row(Rtu, "read of zero registers", hex("01 03 00 00 00 00 45 CA"), false, true,
+        row(Rtu, "3 bytes", hex("01 83 02"), true, false, false, "bytes array is too short");
+        row(Rtu, "257 bytes", QByteArray(257, '\x03'), true, false, false, "bytes array is too long");
+        row(Rtu, "read of zero registers", hex("01 03 00 00 00 00 45 CA"), false, true, true,
             "reading registers count can't be zero");
-        row(Tcp, "request one byte short", hex("00 05 00 00 00 06 01 03 00 00 00"), false, false,
+        row(Rtu, "unsupported function", hex("11 2B 0E 01 00 B1 B4"), false, false, true,
+            "unsupported Function Code");
+        row(Tcp, "request one byte short", hex("00 05 00 00 00 06 01 03 00 00 00"), false, false, false,
             "invalid bytes array size");
-        row(Tcp, "header only", hex("00 05 00 00 00 06 01"), false, false, "bytes array is too short");
-        row(Tcp, "length too long", hex("00 05 00 00 00 07 01 03 00 00 00 01"), false, true,
+        row(Tcp, "header only", hex("00 05 00 00 00 06 01"), false, false, false, "bytes array is too short");
+        row(Tcp, "length too long", hex("00 05 00 00 00 07 01 03 00 00 00 01"), false, true, false,
             "bad TCP/IP ADU package length");
+        row(Tcp, "protocol id 1", hex("00 05 00 01 00 06 01 03 00 00 00 01"), false, false, false,
+            "invalid Protocol ID");
+        row(Tcp, "unsupported function", hex("00 05 00 00 00 05 11 2B 0E 01 00"), false, false, true,
+            "unsupported Function Code");
     }
 
     void badFramesAreRefused()
@@ -224,6 +233,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, frame);
         QFETCH(bool, response);
         QFETCH(bool, whole);
+        QFETCH(bool, sound);
         QFETCH(QString, message);
 
         ModbusParser &parser = this->parser(framing);
@@ -240,6 +250,14 @@ private Q_SLOTS:
         QCOMPARE(parser.errorCount(), count + 1);
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.first().first().toString(), expected);
+
+        quint8 unit = 0;
+        ModbusBytes pdu;
+        QCOMPARE(parser.unwrapFrame(exact(frame), &unit, &pdu), sound);
+        if (sound) {
+            QCOMPARE(unit, quint8(frame.at(framing == Rtu ? 0 : 6)));
+            QCOMPARE(pdu, framing == Rtu ? frame.mid(1, frame.size() - 3) : frame.mid(7));
+        }
     }
 
     void parserStaysUsableAfterError()

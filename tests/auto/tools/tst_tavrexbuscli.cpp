@@ -67,7 +67,7 @@ private slots:
         QTest::newRow("after arguments") << QStringList{ "read", "400001", "float", "-h" } << "--url <url>";
         QTest::newRow("read splits") << QStringList{ "read", "--help" } << "in requests of 122 registers";
         QTest::newRow("file counts registers") << QStringList{ "file", "--help" } << "registers of 2 bytes";
-        QTest::newRow("archive options") << QStringList{ "archive", "--help" } << "--records <n>";
+        QTest::newRow("archive options") << QStringList{ "archive", "--help" } << "--from <label>";
     }
 
     void everyCommandExplainsItself()

@@ -79,6 +79,17 @@ private Q_SLOTS:
         QTest::newRow("index records") << QStringList{ "archive", "0", "5", "--records", "2" } << 0
                                        << "record: 00 00 00 05 44 7A A0 00 3F 00 00 00\n"
                                           "record: 00 00 00 06 44 7A C0 00 3F 19 99 9A\n";
+        QTest::newRow("index range") << QStringList{ "archive", "0", "--from", "5", "--to", "6" } << 0
+                                     << "label  bytes\n5      00 00 00 05 44 7A A0 00 3F 00 00 00\n"
+                                        "6      00 00 00 06 44 7A C0 00 3F 19 99 9A\n";
+        QTest::newRow("range as CSV") << QStringList{ "archive", "0", "--from", "199", "--csv" } << 0
+                                      << "label,bytes\n199,00 00 00 C7 44 89 70 00 41 9F 33 33\n"
+                                         "200,00 00 00 C8 44 89 80 00 41 A0 00 00\n";
+        QTest::newRow("function 65 without an end") << QStringList{ "archive", "0", "--function", "65" } << 1
+                                                    << "^tavrexbus: function 65 .* give --to\n$";
+        QTest::newRow("range of a missing archive") << QStringList{ "archive", "9", "--from", "1" } << 1
+                                                    << "^tavrexbus: received exception packet: .*; stopped at 1 "
+                                                       "after 0 records\n$";
 
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
@@ -177,6 +188,30 @@ private Q_SLOTS:
         QVERIFY(name.out.startsWith(QLatin1String("name: Test meter\n")));
     }
 
+    // The rows come in label order; a long range tells its progress on standard error.
+    void archiveRangeReadsEveryRecord()
+    {
+        const auto map = mapFile(R"({"archives": [{"index": 4, "type": "time", "interval": "day", "generation": 2,)"
+                                 R"( "records": 1200, "last": "2024-03-31T00:00:00",)"
+                                 R"( "gaps": [["2024-03-10T00:00:00", "2024-03-11T00:00:00"]]}]})");
+        QProcess sim;
+        QString url;
+        QVERIFY2(startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url),
+                 qPrintable(sim.readAllStandardError()));
+        const CliRun run = runCli({ "archive", "4", "--time", "--generation", "2", "--csv", "--url", url });
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList rows = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 1 + 1198);
+        QVERIFY2(rows.at(0).startsWith("label,recordLabel,flowRateEsFlags,workTime,"), qPrintable(rows.at(0)));
+        QVERIFY2(rows.at(1).startsWith("2020-12-18T00:00:00,2020-12-18T00:00:00,"), qPrintable(rows.at(1)));
+        QCOMPARE(rows.filter(QRegularExpression("^2024-03-09T00:00:00,")).size(), 1);
+        QCOMPARE(rows.filter(QRegularExpression("^2024-03-1[01]T")).size(), 0);
+        QVERIFY2(rows.last().startsWith("2024-03-31T00:00:00,"), qPrintable(rows.last()));
+        QCOMPARE(run.err, QStringLiteral("read 500 records\nread 1000 records\n"));
+    }
+
     // A map the simulator cannot serve as written stops it with a message naming the fault.
     void brokenMapIsRefused_data()
     {
@@ -198,6 +233,10 @@ private Q_SLOTS:
                                         << "register entry 1: registers 465536-465537 run past the end";
         QTest::newRow("file twice") << QByteArray(R"({"files": [{"number": 2}, {"number": 3}, {"number": 2}]})")
                                     << "file entry 1 and file entry 3 both describe file 2";
+        QTest::newRow("unknown interval") << QByteArray(R"({"archives": [{"index": 1, "type": "time", "interval": "fortnight"}]})")
+                                          << "archive entry 1: interval \"fortnight\" is not a number of seconds";
+        QTest::newRow("bad gap") << QByteArray(R"({"archives": [{"index": 1, "type": "index", "gaps": [[5, 2]]}]})")
+                                 << "archive entry 1: gap 1 is not a label or a [first, last] pair of labels";
     }
 
     void brokenMapIsRefused()

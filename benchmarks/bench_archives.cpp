@@ -1,0 +1,209 @@
+// Reads 10,000 hourly archive records over Modbus/TCP from the simulator on 127.0.0.1 with ModbusArchReader.
+// Figures: records read per second, the wall time beside the link's exchanges (client, executor and reader
+// together), the reading thread's CPU time (reader, items and result delivery) beside the wall time, beside
+// the link's time and per record, and the resident memory per record held.
+#include <TavrexBus1/modbusarchreader.h>
+#include <TavrexBus1/modbusarchrecord.h>
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbustcpclient.h>
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qelapsedtimer.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qtemporaryfile.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <map>
+
+namespace {
+
+constexpr int RecordCount = 10000;
+
+// Counts the time spent inside the link's exchanges.
+class TimedTcpClient : public ModbusTcpClient
+{
+public:
+    using ModbusTcpClient::ModbusTcpClient;
+    using ModbusTcpClient::sendBytes;
+
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer, QString *error) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = ModbusTcpClient::sendBytes(bytes, target, answer, error);
+        transportNanoseconds += timer.nsecsElapsed();
+        ++exchanges;
+        return ok;
+    }
+
+    std::atomic<qint64> transportNanoseconds{0};
+    std::atomic<qint64> exchanges{0};
+};
+
+// The simulator program with one hourly archive of generation 1 records (58 bytes) ending 2024-03-31 23:00.
+class Meter
+{
+public:
+    Meter()
+    {
+        m_map.open();
+        m_map.write(R"({ "archives": [ { "index": 1, "type": "time", "interval": "hour", "generation": 1,
+                         "records": 10000, "last": "2024-03-31T23:00:00" } ] })");
+        m_map.flush();
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
+        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
+                                  m_map.fileName()});
+        if (!m_process.waitForStarted())
+            return;
+        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
+            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
+            if (match.hasMatch())
+                m_port = match.captured(1).toInt();
+        }
+    }
+    ~Meter()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    int port() const { return m_port; }
+
+private:
+    QTemporaryFile m_map;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+double residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble();
+    }
+    return 0;
+}
+
+qint64 threadCpuNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+struct Figures
+{
+    double recordsPerSecond = 0;
+    double overheadPercent = 0;
+    double threadCpuPercent = 0;
+    double threadCpuBesideTransport = 0;
+    double threadCpuPerRecord = 0;
+    double requests = 0;
+    double kilobytesPerRecord = 0;
+};
+std::map<std::string, Figures> figures;
+
+// state.range(0): 1 hands the records to the record after every answer (liveResult), 0 once at the end;
+// state.range(1): 1 fills every answer (recordsPerRequestOptimization), 0 asks for one record at a time.
+void readTenThousandRecords(benchmark::State &state)
+{
+    Meter meter;
+    TimedTcpClient link(QHostAddress::LocalHost, meter.port());
+    if (meter.port() == 0 || !link.connectTransport()) {
+        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+        return;
+    }
+    ModbusClient client;
+    client.setTransport(&link);
+    Figures result;
+    qint64 wallNanoseconds = 0;
+    qint64 transportNanoseconds = 0;
+    qint64 cpuNanoseconds = 0;
+    qint64 exchanges = 0;
+    for (auto _ : state) {
+        const double before = residentKilobytes();
+        {
+            ModbusArchRecord record;
+            record.setArchIndex(1);
+            record.setArchInterval(TavrexBus::Hour);
+            record.setFunc(TavrexBus::Func67);
+            record.setClient(&client);
+            ModbusArchReader reader;
+            reader.setRecord(&record);
+            reader.setLiveResult(state.range(0) != 0);
+            reader.setRecordsPerRequestOptimization(state.range(1) != 0);
+            const qint64 transportBefore = link.transportNanoseconds;
+            const qint64 exchangesBefore = link.exchanges;
+            const qint64 cpuBefore = threadCpuNanoseconds();
+            QElapsedTimer wall;
+            wall.start();
+            reader.start();
+            while (reader.running())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            wallNanoseconds += wall.nsecsElapsed();
+            cpuNanoseconds += threadCpuNanoseconds() - cpuBefore;
+            transportNanoseconds += link.transportNanoseconds - transportBefore;
+            exchanges += link.exchanges - exchangesBefore;
+            if (reader.errorCount() != 0 || record.arraySize() != RecordCount) {
+                state.SkipWithError(qPrintable(reader.errorString()));
+                return;
+            }
+            // Freed memory is kept for the next round: the first round tells what the records take.
+            result.kilobytesPerRecord = qMax(result.kilobytesPerRecord, (residentKilobytes() - before) / RecordCount);
+        }
+    }
+    const double iterations = double(state.iterations());
+    result.recordsPerSecond = RecordCount * iterations / (double(wallNanoseconds) / 1e9);
+    result.overheadPercent = 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
+    result.threadCpuPercent = 100.0 * double(cpuNanoseconds) / double(wallNanoseconds);
+    result.threadCpuBesideTransport = 100.0 * double(cpuNanoseconds) / double(transportNanoseconds);
+    result.threadCpuPerRecord = double(cpuNanoseconds) / 1000.0 / (RecordCount * iterations);
+    result.requests = double(exchanges) / iterations;
+    figures[(state.range(0) ? std::string("live") : std::string("at_end"))
+            + (state.range(1) ? "_filled" : "_single")] = result;
+    state.counters["records/s"] = result.recordsPerSecond;
+    state.counters["overhead%"] = result.overheadPercent;
+    state.counters["thread_cpu%"] = result.threadCpuPercent;
+}
+BENCHMARK(readTenThousandRecords)
+    ->Args({1, 1})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto &[name, result] : figures) {
+        std::printf("archive_reader_%s_records_per_second: %.0f records/s\n", name.c_str(), result.recordsPerSecond);
+        std::printf("archive_reader_%s_requests: %.0f requests\n", name.c_str(), result.requests);
+        std::printf("archive_reader_%s_overhead_beside_transport: %.1f %%\n", name.c_str(), result.overheadPercent);
+        std::printf("archive_reader_%s_reading_thread_cpu: %.1f %%\n", name.c_str(), result.threadCpuPercent);
+        std::printf("archive_reader_%s_reading_thread_cpu_beside_transport: %.1f %%\n", name.c_str(),
+                    result.threadCpuBesideTransport);
+        std::printf("archive_reader_%s_reading_thread_cpu_per_record: %.1f us\n", name.c_str(),
+                    result.threadCpuPerRecord);
+        std::printf("archive_reader_%s_memory_per_record: %.2f KiB\n", name.c_str(), result.kilobytesPerRecord);
+    }
+    return 0;
+}

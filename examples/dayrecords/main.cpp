@@ -1,0 +1,11 @@
+#include "exampleconsole.h"
+
+int main(int argc, char *argv[])
+{
+    return runExample(argc, argv,
+                      {QStringLiteral("dayrecords"),
+                       QStringLiteral("Reads yesterday's hourly records from a meter's archive over Modbus/TCP and "
+                                      "prints one line per record."),
+                       QStringLiteral(DAYRECORDS_QML_FILE), QStringLiteral(DAYRECORDS_IMPORT_PATH),
+                       QStringLiteral("meter"), false});
+}

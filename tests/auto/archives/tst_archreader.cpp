@@ -1,0 +1,326 @@
+#include "archivefixture.h"
+
+#include <TavrexBus1/modbusarchreader.h>
+#include <TavrexBus1/modbusarchrecord.h>
+
+#include <QtTest/qsignalspy.h>
+
+namespace {
+
+const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
+
+// Archive 1: generation 1 records, hourly from 2024-03-03 00:00 to 2024-03-05 23:00, none at 03:00-05:00
+// of the 5th. Archive 2: 12-byte records of the 5th. Archive 0: records 1-20 but 8 and 9. Every record
+// starts with its label.
+const QByteArray map = R"({ "archives": [
+    { "index": 1, "type": "time", "interval": "hour", "generation": 1, "records": 72, "last": "2024-03-05T23:00:00",
+      "gaps": [ [ "2024-03-05T03:00:00", "2024-03-05T05:00:00" ] ] },
+    { "index": 2, "type": "time", "interval": "hour", "records": 24, "last": "2024-03-05T23:00:00" },
+    { "index": 0, "type": "index", "records": 20, "gaps": [ [ 8, 9 ] ] } ] })";
+
+struct Request
+{
+    quint32 label;
+    int count;
+    bool operator==(const Request &other) const { return label == other.label && count == other.count; }
+};
+
+QString text(quint32 label, bool time = true)
+{
+    return time ? TavrexBus::archLabelToTime(label).toString(textFormat) : QString::number(label);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Request)
+
+// Range readings against the simulated meter over Modbus/TCP on 127.0.0.1.
+class tst_ArchReader : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ArchiveFixture> m_device;
+    std::unique_ptr<ModbusArchRecord> m_record;
+    std::unique_ptr<ModbusArchReader> m_reader;
+    QList<Request> m_requests;  // record requests as the device received them
+
+    void prepare(int archIndex, TavrexBus::ArchFunc func, int recordsPerRequest, const QString &from,
+                 const QString &to)
+    {
+        m_record->setArchType(archIndex == 0 ? TavrexBus::IndexArch : TavrexBus::TimeArch);
+        m_record->setArchIndex(archIndex);
+        m_record->setFunc(func);
+        m_reader->setRecordsPerRequest(recordsPerRequest);
+        m_reader->setFrom(from.isEmpty() ? QVariant() : QVariant(from));
+        m_reader->setTo(to.isEmpty() ? QVariant() : QVariant(to));
+    }
+
+    bool runToEnd()
+    {
+        QSignalSpy stopped(m_reader.get(), &ModbusArchReader::runningChanged);
+        m_reader->start();
+        return m_reader->running() ? stopped.wait(20000) : false;
+    }
+
+    // Every request made before this read has been served once its answer is here.
+    void drainClient()
+    {
+        ModbusArchRecord probe;
+        probe.setArchIndex(2);
+        probe.setTimeFormat(textFormat);
+        probe.setVariantLabel(QStringLiteral("2024-03-05 00:00"));
+        probe.setClient(m_device->client.get());
+        QSignalSpy done(&probe, &ModbusItemBase::afterRead);
+        QVERIFY(probe.read());
+        QVERIFY(done.wait(5000));
+        m_requests.removeLast();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_device = std::make_unique<ArchiveFixture>();
+        QVERIFY(m_device->start(map));
+        m_requests.clear();
+        connect(&m_device->device, &Modbuser::onReadArchRecords, this,
+                [this](quint16, quint32 label, TavrexBus::ArchDirection, quint16 count, QList<ModbusBytes> &,
+                       ModbusTranslateOptions &, TavrexBus::ArchType, bool &) { m_requests.append({label, count}); });
+        m_record = std::make_unique<ModbusArchRecord>();
+        m_record->setTimeFormat(textFormat);
+        m_record->setClient(m_device->client.get());
+        m_reader = std::make_unique<ModbusArchReader>();
+        m_reader->setRecord(m_record.get());
+    }
+
+    void cleanup()
+    {
+        m_reader.reset();
+        m_record.reset();
+        m_device.reset();
+    }
+
+    void readsTheRangeAcrossGaps_data()
+    {
+        QTest::addColumn<int>("archIndex");
+        QTest::addColumn<int>("func");
+        QTest::addColumn<int>("recordsPerRequest");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("missing");  // read with function 65 where the archive has none: zeros
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        const int f65 = TavrexBus::Func65;
+        const int f67 = TavrexBus::Func67;
+        QTest::newRow("listed labels") << 1 << f67 << 1 << "2024-03-05 00:00" << "2024-03-05 23:00" << 21 << 0
+                                       << "2024-03-05 00:00" << "2024-03-05 23:00";
+        QTest::newRow("listed labels, runs of five") << 1 << f67 << 5 << "2024-03-05 00:00" << "2024-03-05 23:00"
+                                                     << 21 << 0 << "2024-03-05 00:00" << "2024-03-05 23:00";
+        QTest::newRow("computed labels") << 1 << f65 << 4 << "2024-03-05 00:00" << "2024-03-05 23:00" << 24 << 3
+                                         << "2024-03-05 00:00" << "2024-03-05 23:00";
+        QTest::newRow("whole archive, two batches") << 1 << f67 << 10 << "" << "" << 69 << 0 << "2024-03-03 00:00"
+                                                    << "2024-03-05 23:00";
+        QTest::newRow("computed, two batches") << 1 << f65 << 1 << "2024-03-03 00:00" << "2024-03-05 23:00" << 72
+                                               << 3 << "2024-03-03 00:00" << "2024-03-05 23:00";
+        QTest::newRow("index archive") << 0 << f67 << 3 << "5" << "12" << 6 << 0 << "5" << "12";
+        QTest::newRow("to before the first record") << 1 << f67 << 1 << "2024-01-01 00:00" << "2024-01-02 00:00"
+                                                    << 0 << 0 << "" << "";
+    }
+
+    void readsTheRangeAcrossGaps()
+    {
+        QFETCH(int, archIndex);
+        QFETCH(int, func);
+        QFETCH(int, recordsPerRequest);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, records);
+        QFETCH(int, missing);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        prepare(archIndex, TavrexBus::ArchFunc(func), recordsPerRequest, from, to);
+        QSignalSpy progress(m_reader.get(), &ModbusArchReader::progressChanged);
+        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
+        QVERIFY(runToEnd());
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(m_reader->errorCount(), 0u);
+        QCOMPARE(m_reader->progress(), records);
+        QCOMPARE(m_reader->total(), func == TavrexBus::Func65 ? records : -1);
+        QCOMPARE(m_reader->stoppedAt(), QVariant());
+        for (int i = 1; i < progress.count(); ++i)
+            QVERIFY(progress.at(i).at(0).toInt() > progress.at(i - 1).at(0).toInt());
+        QCOMPARE(m_record->arraySize(), records);
+        const bool time = archIndex != 0;
+        int zeros = 0;
+        for (int i = 0; i < records; ++i) {
+            const quint32 label = TavrexBus::getIntLabel(m_reader->getLabelOf(i));
+            const ModbusBytes bytes = m_record->arrayBytes(i);
+            if (bytes.emptyOrZero())
+                ++zeros;
+            else
+                QCOMPARE(text(bytes.toUInt32(0), time), text(label, time));
+        }
+        QCOMPARE(zeros, missing);
+        if (records > 0) {
+            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(0)), time), first);
+            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(records - 1)), time), last);
+        }
+    }
+
+    // No request reaches past the end of the range, and none spans a gap.
+    void requestsStopAtTheEndOfTheRange_data()
+    {
+        QTest::addColumn<int>("func");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QList<Request>>("requests");
+        const quint32 midnight = TavrexBus::archLabelToSeconds(QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+        QTest::newRow("computed") << int(TavrexBus::Func65) << "2024-03-05 05:00"
+                                  << QList<Request>{{midnight, 4}, {midnight + 4 * 3600, 2}};
+        QTest::newRow("listed, around the gap") << int(TavrexBus::Func67) << "2024-03-05 07:00"
+                                                << QList<Request>{{midnight, 3}, {midnight + 6 * 3600, 2}};
+    }
+
+    void requestsStopAtTheEndOfTheRange()
+    {
+        QFETCH(int, func);
+        QFETCH(QString, to);
+        QFETCH(QList<Request>, requests);
+        prepare(1, TavrexBus::ArchFunc(func), 4, "2024-03-05 00:00", to);
+        QVERIFY(runToEnd());
+        QCOMPARE(m_requests, requests);
+    }
+
+    void severalArchivesAreReadOneAfterAnother()
+    {
+        prepare(1, TavrexBus::Func67, 2, "2024-03-05 20:00", "2024-03-05 23:00");
+        m_reader->setArchIndexes({2, 1});
+        QVERIFY(runToEnd());
+        QCOMPARE(m_reader->progress(), 8);
+        QCOMPARE(m_record->arrayBytes(0).size(), 12);
+        QCOMPARE(m_record->arrayBytes(4).size(), 58);
+        const QList<int> owners{2, 2, 2, 2, 1, 1, 1, 1, -1};
+        for (int i = 0; i < owners.size(); ++i)
+            QCOMPARE(m_reader->getArchIndexOf(i), owners.at(i));
+    }
+
+    void maxRecordsKeepsExactlyThatMany()
+    {
+        prepare(1, TavrexBus::Func65, 4, "2024-03-05 00:00", "2024-03-05 23:00");
+        m_reader->setMaxRecords(10);
+        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
+        QVERIFY(runToEnd());
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(m_record->arraySize(), 10);
+        int asked = 0;
+        for (const Request &request : std::as_const(m_requests))
+            asked += request.count;
+        QCOMPARE(asked, 10);
+    }
+
+    // After stop() nothing more is asked or collected, whether stop() comes at once or queued.
+    void stopInTheMiddleKeepsWhatWasRead_data()
+    {
+        QTest::addColumn<bool>("queued");
+        QTest::newRow("direct") << false;
+        QTest::newRow("queued") << true;
+    }
+
+    void stopInTheMiddleKeepsWhatWasRead()
+    {
+        QFETCH(bool, queued);
+        prepare(1, TavrexBus::Func67, 1, "2024-03-05 00:00", "2024-03-05 23:00");
+        connect(m_reader.get(), &ModbusArchReader::progressChanged, this, [this, queued](int progress) {
+            if (progress == 5)
+                QMetaObject::invokeMethod(m_reader.get(), "stop", queued ? Qt::QueuedConnection : Qt::DirectConnection);
+        });
+        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
+        QVERIFY(runToEnd());
+        // Requests already under way may still reach the device; none is made after stop().
+        drainClient();
+        const qsizetype asked = m_requests.size();
+        drainClient();
+        QCOMPARE(m_requests.size(), asked);
+        // A queued stop() finds the answers that came meanwhile taken, maybe the whole range.
+        const int kept = m_reader->progress();
+        QVERIFY(queued ? kept >= 5 : kept == 5);
+        QCOMPARE(m_record->arraySize(), kept);
+        QCOMPARE(completed.count(), kept == 21 ? 1 : 0);
+        if (kept < 21) {
+            const QDateTime last = m_reader->getLabelOf(kept - 1).toDateTime();
+            QCOMPARE(m_reader->stoppedAt().toDateTime(), last.addSecs(last.time().hour() == 2 ? 4 * 3600 : 3600));
+        }
+    }
+
+    // The device falls silent, answers wrongly, or lacks an archive: the reading stops with the message,
+    // keeps what it read and tells where it stopped.
+    void failuresStopTheReadingWhereItWas_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<QString>("stoppedAt");
+        QTest::newRow("silent device") << "silent" << "time|answer" << 4 << "2024-03-03 04:00";
+        QTest::newRow("record of another size") << "size" << "^Arch record size check failed: received length: 59, need 58$"
+                                                << 4 << "2024-03-03 04:00";
+        QTest::newRow("labels out of order") << "order" << "^arch labels out of order: " << 61 << "2024-03-05 16:00";
+        QTest::newRow("labels before the one asked for") << "earlier" << "^arch labels out of order: " << 61
+                                                         << "2024-03-05 16:00";
+        QTest::newRow("archive the device lacks") << "archive" << "^received exception packet: " << 69
+                                                  << "1970-01-01 00:00";
+    }
+
+    void failuresStopTheReadingWhereItWas()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(int, kept);
+        QFETCH(QString, stoppedAt);
+        prepare(1, TavrexBus::Func67, 1, "", "");
+        Modbuser &device = m_device->device;
+        if (fault == "archive")
+            m_reader->setArchIndexes({1, 9});
+        connect(&device, &Modbuser::onReadArchRecords, this,
+                [&, fault](quint16, quint32, TavrexBus::ArchDirection, quint16, QList<ModbusBytes> &out,
+                           ModbusTranslateOptions &, TavrexBus::ArchType, bool &handled) {
+                    if (m_requests.size() <= 4)
+                        return;
+                    if (fault == "silent")
+                        handled = false;
+                    if (fault == "size")
+                        out.first().append('\0');
+                });
+        connect(&device, &Modbuser::onReadArchPresence, this,
+                [fault](quint16, quint32 label, TavrexBus::ArchDirection, quint16, QList<quint32> &out,
+                        ModbusTranslateOptions &, TavrexBus::ArchType, bool &) {
+                    if (label == 0 || out.size() < 2)
+                        return;  // the first batch passes
+                    if (fault == "order")
+                        out.swapItemsAt(0, 1);
+                    if (fault == "earlier")
+                        out.prepend(label - 3600);
+                });
+        QSignalSpy errors(m_reader.get(), &ErrObject::error);
+        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
+        QVERIFY(runToEnd());
+        QCOMPARE(completed.count(), 0);
+        QCOMPARE(errors.count(), 1);
+        QVERIFY2(QRegularExpression(message).match(m_reader->errorString()).hasMatch(),
+                 qPrintable(m_reader->errorString()));
+        QCOMPARE(m_record->arraySize(), kept);
+        QCOMPARE(text(TavrexBus::getIntLabel(m_reader->stoppedAt())), stoppedAt);
+    }
+
+    void startWithoutRecordReportsAndStaysIdle()
+    {
+        ModbusArchReader reader;
+        QSignalSpy started(&reader, &ModbusArchReader::started);
+        reader.start();
+        QVERIFY(!reader.running());
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(reader.errorString(), QStringLiteral("you should assign 'record' - property"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ArchReader)
+#include "tst_archreader.moc"
