@@ -1,11 +1,9 @@
 #include "eventparser.h"
 
 #include "eventrecord_p.h"
-#include "eventslogging_p.h"
 #include "keypadevent.h"
 #include "systemevent.h"
-
-Q_LOGGING_CATEGORY(lcEvents, "tavrexbus.events", QtWarningMsg)
+#include "tavrexbuslogging_p.h"
 
 EventParser::EventParser(QObject *parent)
     : ErrObject(parent)

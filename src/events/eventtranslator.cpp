@@ -1,7 +1,7 @@
 #include "eventtranslator.h"
 
-#include "eventslogging_p.h"
 #include "ievent.h"
+#include "tavrexbuslogging_p.h"
 #include "transporter.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "keypad.h"
 
 #include "eventer.h"
-#include "eventslogging_p.h"
+#include "tavrexbuslogging_p.h"
 
 #include <QtCore/QSequentialIterable>
 #include <QtGui/QGuiApplication>

@@ -2,6 +2,7 @@
 
 #include <TavrexBus1/eventer.h>
 
+#include <QtCore/QLoggingCategory>
 #include <QtCore/QRegularExpression>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
@@ -52,6 +53,9 @@ private:
     };
 
 private Q_SLOTS:
+    // The discarded first read is told on the events category, which is quiet by default.
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("tavrexbus.events.debug=true")); }
+
     void recordsSurviveAnyCutAcrossReads_data()
     {
         QTest::addColumn<QStringList>("reads");
