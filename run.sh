@@ -15,6 +15,9 @@ Usage: ./run.sh [command] [arguments]
   sim ARGS...         run the meter simulator (Modbus/TCP, 127.0.0.1:1502): ./run.sh sim --help
   cli ARGS...         run the command-line client: ./run.sh cli --help
   meter ARGS...       run the meter example against a running meter: ./run.sh meter --help
+  keys [ARGS...]      build, start the simulator with a C55 device node whose keypad plays a script
+                      of key presses, and run the keys example, which prints them as they arrive
+                      (./run.sh keys --count 20 stops after 20 key codes)
   dayrecords          build, start the meter simulator and run the day records example: a headless QML
                       application that reads yesterday's hourly archive records and prints them
   examples            list the example programs
@@ -55,7 +58,6 @@ ensure_runtime_dir() {
     export XDG_RUNTIME_DIR="$dir"
 }
 
-# Starts the simulator on a free port of 127.0.0.1 and runs an example program against it.
 SIM_PID=""
 SIM_LOG=""
 stop_simulator() {
@@ -64,25 +66,44 @@ stop_simulator() {
     return 0
 }
 
+# Starts the simulator with the given arguments in its own session, so that Ctrl-C reaches the
+# example first and the simulator is stopped after it; SIM_READY gets what the sed pattern $1 takes
+# from its ready line.
+SIM_READY=""
+start_simulator() {
+    local pattern=$1; shift
+    SIM_LOG=$(mktemp)
+    trap stop_simulator EXIT
+    setsid build/bin/tavrexbus-sim "$@" >"$SIM_LOG" 2>&1 &
+    SIM_PID=$!
+    SIM_READY=""
+    for _ in $(seq 100); do
+        SIM_READY=$(sed -n "s|$pattern|\1|p" "$SIM_LOG")
+        [ -n "$SIM_READY" ] && break
+        kill -0 "$SIM_PID" 2>/dev/null || { cat "$SIM_LOG" >&2; exit 1; }
+        sleep 0.1
+    done
+    [ -n "$SIM_READY" ] || { echo "the simulator did not start" >&2; cat "$SIM_LOG" >&2; exit 1; }
+}
+
 demo() {
     local program=$1; shift
     build
     ensure_runtime_dir
-    local port=""
-    SIM_LOG=$(mktemp)
-    trap stop_simulator EXIT
-    # Its own session, so that Ctrl-C reaches the example first and the simulator is stopped after it.
-    setsid build/bin/tavrexbus-sim --tcp 127.0.0.1:0 >"$SIM_LOG" 2>&1 &
-    SIM_PID=$!
-    for _ in $(seq 100); do
-        port=$(sed -n 's|^listening on tcp://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$SIM_LOG")
-        [ -n "$port" ] && break
-        kill -0 "$SIM_PID" 2>/dev/null || { cat "$SIM_LOG" >&2; exit 1; }
-        sleep 0.1
-    done
-    [ -n "$port" ] || { echo "the simulator did not start" >&2; cat "$SIM_LOG" >&2; exit 1; }
-    echo "simulator listening on 127.0.0.1:$port"
-    QT_QPA_PLATFORM=offscreen "build/bin/$program" --port "$port" "$@"
+    start_simulator '^listening on tcp://127\.0\.0\.1:\([0-9]*\).*' --tcp 127.0.0.1:0
+    echo "simulator listening on 127.0.0.1:$SIM_READY"
+    QT_QPA_PLATFORM=offscreen "build/bin/$program" --port "$SIM_READY" "$@"
+}
+
+# The simulator's keypad plays this over and over; see tools/tavrexbus-sim/README.md.
+KEYS_SCRIPT="1 2 Point 5 Enter Down:1200 Escape:1000 Menu system:3 wait:2000 loop"
+
+keys_demo() {
+    build
+    ensure_runtime_dir
+    start_simulator '^listening on c55://\(.*\)$' --no-tcp --c55 --keys "$KEYS_SCRIPT"
+    echo "simulator's C55 device node: $SIM_READY"
+    QT_QPA_PLATFORM=offscreen build/bin/keys --device "$SIM_READY" "$@"
 }
 
 examples() {
@@ -91,6 +112,8 @@ meter       examples/meter: a QML application polling a heat meter over Modbus/T
             (./run.sh starts it with the simulator; ./run.sh meter --help)
 dayrecords  examples/dayrecords: a QML application reading a day of hourly archive records through
             ModbusArchReader (./run.sh dayrecords starts it with the simulator)
+keys        examples/keys: a QML application printing the key presses of a meter's keypad, which
+            arrive as device events over a C55 device node (./run.sh keys starts it with the simulator)
 EXAMPLES
 }
 
@@ -119,6 +142,7 @@ case "${1:-}" in
     sim) shift; build; exec build/bin/tavrexbus-sim "$@" ;;
     cli) shift; build; exec build/bin/tavrexbus "$@" ;;
     meter) shift; build; ensure_runtime_dir; QT_QPA_PLATFORM=offscreen exec build/bin/meter "$@" ;;
+    keys) shift; keys_demo "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;

@@ -19,8 +19,8 @@ cmake --build "$out" -j "${TAVREX_JOBS:-2}" >"$out.log" 2>&1 || { tail -n 50 "$o
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame fuzz_tcp_stream fuzz_arch_records \
-        fuzz_arch_answers; do
+for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame fuzz_tcp_stream fuzz_event_record \
+        fuzz_arch_records fuzz_arch_answers; do
     regressions=("$here/regressions/$target"/*)
     if [ -e "${regressions[0]}" ]; then
         echo "== $target: ${#regressions[@]} regression inputs"

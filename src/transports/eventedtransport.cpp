@@ -77,15 +77,15 @@ bool EventedTransport::checkEventsSync()
         const bool ok = readEventBytes(m_eventBuffer, nullptr);
         if (ok)
             m_eventBufferTime = QDateTime::currentDateTime();
-        if (m_firstEventsPending) {
+        // Only bytes actually read are stale leftovers of the time before; an empty poll says nothing.
+        if (m_firstEventsPending && ok) {
             if (!m_eventBuffer.isEmpty())
                 qCDebug(lcEvents) << "discarded first events: " << m_eventBuffer.toHex(' ');
             m_eventBuffer.clear();
             m_firstEventsPending = false;
         }
         if (!ok) {
-            if (m_eventBufferTime.msecsTo(QDateTime::currentDateTime()) > m_eventsTimeout)
-                m_eventBuffer.clear();
+            dropStalePartialRecord();
             return false;
         }
         records = splitEventRecords();
@@ -93,6 +93,24 @@ bool EventedTransport::checkEventsSync()
     for (const ModbusBytes &record : std::as_const(records))
         emit eventBytesReceived(record, defaultTarget());
     return !records.isEmpty();
+}
+
+void EventedTransport::dropStalePartialRecord()
+{
+    if (m_eventBuffer.isEmpty() || m_eventBufferTime.msecsTo(QDateTime::currentDateTime()) <= m_eventsTimeout)
+        return;
+    setErrorString(tr("incomplete event record dropped: %1").arg(QString::fromLatin1(m_eventBuffer.toHex(' '))));
+    m_eventBuffer.clear();
+}
+
+ModbusBytes EventedTransport::frameEventRecord(const ModbusBytes &record)
+{
+    if (record.size() > MaxEventRecordSize)
+        return ModbusBytes();
+    ModbusBytes frame;
+    frame.append(char(record.size() + 1));
+    frame.append(record);
+    return frame;
 }
 
 QList<ModbusBytes> EventedTransport::splitEventRecords()

@@ -26,6 +26,12 @@ public:
     void setEventsTimeout(int msecs);
     bool eventable() const;
 
+    /// The longest event record a length byte can announce.
+    static constexpr int MaxEventRecordSize = 254;
+    /// The bytes a device sends for one event record: its length byte (counting itself), then the
+    /// record; empty for a record longer than MaxEventRecordSize.
+    static ModbusBytes frameEventRecord(const ModbusBytes &record);
+
 public Q_SLOTS:
     virtual bool checkEvents();
     virtual bool checkEventsSync();
@@ -46,6 +52,8 @@ protected:
 
 private:
     QList<ModbusBytes> splitEventRecords();
+    // A partial record whose rest did not come within eventsTimeout is dropped, and said so.
+    void dropStalePartialRecord();
 
     ModbusBytes m_eventBuffer;
     QDateTime m_eventBufferTime;

@@ -44,7 +44,7 @@ endif()
 
 # The test runner and the examples hand their QML a C++ object as a context property, which no type
 # description can show: unqualified access to these names, and only to these, is expected.
-set(context_properties testDevice meter usbBus)
+set(context_properties testDevice meter usbBus keysApp)
 set(problems "")
 math(EXPR last "${linted} - 1")
 foreach(i RANGE ${last})

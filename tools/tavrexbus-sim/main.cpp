@@ -1,9 +1,12 @@
+#include "c55devicenode.h"
+#include "keyscript.h"
 #include "metersimulator.h"
 
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusserialserver.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustranslator.h>
+#include <TavrexBus1/modbustransporter.h>
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QCoreApplication>
@@ -105,7 +108,12 @@ int main(int argc, char **argv)
                                  QStringLiteral("file"));
     const QCommandLineOption printMap(QStringLiteral("print-map"), QStringLiteral("Print the built-in register map and exit."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every request in one line."));
-    parser.addOptions({ tcp, noTcp, serial, baud, parity, map, printMap, verbose });
+    const QCommandLineOption c55(QStringLiteral("c55"),
+                                 QStringLiteral("Also offer a C55 device node (a pseudo-terminal) carrying Modbus RTU and events."));
+    const QCommandLineOption keys(QStringLiteral("keys"),
+                                  QStringLiteral("Play these key presses on the C55 device whenever a client opens it (see README.md)."),
+                                  QStringLiteral("script"));
+    parser.addOptions({ tcp, noTcp, serial, baud, parity, map, printMap, verbose, c55, keys });
     parser.process(app);
 
     QString error;
@@ -151,8 +159,26 @@ int main(int argc, char **argv)
             return fail(server->errorString());
         ready << QStringLiteral("rtu://%1?baud=%2").arg(parser.value(serial)).arg(rate);
     }
+    KeyScript script;
+    if (parser.isSet(keys) && (!parser.isSet(c55) || !script.parse(parser.value(keys), &error)))
+        return fail(parser.isSet(c55) ? error : QStringLiteral("--keys needs --c55: only the C55 device carries events"));
+    if (parser.isSet(c55)) {
+        auto *node = new C55DeviceNode(&app);
+        modbuser.translator().addTransport(*node, true, false);
+        if (!node->connectTransport(false))
+            return fail(node->errorString());
+        if (parser.isSet(keys)) {
+            Transporter &transporter = *modbuser.translator().transporter();
+            QObject::connect(node, &C55DeviceNode::deviceOpened, &script,
+                             [&script, &transporter, node] { script.play(transporter, node->target()); });
+            QObject::connect(node, &C55DeviceNode::deviceClosed, &script, &KeyScript::stop);
+        }
+        if (parser.isSet(verbose))
+            QObject::connect(&script, &KeyScript::sent, &app, [](const QString &line) { out() << line << Qt::endl; });
+        ready << QStringLiteral("c55://%1").arg(node->devicePath());
+    }
     if (ready.isEmpty())
-        return fail(QStringLiteral("nothing to listen on: give --serial or leave TCP on"));
+        return fail(QStringLiteral("nothing to listen on: give --serial or --c55, or leave TCP on"));
 
     quitOnStopSignals(app);
     out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;

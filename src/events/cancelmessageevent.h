@@ -1,0 +1,28 @@
+#ifndef TAVREXBUS1_CANCELMESSAGEEVENT_H
+#define TAVREXBUS1_CANCELMESSAGEEVENT_H
+
+#include "tavrexbus1global.h"
+
+#include <QtCore/QObject>
+
+/// The argument of a notification that a handler may cancel by setting cancel.
+class TAVREXBUS1_EXPORT CancelMessageEvent : public QObject
+{
+    Q_OBJECT
+    /// Set by a handler to cancel what the notification announces.
+    Q_PROPERTY(bool cancel READ cancel WRITE setCancel NOTIFY cancelChanged)
+
+public:
+    explicit CancelMessageEvent(QObject *parent = nullptr);
+
+    bool cancel() const;
+    void setCancel(bool cancel);
+
+Q_SIGNALS:
+    void cancelChanged(bool cancel);
+
+private:
+    bool m_cancel = false;
+};
+
+#endif

@@ -1,0 +1,28 @@
+#ifndef TAVREXBUS1_SYSTEMEVENT_H
+#define TAVREXBUS1_SYSTEMEVENT_H
+
+#include "ievent.h"
+
+/// A notification of the instrument itself, identified by its code.
+class TAVREXBUS1_EXPORT SystemEvent : public IEvent
+{
+public:
+    /// An event of code 0.
+    SystemEvent();
+    explicit SystemEvent(int code);
+    SystemEvent(const SystemEvent &other) = default;
+    SystemEvent &operator=(const SystemEvent &other) = default;
+
+    /// The device's code of the notification (2 or 3 in records the devices send).
+    int code() const;
+    /// True for a system event with the same code.
+    bool operator==(const IEvent &other) const override;
+
+protected:
+    QString detailLines() const override;
+
+private:
+    int m_code = 0;
+};
+
+#endif

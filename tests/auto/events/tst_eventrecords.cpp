@@ -1,0 +1,247 @@
+#include "recordedeventtransport.h"
+
+#include <TavrexBus1/eventer.h>
+#include <TavrexBus1/keypadevent.h>
+#include <TavrexBus1/modbusc55client.h>
+#include <TavrexBus1/systemevent.h>
+#include <TavrexBus1/transporter.h>
+
+#include <QtCore/QPointer>
+#include <QtTest/QSignalSpy>
+#include <QtTest/QTest>
+
+#include <memory>
+
+// Event records decoded and built, and their way through the translator to the Eventer's signals.
+class tst_EventRecords : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void recordsDecodeToEvents_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("keyCode"); // -1: not a keypad event
+        QTest::addColumn<int>("systemCode"); // -1: not a system event
+        QTest::addColumn<QString>("why");
+
+        QTest::newRow("key Backspace up") << QByteArray::fromHex("012d") << 0x2D << -1 << QString();
+        QTest::newRow("key 0 down") << QByteArray::fromHex("018b") << 0x8B << -1 << QString();
+        QTest::newRow("key code 0") << QByteArray::fromHex("0100") << 0 << -1 << QString();
+        QTest::newRow("system 2") << QByteArray::fromHex("02") << -1 << 2 << QString();
+        QTest::newRow("system 3") << QByteArray::fromHex("03") << -1 << 3 << QString();
+        QTest::newRow("empty") << QByteArray() << -1 << -1 << "event bytes array is too short";
+        QTest::newRow("keypad truncated") << QByteArray::fromHex("01") << -1 << -1 << "error bytes length: 1";
+        QTest::newRow("keypad too long") << QByteArray::fromHex("012d00") << -1 << -1 << "error bytes length: 3";
+        QTest::newRow("system too long") << QByteArray::fromHex("0200") << -1 << -1 << "error bytes length: 2";
+        QTest::newRow("oversized") << QByteArray(254, '\x01') << -1 << -1 << "error bytes length: 254";
+        QTest::newRow("kind 0") << QByteArray::fromHex("00") << -1 << -1 << "unknown event type: 0";
+        QTest::newRow("kind 4") << QByteArray::fromHex("0401") << -1 << -1 << "unknown event type: 4";
+        QTest::newRow("kind 255") << QByteArray::fromHex("ff") << -1 << -1 << "unknown event type: 255";
+    }
+
+    void recordsDecodeToEvents()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, keyCode);
+        QFETCH(int, systemCode);
+        QFETCH(QString, why);
+        EventParser parser;
+        QSignalSpy errors(&parser, &ErrObject::error);
+        const std::unique_ptr<IEvent> event(parser.parse(ModbusBytes(record)));
+        if (!why.isEmpty()) {
+            QVERIFY(!event);
+            QCOMPARE(errors.count(), 1);
+            QCOMPARE(parser.errorString(), QStringLiteral("Event parser error: %1 (bytes: %2)")
+                                               .arg(why, QString::fromLatin1(record.toHex(' '))));
+            return;
+        }
+        QVERIFY(event);
+        QCOMPARE(errors.count(), 0);
+        if (keyCode >= 0)
+            QVERIFY(*event == KeypadEvent(quint8(keyCode)));
+        else
+            QVERIFY(*event == SystemEvent(systemCode));
+    }
+
+    void everyKeypadEventBuildsBackToItsRecord()
+    {
+        EventParser parser;
+        EventDeparser deparser;
+        for (int code = 0; code < 256; ++code) {
+            ModbusBytes record;
+            QVERIFY(deparser.deparse(KeypadEvent(quint8(code)), record));
+            QCOMPARE(record, QByteArray(1, '\x01') + char(code));
+            const std::unique_ptr<IEvent> again(parser.parse(record));
+            QVERIFY(again && *again == KeypadEvent(quint8(code)));
+        }
+        ModbusBytes out;
+        QVERIFY(!deparser.deparse(SystemEvent(2), out));
+        QCOMPARE(deparser.errorString(), QStringLiteral("Modbus event deparser deparse error: unsupported event type; bytes: "));
+        QVERIFY(out.isEmpty());
+    }
+
+    void eventsCompareByKindAndData()
+    {
+        QVERIFY(KeypadEvent(5) == KeypadEvent(5));
+        QVERIFY(KeypadEvent(5) != KeypadEvent(6));
+        QVERIFY(SystemEvent(2) == SystemEvent(2));
+        QVERIFY(SystemEvent(2) != SystemEvent(3));
+        QVERIFY(KeypadEvent(2) != SystemEvent(2));
+        QVERIFY(SystemEvent(1) != KeypadEvent(1));
+    }
+
+    void textsNameTheirObject_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("keypad") << KeypadEvent(0x8B).toString(false)
+                                << "type: keyboard event\nkey code: 139 (0x8b)\n";
+        QTest::newRow("system, one line") << SystemEvent(3).toString(true) << "type: ?; system code: 3 (0x3); ";
+        QTest::newRow("kind 1") << GlobalEvents::EventTypeStr(GlobalEvents::KeyboardEventType) << "keyboard event";
+        QTest::newRow("kind 2") << GlobalEvents::EventTypeStr(GlobalEvents::SystemEventType) << "?";
+        QTest::newRow("parser") << EventParser().toString(false) << "Event parser\n";
+        QTest::newRow("deparser") << EventDeparser().toString(true) << "Event deparser; ";
+        QTest::newRow("translator") << EventTranslator().toString(false) << "EventTranslator\n";
+        QTest::newRow("eventer") << Eventer().toString(false) << "Eventer\n";
+    }
+
+    void textsNameTheirObject()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    // Records reach the Eventer as one signal per kind; a bad one becomes its error and the next
+    // one still arrives.
+    void eventerSignalsEachKindAndReportsBadRecords()
+    {
+        RecordedEventTransport transport;
+        Eventer eventer;
+        eventer.setTransport(&transport);
+        QSignalSpy keys(&eventer, &Eventer::keypadEvent);
+        QSignalSpy systems(&eventer, &Eventer::systemEvent);
+        QSignalSpy errors(&eventer, &ErrObject::error);
+        for (const char *hex : {"018b", "03", "0401", "010b"})
+            emit transport.eventBytesReceived(ModbusBytes(QByteArray::fromHex(hex)), transport.target());
+        QCOMPARE(keys.count(), 2);
+        QCOMPARE(keys.at(0).at(0).value<quint8>(), quint8(0x8B));
+        QCOMPARE(keys.at(1).at(0).value<quint8>(), quint8(0x0B));
+        QCOMPARE(systems.count(), 1);
+        QCOMPARE(systems.at(0).at(0).toInt(), 3);
+        QTRY_COMPARE(errors.count(), 1);
+        QCOMPARE(eventer.errorString(), QStringLiteral("Event parser error: unknown event type: 4 (bytes: 04 01)"));
+    }
+
+    void receiverMayHoldAnEventBack()
+    {
+        RecordedEventTransport transport;
+        Eventer eventer;
+        eventer.setTransport(&transport);
+        QSignalSpy keys(&eventer, &Eventer::keypadEvent);
+        connect(&eventer.translator(), &EventTranslator::eventReceiving, this,
+                [](const IEvent &event, const Target *, bool &allow) { allow = event != KeypadEvent(0x81); });
+        for (const char *hex : {"0181", "0182"})
+            emit transport.eventBytesReceived(ModbusBytes(QByteArray::fromHex(hex)), transport.target());
+        QCOMPARE(keys.count(), 1);
+        QCOMPARE(keys.at(0).at(0).value<quint8>(), quint8(0x82));
+    }
+
+    void sendingBuildsTheRecordForTheTransport_data()
+    {
+        QTest::addColumn<bool>("keypad");
+        QTest::addColumn<bool>("block");
+        QTest::addColumn<bool>("knownTarget");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("keypad") << true << false << true << QString();
+        QTest::newRow("blocked") << true << true << true << "outcoming event was blocked by dispatcher(s)";
+        QTest::newRow("system") << false << false << true
+                                << "Modbus event deparser deparse error: unsupported event type; bytes: ";
+        QTest::newRow("unknown target") << true << false << false << "transport not found";
+    }
+
+    void sendingBuildsTheRecordForTheTransport()
+    {
+        QFETCH(bool, keypad);
+        QFETCH(bool, block);
+        QFETCH(bool, knownTarget);
+        QFETCH(QString, error);
+        RecordedEventTransport transport;
+        QVERIFY(transport.connectTransport(false));
+        Eventer eventer;
+        eventer.setTransport(&transport);
+        EventTranslator &translator = eventer.translator();
+        connect(&translator, &EventTranslator::eventSending, this,
+                [block](const IEvent &, const Target *, bool &allow) { allow = !block; });
+        QSignalSpy sent(&translator, &EventTranslator::eventSent);
+        const ModbusTarget stranger;
+        const Target *target = knownTarget ? transport.target() : &stranger;
+        const bool ok = keypad ? translator.send(KeypadEvent(0x8B), target) : translator.send(SystemEvent(2), target);
+        QCOMPARE(ok, error.isEmpty());
+        QTRY_COMPARE(eventer.errorString(), error);
+        QCOMPARE(transport.sentFrames(), ok ? QList<QByteArray>{QByteArray::fromHex("03018b")} : QList<QByteArray>());
+        QCOMPARE(sent.count(), int(!block && keypad));
+    }
+
+    // The transport property follows the transporter: set, replaced, and destroyed under it.
+    void transportPropertyNotifiesEveryChange()
+    {
+        Eventer eventer;
+        QSignalSpy changed(&eventer, &Eventer::transportChanged);
+        RecordedEventTransport first;
+        auto *second = new RecordedEventTransport;
+        eventer.setTransport(&first);
+        eventer.setTransport(&first);
+        QCOMPARE(changed.count(), 1);
+        eventer.setTransport(second);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(eventer.transport(), second);
+        QCOMPARE(eventer.transporter()->transports().size(), 1);
+        delete second;
+        QCOMPARE(eventer.transport(), nullptr);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    // A link set from outside stays its owner's, open and whole, whatever becomes of the Eventer;
+    // a client the Eventer made goes with it.
+    void eventerOwnsOnlyTheClientsItMakes()
+    {
+        RecordedEventTransport link;
+        QVERIFY(link.connectTransport(false));
+        QPointer<ModbusC55Client> made;
+        {
+            Eventer eventer;
+            eventer.setTransport(&link);
+            eventer.setTransport(nullptr);
+            QVERIFY(link.connected());
+            eventer.setTransport(&link);
+            made = eventer.addC55Client();
+            QVERIFY(made);
+            QCOMPARE(made->parent(), eventer.transporter());
+            QCOMPARE(eventer.transporter()->transports().size(), 2);
+        }
+        QVERIFY(!made);
+        QVERIFY(link.connected());
+        QCOMPARE(link.parent(), nullptr);
+    }
+
+    void eventerBoundToAnotherTransporterHearsItsTransports()
+    {
+        RecordedEventTransport link;
+        auto *shared = new Transporter;
+        shared->addTransport(link);
+        Eventer eventer(nullptr, *shared);
+        QCOMPARE(eventer.transport(), &link);
+        QSignalSpy keys(&eventer, &Eventer::keypadEvent);
+        emit link.eventBytesReceived(ModbusBytes(QByteArray::fromHex("0181")), link.target());
+        QCOMPARE(keys.count(), 1);
+        delete shared;
+        QCOMPARE(eventer.transporter(), nullptr);
+        QVERIFY(!eventer.connectTransports());
+        QCOMPARE(eventer.errorString(), QStringLiteral("transporter == null"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_EventRecords)
+#include "tst_eventrecords.moc"

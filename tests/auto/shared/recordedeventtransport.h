@@ -1,0 +1,53 @@
+#ifndef RECORDEDEVENTTRANSPORT_H
+#define RECORDEDEVENTTRANSPORT_H
+
+#include <TavrexBus1/eventedtransport.h>
+#include <TavrexBus1/modbustarget.h>
+
+#include <QtCore/QMutex>
+
+#include <atomic>
+
+// An eventable transport whose device plays back recorded event bytes: every chunk fed is what one
+// poll of the event reader thread reads, so the test decides how records are cut across reads.
+// The reader polls it on its own thread with the usual timing (eventsCheckInterval).
+class RecordedEventTransport : public EventedTransport
+{
+    Q_OBJECT
+
+public:
+    explicit RecordedEventTransport(QObject *parent = nullptr);
+    ~RecordedEventTransport() override;
+
+    // Each chunk becomes one read, in order.
+    void feed(const QList<QByteArray> &chunks);
+    int pendingChunks() const;
+    // Reads the reader has made, empty ones included.
+    int reads() const;
+    // Records that went out through sendEventBytes, with their length byte.
+    QList<QByteArray> sentFrames() const;
+    ModbusTarget *target();
+
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    bool sendEventBytes(const ModbusBytes &bytes, const Target *target) override;
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    int bytesAvailable(const Target *target) override;
+    Target *defaultTarget() override;
+    QString toString(bool oneLine = false) const override;
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+    bool readEventBytes(ModbusBytes &bytes, QString *error) override;
+
+private:
+    mutable QMutex m_lock;
+    QList<QByteArray> m_chunks;
+    QList<QByteArray> m_sent;
+    std::atomic<int> m_reads{0};
+    ModbusTarget m_target;
+};
+
+#endif
