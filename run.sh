@@ -23,6 +23,9 @@ Usage: ./run.sh [command] [arguments]
   examples            list the example programs
   bench [FILTER]      build and run every benchmark (benchmarks/bench_*; with FILTER, those whose
                       name contains it, e.g. ./run.sh bench tcp)
+  fuzz [--minutes N]  build the fuzz targets with clang and run each in turn for N minutes (default 1),
+                      printing executions, coverage and peak memory per target; findings are kept in
+                      build/fuzz/found and crashing inputs in build/fuzz/crash-*
   --help              this text
 
 The programs are built in build/bin; the QML module TavrexBus 1.0 is in build/qml.
@@ -134,6 +137,19 @@ bench() {
     return $status
 }
 
+# Runs every fuzz target for the given minutes each.
+fuzz() {
+    local minutes=1
+    case "${1:-}" in
+        --minutes) minutes=${2:?--minutes needs a number} ;;
+        "") ;;
+        *) echo "unknown fuzz argument: $1" >&2; exit 2 ;;
+    esac
+    [[ $minutes =~ ^[0-9]+$ && $minutes -gt 0 ]] || { echo "--minutes needs a whole number above 0" >&2; exit 2; }
+    build
+    FUZZ_SECONDS=$((minutes * 60)) fuzz/run-fuzz-tests.sh build
+}
+
 case "${1:-}" in
     "") demo meter ;;
     --once) demo meter --once ;;
@@ -145,5 +161,6 @@ case "${1:-}" in
     keys) shift; keys_demo "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
+    fuzz) shift; fuzz "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;
 esac
