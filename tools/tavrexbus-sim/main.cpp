@@ -3,6 +3,7 @@
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusserialserver.h>
 #include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustftpserver.h>
 #include <TavrexBus1/modbustranslator.h>
 
 #include <QtCore/QCommandLineParser>
@@ -89,12 +90,15 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(TavrexBus::version());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulates a flow and heat meter on Modbus/TCP and serial lines."));
+    parser.setApplicationDescription(QStringLiteral("Simulates a flow and heat meter on Modbus/TCP, TFTP over UDP and serial lines."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on this address and port (port 0: any free one)."),
                                  QStringLiteral("address:port"), QStringLiteral("127.0.0.1:1502"));
     const QCommandLineOption noTcp(QStringLiteral("no-tcp"), QStringLiteral("Do not listen on TCP."));
+    const QCommandLineOption tftp(QStringLiteral("tftp"),
+                                  QStringLiteral("Also answer RTU frames in TFTP on this UDP address and port (port 0: any free one)."),
+                                  QStringLiteral("address:port"));
     const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Also answer on this serial device."),
                                     QStringLiteral("device"));
     const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Serial line speed."), QStringLiteral("rate"),
@@ -105,7 +109,7 @@ int main(int argc, char **argv)
                                  QStringLiteral("file"));
     const QCommandLineOption printMap(QStringLiteral("print-map"), QStringLiteral("Print the built-in register map and exit."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every request in one line."));
-    parser.addOptions({ tcp, noTcp, serial, baud, parity, map, printMap, verbose });
+    parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose });
     parser.process(app);
 
     QString error;
@@ -137,6 +141,18 @@ int main(int argc, char **argv)
             return fail(server->errorString());
         ready << QStringLiteral("tcp://%1:%2").arg(host.toString()).arg(server->port());
     }
+    if (parser.isSet(tftp)) {
+        QHostAddress host;
+        int port = 0;
+        if (!parseHostPort(parser.value(tftp), host, port))
+            return fail(QStringLiteral("\"%1\" is not address:port").arg(parser.value(tftp)));
+        auto *server = new ModbusTFtpServer(port, &app);
+        server->setAddress(host);
+        modbuser.translator().addTransport(*server, true, false);
+        if (!server->connectTransport(false))
+            return fail(server->errorString());
+        ready << QStringLiteral("tftp://%1:%2").arg(host.toString()).arg(server->port());
+    }
     if (parser.isSet(serial)) {
         bool parityOk = false;
         const QSerialPort::Parity lineParity = parityOf(parser.value(parity), parityOk);
@@ -152,7 +168,7 @@ int main(int argc, char **argv)
         ready << QStringLiteral("rtu://%1?baud=%2").arg(parser.value(serial)).arg(rate);
     }
     if (ready.isEmpty())
-        return fail(QStringLiteral("nothing to listen on: give --serial or leave TCP on"));
+        return fail(QStringLiteral("nothing to listen on: give --serial or --tftp, or leave TCP on"));
 
     quitOnStopSignals(app);
     out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;
