@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
 for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame fuzz_tcp_stream fuzz_arch_records \
-        fuzz_arch_answers; do
+        fuzz_arch_answers fuzz_tftp_request; do
     regressions=("$here/regressions/$target"/*)
     if [ -e "${regressions[0]}" ]; then
         echo "== $target: ${#regressions[@]} regression inputs"

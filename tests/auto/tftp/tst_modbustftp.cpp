@@ -1,4 +1,5 @@
 #include "enginefixture.h"
+#include "modbusercases.h"
 
 #include <TavrexBus1/modbusiptarget.h>
 #include <TavrexBus1/modbustftpclient.h>
@@ -19,8 +20,7 @@ namespace {
 
 const QHostAddress Local(QHostAddress::LocalHost);
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
-QString spaced(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
+QByteArray fromHex(const char *text) { return QByteArray::fromHex(text); }
 
 ModbusBytes rtuFrame(const char *hexFrame)
 {
@@ -34,7 +34,7 @@ const ModbusBytes FortyTwo = rtuFrame("010302002a");
 
 QByteArray readRequest(const QByteArray &fileName, const char *mode = "octet")
 {
-    return hex("0001") + fileName + '\0' + mode + '\0';
+    return fromHex("0001") + fileName + '\0' + mode + '\0';
 }
 
 QByteArray dataBlock(quint16 block, const QByteArray &payload)
@@ -76,7 +76,7 @@ public:
                 quint16 port = 0;
                 datagram.truncate(int(socket.readDatagram(datagram.data(), datagram.size(), &from, &port)));
                 received.append(datagram);
-                if (reply && datagram.startsWith(hex("0001")))
+                if (reply && datagram.startsWith(fromHex("0001")))
                     reply(*this, from, port);
             }
         });
@@ -134,8 +134,6 @@ private:
     ModbusTFtpClient *m_clientTransport = nullptr;
 };
 
-using Operation = std::function<QVariant(Modbuser &)>;
-
 } // namespace
 
 class tst_ModbusTFtp : public QObject
@@ -159,52 +157,13 @@ private slots:
         QTest::addColumn<Operation>("op");
         QTest::addColumn<QVariant>("expected");
         QTest::addColumn<int>("function");
-        const QDateTime label(QDate(2024, 3, 5), QTime(10, 30));
-        auto bytes = [](std::function<bool(Modbuser &, ModbusBytes &)> call) {
-            return Operation([call](Modbuser &m) {
-                ModbusBytes out;
-                return call(m, out) ? QVariant(spaced(out)) : QVariant();
-            });
-        };
-        auto records = [](std::function<bool(Modbuser &, QList<ModbusBytes> &)> call) {
-            return Operation([call](Modbuser &m) {
-                QList<ModbusBytes> out;
-                return call(m, out) ? QVariant(spaced(ModbusBytes::fromList(out))) : QVariant();
-            });
-        };
-        auto done = [](std::function<bool(Modbuser &)> call) {
-            return Operation([call](Modbuser &m) { return call(m) ? QVariant(true) : QVariant(); });
-        };
-        QTest::newRow("read holding") << bytes([](Modbuser &m, ModbusBytes &out) {
-            return m.readRegisters(400011, 3, out);
-        }) << QVariant("01 01 02 02 03 03") << 3;
-        QTest::newRow("read input") << bytes([](Modbuser &m, ModbusBytes &out) {
+        for (const Case &c : cases())
+            QTest::newRow(qPrintable(c.name)) << c.op << c.expected << c.function;
+        QTest::newRow("read input") << filling<ModbusBytes>([](Modbuser &m, ModbusBytes &out) {
             return m.readRegisters(300006, 1, out);
         }) << QVariant("56 78") << 4;
-        QTest::newRow("write single") << done([](Modbuser &m) { return m.writeRegister(400020, 0xBEEF); })
-                                      << QVariant(true) << 6;
-        QTest::newRow("write multiple") << done([](Modbuser &m) { return m.writeUInt(400030, 0x01020304); })
+        QTest::newRow("write multiple") << writing([](Modbuser &m) { return m.writeUInt(400030, 0x01020304); })
                                         << QVariant(true) << 16;
-        QTest::newRow("device name") << Operation([](Modbuser &m) {
-            QString name;
-            return m.getDevName(name) ? QVariant(name) : QVariant();
-        }) << QVariant("EK-TEST") << 17;
-        QTest::newRow("time record") << bytes([label](Modbuser &m, ModbusBytes &out) {
-            return m.readTimeArchRecord(2, label, out);
-        }) << QVariant(spaced(ModbusBytes::fromUInt32(TavrexBus::archLabelToSeconds(label)))) << 65;
-        QTest::newRow("last index label") << Operation([](Modbuser &m) {
-            quint32 last = 0;
-            bool found = false;
-            return m.getLastIndexLabel(1, last, &found) && found ? QVariant(last) : QVariant();
-        }) << QVariant(99u) << 66;
-        QTest::newRow("index records") << records([](Modbuser &m, QList<ModbusBytes> &out) {
-            return m.readIndexArchRecords(1, 5, TavrexBus::Backward, 2, out);
-        }) << QVariant("00 00 00 05 00 00 00 04") << 67;
-        QTest::newRow("read file") << bytes([](Modbuser &m, ModbusBytes &out) { return m.readFile(3, 1, 2, out); })
-                                   << QVariant("22 22 33 33") << 68;
-        QTest::newRow("write file") << done([](Modbuser &m) {
-            return m.writeFile(3, 0, ModbusBytes::fromHex("AABB"));
-        }) << QVariant(true) << 69;
     }
 
     void everyServedFunctionTravelsEndToEnd()
@@ -216,7 +175,7 @@ private slots:
         QVERIFY(link.isReady());
         QCOMPARE(link.run(op), expected);
         QCOMPARE(int(link.device().lastFunction), function);
-        // A second request reuses the link.
+        // The link serves the next request as well.
         QCOMPARE(link.run(op), expected);
         QCOMPARE(link.serverTransport().targetsCount(), 0);
     }
@@ -225,11 +184,11 @@ private slots:
     {
         QTest::addColumn<QList<QByteArray>>("replies");
         QTest::addColumn<QString>("error");
-        QTest::newRow("error packet") << QList<QByteArray>{hex("000500014e6f00")}
+        QTest::newRow("error packet") << QList<QByteArray>{fromHex("000500014e6f00")}
                                       << "error from TFtp server received: file not found";
-        QTest::newRow("too small") << QList<QByteArray>{hex("00030001")} << "tftp packet if too small: 00 03 00 01";
+        QTest::newRow("too small") << QList<QByteArray>{fromHex("00030001")} << "tftp packet if too small: 00 03 00 01";
         QTest::newRow("wrong block") << QList<QByteArray>{dataBlock(2, FortyTwo)} << "unexpected tftp data block: 2";
-        QTest::newRow("unknown opcode") << QList<QByteArray>{hex("0006000100")} << "unsupported tftp packet type: 6";
+        QTest::newRow("unknown opcode") << QList<QByteArray>{fromHex("0006000100")} << "unsupported tftp packet type: 6";
         QTest::newRow("write request") << QList<QByteArray>{readRequest("=00").replace(1, 1, "\x02")}
                                        << "unsupported tftp packet type: 2";
         QTest::newRow("oversized") << QList<QByteArray>{dataBlock(1, QByteArray(300, '\x01'))}
@@ -262,7 +221,7 @@ private slots:
         QCOMPARE(errors.count(), 0);
 
         // The next exchange succeeds; the failed one was never acknowledged.
-        const QList<QByteArray> ack = {hex("00040001")};
+        const QList<QByteArray> ack = {fromHex("00040001")};
         QVERIFY(elsewhere([&] { return client.sendBytes(ReadOne, &answer, &failure); }));
         QCOMPARE(answer, FortyTwo);
         const QByteArray request = client.packBytes(ReadOne);
@@ -290,7 +249,7 @@ private slots:
         for (const char *expected : {"0103020001", "0103020002"}) {
             ModbusBytes answer;
             QVERIFY(elsewhere([&] { return client.sendBytes(ReadOne, &answer); }));
-            QCOMPARE(spaced(answer), spaced(rtuFrame(expected)));
+            QCOMPARE(hex(answer), hex(rtuFrame(expected)));
         }
     }
 
@@ -300,20 +259,20 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<QByteArray>("refusal");
         const QString invalid = QStringLiteral("invalid modbus tftp data request");
-        QTest::newRow("no equals sign") << readRequest("010300000001840a") << invalid << hex("00050001");
-        QTest::newRow("other mode") << readRequest("=010300000001840a", "netascii") << invalid << hex("00050001");
+        QTest::newRow("no equals sign") << readRequest("010300000001840a") << invalid << fromHex("00050001");
+        QTest::newRow("other mode") << readRequest("=010300000001840a", "netascii") << invalid << fromHex("00050001");
         QTest::newRow("no trailer") << QByteArray(readRequest("=010300000001840a").chopped(1)) << invalid
-                                    << hex("00050001");
-        QTest::newRow("odd text") << readRequest("=010300000001840") << invalid << hex("00050001");
-        QTest::newRow("not hex") << readRequest("=01030000zz01840a") << invalid << hex("00050001");
-        QTest::newRow("empty frame") << readRequest("=") << invalid << hex("00050001");
-        QTest::newRow("oversized") << readRequest("=" + QByteArray(600, 'a')) << invalid << hex("00050001");
+                                    << fromHex("00050001");
+        QTest::newRow("odd text") << readRequest("=010300000001840") << invalid << fromHex("00050001");
+        QTest::newRow("not hex") << readRequest("=01030000zz01840a") << invalid << fromHex("00050001");
+        QTest::newRow("empty frame") << readRequest("=") << invalid << fromHex("00050001");
+        QTest::newRow("oversized") << readRequest("=" + QByteArray(600, 'a')) << invalid << fromHex("00050001");
         QTest::newRow("write request") << QByteArray(readRequest("=010300000001840a").replace(1, 1, "\x02"))
-                                       << "unsupporter tftp packet type: 2" << hex("00050004");
-        QTest::newRow("one byte") << hex("01") << "unsupporter tftp packet type: 0" << hex("00050004");
-        QTest::newRow("error packet") << hex("000500014e6f00") << "error from TFtp server received: file not found"
+                                       << "unsupporter tftp packet type: 2" << fromHex("00050004");
+        QTest::newRow("one byte") << fromHex("01") << "unsupporter tftp packet type: 0" << fromHex("00050004");
+        QTest::newRow("error packet") << fromHex("000500014e6f00") << "error from TFtp server received: file not found"
                                       << QByteArray();
-        QTest::newRow("acknowledge") << hex("00040001") << QString() << QByteArray();
+        QTest::newRow("acknowledge") << fromHex("00040001") << QString() << QByteArray();
     }
 
     void serverRefusesWhatIsNotARequest()
@@ -378,14 +337,10 @@ private slots:
 
     void diagnosticsShowTheLink()
     {
-        ModbusTFtpClient client(ModbusIpTarget(Local, 1069));
-        const QString head = QStringLiteral("transport: Modbus TFtp client (%1); status: disconnected; target: ")
-                                 .arg(TavrexBus::busTypeStr(TavrexBus::ClientBus));
-        QVERIFY2(client.toString(true).startsWith(head), qPrintable(client.toString(true)));
-        QVERIFY(client.toString(false).endsWith(
-            QStringLiteral("timeouts:  (connect: 1000; disconnect: 1000; read answer: 1000; write: 1000)\n")));
         ModbusTFtpServer server(1069);
         QVERIFY(server.toString(false).contains(QStringLiteral("\naddress: 0.0.0.0\nport: 1069\n")));
+        QVERIFY(ModbusTFtpClient().toString(true).endsWith(
+            QStringLiteral("(connect: 1000; disconnect: 1000; read answer: 1000; write: 1000); ")));
     }
 
     // A stock TFTP client fetching the file named by a request receives the answer frame as its content.
@@ -407,7 +362,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 30000);
         QFile file(answerFile);
         QVERIFY2(file.open(QIODevice::ReadOnly), process.readAllStandardError().constData());
-        QCOMPARE(spaced(file.readAll()), spaced(rtuFrame("110306000000000000")));
+        QCOMPARE(hex(file.readAll()), hex(rtuFrame("110306000000000000")));
     }
 
     // Our client against an RFC 1350 server that answers from a transfer ID of its own.
@@ -429,7 +384,7 @@ private slots:
         modbuser.setClientTransport(&client);
         ModbusBytes values;
         QVERIFY2(elsewhere([&] { return modbuser.readRegisters(400008, 2, values); }), qPrintable(modbuser.errorString()));
-        QCOMPARE(spaced(values), QStringLiteral("00 07 00 08"));
+        QCOMPARE(hex(values), QStringLiteral("00 07 00 08"));
         QTRY_VERIFY_WITH_TIMEOUT(peer.canReadLine(), 5000);
         QCOMPARE(peer.readLine().trimmed(), QByteArray("ACK 1"));
     }
