@@ -194,16 +194,22 @@ bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, const Target *target,
     return sent;
 }
 
-// On the socket thread. A fresh local port for every request: a late or repeated answer to an
-// earlier one then never reaches this exchange.
+// On the socket thread. After an exchange that got no answer, a fresh local port: its answer may
+// still come and must not be taken for this one's. Otherwise what is pending is dropped. A socket
+// that could not be bound again is bound at the next exchange.
 bool ModbusTFtpClient::exchange(const ModbusBytes &bytes, ModbusBytes *answer, QString &failure)
 {
-    if (m_socket->state() != QAbstractSocket::BoundState) {
-        failure = tr("can't send bytes - socket is not connected");
-        return false;
+    if (m_answerMayBeLate || m_socket->state() != QAbstractSocket::BoundState) {
+        QString bindError;
+        if (!openSocket(bindError)) {
+            qCWarning(lcTftp) << "can't bind udp socket:" << bindError;
+            failure = tr("can't send bytes - socket is not connected");
+            return false;
+        }
+        m_answerMayBeLate = false;
     }
-    if (!openSocket(failure))
-        return false;
+    while (m_socket->hasPendingDatagrams() && m_socket->readDatagram(nullptr, 0) >= 0) {
+    }
     const ModbusBytes packet = packBytes(bytes);
     if (m_socket->writeDatagram(packet, m_target.address(), quint16(m_target.port())) != packet.size()) {
         failure = tr("error while sending bytes: %1").arg(m_socket->errorString());
@@ -212,8 +218,10 @@ bool ModbusTFtpClient::exchange(const ModbusBytes &bytes, ModbusBytes *answer, Q
     emit bytesSent(bytes, &m_target);
     if (!answer)
         return true;
-    if (!awaitAnswer(failure))
+    if (!awaitAnswer(failure)) {
+        m_answerMayBeLate = true;
         return false;
+    }
     const QByteArray &ack = TftpPacket::acknowledge();
     m_socket->writeDatagram(ack, m_target.address(), m_answerPort);
     *answer = m_answerBuffer;

@@ -102,6 +102,7 @@ private:
     Receipt m_receipt = Receipt::Waiting;
     QString m_failure;
     quint16 m_answerPort = 0;
+    bool m_answerMayBeLate = false;
 };
 
 #endif

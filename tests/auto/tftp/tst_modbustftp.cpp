@@ -253,6 +253,27 @@ private slots:
         }
     }
 
+    void lateAnswerOfATimedOutRequestIsNeverTaken()
+    {
+        Peer peer;
+        quint16 firstPort = 0;
+        peer.reply = [&](Peer &self, const QHostAddress &from, quint16 port) {
+            if (!firstPort) {
+                firstPort = port;
+                return;
+            }
+            self.send(dataBlock(1, rtuFrame("010302dead")), from, firstPort);
+            self.send(dataBlock(1, FortyTwo), from, port);
+        };
+        ModbusTFtpClient client(ModbusIpTarget(Local, peer.port()));
+        client.setReadAnswerTimeout(200);
+        QVERIFY(client.connectTransport());
+        ModbusBytes answer;
+        QVERIFY(!elsewhere([&] { return client.sendBytes(ReadOne, &answer); }));
+        QVERIFY(elsewhere([&] { return client.sendBytes(ReadOne, &answer); }));
+        QCOMPARE(hex(answer), hex(FortyTwo));
+    }
+
     void serverRefusesWhatIsNotARequest_data()
     {
         QTest::addColumn<QByteArray>("datagram");
