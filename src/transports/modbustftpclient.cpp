@@ -187,8 +187,7 @@ bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, const Target *target,
         return false;
     QString failure;
     bool sent = false;
-    if (!callOnOwnerThread(m_socket, [&] { sent = exchange(bytes, answer, failure); }, &failure))
-        sent = false;
+    callOnOwnerThread(m_socket, [&] { sent = exchange(bytes, answer, failure); }, &failure);
     if (!sent)
         setErrorString(failure, error);
     return sent;
