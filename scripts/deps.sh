@@ -5,7 +5,7 @@ TAVREX_PACKAGES=(
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qttest
     libbenchmark-dev clang libclang-rt-14-dev
-    python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll libmodbus-dev
+    python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll libmodbus-dev tftp-hpa
     libusb-1.0-0-dev umockdev libumockdev-dev
 )
 

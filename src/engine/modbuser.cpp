@@ -12,6 +12,8 @@
 #include "modbusprotocol.h"
 #include "modbustcpclient.h"
 #include "modbustcpserver.h"
+#include "modbustftpclient.h"
+#include "modbustftpserver.h"
 #include "modbustransport.h"
 #include "modbustransporter.h"
 
@@ -91,6 +93,21 @@ ModbusTcpClient *Modbuser::addModbusTcpClient(const QHostAddress &address, int p
 ModbusTcpServer *Modbuser::addModbusTcpServer(const QHostAddress &address, int port)
 {
     auto *server = new ModbusTcpServer(port, transporter());
+    server->setAddress(address);
+    translator().addTransport(*server, true, true);
+    return server;
+}
+
+ModbusTFtpClient *Modbuser::addModbusTFtpClient(const QHostAddress &address, int port)
+{
+    auto *client = new ModbusTFtpClient(ModbusIpTarget(address, port), transporter());
+    translator().addTransport(*client, true, true);
+    return client;
+}
+
+ModbusTFtpServer *Modbuser::addModbusTFtpServer(const QHostAddress &address, int port)
+{
+    auto *server = new ModbusTFtpServer(port, transporter());
     server->setAddress(address);
     translator().addTransport(*server, true, true);
     return server;

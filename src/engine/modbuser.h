@@ -22,6 +22,8 @@ class ModbusC55Client;
 class ModbusLibusbClient;
 class ModbusTcpClient;
 class ModbusTcpServer;
+class ModbusTFtpClient;
+class ModbusTFtpServer;
 class ModbusTransport;
 class ModbusTransporter;
 
@@ -46,9 +48,11 @@ public:
     ModbusTransport *getTransport(const ModbusTarget *target) const;
     bool connectTransports();
     bool disconnectTransports();
-    // Modbus/TCP links made here belong to the transporter.
+    // Modbus/TCP and TFTP links made here belong to the transporter.
     ModbusTcpClient *addModbusTcpClient(const QHostAddress &address, int port);
     ModbusTcpServer *addModbusTcpServer(const QHostAddress &address, int port);
+    ModbusTFtpClient *addModbusTFtpClient(const QHostAddress &address, int port);
+    ModbusTFtpServer *addModbusTFtpServer(const QHostAddress &address, int port);
     // USB links made here belong to the transporter; set vid, pid and serial number before connecting.
     ModbusLibusbClient *addModbusLibusbClient();
     ModbusC55Client *addModbusC55Client();

@@ -17,6 +17,8 @@ TestCase {
 
     ModbusTcpServer { id: tcpServer; address: "127.0.0.1"; port: 0; connected: true }
     ModbusTcpClient { id: tcpClient; address: "127.0.0.1"; autoReconnect: false }
+    ModbusTFtpServer { id: tftpServer; address: "127.0.0.1"; port: 0; connected: true }
+    ModbusTFtpClient { id: tftpClient; address: "127.0.0.1" }
 
     function test_loopbackFollowsItsServer() {
         tryCompare(server, "connected", true)
@@ -49,5 +51,18 @@ TestCase {
         tryCompare(tcpServer, "targetsCount", 0)
         tcpClient.address = "nowhere"
         compare(tcpClient.address, "127.0.0.1")
+    }
+
+    function test_tftpClientAndServerDeclaredSideBySide() {
+        tryCompare(tftpServer, "connected", true)
+        verify(tftpServer.port > 0, "a free port is picked and shown")
+        compare(tftpServer.targetsCount, 0)
+        tftpClient.port = tftpServer.port
+        tftpClient.connected = true
+        tryCompare(tftpClient, "connected", true)
+        compare(tftpClient.busType, TavrexBus.ClientBus)
+        compare(tftpClient.targetsCount, 1)
+        tftpClient.connected = false
+        compare(tftpClient.connected, false)
     }
 }

@@ -5,6 +5,7 @@
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusserialserver.h>
 #include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustftpserver.h>
 #include <TavrexBus1/modbustranslator.h>
 #include <TavrexBus1/modbustransporter.h>
 
@@ -92,12 +93,15 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(TavrexBus::version());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulates a flow and heat meter on Modbus/TCP and serial lines."));
+    parser.setApplicationDescription(QStringLiteral("Simulates a flow and heat meter on Modbus/TCP, TFTP over UDP and serial lines."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on this address and port (port 0: any free one)."),
                                  QStringLiteral("address:port"), QStringLiteral("127.0.0.1:1502"));
     const QCommandLineOption noTcp(QStringLiteral("no-tcp"), QStringLiteral("Do not listen on TCP."));
+    const QCommandLineOption tftp(QStringLiteral("tftp"),
+                                  QStringLiteral("Also answer RTU frames in TFTP on this UDP address and port (port 0: any free one)."),
+                                  QStringLiteral("address:port"));
     const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Also answer on this serial device."),
                                     QStringLiteral("device"));
     const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Serial line speed."), QStringLiteral("rate"),
@@ -113,7 +117,7 @@ int main(int argc, char **argv)
     const QCommandLineOption keys(QStringLiteral("keys"),
                                   QStringLiteral("Play these key presses on the C55 device whenever a client opens it (see README.md)."),
                                   QStringLiteral("script"));
-    parser.addOptions({ tcp, noTcp, serial, baud, parity, map, printMap, verbose, c55, keys });
+    parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose, c55, keys });
     parser.process(app);
 
     QString error;
@@ -144,6 +148,18 @@ int main(int argc, char **argv)
         if (!server->connectTransport(false))
             return fail(server->errorString());
         ready << QStringLiteral("tcp://%1:%2").arg(host.toString()).arg(server->port());
+    }
+    if (parser.isSet(tftp)) {
+        QHostAddress host;
+        int port = 0;
+        if (!parseHostPort(parser.value(tftp), host, port))
+            return fail(QStringLiteral("\"%1\" is not address:port").arg(parser.value(tftp)));
+        auto *server = new ModbusTFtpServer(port, &app);
+        server->setAddress(host);
+        modbuser.translator().addTransport(*server, true, false);
+        if (!server->connectTransport(false))
+            return fail(server->errorString());
+        ready << QStringLiteral("tftp://%1:%2").arg(host.toString()).arg(server->port());
     }
     if (parser.isSet(serial)) {
         bool parityOk = false;
@@ -178,7 +194,7 @@ int main(int argc, char **argv)
         ready << QStringLiteral("c55://%1").arg(node->devicePath());
     }
     if (ready.isEmpty())
-        return fail(QStringLiteral("nothing to listen on: give --serial or --c55, or leave TCP on"));
+        return fail(QStringLiteral("nothing to listen on: give --serial, --tftp or --c55, or leave TCP on"));
 
     quitOnStopSignals(app);
     out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;

@@ -6,6 +6,7 @@
 #include <TavrexBus1/modbuspacketreg.h>
 #include <TavrexBus1/modbusserialclient.h>
 #include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustftpclient.h>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QHash>
@@ -126,7 +127,8 @@ QList<QCommandLineOption> BusSession::options()
 {
     return {
         { urlOption,
-          QStringLiteral("Device: tcp://host:port; rtu:///dev/ttyS0?baud=19200&parity=even with "
+          QStringLiteral("Device: tcp://host:port; tftp://host:port (RTU frames in TFTP over UDP, port 69 by "
+                         "default); rtu:///dev/ttyS0?baud=19200&parity=even with "
                          "baud, parity (none|even|odd|space|mark), databits (5-8), stopbits (1|1.5|2); or "
                          "usb://VID:PID[/serial] with hexadecimal identifiers, as lsusb shows them"),
           QStringLiteral("url"), QStringLiteral("tcp://127.0.0.1:502") },
@@ -211,13 +213,14 @@ bool BusSession::makeTransport(const QString &text, QString &error)
         return makeSerialTransport(url, error);
     if (text.startsWith(QLatin1String("usb://")))
         return makeUsbTransport(text, error);
-    if (!url.isValid() || url.scheme() != QLatin1String("tcp") || url.host().isEmpty()) {
-        error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port, rtu:///dev/ttyX?baud=19200 or "
-                               "usb://vid:pid[/serial])").arg(text);
+    const bool tftp = url.scheme() == QLatin1String("tftp");
+    if (!url.isValid() || (url.scheme() != QLatin1String("tcp") && !tftp) || url.host().isEmpty()) {
+        error = QStringLiteral("\"%1\" is not a device URL (tcp://host:port, tftp://host:port, "
+                               "rtu:///dev/ttyX?baud=19200 or usb://vid:pid[/serial])").arg(text);
         return false;
     }
     if (url.hasQuery() || !url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
-        error = QStringLiteral("\"%1\": a tcp URL is only tcp://host:port").arg(text);
+        error = QStringLiteral("\"%1\": a %2 URL is only %2://host:port").arg(text, url.scheme());
         return false;
     }
     QHostAddress address(url.host());
@@ -229,12 +232,21 @@ bool BusSession::makeTransport(const QString &text, QString &error)
         }
         address = info.addresses().constFirst();
     }
-    auto *client = new ModbusTcpClient(address, url.port(502), m_modbuser.get());
+    if (tftp) {
+        m_transport = withTimeouts(new ModbusTFtpClient(ModbusIpTarget(address, url.port(69)), m_modbuser.get()));
+        return true;
+    }
+    m_transport = withTimeouts(new ModbusTcpClient(address, url.port(502), m_modbuser.get()));
+    return true;
+}
+
+template <typename IpClient>
+IpClient *BusSession::withTimeouts(IpClient *client) const
+{
     client->setConnectTimeout(m_timeout);
     client->setReadAnswerTimeout(m_timeout);
     client->setWriteTimeout(m_timeout);
-    m_transport = client;
-    return true;
+    return client;
 }
 
 bool BusSession::makeUsbTransport(const QString &text, QString &error)

@@ -43,6 +43,8 @@ private:
     bool makeTransport(const QString &url, QString &error);
     bool makeSerialTransport(const QUrl &url, QString &error);
     bool makeUsbTransport(const QString &text, QString &error);
+    template <typename IpClient>
+    IpClient *withTimeouts(IpClient *client) const;
     bool pollOnce(const std::function<bool(QString &error)> &poll);
     void reportLinkDown();
     void onConnectedChanged();

@@ -215,7 +215,7 @@ QString helpText()
     for (const Command &command : commands())
         text += QStringLiteral("  %1%2\n").arg(command.synopsis.leftJustified(44), command.summary);
     text += QStringLiteral("\n'tavrexbus <command> --help' tells a command's arguments and options.\n");
-    text += QStringLiteral("Bus commands talk to --url tcp://host:port (default tcp://127.0.0.1:502) or "
+    text += QStringLiteral("Bus commands talk to --url tcp://host:port (default tcp://127.0.0.1:502), tftp://host:port or "
                            "rtu:///dev/ttyS0?baud=19200;\n--interval MS polls again, reconnecting a lost link.\n");
     text += QStringLiteral("Registers are logical numbers: 400001... holding, 300001... input.\n");
     text += QStringLiteral("Values are big-endian, high word first; datetime is yyyy-MM-ddTHH:mm:ss.\n");

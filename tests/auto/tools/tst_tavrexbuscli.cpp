@@ -41,6 +41,8 @@ private slots:
                                         << "parity takes none|even|odd|space|mark";
         QTest::newRow("tcp with parameters") << QStringList{ "read", "400001", "--url", "tcp://127.0.0.1:1?unit=3" }
                                              << 1 << "a tcp URL is only tcp://host:port";
+        QTest::newRow("tftp with a path") << QStringList{ "read", "400001", "--url", "tftp://127.0.0.1:1/x" } << 1
+                                          << "a tftp URL is only tftp://host:port";
     }
 
     void printsItsAnswerOrAMessage()

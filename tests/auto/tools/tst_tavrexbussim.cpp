@@ -15,7 +15,7 @@ bool startSimulator(QProcess &process, const QStringList &arguments, QString &ur
     process.start(QStringLiteral(TAVREXBUS_SIM), (ownTcp ? QStringList{} : QStringList{ "--tcp", "127.0.0.1:0" }) + arguments);
     if (!process.waitForStarted(10000))
         return false;
-    static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|rtu)://\\S+)"));
+    static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|tftp|rtu)://\\S+)"));
     while (!process.canReadLine()) {
         if (!process.waitForReadyRead(20000))
             return false;
@@ -331,6 +331,23 @@ private Q_SLOTS:
         QVERIFY(sim.waitForFinished(10000));
         QVERIFY2(read.exitCode == 0, qPrintable(read.err));
         QCOMPARE(read.out, QStringLiteral("400001: 1\n400002: 60\n"));
+    }
+
+    void cliReadsTheSimulatorOverTftp()
+    {
+        QProcess sim;
+        QString url;
+        QVERIFY2(startSimulator(sim, { QStringLiteral("--no-tcp"), QStringLiteral("--tftp"), QStringLiteral("127.0.0.1:0") },
+                                url),
+                 qPrintable(sim.readAllStandardError()));
+        QVERIFY2(url.startsWith(QLatin1String("tftp://127.0.0.1:")), qPrintable(url));
+        const CliRun read = runCli({ "read", "400001", "uint16", "2", "--url", url, "--unit", "3" });
+        const CliRun report = runCli({ "report", "--url", url });
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+        QCOMPARE(read.out, QStringLiteral("400001: 1\n400002: 60\n"));
+        QVERIFY2(report.exitCode == 0 && report.out.startsWith(QLatin1String("name: TVXH200")), qPrintable(report.err));
     }
 
 private:

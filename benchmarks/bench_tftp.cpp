@@ -1,0 +1,125 @@
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbusiptarget.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustftpclient.h>
+#include <TavrexBus1/modbustftpserver.h>
+#include <TavrexBus1/modbustranslateoptions.h>
+#include <TavrexBus1/modbustranslator.h>
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+
+// Sequential reads of 100 holding registers on 127.0.0.1 through Modbuser: RTU frames in TFTP
+// over UDP beside the same reads over Modbus/TCP, each against our own server of its kind.
+namespace {
+
+constexpr int Registers = 100;
+constexpr int Requests = 20000;
+
+std::map<std::string, double> figures;
+
+// Our server of one kind, answering on a thread of its own as a QML application's thread would.
+template <typename Server>
+class OurServer
+{
+public:
+    OurServer()
+    {
+        m_thread.start();
+        m_modbuser = new Modbuser;
+        m_server = new Server(0, m_modbuser);
+        m_server->setAddress(QHostAddress::LocalHost);
+        m_modbuser->translator().addTransport(*m_server, true, false);
+        QObject::connect(m_modbuser, &Modbuser::onReadRegisters, m_modbuser,
+                         [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
+                             out = ModbusBytes::fromRegsCount(count, 0x1234);
+                             handled = true;
+                         });
+        m_modbuser->moveToThread(&m_thread);
+        QMetaObject::invokeMethod(m_server, [this] { m_server->connectTransport(false); },
+                                  Qt::BlockingQueuedConnection);
+    }
+    ~OurServer()
+    {
+        QMetaObject::invokeMethod(m_modbuser, [this] { delete m_modbuser; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    int port() const { return m_server->port(); }
+
+private:
+    QThread m_thread;
+    Modbuser *m_modbuser = nullptr;
+    Server *m_server = nullptr;
+};
+
+OurServer<ModbusTcpServer> *tcpServer = nullptr;
+OurServer<ModbusTFtpServer> *tftpServer = nullptr;
+
+void reads(benchmark::State &state, ModbusTransport *client, const std::string &name)
+{
+    Modbuser modbuser;
+    client->setParent(&modbuser);
+    client->setAutoReconnect(false);
+    modbuser.setClientTransport(client);
+    if (!client->connectTransport(false)) {
+        state.SkipWithError(client->errorString().toUtf8().constData());
+        return;
+    }
+    ModbusBytes registers;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (!modbuser.readRegisters(400001, Registers, registers)) {
+            state.SkipWithError(modbuser.errorString().toUtf8().constData());
+            break;
+        }
+    }
+    const double rate = double(state.iterations())
+        / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.counters["requests_per_s"] = rate;
+    figures[name] = rate;
+    client->disconnectTransport();
+}
+
+void tftpClientTftpServer(benchmark::State &state)
+{
+    reads(state, new ModbusTFtpClient(ModbusIpTarget(QHostAddress::LocalHost, tftpServer->port())),
+          "tftp_our_client_vs_our_server");
+}
+
+void tcpClientTcpServer(benchmark::State &state)
+{
+    reads(state, new ModbusTcpClient(QHostAddress::LocalHost, tcpServer->port()), "tcp_our_client_vs_our_server");
+}
+
+BENCHMARK(tftpClientTftpServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(tcpClientTcpServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    OurServer<ModbusTcpServer> tcp;
+    OurServer<ModbusTFtpServer> tftp;
+    tcpServer = &tcp;
+    tftpServer = &tftp;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const auto &entry : figures)
+        std::printf("%s: %.0f requests/s\n", entry.first.c_str(), entry.second);
+    const auto tftpRate = figures.find("tftp_our_client_vs_our_server");
+    const auto tcpRate = figures.find("tcp_our_client_vs_our_server");
+    if (tftpRate != figures.end() && tcpRate != figures.end())
+        std::printf("tftp_over_tcp_ratio: %.2f x\n", tftpRate->second / tcpRate->second);
+    return 0;
+}

@@ -1,0 +1,108 @@
+#ifndef TAVREXBUS1_MODBUSTFTPCLIENT_H
+#define TAVREXBUS1_MODBUSTFTPCLIENT_H
+
+#include "modbusiptarget.h"
+#include "modbustransport.h"
+
+#include <QtCore/QMutex>
+#include <QtCore/QThread>
+
+class QUdpSocket;
+
+/// A link to one device that carries Modbus RTU frames in TFTP packets over UDP: each request is
+/// a read request for the file "=<frame in hexadecimal>", answered by DATA block 1 with the answer
+/// frame and acknowledged. Exchanges may be made from any thread; the socket lives on a thread of
+/// its own.
+class TAVREXBUS1_EXPORT ModbusTFtpClient : public ModbusTransport
+{
+    Q_OBJECT
+    /// The device's address (an IPv4 or IPv6 literal); used at the next exchange.
+    Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
+    /// The device's TFTP port, 502 by default.
+    Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
+
+public:
+    /// A client of 127.0.0.1, port 502.
+    explicit ModbusTFtpClient(QObject *parent = nullptr);
+    /// A client of the address and port of target.
+    explicit ModbusTFtpClient(const ModbusIpTarget &target, QObject *parent = nullptr);
+    ~ModbusTFtpClient() override;
+
+    QHostAddress address() const;
+    void setAddress(const QHostAddress &address);
+    QString addressStr() const;
+    void setAddressStr(const QString &address);
+    int port() const;
+    void setPort(int port);
+
+    /// Timeouts in milliseconds, 1000 each.
+    int disconnectTimeout() const;
+    void setDisconnectTimeout(int msecs);
+    int connectTimeout() const;
+    void setConnectTimeout(int msecs);
+    int readAnswerTimeout() const;
+    void setReadAnswerTimeout(int msecs);
+    int writeTimeout() const;
+    void setWriteTimeout(int msecs);
+
+    /// The text of a TFTP error code, as messages show it.
+    static QString tftpErrorStr(quint16 code);
+
+    /// Sends the RTU frame bytes to the device and, when answer is given, waits for its answer
+    /// frame. Only DATA block 1 is an answer; an ERROR packet or any other packet fails the exchange.
+    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                   QString *error = nullptr) override;
+    /// The same to the client's own target.
+    bool sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error = nullptr);
+    bool hasTarget(const Target *target) override;
+    int targetsCount() const override;
+    int bytesAvailable(const Target *target) override;
+    Target *clientTarget() override;
+    ModbusParser *createParser(QObject *parent) override;
+    ModbusDeparser *createDeparser(QObject *parent) override;
+
+    /// The read request packet that carries frame.
+    ModbusBytes packBytes(const ModbusBytes &frame) const;
+
+    QString toString(bool oneLine) const override;
+
+Q_SIGNALS:
+    void addressChanged();
+    void portChanged();
+
+protected:
+    bool connectTransportInternal() override;
+    bool disconnectTransportInternal() override;
+
+private Q_SLOTS:
+    void onReadyRead();
+    void onSocketDisconnected();
+
+private:
+    enum class Receipt { Waiting, Answer, Failure };
+
+    bool openSocket(QString &failure);
+    bool exchange(const ModbusBytes &bytes, ModbusBytes *answer, QString &failure);
+    bool awaitAnswer(QString &failure);
+    void takeAnswer(const QByteArray &packet, quint16 fromPort);
+    void fail(const QString &message);
+
+    ModbusIpTarget m_target;
+    QUdpSocket *m_socket = nullptr;
+    int m_disconnectTimeout = 1000;
+    int m_connectTimeout = 1000;
+    int m_readAnswerTimeout = 1000;
+    int m_writeTimeout = 1000;
+    bool m_disconnecting = false;
+    QMutex m_sendMutex;
+    QThread m_socketThread;
+    // State of the exchange in progress; touched only on the socket thread.
+    ModbusBytes m_answerBuffer;
+    bool m_awaiting = false;
+    Receipt m_receipt = Receipt::Waiting;
+    QString m_failure;
+    quint16 m_answerPort = 0;
+    bool m_answerMayBeLate = false;
+};
+
+#endif

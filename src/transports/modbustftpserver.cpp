@@ -1,0 +1,275 @@
+#include "modbustftpserver.h"
+
+#include "modbusiptarget.h"
+#include "modbusrtudeparser.h"
+#include "modbusrtuparser.h"
+#include "tftppacket_p.h"
+
+ModbusTFtpServer::ModbusTFtpServer(QObject *parent)
+    : ModbusTFtpServer(69, parent)
+{
+}
+
+ModbusTFtpServer::ModbusTFtpServer(int port, QObject *parent)
+    : ModbusTransport(TavrexBus::ServerBus, parent, false)
+    , m_port(port)
+{
+    m_socket.setParent(this);
+    connect(&m_socket, &QUdpSocket::readyRead, this, &ModbusTFtpServer::onReadyRead);
+}
+
+ModbusTFtpServer::~ModbusTFtpServer()
+{
+    withdraw();
+    if (connected())
+        disconnectTransport();
+    m_socket.disconnect(this);
+}
+
+QHostAddress ModbusTFtpServer::address() const
+{
+    return m_address;
+}
+
+void ModbusTFtpServer::setAddress(const QHostAddress &address)
+{
+    if (m_address == address)
+        return;
+    m_address = address;
+    emit addressChanged();
+}
+
+QString ModbusTFtpServer::addressStr() const
+{
+    return m_address.toString();
+}
+
+void ModbusTFtpServer::setAddressStr(const QString &address)
+{
+    QHostAddress parsed;
+    if (parsed.setAddress(address))
+        setAddress(parsed);
+}
+
+int ModbusTFtpServer::port() const
+{
+    return m_port;
+}
+
+void ModbusTFtpServer::setPort(int port)
+{
+    if (m_port == port)
+        return;
+    m_port = port;
+    emit portChanged();
+}
+
+int ModbusTFtpServer::disconnectTimeout() const
+{
+    return m_disconnectTimeout;
+}
+
+void ModbusTFtpServer::setDisconnectTimeout(int msecs)
+{
+    m_disconnectTimeout = msecs;
+}
+
+int ModbusTFtpServer::readAnswerTimeout() const
+{
+    return m_readAnswerTimeout;
+}
+
+void ModbusTFtpServer::setReadAnswerTimeout(int msecs)
+{
+    m_readAnswerTimeout = msecs;
+}
+
+int ModbusTFtpServer::writeTimeout() const
+{
+    return m_writeTimeout;
+}
+
+void ModbusTFtpServer::setWriteTimeout(int msecs)
+{
+    m_writeTimeout = msecs;
+}
+
+QString ModbusTFtpServer::tftpErrorStr(quint16 code)
+{
+    return TftpPacket::errorText(code);
+}
+
+bool ModbusTFtpServer::hasTarget(const Target *target)
+{
+    return target && target == m_currentTarget;
+}
+
+int ModbusTFtpServer::targetsCount() const
+{
+    return m_currentTarget ? 1 : 0;
+}
+
+int ModbusTFtpServer::bytesAvailable(const Target *target)
+{
+    if (!connected())
+        return 0;
+    if (!hasTarget(target)) {
+        setErrorString(tr("unknown target"));
+        return 0;
+    }
+    return int(m_socket.bytesAvailable());
+}
+
+ModbusParser *ModbusTFtpServer::createParser(QObject *parent)
+{
+    return new ModbusRTUParser(parent);
+}
+
+ModbusDeparser *ModbusTFtpServer::createDeparser(QObject *parent)
+{
+    return new ModbusRTUDeparser(parent);
+}
+
+ModbusBytes ModbusTFtpServer::packBytes(const ModbusBytes &frame) const
+{
+    return TftpPacket::dataBlock(frame);
+}
+
+ModbusBytes ModbusTFtpServer::depackBytes(const ModbusBytes &datagram)
+{
+    m_requestBuffer.clear();
+    const quint16 opcode = TftpPacket::opcode(datagram);
+    switch (opcode) {
+    case TftpPacket::ReadRequest:
+        if (!TftpPacket::requestFrame(datagram, m_requestBuffer))
+            setErrorString(tr("invalid modbus tftp data request"));
+        break;
+    case TftpPacket::Acknowledge:
+        break;
+    case TftpPacket::Error:
+        setErrorString(tr("error from TFtp server received: %1").arg(tftpErrorStr(TftpPacket::argument(datagram))));
+        break;
+    default:
+        setErrorString(tr("unsupporter tftp packet type: %1").arg(opcode));
+        break;
+    }
+    return m_requestBuffer;
+}
+
+bool ModbusTFtpServer::connectTransportInternal()
+{
+    if (!m_socket.bind(m_address, quint16(m_port), QAbstractSocket::ReuseAddressHint)) {
+        setConnectError(tr("error binding udp socket %1: %2").arg(m_port).arg(m_socket.errorString()));
+        return false;
+    }
+    setPort(m_socket.localPort());
+    return true;
+}
+
+bool ModbusTFtpServer::disconnectTransportInternal()
+{
+    m_socket.close();
+    if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+        setErrorString(tr("can't disconnect udp socket: %1, %2").arg(m_address.toString(), m_socket.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// Serves every pending datagram: one notification may stand for several.
+void ModbusTFtpServer::onReadyRead()
+{
+    QByteArray datagram;
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    while (m_socket.hasPendingDatagrams() && readDatagram(datagram, sender, senderPort))
+        serve(datagram, sender, senderPort);
+}
+
+bool ModbusTFtpServer::readDatagram(QByteArray &datagram, QHostAddress &sender, quint16 &senderPort)
+{
+    m_requestBuffer.clear();
+    const qint64 announced = qMax<qint64>(m_socket.pendingDatagramSize(), 0);
+    datagram.resize(announced);
+    const qint64 size = m_socket.readDatagram(datagram.data(), announced, &sender, &senderPort);
+    if (size < announced) {
+        setErrorString(tr("failed to read datagram: %1").arg(m_socket.errorString()));
+        return size >= 0;
+    }
+    return true;
+}
+
+void ModbusTFtpServer::serve(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort)
+{
+    const ModbusBytes request = depackBytes(ModbusBytes(datagram));
+    if (request.isEmpty()) {
+        // Stock TFTP clients give up at once on an ERROR instead of retrying for half a minute.
+        const quint16 opcode = TftpPacket::opcode(datagram);
+        if (opcode == TftpPacket::ReadRequest)
+            refuse(errorString(), 1, sender, senderPort);
+        else if (opcode != TftpPacket::Acknowledge && opcode != TftpPacket::Error)
+            refuse(errorString(), 4, sender, senderPort);
+        return;
+    }
+    const ModbusIpTarget target(sender, senderPort);
+    m_currentTarget = &target;
+    emit bytesReceived(request, &target);
+    ModbusBytes answerBytes;
+    emit requestBytesReceived(request, &target, &answerBytes);
+    if (!answerBytes.isEmpty())
+        sendBytes(answerBytes, &target, nullptr, nullptr);
+    m_currentTarget = nullptr;
+}
+
+void ModbusTFtpServer::refuse(const QString &message, quint16 code, const QHostAddress &sender, quint16 senderPort)
+{
+    m_socket.writeDatagram(TftpPacket::error(code, message), sender, senderPort);
+}
+
+bool ModbusTFtpServer::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
+                                 QString *error)
+{
+    if (!checkCanSendBytes(target, error))
+        return false;
+    if (m_socket.state() != QAbstractSocket::BoundState) {
+        setErrorString(tr("can't send bytes - socket is not connected: %1").arg(int(m_socket.state())), error);
+        return false;
+    }
+    const auto *peer = static_cast<const ModbusIpTarget *>(target);
+    const ModbusBytes packet = packBytes(bytes);
+    if (m_socket.writeDatagram(packet, peer->address(), quint16(peer->port())) != packet.size()) {
+        setErrorString(tr("error while sending bytes: %1").arg(m_socket.errorString()), error);
+        return false;
+    }
+    emit bytesSent(bytes, target);
+    if (!answer)
+        return true;
+    // The next request is taken here, not served by onReadyRead.
+    const QSignalBlocker blocker(&m_socket);
+    QByteArray datagram;
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    if (!m_socket.hasPendingDatagrams() && !m_socket.waitForReadyRead(m_readAnswerTimeout)) {
+        setErrorString(tr("read answer timeout: %1").arg(m_socket.errorString()), error);
+        return false;
+    }
+    if (readDatagram(datagram, sender, senderPort))
+        depackBytes(ModbusBytes(datagram));
+    *answer = m_requestBuffer;
+    return true;
+}
+
+QString ModbusTFtpServer::toString(bool oneLine) const
+{
+    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TFtp server"), TavrexBus::busTypeStr(busType()));
+    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
+    text += tr("address: %1").arg(m_address.toString()) + QLatin1Char('\n');
+    text += tr("port: %1").arg(m_port) + QLatin1Char('\n');
+    text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
+                .arg(m_disconnectTimeout)
+                .arg(m_readAnswerTimeout)
+                .arg(m_writeTimeout);
+    if (oneLine)
+        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
+    return text;
+}
