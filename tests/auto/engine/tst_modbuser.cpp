@@ -1,4 +1,5 @@
 #include "enginefixture.h"
+#include "rtuframe.h"
 
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
@@ -86,13 +87,6 @@ const QList<Case> &cases()
          }), 99u},
     };
     return all;
-}
-
-ModbusBytes rtuFrame(const char *hexFrame)
-{
-    ModbusBytes frame = ModbusBytes::fromHex(hexFrame);
-    frame.appendUInt16(qChecksumModbus(frame));
-    return frame;
 }
 
 } // namespace
