@@ -168,27 +168,39 @@ private Q_SLOTS:
         }
     }
 
-    // No request reaches past the end of the range, and none spans a gap.
+    // No request reaches past the end of the range or maxRecords, and none spans a gap.
     void requestsStopAtTheEndOfTheRange_data()
     {
         QTest::addColumn<int>("func");
         QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("maxRecords");
         QTest::addColumn<QList<Request>>("requests");
         const quint32 midnight = TavrexBus::archLabelToSeconds(QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
-        QTest::newRow("computed") << int(TavrexBus::Func65) << "2024-03-05 05:00"
+        QTest::newRow("computed") << int(TavrexBus::Func65) << "2024-03-05 05:00" << 0
                                   << QList<Request>{{midnight, 4}, {midnight + 4 * 3600, 2}};
-        QTest::newRow("listed, around the gap") << int(TavrexBus::Func67) << "2024-03-05 07:00"
+        QTest::newRow("listed, around the gap") << int(TavrexBus::Func67) << "2024-03-05 07:00" << 0
                                                 << QList<Request>{{midnight, 3}, {midnight + 6 * 3600, 2}};
+        QTest::newRow("ten records at most")
+            << int(TavrexBus::Func65) << "2024-03-05 23:00" << 10
+            << QList<Request>{{midnight, 4}, {midnight + 4 * 3600, 4}, {midnight + 8 * 3600, 2}};
     }
 
     void requestsStopAtTheEndOfTheRange()
     {
         QFETCH(int, func);
         QFETCH(QString, to);
+        QFETCH(int, maxRecords);
         QFETCH(QList<Request>, requests);
         prepare(1, TavrexBus::ArchFunc(func), 4, "2024-03-05 00:00", to);
+        m_reader->setMaxRecords(maxRecords);
+        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
         QVERIFY(runToEnd());
+        QCOMPARE(completed.count(), 1);
         QCOMPARE(m_requests, requests);
+        int asked = 0;
+        for (const Request &request : std::as_const(requests))
+            asked += request.count;
+        QCOMPARE(m_record->arraySize(), asked);
     }
 
     void severalArchivesAreReadOneAfterAnother()
@@ -202,20 +214,6 @@ private Q_SLOTS:
         const QList<int> owners{2, 2, 2, 2, 1, 1, 1, 1, -1};
         for (int i = 0; i < owners.size(); ++i)
             QCOMPARE(m_reader->getArchIndexOf(i), owners.at(i));
-    }
-
-    void maxRecordsKeepsExactlyThatMany()
-    {
-        prepare(1, TavrexBus::Func65, 4, "2024-03-05 00:00", "2024-03-05 23:00");
-        m_reader->setMaxRecords(10);
-        QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
-        QVERIFY(runToEnd());
-        QCOMPARE(completed.count(), 1);
-        QCOMPARE(m_record->arraySize(), 10);
-        int asked = 0;
-        for (const Request &request : std::as_const(m_requests))
-            asked += request.count;
-        QCOMPARE(asked, 10);
     }
 
     // After stop() nothing more is asked or collected, whether stop() comes at once or queued.

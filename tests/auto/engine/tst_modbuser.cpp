@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 #include "modbusercases.h"
+#include "rtuframe.h"
 
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
@@ -7,17 +8,6 @@
 #include <QtTest/QSignalSpy>
 
 #include <functional>
-
-namespace {
-
-ModbusBytes rtuFrame(const char *hexFrame)
-{
-    ModbusBytes frame = ModbusBytes::fromHex(hexFrame);
-    frame.appendUInt16(qChecksumModbus(frame));
-    return frame;
-}
-
-} // namespace
 
 class tst_Modbuser : public QObject
 {

@@ -1,3 +1,5 @@
+#include "rtuframe.h"
+
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbuspacketreg.h>
@@ -9,14 +11,6 @@
 #include <QtTest/QTest>
 
 namespace {
-
-ModbusBytes rtuFrame(const char *hexFrame)
-{
-    ModbusBytes frame = ModbusBytes::fromHex(hexFrame);
-    if (!frame.isEmpty())
-        frame.appendUInt16(qChecksumModbus(frame));
-    return frame;
-}
 
 QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
 

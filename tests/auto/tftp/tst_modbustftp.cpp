@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 #include "modbusercases.h"
+#include "rtuframe.h"
 
 #include <TavrexBus1/modbusiptarget.h>
 #include <TavrexBus1/modbustftpclient.h>
@@ -20,13 +21,6 @@ namespace {
 const QHostAddress Local(QHostAddress::LocalHost);
 
 QByteArray fromHex(const char *text) { return QByteArray::fromHex(text); }
-
-ModbusBytes rtuFrame(const char *hexFrame)
-{
-    ModbusBytes frame = ModbusBytes::fromHex(hexFrame);
-    frame.appendUInt16(qChecksumModbus(frame));
-    return frame;
-}
 
 const ModbusBytes ReadOne = rtuFrame("010300000001");
 const ModbusBytes FortyTwo = rtuFrame("010302002a");

@@ -5,7 +5,6 @@
 #include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbustransporter.h>
 
-#include <QtCore/QThread>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
@@ -155,14 +154,7 @@ private Q_SLOTS:
         QVERIFY2(modbuser.readRegisters(400001, 4, registers, target), qPrintable(modbuser.errorString()));
         QCOMPARE(registers, ModbusBytes::fromModbusString(QStringLiteral("03 E8 03 E9 03 EA 03 EB")));
         QVERIFY(modbuser.writeRegister(400002, 7, target));
-        QVERIFY(modbuser.writeFloat(400010, 2.5f, target));
-        float real = 0;
-        QVERIFY(modbuser.readFloat(400010, real, target));
-        QCOMPARE(real, 2.5f);
         QCOMPARE(m_bus->meter().reg(400002), 7);
-        QString name;
-        QVERIFY(modbuser.getDevName(name, target));
-        QCOMPARE(name, m_bus->meter().name());
         const ModbusBytes data = ModbusBytes::fromModbusString(QStringLiteral("11 22 33 44"));
         QVERIFY(modbuser.writeFile(1, 8, data, target));
         ModbusBytes file;
@@ -248,42 +240,7 @@ private Q_SLOTS:
         QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));
     }
 
-    // Event records come from the second IN endpoint, split by their length byte, while requests
-    // run on another thread: neither stream loses or mixes bytes.
-    void eventsAndRequestsInterleave()
-    {
-        const int number = m_bus->plug(Spec());
-        ModbusLibusbClient client;
-        client.setReadTimeout(1000);
-        client.setEventsCheckInterval(2);
-        QVERIFY(client.connectTransport(false));
-        QSignalSpy records(&client, &EventedTransport::eventBytesReceived);
-        // The first successful event read after a connect is discarded.
-        m_bus->pushEvent(number, QByteArray::fromHex("02ff"));
-        QTRY_COMPARE(m_bus->pendingEventBytes(number), 0);
-
-        constexpr int Requests = 60;
-        std::atomic<int> answered{0};
-        std::thread requester([&] {
-            const ModbusBytes request = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A"));
-            for (int i = 0; i < Requests; ++i) {
-                ModbusBytes answer;
-                if (client.sendBytes(request, client.target(), &answer) && answer.size() == 7 && quint8(answer.at(4)) == 0xE8)
-                    ++answered;
-            }
-        });
-        constexpr int Events = 40;
-        for (int i = 0; i < Events; ++i) {
-            m_bus->pushEvent(number, QByteArray::fromHex("03a1") + char(i));
-            QTest::qWait(1);
-        }
-        requester.join();
-        QCOMPARE(answered.load(), Requests);
-        QTRY_COMPARE(records.count(), Events);
-        for (int i = 0; i < Events; ++i)
-            QCOMPARE(records.at(i).at(0).value<ModbusBytes>(), QByteArray::fromHex("a1") + char(i));
-    }
-
+    // Events beside requests on one link are the events suite's (tst_eventsusb).
     void deviceWithoutEventEndpointGivesNoEvents()
     {
         Spec spec;

@@ -1,4 +1,5 @@
 #include "ptypair.h"
+#include "rtuframe.h"
 
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbusserialclient.h>
@@ -15,16 +16,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-ModbusBytes frame(const char *hex)
-{
-    ModbusBytes bytes = ModbusBytes::fromModbusString(QString::fromLatin1(hex));
-    bytes.appendUInt16(qChecksumModbus(bytes, 0, 0));
-    return bytes;
-}
-
-const ModbusBytes request = frame("01 03 00 00 00 01");
-const ModbusBytes answer = frame("01 03 02 00 2A");
-const ModbusBytes second = frame("01 03 02 00 2B");
+const ModbusBytes request = rtuFrame("01 03 00 00 00 01");
+const ModbusBytes answer = rtuFrame("01 03 02 00 2A");
+const ModbusBytes second = rtuFrame("01 03 02 00 2B");
 
 // A device on the master side of the pseudo-terminal, run beside the test.
 class Device

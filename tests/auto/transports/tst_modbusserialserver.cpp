@@ -1,4 +1,5 @@
 #include "ptypair.h"
+#include "rtuframe.h"
 
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbusserialserver.h>
@@ -8,15 +9,8 @@
 
 namespace {
 
-ModbusBytes frame(const char *hex)
-{
-    ModbusBytes bytes = ModbusBytes::fromModbusString(QString::fromLatin1(hex));
-    bytes.appendUInt16(qChecksumModbus(bytes, 0, 0));
-    return bytes;
-}
-
-const ModbusBytes request = frame("01 03 00 00 00 01");
-const ModbusBytes answer = frame("01 03 02 00 2A");
+const ModbusBytes request = rtuFrame("01 03 00 00 00 01");
+const ModbusBytes answer = rtuFrame("01 03 02 00 2A");
 
 } // namespace
 
@@ -59,7 +53,7 @@ private Q_SLOTS:
         QTest::addColumn<ModbusBytes>("request");
         QTest::addColumn<int>("cut");
         QTest::newRow("read registers, split") << request << 3;
-        QTest::newRow("write registers, split") << frame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
+        QTest::newRow("write registers, split") << rtuFrame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
     }
 
     void requestOnLineIsAnswered()
@@ -79,13 +73,13 @@ private Q_SLOTS:
 
     void unansweredRequestWritesNothing()
     {
-        m_answers = {ModbusBytes(), frame("02 03 02 00 01")};
+        m_answers = {ModbusBytes(), rtuFrame("02 03 02 00 01")};
         QVERIFY(m_pty->write(request));
         QTRY_COMPARE(m_requests.count(), 1);
-        QVERIFY(m_pty->write(frame("02 03 00 00 00 01")));
+        QVERIFY(m_pty->write(rtuFrame("02 03 00 00 00 01")));
         QTRY_COMPARE(m_requests.count(), 2);
         // The first bytes the device sees are those of the second answer.
-        QCOMPARE(m_pty->readExactly(7, 5000), QByteArray(frame("02 03 02 00 01")));
+        QCOMPARE(m_pty->readExactly(7, 5000), QByteArray(rtuFrame("02 03 02 00 01")));
     }
 
     void requestRightAfterAnAnswerIsServed()

@@ -6,18 +6,14 @@
 
 namespace {
 
-// A transport whose link fails while told to, and whose device holds queued event bytes.
+// A transport whose link fails while told to. Event records are split in the events suites.
 class FakeTransport : public ModbusTransport
 {
 public:
-    explicit FakeTransport(bool eventable = false)
-        : ModbusTransport(TavrexBus::ClientBus, nullptr, eventable)
-    {
-    }
+    FakeTransport() : ModbusTransport(TavrexBus::ClientBus, nullptr) {}
 
     int failuresLeft = 0;
     int attempts = 0;
-    QList<QByteArray> deviceEvents;
     ModbusTarget target;
 
     bool sendBytes(const ModbusBytes &, const Target *t, ModbusBytes *, QString *error) override
@@ -44,13 +40,6 @@ protected:
         return false;
     }
     bool disconnectTransportInternal() override { return true; }
-    bool readEventBytes(ModbusBytes &bytes, QString *) override
-    {
-        if (deviceEvents.isEmpty())
-            return false;
-        bytes.append(deviceEvents.takeFirst());
-        return true;
-    }
 };
 
 } // namespace
@@ -117,43 +106,6 @@ private Q_SLOTS:
         QCOMPARE(transport.connected(), autoReconnect);
         QVERIFY(!changes.wait(transport.autoReconnectInterval() * 2));
         QCOMPARE(transport.attempts, autoReconnect ? 2 : 1);
-    }
-
-    void eventStreamIsSplitIntoRecords_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("reads");
-        QTest::addColumn<QList<QByteArray>>("records");
-        const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
-        QTest::newRow("two records") << QList<QByteArray>{hex("03AABB02CC")}
-                                     << QList<QByteArray>{hex("AABB"), hex("CC")};
-        QTest::newRow("zero length byte stops the poll")
-            << QList<QByteArray>{hex("0002CC"), QByteArray()} << QList<QByteArray>{hex("CC")};
-        QTest::newRow("record split over reads")
-            << QList<QByteArray>{hex("04AA"), hex("BBCC")} << QList<QByteArray>{hex("AABBCC")};
-    }
-
-    void eventStreamIsSplitIntoRecords()
-    {
-        QFETCH(QList<QByteArray>, reads);
-        QFETCH(QList<QByteArray>, records);
-        FakeTransport transport(true);
-        QVERIFY(transport.eventable());
-        QVERIFY(transport.connectTransport(false));
-        QSignalSpy received(&transport, &EventedTransport::eventBytesReceived);
-
-        // The first read after connecting is stale and dropped.
-        transport.deviceEvents = {QByteArray::fromHex("02EE")};
-        QVERIFY(!transport.checkEventsSync());
-        QCOMPARE(received.count(), 0);
-
-        transport.deviceEvents = reads;
-        while (!transport.deviceEvents.isEmpty())
-            transport.checkEventsSync();
-        QCOMPARE(received.count(), records.count());
-        for (int i = 0; i < records.count(); ++i) {
-            QCOMPARE(received.at(i).at(0).value<ModbusBytes>(), ModbusBytes(records.at(i)));
-            QCOMPARE(received.at(i).at(1).value<const Target *>(), &transport.target);
-        }
     }
 };
 
