@@ -37,9 +37,9 @@ Q_SIGNALS:
     void currentTimeChanged(const QDateTime &time);
 
 protected:
-    // kind: one of the layouts of EkDigitalLayout::HistoryKind.
+    /// kind: one of the layouts of EkDigitalLayout::HistoryKind.
     EkDigitalHistoryItem(int kind, quint32 address, QObject *parent);
-    // Adds the samples of a block to those kept and reads again while the device has more.
+    /// Adds the samples of a block to those kept and reads again while the device has more.
     void applyResultTask(const ModbusTask &task) override;
 
 private:

@@ -144,7 +144,7 @@ Q_SIGNALS:
     void maxRequestLabelsChanged(int count);
 
 protected:
-    // A result counts only for the label and the request shape it was asked with.
+    /// A result counts only for the label and the request shape it was asked with.
     bool checkValidResultTask(ModbusTask *task) override;
     void applyResultTask(const ModbusTask &task) override;
     void updateValueFromBytes() override;

@@ -171,7 +171,7 @@ protected:
     void applyResultTask(const ModbusTask &task) override;
     void bytesWasChanged() override;
     void needValueRead() override;
-    // Gives the presence object this record's archive, client and device.
+    /// Gives the presence object this record's archive, client and device.
     void updateArchPresenceObject();
 
 private Q_SLOTS:

@@ -61,11 +61,11 @@ Q_SIGNALS:
 
 protected:
     void updateValueFromBytes() override;
-    // A result counts only for the archive it was asked of.
+    /// A result counts only for the archive it was asked of.
     bool checkValidResultTask(ModbusTask *task) override;
-    // Gives a task made for this item its archive.
+    /// Gives a task made for this item its archive.
     void initArchTask(ModbusTaskArch &task) const;
-    // Runs after the archive changed: the periodic request and a live value follow it.
+    /// Runs after the archive changed: the periodic request and a live value follow it.
     void archiveChanged();
 
 private:

@@ -61,7 +61,7 @@ Q_SIGNALS:
     void archIntervalChanged();
 
 protected:
-    // Runs when the label moves: the periodic request and a live value follow it.
+    /// Runs when the label moves: the periodic request and a live value follow it.
     virtual void onLabelChanged();
 
 private:

@@ -7,7 +7,7 @@
 
 class ModbusItemBase;
 
-// Tasks outlive the items they were made for; a guarded pointer reads null once its item is gone.
+/// Tasks outlive the items they were made for; a guarded pointer reads null once its item is gone.
 using ItemPointer = QPointer<ModbusItemBase>;
 
 #endif

@@ -25,11 +25,11 @@ class ModbusTcpServer;
 class ModbusTransport;
 class ModbusTransporter;
 
-// The request engine. As a client it offers blocking, typed Modbus operations, each one request
-// and its checked answer; failures come back as false (or 0) with the reason in errorString().
-// As a server it turns incoming requests into handler signals and answers with what the handlers
-// filled in. Handlers must run inside the emission: connect them directly, or blocking from
-// another thread.
+/// The request engine. As a client it offers blocking, typed Modbus operations, each one request
+/// and its checked answer; failures come back as false (or 0) with the reason in errorString().
+/// As a server it turns incoming requests into handler signals and answers with what the handlers
+/// filled in. Handlers must run inside the emission: connect them directly, or blocking from
+/// another thread.
 class TAVREXBUS1_EXPORT Modbuser : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -46,10 +46,10 @@ public:
     ModbusTransport *getTransport(const ModbusTarget *target) const;
     bool connectTransports();
     bool disconnectTransports();
-    // Modbus/TCP links made here belong to the transporter.
+    /// Modbus/TCP links made here belong to the transporter.
     ModbusTcpClient *addModbusTcpClient(const QHostAddress &address, int port);
     ModbusTcpServer *addModbusTcpServer(const QHostAddress &address, int port);
-    // USB links made here belong to the transporter; set vid, pid and serial number before connecting.
+    /// USB links made here belong to the transporter; set vid, pid and serial number before connecting.
     ModbusLibusbClient *addModbusLibusbClient();
     ModbusC55Client *addModbusC55Client();
     quint8 deviceAddress() const;
@@ -57,7 +57,7 @@ public:
 
     QString toString(bool oneLine = false) const override;
 
-    // Registers. Addresses are logical register numbers (400001…, 300001…).
+    /// Registers. Addresses are logical register numbers (400001…, 300001…).
     bool readRegisters(quint32 address, quint16 count, ModbusBytes &out, const ModbusTarget *target = nullptr);
     bool readRegisters(quint32 address, quint16 count, ModbusBytesArray &out,
                        const ModbusTarget *target = nullptr);
@@ -96,14 +96,14 @@ public:
     bool writeStringAnsi(quint32 address, const char *text, bool asRegs = false,
                          const ModbusTarget *target = nullptr);
 
-    // Report, device name and file registers.
+    /// Report, device name and file registers.
     bool getReport(ModbusBytes &out, const ModbusTarget *target = nullptr);
     bool getDevName(QString &out, const ModbusTarget *target = nullptr);
     bool readFile(quint8 file, quint16 offset, quint8 count, ModbusBytes &out,
                   const ModbusTarget *target = nullptr);
     bool writeFile(quint8 file, quint16 offset, const ModbusBytes &data, const ModbusTarget *target = nullptr);
 
-    // Archive label presence (function 66). readArchPresence appends to out.
+    /// Archive label presence (function 66). readArchPresence appends to out.
     bool readArchPresence(quint16 archIndex, quint32 label, TavrexBus::ArchType archType, ModbusBytes &out,
                           TavrexBus::ArchDirection direction = TavrexBus::Forward, quint16 labelsCount = 1,
                           const ModbusTarget *target = nullptr);
@@ -130,7 +130,7 @@ public:
     bool readTimeArchLabels(quint16 archIndex, const QDateTime &from, quint16 count, QList<QDateTime> &out,
                             bool forward = true, const ModbusTarget *target = nullptr);
 
-    // Archive records (functions 65 and 67). The list forms return the number of records received.
+    /// Archive records (functions 65 and 67). The list forms return the number of records received.
     int readArchRecords65(quint16 archIndex, quint32 label, quint16 count, QList<ModbusBytes> &out,
                           TavrexBus::ArchType archType, const ModbusTarget *target = nullptr);
     int readArchRecords67(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction, quint16 count,
@@ -140,7 +140,7 @@ public:
                           const ModbusTarget *target = nullptr);
     bool readArchRecord67(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
                           ModbusBytes &out, TavrexBus::ArchType archType, const ModbusTarget *target = nullptr);
-    // The requested count on success, 0 on failure.
+    /// The requested count on success, 0 on failure.
     int readArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchFunc func,
                         TavrexBus::ArchType archType, ModbusBytes &out,
                         TavrexBus::ArchDirection direction = TavrexBus::Forward, quint16 count = 1,

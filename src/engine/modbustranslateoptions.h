@@ -10,16 +10,16 @@
 class ModbusTarget;
 class ModbusTransport;
 
-// What a request handler may want to know about an incoming request besides the request itself,
-// and the exception code with which the handlers want it answered.
+/// What a request handler may want to know about an incoming request besides the request itself,
+/// and the exception code with which the handlers want it answered.
 class TAVREXBUS1_EXPORT ModbusTranslateOptions : public QTavrexObject
 {
 public:
     ModbusTranslateOptions(const QDateTime &requestTime, const ModbusTarget *fromTarget,
                            unsigned char requestAddress, const ModbusTransport &fromTransport);
 
-    // In local time. The translator stamps requests in UTC, which needs no time-zone look-up;
-    // only a handler that asks pays for the conversion.
+    /// In local time. The translator stamps requests in UTC, which needs no time-zone look-up;
+    /// only a handler that asks pays for the conversion.
     QDateTime requestTime() const { return m_requestTime.toLocalTime(); }
     const ModbusTarget *fromTarget() const { return m_fromTarget; }
     quint8 requestAddress() const { return m_requestAddress; }

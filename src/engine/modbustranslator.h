@@ -23,10 +23,10 @@ class Target;
 class Transport;
 class TransportLease;
 
-// Turns request packets into frames for the transport of their target and answers back into
-// packets (client role), and incoming request frames into packets for the application and its
-// answers back into frames (server role). Every packet that passes is offered to observers,
-// which may veto it through a direct connection.
+/// Turns request packets into frames for the transport of their target and answers back into
+/// packets (client role), and incoming request frames into packets for the application and its
+/// answers back into frames (server role). Every packet that passes is offered to observers,
+/// which may veto it through a direct connection.
 class TAVREXBUS1_EXPORT ModbusTranslator : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -58,7 +58,7 @@ public:
 public Q_SLOTS:
     void onSomeoneDeleted(QObject *sender);
     bool send(ModbusTarget *target, const ModbusPacket &packet);
-    // The returned answer belongs to the caller; null when the exchange failed (see errorString()).
+    /// The returned answer belongs to the caller; null when the exchange failed (see errorString()).
     ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusTarget *target = nullptr);
     ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusParseInfo &parseInfo,
                                  const ModbusTarget *target = nullptr);
@@ -69,7 +69,7 @@ public Q_SLOTS:
 Q_SIGNALS:
     void packetReceiving(const ModbusPacket &packet, const ModbusTarget *target, bool &allow);
     void packetReceived(const ModbusPacket &packet, const ModbusTarget *target);
-    // A receiver may store a new answer in *answerPacket; the translator takes it over.
+    /// A receiver may store a new answer in *answerPacket; the translator takes it over.
     void packetRequestReceived(ModbusPacket &packet, ModbusTranslateOptions &options,
                                ModbusPacket **answerPacket = nullptr);
     void packetSending(const ModbusPacket &packet, const ModbusTarget *target, bool &allow);

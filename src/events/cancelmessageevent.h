@@ -15,10 +15,13 @@ class TAVREXBUS1_EXPORT CancelMessageEvent : public QObject
 public:
     explicit CancelMessageEvent(QObject *parent = nullptr);
 
+    /// Getter of the cancel property.
     bool cancel() const;
+    /// Setter of the cancel property.
     void setCancel(bool cancel);
 
 Q_SIGNALS:
+    /// cancel changed to cancel.
     void cancelChanged(bool cancel);
 
 private:

@@ -21,16 +21,25 @@ class TAVREXBUS1_EXPORT CustomFieldEvent : public QObject
 public:
     explicit CustomFieldEvent(QObject *parent = nullptr);
 
+    /// Getter of the value property.
     QString value() const;
+    /// Setter of the value property.
     void setValue(const QString &value);
+    /// Getter of the index property.
     int index() const;
+    /// Setter of the index property.
     void setIndex(int index);
+    /// Getter of the rowIndex property.
     int rowIndex() const;
+    /// Setter of the rowIndex property.
     void setRowIndex(int rowIndex);
 
 Q_SIGNALS:
+    /// value changed to value.
     void valueChanged(const QString &value);
+    /// index changed to index.
     void indexChanged(int index);
+    /// rowIndex changed to rowIndex.
     void rowIndexChanged(int rowIndex);
     /// The column the field is placed in moved.
     void columnIndexChanged(int columnIndex);

@@ -29,7 +29,9 @@ public:
     Eventer(QObject *parent, Transporter &transporter);
     ~Eventer() override;
 
+    /// Getter of the transport property.
     EventedTransport *transport() const;
+    /// Setter of the transport property.
     void setTransport(EventedTransport *transport);
     /// The transporter listened to, or null once it was destroyed.
     Transporter *transporter() const;

@@ -37,38 +37,59 @@ public:
     explicit Keypad(QObject *parent = nullptr);
     ~Keypad() override;
 
+    /// Getter of the eventer property.
     Eventer *eventer() const;
+    /// Setter of the eventer property.
     void setEventer(Eventer *eventer);
+    /// Getter of the retranslate property.
     bool retranslate() const;
+    /// Setter of the retranslate property.
     void setRetranslate(bool value);
+    /// Getter of the enabled property.
     bool enabled() const;
+    /// Setter of the enabled property.
     void setEnabled(bool value);
+    /// Getter of the autoRepeat property.
     bool autoRepeat() const;
+    /// Getter of the autoRepeatInterval property.
     int autoRepeatInterval() const;
+    /// Getter of the autoRepeatPause property.
     int autoRepeatPause() const;
+    /// Getter of the autoRepeatRelease property.
     bool autoRepeatRelease() const;
+    /// Getter of the autoRepeatIgnoreKeys property.
     QVariant autoRepeatIgnoreKeys() const;
 
 public Q_SLOTS:
     /// Handles one key code: announces it, decodes it and replays the key (see the class).
     void onKeypadEvent(quint8 code);
+    /// Setter of the autoRepeat property.
     void setAutoRepeat(bool value);
     /// Negative values are refused.
     void setAutoRepeatInterval(int msecs);
     /// Negative values are refused.
     void setAutoRepeatPause(int msecs);
+    /// Setter of the autoRepeatRelease property.
     void setAutoRepeatRelease(bool value);
     /// Takes an int, a list or a JavaScript array of ints; anything else is reported and left out.
     void setAutoRepeatIgnoreKeys(const QVariant &keys);
 
 Q_SIGNALS:
+    /// eventer changed.
     void eventerChanged();
+    /// retranslate changed.
     void retranslateChanged();
+    /// enabled changed.
     void enabledChanged();
+    /// autoRepeat changed to autoRepeat.
     void autoRepeatChanged(bool autoRepeat);
+    /// autoRepeatInterval changed to autoRepeatInterval.
     void autoRepeatIntervalChanged(int autoRepeatInterval);
+    /// autoRepeatPause changed to autoRepeatPause.
     void autoRepeatPauseChanged(int autoRepeatPause);
+    /// autoRepeatRelease changed to autoRepeatRelease.
     void autoRepeatReleaseChanging(bool autoRepeatRelease);
+    /// autoRepeatIgnoreKeys changed to autoRepeatIgnoreKeys.
     void autoRepeatIgnoreKeysChanging(const QVariant &autoRepeatIgnoreKeys);
     /// Every key code processed, decoded or not.
     void keypadCodeEvent(quint8 keyCode);

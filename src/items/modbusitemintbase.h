@@ -3,19 +3,24 @@
 
 #include "modbusitemaddressedbase.h"
 
-// Integer items show and parse their value in a radix of the application's choice.
+/// Integer items show and parse their value in a radix of the application's choice.
 class TAVREXBUS1_EXPORT ModbusItemIntBase : public ModbusItemAddressedBase
 {
     Q_OBJECT
+    /// Radix of formatValue (2-36); 10 by default.
     Q_PROPERTY(int base READ base WRITE setBase NOTIFY baseChanged)
 
 public:
+    /// The constructors of ModbusItemAddressedBase.
     using ModbusItemAddressedBase::ModbusItemAddressedBase;
 
+    /// Getter of the base property.
     int base() const { return m_base; }
+    /// Setter of the base property.
     void setBase(int base);
 
 Q_SIGNALS:
+    /// base changed.
     void baseChanged();
 
 private:

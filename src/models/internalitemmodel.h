@@ -8,7 +8,7 @@
 
 class ModbusItemBase;
 
-// The rows of one register item (its array or its trend) as a table whose columns are the item's roles.
+/// The rows of one register item (its array or its trend) as a table whose columns are the item's roles.
 class TAVREXBUS1_EXPORT InternalItemModel : public QAbstractTableModel
 {
     Q_OBJECT

@@ -7,8 +7,8 @@
 #include <QtCore/QList>
 #include <QtSerialPort/QSerialPortInfo>
 
-// The host's serial ports, one row each, for a user interface that lets the user pick the port of a
-// serial transport. Roles 0-8 name the fields; a table view shows one field per column.
+/// The host's serial ports, one row each, for a user interface that lets the user pick the port of a
+/// serial transport. Roles 0-8 name the fields; a table view shows one field per column.
 class TAVREXBUS1_EXPORT SerialPortsModel : public QAbstractTableModel
 {
     Q_OBJECT

@@ -6,7 +6,7 @@
 #include <QtCore/QAbstractTableModel>
 #include <QtCore/QList>
 
-// One USB device as listed: its device descriptor and its strings.
+/// One USB device as listed: its device descriptor and its strings.
 class TAVREXBUS1_EXPORT UsbListItem
 {
 public:
@@ -31,10 +31,10 @@ public:
     QString serialNumber;
 };
 
-// The USB devices on the host's buses that pass three wildcard filters ("*" any run of
-// characters, "?" one; case-sensitive, matching anywhere in the text), for a user interface that
-// lets the user pick the vid, pid and serial number of a USB transport. fill() takes a new listing
-// and changes only the rows that changed.
+/// The USB devices on the host's buses that pass three wildcard filters ("*" any run of
+/// characters, "?" one; case-sensitive, matching anywhere in the text), for a user interface that
+/// lets the user pick the vid, pid and serial number of a USB transport. fill() takes a new listing
+/// and changes only the rows that changed.
 class TAVREXBUS1_EXPORT UsbDevicesModel : public QAbstractTableModel, public MyDeclarativeParserStatus
 {
     Q_OBJECT
@@ -70,8 +70,11 @@ public:
 
     explicit UsbDevicesModel(QObject *parent = nullptr);
 
+    /// Getter of the vidFilter property.
     QString vidFilter() const;
+    /// Getter of the pidFilter property.
     QString pidFilter() const;
+    /// Getter of the serialNumberFilter property.
     QString serialNumberFilter() const;
     /// The devices on the buses now that pass the filters, in libusb's order.
     QList<UsbListItem> getUsbList() const;
@@ -87,13 +90,19 @@ public:
 public Q_SLOTS:
     /// Lists the devices again: rows of devices gone are removed, new devices appended.
     void fill();
+    /// Setter of the vidFilter property.
     void setVidFilter(const QString &filter);
+    /// Setter of the pidFilter property.
     void setPidFilter(const QString &filter);
+    /// Setter of the serialNumberFilter property.
     void setSerialNumberFilter(const QString &filter);
 
 Q_SIGNALS:
+    /// vidFilter changed to vidFilter.
     void vidFilterChanged(const QString &vidFilter);
+    /// pidFilter changed to pidFilter.
     void pidFilterChanged(const QString &pidFilter);
+    /// serialNumberFilter changed to serialNumberFilter.
     void serialNumberFilterChanged(const QString &serialNumberFilter);
 
 private:

@@ -6,8 +6,8 @@
 
 class ModbusPacket;
 
-// Writes packets as Modbus PDUs (function code and data). deparseModbusPDU throws the
-// reason of a refusal as a QString; the frame builders catch it and report it.
+/// Writes packets as Modbus PDUs (function code and data). deparseModbusPDU throws the
+/// reason of a refusal as a QString; the frame builders catch it and report it.
 class TAVREXBUS1_EXPORT ModbusDeparser : public Deparser
 {
     Q_OBJECT
@@ -21,7 +21,7 @@ public:
     void deparseModbusPDU(const ModbusPacket &packet, ModbusBytes &out) const;
 
 protected:
-    // Appends the PDU to out, so frame builders can write header, PDU and trailer in one buffer.
+    /// Appends the PDU to out, so frame builders can write header, PDU and trailer in one buffer.
     void appendModbusPDU(const ModbusPacket &packet, ModbusBytes &out) const;
 };
 

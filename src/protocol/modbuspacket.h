@@ -4,13 +4,13 @@
 #include "ipacket.h"
 #include "tavrexbus.h"
 
-// Common header of every Modbus message; the body depends on the function.
+/// Common header of every Modbus message; the body depends on the function.
 class TAVREXBUS1_EXPORT ModbusPacket : public IPacket
 {
 public:
     explicit ModbusPacket(const TavrexBus::PacketKind &kind);
     ModbusPacket(const ModbusPacket &other) = default;
-    // The kind belongs to the class and survives assignment.
+    /// The kind belongs to the class and survives assignment.
     ModbusPacket &operator=(const ModbusPacket &other);
     ~ModbusPacket() override;
 

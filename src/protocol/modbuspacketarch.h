@@ -7,7 +7,7 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QList>
 
-// Archive records: functions 65 (by label) and 67 (by label and direction).
+/// Archive records: functions 65 (by label) and 67 (by label and direction).
 class TAVREXBUS1_EXPORT ModbusPacketArch : public ModbusPacket
 {
 public:

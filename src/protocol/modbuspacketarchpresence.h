@@ -6,7 +6,7 @@
 
 #include <QtCore/QDateTime>
 
-// Which archive labels a device holds: function 66.
+/// Which archive labels a device holds: function 66.
 class TAVREXBUS1_EXPORT ModbusPacketArchPresence : public ModbusPacket
 {
 public:

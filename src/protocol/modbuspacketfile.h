@@ -4,7 +4,7 @@
 #include "modbusbytes.h"
 #include "modbuspacket.h"
 
-// File registers: functions 68 (read) and 69 (write).
+/// File registers: functions 68 (read) and 69 (write).
 class TAVREXBUS1_EXPORT ModbusPacketFile : public ModbusPacket
 {
 public:

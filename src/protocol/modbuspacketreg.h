@@ -4,7 +4,7 @@
 #include "modbusbytes.h"
 #include "modbuspacket.h"
 
-// Register reads and writes: functions 3, 4, 6 and 16.
+/// Register reads and writes: functions 3, 4, 6 and 16.
 class TAVREXBUS1_EXPORT ModbusPacketReg : public ModbusPacket
 {
 public:

@@ -4,7 +4,7 @@
 #include "modbusbytes.h"
 #include "modbuspacket.h"
 
-// Report slave ID (function 17); the device name leads the data bytes.
+/// Report slave ID (function 17); the device name leads the data bytes.
 class TAVREXBUS1_EXPORT ModbusPacketReport : public ModbusPacket
 {
 public:

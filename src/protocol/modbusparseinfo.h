@@ -4,7 +4,7 @@
 #include "iparseinfo.h"
 #include "tavrexbus.h"
 
-// Direction of a PDU and, for archive answers, what the request asked for.
+/// Direction of a PDU and, for archive answers, what the request asked for.
 class TAVREXBUS1_EXPORT ModbusParseInfo : public IParseInfo
 {
 public:

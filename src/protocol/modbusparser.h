@@ -6,9 +6,9 @@
 class ModbusPacket;
 class ModbusParseInfo;
 
-// Decodes Modbus PDUs (function code and data) of the functions the library speaks.
-// checkDataSize, createPacket and parseModbusPDU throw the reason of a refusal as a
-// QString; the frame parsers catch it and report it.
+/// Decodes Modbus PDUs (function code and data) of the functions the library speaks.
+/// checkDataSize, createPacket and parseModbusPDU throw the reason of a refusal as a
+/// QString; the frame parsers catch it and report it.
 class TAVREXBUS1_EXPORT ModbusParser : public VParser
 {
     Q_OBJECT

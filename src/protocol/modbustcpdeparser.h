@@ -3,7 +3,7 @@
 
 #include "modbusdeparser.h"
 
-// Writes Modbus/TCP frames; the transaction identifier comes from the ModbusTcpTarget.
+/// Writes Modbus/TCP frames; the transaction identifier comes from the ModbusTcpTarget.
 class TAVREXBUS1_EXPORT ModbusTCPDeparser : public ModbusDeparser
 {
     Q_OBJECT

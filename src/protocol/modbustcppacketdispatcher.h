@@ -3,7 +3,7 @@
 
 #include "packetdispatcher.h"
 
-// Modbus/TCP lets every packet through.
+/// Modbus/TCP lets every packet through.
 class TAVREXBUS1_EXPORT ModbusTCPPacketDispatcher : public PacketDispatcher
 {
     Q_OBJECT

@@ -7,8 +7,8 @@
 
 class TransportEventReader;
 
-// A transport whose device may also push short event records beside its Modbus traffic;
-// an eventable one polls for them on a reader thread of its own.
+/// A transport whose device may also push short event records beside its Modbus traffic;
+/// an eventable one polls for them on a reader thread of its own.
 class TAVREXBUS1_EXPORT EventedTransport : public Transport
 {
     Q_OBJECT
@@ -20,10 +20,15 @@ public:
     explicit EventedTransport(QObject *parent = nullptr, bool eventable = false);
     ~EventedTransport() override;
 
+    /// Getter of the eventsCheckInterval property.
     int eventsCheckInterval() const;
+    /// Setter of the eventsCheckInterval property.
     void setEventsCheckInterval(int msecs);
+    /// Getter of the eventsTimeout property.
     int eventsTimeout() const;
+    /// Setter of the eventsTimeout property.
     void setEventsTimeout(int msecs);
+    /// Getter of the eventable property.
     bool eventable() const;
 
     /// The longest event record a length byte can announce.
@@ -38,16 +43,19 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void eventBytesReceived(ModbusBytes bytes, const Target *target);
+    /// eventsCheckInterval changed.
     void eventsCheckIntervalChanged();
+    /// eventsTimeout changed.
     void eventsTimeoutChanged();
+    /// eventable changed.
     void eventableChanged();
 
 protected:
     void afterConnected() override;
     void afterDisconnected() override;
     virtual bool readEventBytes(ModbusBytes &bytes, QString *error);
-    // Ends the event reader thread for good. An eventable subclass calls it first thing in its
-    // destructor, so that no poll reaches the object while it is half destroyed.
+    /// Ends the event reader thread for good. An eventable subclass calls it first thing in its
+    /// destructor, so that no poll reaches the object while it is half destroyed.
     void stopEventReader();
 
 private:

@@ -6,9 +6,9 @@
 
 #include <atomic>
 
-// Modbus RTU frames to a meter behind the C55 character device of a Linux host: a request is
-// written to the device node and the answer read back from it; bytes the device offers between
-// exchanges are its events. Elsewhere, or without the device node, it refuses to connect.
+/// Modbus RTU frames to a meter behind the C55 character device of a Linux host: a request is
+/// written to the device node and the answer read back from it; bytes the device offers between
+/// exchanges are its events. Elsewhere, or without the device node, it refuses to connect.
 class TAVREXBUS1_EXPORT ModbusC55Client : public ModbusTransport
 {
     Q_OBJECT
@@ -19,7 +19,9 @@ public:
     explicit ModbusC55Client(QObject *parent = nullptr);
     ~ModbusC55Client() override;
 
+    /// Getter of the devicePath property.
     QString devicePath() const;
+    /// Setter of the devicePath property.
     void setDevicePath(const QString &path);
     /// Milliseconds to wait for an answer.
     int readTimeout() const;
@@ -47,6 +49,7 @@ public:
     QString toString(bool oneLine = false) const override;
 
 Q_SIGNALS:
+    /// devicePath changed.
     void devicePathChanged();
 
 protected:

@@ -5,7 +5,7 @@
 
 #include <QtNetwork/QHostAddress>
 
-// A Modbus peer reached over IP.
+/// A Modbus peer reached over IP.
 class TAVREXBUS1_EXPORT ModbusIpTarget : public ModbusTarget
 {
     Q_OBJECT
@@ -20,9 +20,13 @@ public:
 
     QHostAddress address() const;
     void setAddress(const QHostAddress &address);
+    /// Getter of the address property.
     QString addressStr() const;
+    /// Setter of the address property.
     void setAddressStr(const QString &address);
+    /// Getter of the port property.
     int port() const;
+    /// Setter of the port property.
     void setPort(int port);
 
     bool operator==(const ModbusIpTarget &other) const;
@@ -31,7 +35,9 @@ public:
     QString toString(bool oneLine = false) const override;
 
 Q_SIGNALS:
+    /// address changed.
     void addressChanged();
+    /// port changed.
     void portChanged();
 
 private:

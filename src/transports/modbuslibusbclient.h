@@ -8,9 +8,9 @@
 
 class UsbBulkDevice;
 
-// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
-// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
-// on its second. Requests (any thread) and event polls share the device under the transport mutex.
+/// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
+/// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
+/// on its second. Requests (any thread) and event polls share the device under the transport mutex.
 class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
 {
     Q_OBJECT
@@ -32,11 +32,17 @@ public:
     explicit ModbusLibusbClient(QObject *parent = nullptr);
     ~ModbusLibusbClient() override;
 
+    /// Getter of the vid property.
     quint16 vid() const;
+    /// Getter of the pid property.
     quint16 pid() const;
+    /// Getter of the serialNumber property.
     QString serialNumber() const;
+    /// Getter of the strictSerialNumber property.
     bool strictSerialNumber() const;
+    /// Getter of the readTimeout property.
     int readTimeout() const;
+    /// Getter of the writeTimeout property.
     int writeTimeout() const;
 
     /// The one peer of this link.
@@ -53,19 +59,31 @@ public:
     QString toString(bool oneLine = false) const override;
 
 public Q_SLOTS:
+    /// Setter of the vid property.
     void setVid(quint16 vid);
+    /// Setter of the pid property.
     void setPid(quint16 pid);
+    /// Setter of the serialNumber property.
     void setSerialNumber(const QString &serialNumber);
+    /// Setter of the strictSerialNumber property.
     void setStrictSerialNumber(bool strict);
+    /// Setter of the writeTimeout property.
     void setWriteTimeout(int msecs);
+    /// Setter of the readTimeout property.
     void setReadTimeout(int msecs);
 
 Q_SIGNALS:
+    /// vid changed to vid.
     void vidChanged(quint16 vid);
+    /// pid changed to pid.
     void pidChanged(quint16 pid);
+    /// serialNumber changed to serialNumber.
     void serialNumberChanged(const QString &serialNumber);
+    /// strictSerialNumber changed to strictSerialNumber.
     void strictSerialNumberChanged(bool strictSerialNumber);
+    /// readTimeout changed to readTimeout.
     void readTimeoutChanged(int readTimeout);
+    /// writeTimeout changed to writeTimeout.
     void writeTimeoutChanged(int writeTimeout);
 
 protected:

@@ -12,7 +12,7 @@
 
 class TransportLifeline;
 
-// The client end of an in-process link: every request is answered by its loopback server.
+/// The client end of an in-process link: every request is answered by its loopback server.
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
 {
     Q_OBJECT
@@ -23,7 +23,9 @@ public:
     ModbusLoopbackClient(ModbusLoopbackServer &server, QObject *parent = nullptr);
     ~ModbusLoopbackClient() override;
 
+    /// Getter of the server property.
     ModbusLoopbackServer *server() const;
+    /// Setter of the server property.
     void setServer(ModbusLoopbackServer *server);
     ModbusTarget *target();
 
@@ -36,11 +38,12 @@ public:
     ModbusParser *createParser(QObject *parent) override;
     ModbusDeparser *createDeparser(QObject *parent) override;
     QString toString(bool oneLine = false) const override;
-    // Its server answers on the server's thread.
+    /// Its server answers on the server's thread.
     bool answersOnThread(const QThread *thread) const override;
     void serveWaitingExchanges() override;
 
 Q_SIGNALS:
+    /// server changed.
     void serverChanged();
 
 protected:

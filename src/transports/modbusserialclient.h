@@ -3,7 +3,7 @@
 
 #include "modbusserialtransport.h"
 
-// Sends requests over a serial line and collects the device's answers.
+/// Sends requests over a serial line and collects the device's answers.
 class TAVREXBUS1_EXPORT ModbusSerialClient : public ModbusSerialTransport
 {
     Q_OBJECT

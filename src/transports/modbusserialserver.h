@@ -3,7 +3,7 @@
 
 #include "modbusserialtransport.h"
 
-// Collects requests arriving on a serial line and writes back the answers its receivers give.
+/// Collects requests arriving on a serial line and writes back the answers its receivers give.
 class TAVREXBUS1_EXPORT ModbusSerialServer : public ModbusSerialTransport
 {
     Q_OBJECT

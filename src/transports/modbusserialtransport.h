@@ -14,8 +14,8 @@ class QSerialPortInvokable;
 class QThread;
 struct SerialPortOptions;
 
-// Modbus RTU frames over a serial line. The port itself lives on the "Serial port thread";
-// exchanges may be started from any thread and run one at a time.
+/// Modbus RTU frames over a serial line. The port itself lives on the "Serial port thread";
+/// exchanges may be started from any thread and run one at a time.
 class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
 {
     Q_OBJECT
@@ -76,39 +76,64 @@ public:
     static QString stopBItsStr(int value);
     static QString flowControlStr(int value);
 
+    /// Getter of the port property.
     QString port() const;
+    /// Setter of the port property.
     void setPort(const QString &port);
+    /// Getter of the baudRate property.
     int baudRate() const;
+    /// Setter of the baudRate property.
     void setBaudRate(int baudRate);
+    /// Getter of the dataBits property.
     DataBits dataBits() const;
+    /// Setter of the dataBits property.
     void setDataBits(DataBits dataBits);
+    /// Getter of the parity property.
     Parity parity() const;
+    /// Setter of the parity property.
     void setParity(Parity parity);
+    /// Getter of the stopBits property.
     StopBits stopBits() const;
+    /// Setter of the stopBits property.
     void setStopBits(StopBits stopBits);
+    /// Getter of the flowControl property.
     FlowControl flowControl() const;
+    /// Setter of the flowControl property.
     void setFlowControl(FlowControl flowControl);
+    /// Getter of the dtr property.
     bool dtr() const;
+    /// Setter of the dtr property.
     void setDtr(bool dtr);
+    /// Getter of the rts property.
     bool rts() const;
+    /// Setter of the rts property.
     void setRts(bool rts);
+    /// Getter of the readTimeout property.
     int readTimeout() const;
+    /// Setter of the readTimeout property.
     void setReadTimeout(int msecs);
+    /// Getter of the writeTimeout property.
     int writeTimeout() const;
+    /// Setter of the writeTimeout property.
     void setWriteTimeout(int msecs);
+    /// Getter of the byteTimeout property.
     int byteTimeout() const;
+    /// Setter of the byteTimeout property.
     void setByteTimeout(int msecs);
+    /// Getter of the controlRts property.
     bool controlRts() const;
+    /// Getter of the sendDelay property.
     int sendDelay() const;
+    /// Getter of the rtsDelay property.
     int rtsDelay() const;
     int minRtsDelay() const;
     int computedByteTimeout() const;
-    // Client role: after a read timeout the device may still answer. Whatever arrives within
-    // guardTime milliseconds of the timeout (and until the line falls silent) is dropped before
-    // the next request goes out, so a late answer never stands in for the next one. Follows
-    // readTimeout until set; 0 turns the guard off. Costs nothing while answers come in time.
+    /// Client role: after a read timeout the device may still answer. Whatever arrives within
+    /// guardTime milliseconds of the timeout (and until the line falls silent) is dropped before
+    /// the next request goes out, so a late answer never stands in for the next one. Follows
+    /// readTimeout until set; 0 turns the guard off. Costs nothing while answers come in time.
     int guardTime() const;
-    // A negative value follows readTimeout again, as resetGuardTime() does.
+    /// A negative value follows readTimeout again, as resetGuardTime() does.
     void setGuardTime(int msecs);
     void resetGuardTime();
 
@@ -124,26 +149,44 @@ public:
     QString toString(bool oneLine = false) const override;
 
 public Q_SLOTS:
+    /// Setter of the controlRts property.
     void setControlRts(bool value);
+    /// Setter of the sendDelay property.
     void setSendDelay(int msecs);
+    /// Setter of the rtsDelay property.
     void setRtsDelay(int msecs);
 
 Q_SIGNALS:
+    /// port changed.
     void portChanged();
+    /// baudRate changed.
     void baudRateChanged();
+    /// dataBits changed.
     void dataBitsChanged();
+    /// parity changed.
     void parityChanged();
+    /// stopBits changed.
     void stopBitsChanged();
+    /// flowControl changed.
     void flowControlChanged();
+    /// dtr changed.
     void dtrChanged();
+    /// rts changed.
     void rtsChanged();
+    /// readTimeout changed.
     void readTimeoutChanged();
+    /// writeTimeout changed.
     void writeTimeoutChanged();
+    /// byteTimeout changed.
     void byteTimeoutChanged();
+    /// controlRts changed to controlRts.
     void controlRtsChanged(bool controlRts);
+    /// sendDelay changed to sendDelay.
     void sendDelayChanged(int sendDelay);
+    /// rtsDelay changed to rtsDelay.
     void rtsDelayChanged(int rtsDelay);
     void minRtsDelayChanged(int minRtsDelay);
+    /// guardTime changed to guardTime.
     void guardTimeChanged(int guardTime);
 
 protected:

@@ -3,7 +3,7 @@
 
 #include "target.h"
 
-// A Modbus peer. Any two are equal: the link alone tells them apart.
+/// A Modbus peer. Any two are equal: the link alone tells them apart.
 class TAVREXBUS1_EXPORT ModbusTarget : public Target
 {
     Q_OBJECT

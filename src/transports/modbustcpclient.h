@@ -9,8 +9,8 @@
 
 class QTcpSocketInvokable;
 
-// A Modbus/TCP link to one device. Exchanges may be made from any thread; the socket itself
-// lives on a thread of its own.
+/// A Modbus/TCP link to one device. Exchanges may be made from any thread; the socket itself
+/// lives on a thread of its own.
 class TAVREXBUS1_EXPORT ModbusTcpClient : public ModbusTransport
 {
     Q_OBJECT
@@ -25,9 +25,13 @@ public:
 
     QHostAddress address() const;
     void setAddress(const QHostAddress &address);
+    /// Getter of the address property.
     QString addressStr() const;
+    /// Setter of the address property.
     void setAddressStr(const QString &address);
+    /// Getter of the port property.
     int port() const;
+    /// Setter of the port property.
     void setPort(int port);
 
     int disconnectTimeout() const;
@@ -54,7 +58,9 @@ public:
     Q_INVOKABLE void emitBytesSent(const ModbusBytes &bytes);
 
 Q_SIGNALS:
+    /// address changed.
     void addressChanged();
+    /// port changed.
     void portChanged();
 
 protected:

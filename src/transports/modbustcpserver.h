@@ -11,8 +11,8 @@ class ModbusTcpTarget;
 class QTcpSocket;
 struct ModbusTcpPeer;
 
-// Listens for Modbus/TCP clients and answers their requests through requestBytesReceived,
-// one target per connected peer; everything runs on the thread the server lives in.
+/// Listens for Modbus/TCP clients and answers their requests through requestBytesReceived,
+/// one target per connected peer; everything runs on the thread the server lives in.
 class TAVREXBUS1_EXPORT ModbusTcpServer : public ModbusTransport
 {
     Q_OBJECT
@@ -26,23 +26,26 @@ public:
 
     QHostAddress address() const;
     void setAddress(const QHostAddress &address);
+    /// Getter of the address property.
     QString addressStr() const;
+    /// Setter of the address property.
     void setAddressStr(const QString &address);
-    // Port 0 picks a free port when listening starts; port() then tells which.
+    /// Port 0 picks a free port when listening starts; port() then tells which.
     int port() const;
+    /// Setter of the port property.
     void setPort(int port);
 
     int connectTimeout() const;
     void setConnectTimeout(int msecs);
     int disconnectTimeout() const;
     void setDisconnectTimeout(int msecs);
-    // Also how long a partly received request waits for its rest.
+    /// Also how long a partly received request waits for its rest.
     int readAnswerTimeout() const;
     void setReadAnswerTimeout(int msecs);
     int writeTimeout() const;
     void setWriteTimeout(int msecs);
 
-    // The bytes of the most recent read from any peer, whole frame or not.
+    /// The bytes of the most recent read from any peer, whole frame or not.
     ModbusBytes lastChunk() const;
 
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
@@ -58,7 +61,9 @@ public:
 
 Q_SIGNALS:
     void newClientConnection(ModbusTcpTarget *target, bool &allow);
+    /// address changed.
     void addressChanged();
+    /// port changed.
     void portChanged();
 
 protected:

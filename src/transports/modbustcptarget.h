@@ -5,7 +5,7 @@
 
 class QTcpSocket;
 
-// A Modbus/TCP peer, with the transaction identifier of its current exchange.
+/// A Modbus/TCP peer, with the transaction identifier of its current exchange.
 class TAVREXBUS1_EXPORT ModbusTcpTarget : public ModbusIpTarget
 {
     Q_OBJECT

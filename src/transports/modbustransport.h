@@ -7,7 +7,7 @@
 class ModbusParser;
 class ModbusDeparser;
 
-// A transport that carries Modbus frames in one bus role and knows which framing it speaks.
+/// A transport that carries Modbus frames in one bus role and knows which framing it speaks.
 class TAVREXBUS1_EXPORT ModbusTransport : public EventedTransport
 {
     Q_OBJECT
@@ -16,11 +16,12 @@ class TAVREXBUS1_EXPORT ModbusTransport : public EventedTransport
 public:
     explicit ModbusTransport(TavrexBus::BusType busType, QObject *parent = nullptr, bool eventable = false);
 
+    /// Getter of the busType property.
     TavrexBus::BusType busType() const;
 
     Target *defaultTarget() override;
     virtual Target *clientTarget();
-    // The caller owns the returned object (made with the given parent).
+    /// The caller owns the returned object (made with the given parent).
     virtual ModbusParser *createParser(QObject *parent) = 0;
     virtual ModbusDeparser *createDeparser(QObject *parent) = 0;
 

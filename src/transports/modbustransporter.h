@@ -5,7 +5,7 @@
 
 class ModbusTransport;
 
-// A transporter of Modbus transports, at most one of which plays the client role.
+/// A transporter of Modbus transports, at most one of which plays the client role.
 class TAVREXBUS1_EXPORT ModbusTransporter : public Transporter
 {
     Q_OBJECT
@@ -16,7 +16,7 @@ public:
     using Transporter::addTransport;
     void addTransport(EventedTransport &transport, bool addAsChild) override;
     void setClientTransport(ModbusTransport *transport);
-    // A transport of another thread may go at any time: there the result is only a name.
+    /// A transport of another thread may go at any time: there the result is only a name.
     ModbusTransport *clientTransport() const;
 
 private:

@@ -6,8 +6,8 @@
 #include <QtCore/QObject>
 #include <QtSerialPort/QSerialPort>
 
-// Line settings handed to the port thread in one piece; each enumeration is kept as its
-// QSerialPort value.
+/// Line settings handed to the port thread in one piece; each enumeration is kept as its
+/// QSerialPort value.
 struct TAVREXBUS1_EXPORT SerialPortOptions
 {
     int baudRate = 19200;
@@ -19,14 +19,14 @@ struct TAVREXBUS1_EXPORT SerialPortOptions
 };
 Q_DECLARE_METATYPE(SerialPortOptions)
 
-// Owns a QSerialPort on the thread it lives in. Every operation may be called from any
-// thread: a call from elsewhere is carried into the port's thread and waits for its result.
+/// Owns a QSerialPort on the thread it lives in. Every operation may be called from any
+/// thread: a call from elsewhere is carried into the port's thread and waits for its result.
 class TAVREXBUS1_EXPORT QSerialPortInvokable : public QObject
 {
     Q_OBJECT
 
 public:
-    // What one request/answer exchange left behind.
+    /// What one request/answer exchange left behind.
     struct Exchange
     {
         QByteArray answer;
@@ -53,16 +53,16 @@ public:
     Q_INVOKABLE QByteArray writeAndRead(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts,
                                         int rtsDelay);
 
-    // Baud rate, data bits, parity, stop bits and flow control: a refusal fails the port.
+    /// Baud rate, data bits, parity, stop bits and flow control: a refusal fails the port.
     bool setLineOptions(const SerialPortOptions &options, QString *returnErrorString);
-    // Modem lines: many ports (pseudo-terminals, some adapters) have none. The first refusal
-    // after opening is reported; from then on the lines are left alone.
+    /// Modem lines: many ports (pseudo-terminals, some adapters) have none. The first refusal
+    /// after opening is reported; from then on the lines are left alone.
     bool setDtr(bool value, QString *returnErrorString);
-    // Drops what arrives within msecs, then for as long as bytes keep coming within quietMsecs
-    // (at most msecs more); returns how many bytes were dropped.
+    /// Drops what arrives within msecs, then for as long as bytes keep coming within quietMsecs
+    /// (at most msecs more); returns how many bytes were dropped.
     qint64 discardInput(int msecs, int quietMsecs);
-    // Writes data and collects the answer; a negative readTimeout writes only. An exchange that
-    // waits for an answer drops pending input first: nothing sent before the request answers it.
+    /// Writes data and collects the answer; a negative readTimeout writes only. An exchange that
+    /// waits for an answer drops pending input first: nothing sent before the request answers it.
     Exchange exchange(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts, int rtsDelay);
 
     QSerialPort *innerSerialPort();

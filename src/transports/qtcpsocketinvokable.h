@@ -7,8 +7,8 @@
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QTcpSocket>
 
-// A TCP socket that may be driven from any thread: called from another thread, each operation
-// runs on the socket's own thread; connect and disconnect return at once, the others wait for it.
+/// A TCP socket that may be driven from any thread: called from another thread, each operation
+/// runs on the socket's own thread; connect and disconnect return at once, the others wait for it.
 class TAVREXBUS1_EXPORT QTcpSocketInvokable : public QTcpSocket
 {
     Q_OBJECT
@@ -22,8 +22,8 @@ public:
     Q_INVOKABLE bool writeAndWait(const ModbusBytes &data, int msecsToWrite, int msecsToRead);
     bool writeAndWait(const ModbusBytes &data, int msecsToWrite);
     bool writeAndWait(const ModbusBytes &data);
-    // Writes a Modbus/TCP request and returns the answer frame that carries the request's
-    // transaction identifier, skipping late answers to earlier requests; empty on failure.
+    /// Writes a Modbus/TCP request and returns the answer frame that carries the request's
+    /// transaction identifier, skipping late answers to earlier requests; empty on failure.
     Q_INVOKABLE ModbusBytes exchangeFrame(const ModbusBytes &request, int msecsToWrite, int msecsToRead,
                                           QString *error);
     Q_INVOKABLE quint16 localPort() const;

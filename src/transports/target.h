@@ -6,7 +6,7 @@
 
 #include <QtCore/QObject>
 
-// The far end of a frame. Targets are compared by identity unless a subclass says otherwise.
+/// The far end of a frame. Targets are compared by identity unless a subclass says otherwise.
 class TAVREXBUS1_EXPORT Target : public QObject, public QTavrexObject
 {
     Q_OBJECT

@@ -15,8 +15,8 @@
 
 class TransportLifeline;
 
-// A link to one or more peers: opening, closing and automatic reconnection, with the
-// rule that the link is opened and closed only on the thread the object lives in.
+/// A link to one or more peers: opening, closing and automatic reconnection, with the
+/// rule that the link is opened and closed only on the thread the object lives in.
 class TAVREXBUS1_EXPORT Transport : public ErrObject, public QTavrexObject, public MyDeclarativeParserStatus
 {
     Q_OBJECT
@@ -29,14 +29,18 @@ public:
     explicit Transport(QObject *parent = nullptr);
     ~Transport() override;
 
+    /// Getter of the connected property.
     bool connected() const;
+    /// Getter of the autoReconnect property.
     bool autoReconnect() const;
+    /// Setter of the autoReconnect property.
     void setAutoReconnect(bool value);
     int autoReconnectInterval() const;
     void setAutoReconnectInterval(int msecs);
     bool connectAfterInit() const;
     QRecursiveMutex *mutex();
 
+    /// Setter of the connected property.
     Q_INVOKABLE void setConnected(bool value);
 
     virtual bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
@@ -45,13 +49,14 @@ public:
     virtual bool sendEventBytes(const ModbusBytes &bytes, const Target *target);
     virtual Target *defaultTarget();
     virtual bool hasTarget(const Target *target) = 0;
+    /// Getter of the targetsCount property.
     virtual int targetsCount() const = 0;
     virtual int bytesAvailable(const Target *target) = 0;
-    // Whether an exchange through this transport is answered by work on thread, so that a call
-    // made there which waits for such an exchange would wait for itself. False by default.
+    /// Whether an exchange through this transport is answered by work on thread, so that a call
+    /// made there which waits for such an exchange would wait for itself. False by default.
     virtual bool answersOnThread(const QThread *thread) const;
-    // Called on the answering thread while it waits for exchanges of other threads: does the work
-    // they wait for. Does nothing by default.
+    /// Called on the answering thread while it waits for exchanges of other threads: does the work
+    /// they wait for. Does nothing by default.
     virtual void serveWaitingExchanges();
 
     void componentComplete() override;
@@ -68,8 +73,11 @@ Q_SIGNALS:
     void bytesSent(ModbusBytes bytes, const Target *target);
     void targetAdded(const Target *target);
     void targetRemoved(const Target *target);
+    /// connected changed.
     void connectedChanged();
+    /// targetsCount changed.
     void targetsCountChanged();
+    /// autoReconnect changed.
     void autoReconnectChanged();
     void transportConnected();
     void transportDisconnected();
@@ -82,11 +90,11 @@ protected:
 
     using ErrObject::setErrorString;
     void setErrorString(const QString &message, QString *error);
-    // Takes the transport out of every transporter and waits for the exchanges that other threads
-    // are making through it. Every concrete transport calls it first thing in its destructor,
-    // while the whole object still stands; whileWaiting runs between waits, for a transport whose
-    // exchanges need this thread to answer them. A transport must not be destroyed from inside
-    // one of its own exchanges.
+    /// Takes the transport out of every transporter and waits for the exchanges that other threads
+    /// are making through it. Every concrete transport calls it first thing in its destructor,
+    /// while the whole object still stands; whileWaiting runs between waits, for a transport whose
+    /// exchanges need this thread to answer them. A transport must not be destroyed from inside
+    /// one of its own exchanges.
     void withdraw(const std::function<void()> &whileWaiting = {});
     void setConnectError(const QString &message);
     bool checkCanSendBytes(const Target *target, QString *error);

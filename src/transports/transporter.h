@@ -14,8 +14,8 @@
 class TransportLease;
 class TransportLifeline;
 
-// Drives several transports as one: routes each frame to the transport holding its target,
-// relays their traffic, events and errors, and opens or closes them together.
+/// Drives several transports as one: routes each frame to the transport holding its target,
+/// relays their traffic, events and errors, and opens or closes them together.
 class TAVREXBUS1_EXPORT Transporter : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -29,7 +29,7 @@ public:
     QList<EventedTransport *> transports() const;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer);
     bool sendEventBytes(const ModbusBytes &bytes, const Target *target);
-    // A transport of another thread may go at any time: there the result is only a name.
+    /// A transport of another thread may go at any time: there the result is only a name.
     EventedTransport *getTransportByTarget(const Target *target) const;
 
 public Q_SLOTS:
@@ -48,7 +48,7 @@ Q_SIGNALS:
     void eventBytesSent(ModbusBytes bytes, const Target *target);
     void connectedChanged(Transport *transport);
     void transportsChanged();
-    // A transport destroyed on another thread has left the list; the pointer only names it.
+    /// A transport destroyed on another thread has left the list; the pointer only names it.
     void transportWithdrawn(const Transport *transport);
 
 private Q_SLOTS:
@@ -60,7 +60,7 @@ private Q_SLOTS:
     void onTransportConnectedChanged();
 
 protected:
-    // Library-internal (transportlifeline_p.h): a listed transport, kept alive while the lease lives.
+    /// Library-internal (transportlifeline_p.h): a listed transport, kept alive while the lease lives.
     TransportLease lease(const std::function<bool(EventedTransport &)> &accepts) const;
     TransportLease lease(const EventedTransport *listed) const;
 

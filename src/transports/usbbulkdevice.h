@@ -13,8 +13,8 @@
 struct libusb_device_handle;
 class UsbSession;
 
-// One USB device opened through libusb for bulk transfers. Not thread-safe: its owner
-// serialises every call (the USB transport holds its transport mutex around each).
+/// One USB device opened through libusb for bulk transfers. Not thread-safe: its owner
+/// serialises every call (the USB transport holds its transport mutex around each).
 class TAVREXBUS1_EXPORT UsbBulkDevice : public QObject
 {
     Q_OBJECT
