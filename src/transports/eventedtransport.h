@@ -12,11 +12,15 @@ class TransportEventReader;
 class TAVREXBUS1_EXPORT EventedTransport : public Transport
 {
     Q_OBJECT
+    /// Polling period of the event reader, in milliseconds; 100 by default.
     Q_PROPERTY(int eventsCheckInterval READ eventsCheckInterval WRITE setEventsCheckInterval NOTIFY eventsCheckIntervalChanged)
+    /// Age after which a partly received event record is dropped, in milliseconds; 500 by default.
     Q_PROPERTY(int eventsTimeout READ eventsTimeout WRITE setEventsTimeout NOTIFY eventsTimeoutChanged)
+    /// Whether this link polls its device for event records.
     Q_PROPERTY(bool eventable READ eventable NOTIFY eventableChanged)
 
 public:
+    /// A link that polls for events when eventable is true.
     explicit EventedTransport(QObject *parent = nullptr, bool eventable = false);
     ~EventedTransport() override;
 
@@ -38,10 +42,13 @@ public:
     static ModbusBytes frameEventRecord(const ModbusBytes &record);
 
 public Q_SLOTS:
+    /// Polls for event records on the reader thread; false when nothing can be polled.
     virtual bool checkEvents();
+    /// Polls for event records now, on the calling thread.
     virtual bool checkEventsSync();
 
 Q_SIGNALS:
+    /// The device sent an event record (bytes) through target.
     void eventBytesReceived(ModbusBytes bytes, const Target *target);
     /// eventsCheckInterval changed.
     void eventsCheckIntervalChanged();

@@ -16,6 +16,7 @@ class TAVREXBUS1_EXPORT ModbusC55Client : public ModbusTransport
     Q_PROPERTY(QString devicePath READ devicePath WRITE setDevicePath NOTIFY devicePathChanged)
 
 public:
+    /// A closed link to the C55 device node.
     explicit ModbusC55Client(QObject *parent = nullptr);
     ~ModbusC55Client() override;
 
@@ -25,14 +26,17 @@ public:
     void setDevicePath(const QString &path);
     /// Milliseconds to wait for an answer.
     int readTimeout() const;
+    /// Sets how long to wait for an answer, in milliseconds.
     void setReadTimeout(int msecs);
     /// Milliseconds to wait until the device takes a request.
     int writeTimeout() const;
+    /// Sets how long to wait until the device takes a request, in milliseconds.
     void setWriteTimeout(int msecs);
 
     /// Takes the device from this transport until unlockTransport(), for another user of the
     /// facility: requests and event polls of other threads wait meanwhile. Call both on one thread.
     Q_INVOKABLE void lockTransport();
+    /// Gives the device back after lockTransport(), reopening it when it was open.
     Q_INVOKABLE void unlockTransport();
 
     /// The one peer of this link.

@@ -29,6 +29,7 @@ class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
     Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
 
 public:
+    /// A closed USB link; set vid, pid and serialNumber before connecting.
     explicit ModbusLibusbClient(QObject *parent = nullptr);
     ~ModbusLibusbClient() override;
 

@@ -16,10 +16,13 @@ class TransportLifeline;
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
 {
     Q_OBJECT
+    /// The loopback server that answers this client's requests; not owned.
     Q_PROPERTY(ModbusLoopbackServer *server READ server WRITE setServer NOTIFY serverChanged)
 
 public:
+    /// A client with no server yet.
     explicit ModbusLoopbackClient(QObject *parent = nullptr);
+    /// A client answered by server.
     ModbusLoopbackClient(ModbusLoopbackServer &server, QObject *parent = nullptr);
     ~ModbusLoopbackClient() override;
 
@@ -27,6 +30,7 @@ public:
     ModbusLoopbackServer *server() const;
     /// Setter of the server property.
     void setServer(ModbusLoopbackServer *server);
+    /// The one peer of the link.
     ModbusTarget *target();
 
     Target *clientTarget() override;

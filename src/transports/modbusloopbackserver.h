@@ -11,9 +11,11 @@ class TAVREXBUS1_EXPORT ModbusLoopbackServer : public ModbusTransport
     Q_OBJECT
 
 public:
+    /// A server with no client yet.
     explicit ModbusLoopbackServer(QObject *parent = nullptr);
     ~ModbusLoopbackServer() override;
 
+    /// The one peer of the link: its client.
     ModbusTarget *target();
     /// Raises bytes as a request and returns the answer its receivers gave (empty when none did),
     /// also when called from another thread than the server's. Fails, with the reason in error,

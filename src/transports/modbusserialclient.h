@@ -9,6 +9,7 @@ class TAVREXBUS1_EXPORT ModbusSerialClient : public ModbusSerialTransport
     Q_OBJECT
 
 public:
+    /// A closed client link on the host's first serial port.
     explicit ModbusSerialClient(QObject *parent = nullptr);
 };
 

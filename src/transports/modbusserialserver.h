@@ -9,7 +9,9 @@ class TAVREXBUS1_EXPORT ModbusSerialServer : public ModbusSerialTransport
     Q_OBJECT
 
 public:
+    /// A closed server link on the host's first serial port.
     explicit ModbusSerialServer(QObject *parent = nullptr);
+    /// A closed server link on port.
     ModbusSerialServer(const QString &port, QObject *parent = nullptr);
 };
 

@@ -19,23 +19,39 @@ struct SerialPortOptions;
 class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
 {
     Q_OBJECT
+    /// Serial device name (such as /dev/ttyUSB0); the first port of the host by default.
     Q_PROPERTY(QString port READ port WRITE setPort NOTIFY portChanged)
+    /// Line speed, in bit/s; 19200 by default.
     Q_PROPERTY(int baudRate READ baudRate WRITE setBaudRate NOTIFY baudRateChanged)
+    /// Data bits per character; 8 by default.
     Q_PROPERTY(DataBits dataBits READ dataBits WRITE setDataBits NOTIFY dataBitsChanged)
+    /// Parity; none by default.
     Q_PROPERTY(Parity parity READ parity WRITE setParity NOTIFY parityChanged)
+    /// Stop bits; one by default.
     Q_PROPERTY(StopBits stopBits READ stopBits WRITE setStopBits NOTIFY stopBitsChanged)
+    /// Flow control; none by default.
     Q_PROPERTY(FlowControl flowControl READ flowControl WRITE setFlowControl NOTIFY flowControlChanged)
+    /// Level of the data terminal ready line; false by default.
     Q_PROPERTY(bool dtr READ dtr WRITE setDtr NOTIFY dtrChanged)
+    /// Static level of the request to send line; false by default.
     Q_PROPERTY(bool rts READ rts WRITE setRts NOTIFY rtsChanged)
+    /// How long to wait for the first answer byte, in milliseconds; 500 by default.
     Q_PROPERTY(int readTimeout READ readTimeout WRITE setReadTimeout NOTIFY readTimeoutChanged)
+    /// Write timeout in milliseconds, shown in diagnostics; writes wait without limit. 500 by default.
     Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
+    /// Silence between bytes that ends a frame, in milliseconds; computed from the line settings (20 at 19200 baud) until set.
     Q_PROPERTY(int byteTimeout READ byteTimeout WRITE setByteTimeout NOTIFY byteTimeoutChanged)
+    /// Raise RTS around each send, for RS-485 direction control; true by default.
     Q_PROPERTY(bool controlRts READ controlRts WRITE setControlRts NOTIFY controlRtsChanged)
+    /// Least pause between the end of one exchange and the next send, in milliseconds; 2 by default.
     Q_PROPERTY(int sendDelay READ sendDelay WRITE setSendDelay NOTIFY sendDelayChanged)
+    /// How long RTS stays raised after a write has finished, in milliseconds; computed from the line settings until set.
     Q_PROPERTY(int rtsDelay READ rtsDelay WRITE setRtsDelay NOTIFY rtsDelayChanged)
+    /// Client role: how long after a read timeout late answer bytes are dropped, in milliseconds; follows readTimeout until set, 0 turns it off.
     Q_PROPERTY(int guardTime READ guardTime WRITE setGuardTime RESET resetGuardTime NOTIFY guardTimeChanged)
 
 public:
+    /// Data bits per character, as QSerialPort counts them.
     enum DataBits {
         Data5 = QSerialPort::Data5,
         Data6 = QSerialPort::Data6,
@@ -44,6 +60,7 @@ public:
         UnknownDataBits = -1
     };
     Q_ENUM(DataBits)
+    /// Parity, as QSerialPort names it.
     enum Parity {
         NoParity = QSerialPort::NoParity,
         EvenParity = QSerialPort::EvenParity,
@@ -53,6 +70,7 @@ public:
         UnknownParity = -1
     };
     Q_ENUM(Parity)
+    /// Stop bits, as QSerialPort names them.
     enum StopBits {
         OneStop = QSerialPort::OneStop,
         OneAndHalfStop = QSerialPort::OneAndHalfStop,
@@ -60,6 +78,7 @@ public:
         UnknownStopBits = -1
     };
     Q_ENUM(StopBits)
+    /// Flow control, as QSerialPort names it.
     enum FlowControl {
         NoFlowControl = QSerialPort::NoFlowControl,
         HardwareControl = QSerialPort::HardwareControl,
@@ -68,12 +87,17 @@ public:
     };
     Q_ENUM(FlowControl)
 
+    /// A serial link in the role busType, on the host's first port.
     explicit ModbusSerialTransport(TavrexBus::BusType busType, QObject *parent = nullptr);
     ~ModbusSerialTransport() override;
 
+    /// A readable name of a DataBits value, for diagnostics.
     static QString dataBitsStr(int value);
+    /// A readable name of a Parity value, for diagnostics.
     static QString parityStr(int value);
+    /// A readable name of a StopBits value, for diagnostics.
     static QString stopBItsStr(int value);
+    /// A readable name of a FlowControl value, for diagnostics.
     static QString flowControlStr(int value);
 
     /// Getter of the port property.
@@ -126,7 +150,9 @@ public:
     int sendDelay() const;
     /// Getter of the rtsDelay property.
     int rtsDelay() const;
+    /// The RTS hold time last computed from the line settings, in milliseconds.
     int minRtsDelay() const;
+    /// The frame-ending silence the line settings give, in milliseconds.
     int computedByteTimeout() const;
     /// Client role: after a read timeout the device may still answer. Whatever arrives within
     /// guardTime milliseconds of the timeout (and until the line falls silent) is dropped before
@@ -135,8 +161,10 @@ public:
     int guardTime() const;
     /// A negative value follows readTimeout again, as resetGuardTime() does.
     void setGuardTime(int msecs);
+    /// Makes guardTime follow readTimeout again.
     void resetGuardTime();
 
+    /// The one peer of the line.
     ModbusTarget *target();
     Target *clientTarget() override;
     bool hasTarget(const Target *target) override;
@@ -185,6 +213,7 @@ Q_SIGNALS:
     void sendDelayChanged(int sendDelay);
     /// rtsDelay changed to rtsDelay.
     void rtsDelayChanged(int rtsDelay);
+    /// The computed RTS hold time changed.
     void minRtsDelayChanged(int minRtsDelay);
     /// guardTime changed to guardTime.
     void guardTimeChanged(int guardTime);

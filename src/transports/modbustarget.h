@@ -9,10 +9,14 @@ class TAVREXBUS1_EXPORT ModbusTarget : public Target
     Q_OBJECT
 
 public:
+    /// A Modbus peer.
     explicit ModbusTarget(QObject *parent = nullptr);
+    /// A copy of other.
     ModbusTarget(const ModbusTarget &other);
 
+    /// Always true: Modbus peers are told apart by their link.
     bool operator==(const ModbusTarget &other) const;
+    /// Always false.
     bool operator!=(const ModbusTarget &other) const;
 
     QString toString(bool oneLine = false) const override;

@@ -10,11 +10,17 @@
 /// QSerialPort value.
 struct TAVREXBUS1_EXPORT SerialPortOptions
 {
+    /// Line speed, in bit/s.
     int baudRate = 19200;
+    /// A QSerialPort::DataBits value.
     int dataBits = QSerialPort::Data8;
+    /// A QSerialPort::Parity value.
     int parity = QSerialPort::NoParity;
+    /// A QSerialPort::StopBits value.
     int stopBits = QSerialPort::OneStop;
+    /// A QSerialPort::FlowControl value.
     int flowControl = QSerialPort::NoFlowControl;
+    /// Level of the data terminal ready line.
     bool dtr = false;
 };
 Q_DECLARE_METATYPE(SerialPortOptions)
@@ -29,27 +35,46 @@ public:
     /// What one request/answer exchange left behind.
     struct Exchange
     {
+        /// The bytes that answered.
         QByteArray answer;
-        QString lostError;    // set when the device went away, or could not be reached, during the exchange
+        /// Set when the device went away, or could not be reached, during the exchange.
+        QString lostError;
+        /// True when the port refused to drive RTS.
         bool rtsRefused = false;
     };
 
+    /// A closed port named portName.
     explicit QSerialPortInvokable(const QString &portName, QObject *parent = nullptr);
 
+    /// Names the port to open next.
     Q_INVOKABLE void setPortName(const QString &name);
+    /// Writes data; the number of bytes written, or -1.
     Q_INVOKABLE qint64 write(const QByteArray &data);
+    /// Waits up to msecs for the write to finish.
     Q_INVOKABLE bool waitForBytesWritten(int msecs);
+    /// Waits up to msecs for input.
     Q_INVOKABLE bool waitForReadyRead(int msecs);
+    /// Everything received so far.
     Q_INVOKABLE QByteArray readAll();
+    /// Opens the port in mode.
     Q_INVOKABLE bool open(QIODevice::OpenMode mode);
+    /// Closes the port.
     Q_INVOKABLE void close();
+    /// Drops pending input.
     Q_INVOKABLE void clearInput();
+    /// The port's last error message.
     Q_INVOKABLE QString errString();
+    /// Applies the line settings and the DTR level; false with returnErrorString on refusal.
     Q_INVOKABLE bool setOptions(const SerialPortOptions &options, QString *returnErrorString);
+    /// Applies the line settings and the DTR level.
     Q_INVOKABLE bool setOptions(const SerialPortOptions &options);
+    /// The RTS level.
     Q_INVOKABLE bool rts();
+    /// Sets the RTS level; false when the port refuses.
     Q_INVOKABLE bool setRts(bool value);
+    /// Bytes received and not read.
     Q_INVOKABLE qint64 bytesAvailable();
+    /// Writes data and collects the answer, as exchange() does, and returns the answer.
     Q_INVOKABLE QByteArray writeAndRead(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts,
                                         int rtsDelay);
 
@@ -65,10 +90,13 @@ public:
     /// waits for an answer drops pending input first: nothing sent before the request answers it.
     Exchange exchange(const QByteArray &data, int readTimeout, int byteTimeout, bool controlRts, int rtsDelay);
 
+    /// The QSerialPort itself; use it only on the port's thread.
     QSerialPort *innerSerialPort();
 
 Q_SIGNALS:
+    /// Input arrived.
     void readyRead();
+    /// The device went away; message tells why.
     void portLost(const QString &message);
 
 private:

@@ -12,9 +12,12 @@ class TAVREXBUS1_EXPORT Target : public QObject, public QTavrexObject
     Q_OBJECT
 
 public:
+    /// A peer.
     explicit Target(QObject *parent = nullptr);
 
+    /// True for the same peer; targets are compared by identity unless a subclass says otherwise.
     bool operator==(const Target &other) const;
+    /// The opposite of operator==().
     bool operator!=(const Target &other) const;
 };
 

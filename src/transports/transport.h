@@ -21,11 +21,15 @@ class TAVREXBUS1_EXPORT Transport : public ErrObject, public QTavrexObject, publ
 {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
+    /// Whether the link is open. Setting it opens or closes the link; a true set by QML during creation opens it once the component is complete.
     Q_PROPERTY(bool connected READ connected WRITE setConnected NOTIFY connectedChanged)
+    /// Peers currently reachable: 1 for an open client link, the connected peers for a server.
     Q_PROPERTY(int targetsCount READ targetsCount NOTIFY targetsCountChanged)
+    /// Reopen the link automatically after it was lost; true by default.
     Q_PROPERTY(bool autoReconnect READ autoReconnect WRITE setAutoReconnect NOTIFY autoReconnectChanged)
 
 public:
+    /// A closed link.
     explicit Transport(QObject *parent = nullptr);
     ~Transport() override;
 
@@ -35,22 +39,32 @@ public:
     bool autoReconnect() const;
     /// Setter of the autoReconnect property.
     void setAutoReconnect(bool value);
+    /// Delay before each reconnection attempt, in milliseconds; 200 by default.
     int autoReconnectInterval() const;
+    /// Sets the reconnection delay; negative values are ignored.
     void setAutoReconnectInterval(int msecs);
+    /// True when QML asked for the link to open while it was still creating the object.
     bool connectAfterInit() const;
+    /// The mutex that serialises exchanges on this link.
     QRecursiveMutex *mutex();
 
     /// Setter of the connected property.
     Q_INVOKABLE void setConnected(bool value);
 
+    /// Sends a frame to target and, when answer is given, waits for the reply into it. A client sends to its one peer, a server to the given peer. False on failure, with the message in error (when given) or errorString(). Safe from any thread.
     virtual bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                            QString *error = nullptr) = 0;
+    /// Whether a server waits for a peer before it counts as connected; false by default.
     virtual bool waitForIncomingConnection() const;
+    /// Sends a device event record to target; false when the link carries no events (the default).
     virtual bool sendEventBytes(const ModbusBytes &bytes, const Target *target);
+    /// The peer requests go to when none is named; null by default.
     virtual Target *defaultTarget();
+    /// Whether target is a peer of this link.
     virtual bool hasTarget(const Target *target) = 0;
     /// Getter of the targetsCount property.
     virtual int targetsCount() const = 0;
+    /// Bytes received from target and not yet read.
     virtual int bytesAvailable(const Target *target) = 0;
     /// Whether an exchange through this transport is answered by work on thread, so that a call
     /// made there which waits for such an exchange would wait for itself. False by default.
@@ -59,19 +73,29 @@ public:
     /// they wait for. Does nothing by default.
     virtual void serveWaitingExchanges();
 
+    /// Called by the QML engine once every property is set; opens the link when QML asked for it.
     void componentComplete() override;
 
 public Q_SLOTS:
+    /// Opens the link (on the object's thread); with force also when it seems open already. False with errorString() on failure.
     virtual bool connectTransport(bool force);
+    /// Opens the link, as connectTransport(true).
     bool connectTransport();
+    /// Closes the link; automatic reconnection stays off until the next connect.
     virtual bool disconnectTransport();
 
 Q_SIGNALS:
+    /// A server got request (hexadecimal text) that no receiver of requestBytesReceived answered; a receiver may answer it as hexadecimal text in answer.
     void read(QString request, const Target *target, QString &answer);
+    /// A frame arrived from target.
     void bytesReceived(ModbusBytes bytes, const Target *target);
+    /// A server got the request bytes from target; a receiver connected directly fills answerBytes with the answer frame.
     void requestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes);
+    /// A frame went out to target.
     void bytesSent(ModbusBytes bytes, const Target *target);
+    /// A peer connected.
     void targetAdded(const Target *target);
+    /// A peer went away.
     void targetRemoved(const Target *target);
     /// connected changed.
     void connectedChanged();
@@ -79,7 +103,9 @@ Q_SIGNALS:
     void targetsCountChanged();
     /// autoReconnect changed.
     void autoReconnectChanged();
+    /// The link opened.
     void transportConnected();
+    /// The link closed or was lost.
     void transportDisconnected();
 
 protected:
