@@ -13,6 +13,7 @@ class TAVREXBUS1_EXPORT CancelMessageEvent : public QObject
     Q_PROPERTY(bool cancel READ cancel WRITE setCancel NOTIFY cancelChanged)
 
 public:
+    /// An event with no message.
     explicit CancelMessageEvent(QObject *parent = nullptr);
 
     /// Getter of the cancel property.

@@ -19,6 +19,7 @@ class TAVREXBUS1_EXPORT CustomFieldEvent : public QObject
     Q_PROPERTY(int rowIndex READ rowIndex WRITE setRowIndex NOTIFY rowIndexChanged)
 
 public:
+    /// An event with no field data.
     explicit CustomFieldEvent(QObject *parent = nullptr);
 
     /// Getter of the value property.

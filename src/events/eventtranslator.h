@@ -19,6 +19,7 @@ class TAVREXBUS1_EXPORT EventTranslator : public ErrObject, public QTavrexObject
     Q_OBJECT
 
 public:
+    /// A translator with no transport.
     explicit EventTranslator(QObject *parent = nullptr);
     /// Leaves the transports that its own transporter does not own open: others may still use them.
     ~EventTranslator() override;

@@ -34,6 +34,7 @@ class TAVREXBUS1_EXPORT Keypad : public ErrObject
     Q_PROPERTY(QVariant autoRepeatIgnoreKeys READ autoRepeatIgnoreKeys WRITE setAutoRepeatIgnoreKeys NOTIFY autoRepeatIgnoreKeysChanging)
 
 public:
+    /// A keypad with no eventer.
     explicit Keypad(QObject *parent = nullptr);
     ~Keypad() override;
 

@@ -62,6 +62,7 @@ public:
     /// The state bit of a key code: set while the key is pressed.
     static constexpr quint8 PressedBit = 0x80;
 
+    /// A keypad with no eventer.
     explicit KeypadEkDigital(QObject *parent = nullptr);
 
     /// Getter of the key0 property.

@@ -14,6 +14,7 @@ class TAVREXBUS1_EXPORT SerialPortsModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    /// The fields of a port: name, system location, description, manufacturer, vendor and product identifiers, and the busy, null and valid flags.
     enum Roles {
         NameRole = 0,
         SystemLocationRole,
@@ -26,12 +27,18 @@ public:
         IsValidRole
     };
 
+    /// A model of the ports present now.
     explicit SerialPortsModel(QObject *parent = nullptr);
 
+    /// One row per port.
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    /// One column per role.
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    /// The field of role (or of the column's role for Qt::DisplayRole) of the port in the row of index.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    /// The caption of a column.
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    /// The QML names of the roles.
     QHash<int, QByteArray> roleNames() const override;
 
     /// Another process holds the port (its lock file names a live process).

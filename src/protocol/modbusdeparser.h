@@ -12,12 +12,15 @@ class TAVREXBUS1_EXPORT ModbusDeparser : public Deparser
 {
     Q_OBJECT
 public:
+    /// A deparser with no error reported.
     explicit ModbusDeparser(QObject *parent = nullptr);
     ~ModbusDeparser() override;
 
     bool canDeparse(const IPacket &packet) const override;
+    /// Whether this deparser writes packets of code.
     virtual bool isFunctionSupported(TavrexBus::FunctionCode code) const;
 
+    /// Appends the PDU of packet to out; throws the reason of a refusal as a QString.
     void deparseModbusPDU(const ModbusPacket &packet, ModbusBytes &out) const;
 
 protected:

@@ -8,6 +8,7 @@ class TAVREXBUS1_EXPORT ModbusRTUDeparser : public ModbusDeparser
 {
     Q_OBJECT
 public:
+    /// An RTU frame builder.
     explicit ModbusRTUDeparser(QObject *parent = nullptr);
     ~ModbusRTUDeparser() override;
 

@@ -8,6 +8,7 @@ class TAVREXBUS1_EXPORT ModbusRTUParser : public ModbusParser
 {
     Q_OBJECT
 public:
+    /// An RTU frame parser.
     explicit ModbusRTUParser(QObject *parent = nullptr);
     ~ModbusRTUParser() override;
 

@@ -8,6 +8,7 @@ class TAVREXBUS1_EXPORT ModbusTCPDeparser : public ModbusDeparser
 {
     Q_OBJECT
 public:
+    /// A Modbus/TCP frame builder.
     explicit ModbusTCPDeparser(QObject *parent = nullptr);
     ~ModbusTCPDeparser() override;
 

@@ -8,6 +8,7 @@ class TAVREXBUS1_EXPORT ModbusTCPParser : public ModbusParser
 {
     Q_OBJECT
 public:
+    /// A Modbus/TCP frame parser.
     explicit ModbusTCPParser(QObject *parent = nullptr);
     ~ModbusTCPParser() override;
 
