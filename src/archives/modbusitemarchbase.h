@@ -7,6 +7,10 @@ class ModbusTaskArch;
 
 /// The base of every archive item: which archive of the device it reads (its number, its kind and the
 /// archive function). Archive items only read; a write is refused.
+///
+/// Registered in QML as the uncreatable type `ModbusItemArchBase` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemArchBase : public ModbusItemBase
 {
     Q_OBJECT

@@ -26,6 +26,8 @@ class ModbusTransport;
 
 /// Runs the tasks of its register items against one device link on a worker thread, the
 /// "Modbus executor thread", and hands every result back to its item on the client's own thread.
+///
+/// Available in QML as `ModbusClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusClient : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -60,7 +62,8 @@ class TAVREXBUS1_EXPORT ModbusClient : public ErrObject, public QTavrexObject
     Q_PROPERTY(quint64 goodTasksCount READ goodTasksCount NOTIFY goodTasksCountChanged)
     /// Modbus unit address the items use unless they set their own (0-255); 1 by default.
     Q_PROPERTY(int deviceAddress READ deviceAddress WRITE setDeviceAddress NOTIFY deviceAddressChanged)
-    /// Hand results to their items one per event-loop turn, so that a busy client never blocks the user interface; false by default.
+    /// Hand results to their items one per event-loop turn, so that a busy client never blocks the user
+    /// interface; false by default.
     Q_PROPERTY(bool singleResultProcessing READ singleResultProcessing WRITE setSingleResultProcessing
                NOTIFY singleResultProcessingChanged)
     /// Run periodic reads; switching it off pauses every item's interval reading. True by default.

@@ -54,9 +54,11 @@ public:
     void addIntervalTask(ModbusTask *task);
     /// The caller owns the returned task; null when nothing is available.
     ModbusTask *getQueuedTask();
-    /// A copy of the next due periodic task, owned by the caller; null when none is due, or when disabled, paused or interval reading is off.
+    /// A copy of the next due periodic task, owned by the caller; null when none is due, or when disabled,
+    /// paused or interval reading is off.
     ModbusTask *getIntervalTask();
-    /// Sets out to when the next periodic task falls due; false when none is scheduled, or when disabled or paused.
+    /// Sets out to when the next periodic task falls due; false when none is scheduled, or when disabled or
+    /// paused.
     bool getNearestTaskTime(QDateTime &out);
     /// Takes a finished task over and counts it.
     void addResult(ModbusTask *task);

@@ -12,7 +12,8 @@
 class TAVREXBUS1_EXPORT ErrObject : public QObject
 {
     Q_OBJECT
-    /// The last failure reported, in the system's own words; empty after clearError(). Changes are signalled by error().
+    /// The last failure reported, in the system's own words; empty after clearError(). Changes are signalled by
+    /// error().
     Q_PROPERTY(QString errorString READ errorString NOTIFY error)
     /// How many failures were reported since the object was made; clearError() counts too.
     Q_PROPERTY(quint64 errorCount READ errorCount NOTIFY errorCountChanged)

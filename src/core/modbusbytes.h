@@ -12,29 +12,48 @@
 
 class ModbusBytesArray;
 
-/// Bit reinterpretation between signed, unsigned and floating types.
+/// \file
+/// The byte buffer shared by every layer, and the free functions that pack values into bytes and
+/// take them apart.
+
+/// The bits of value as an unsigned byte.
 TAVREXBUS1_EXPORT unsigned char putIn8(signed char value);
+/// The bits of value as a signed byte.
 TAVREXBUS1_EXPORT signed char extractInt8(unsigned char value);
+/// The bits of value as an unsigned 16-bit number.
 TAVREXBUS1_EXPORT unsigned short putIn16(short value);
+/// The bits of value as a signed 16-bit number.
 TAVREXBUS1_EXPORT short extractInt16(unsigned short value);
+/// The bits of value as an unsigned 32-bit number.
 TAVREXBUS1_EXPORT unsigned int putIn32(int value);
+/// The bits of value as a signed 32-bit number.
 TAVREXBUS1_EXPORT int extractInt32(unsigned int value);
+/// The bits of an IEEE single as an unsigned 32-bit number.
 TAVREXBUS1_EXPORT unsigned int putIn32(float value);
+/// The IEEE single whose bits value holds.
 TAVREXBUS1_EXPORT float extractFloat(unsigned int value);
+/// The bits of value as an unsigned 64-bit number.
 TAVREXBUS1_EXPORT unsigned long long putIn64(const long long &value);
+/// The bits of value as a signed 64-bit number.
 TAVREXBUS1_EXPORT long long extractInt64(const unsigned long long &value);
+/// The bits of an IEEE double as an unsigned 64-bit number.
 TAVREXBUS1_EXPORT unsigned long long putIn64(const double &value);
+/// The IEEE double whose bits value holds.
 TAVREXBUS1_EXPORT double extractDouble(const unsigned long long &value);
 
-/// Joining bytes: b0 is the least significant byte.
+/// Two bytes joined; b0 is the least significant.
 TAVREXBUS1_EXPORT unsigned short putIn16(uchar b0, uchar b1);
+/// Four bytes joined; b0 is the least significant.
 TAVREXBUS1_EXPORT unsigned int putIn32(uchar b0, uchar b1, uchar b2, uchar b3);
+/// Eight bytes joined; b0 is the least significant.
 TAVREXBUS1_EXPORT unsigned long long putIn64(uchar b0, uchar b1, uchar b2, uchar b3,
                                              uchar b4, uchar b5, uchar b6, uchar b7);
 
-/// Splitting values: b0 receives the least significant byte.
+/// value split into bytes; b0 receives the least significant.
 TAVREXBUS1_EXPORT void extractBytes(unsigned short value, uchar &b0, uchar &b1);
+/// value split into bytes; b0 receives the least significant.
 TAVREXBUS1_EXPORT void extractBytes(unsigned int value, uchar &b0, uchar &b1, uchar &b2, uchar &b3);
+/// value split into bytes; b0 receives the least significant.
 TAVREXBUS1_EXPORT void extractBytes(unsigned long long value, uchar &b0, uchar &b1, uchar &b2,
                                     uchar &b3, uchar &b4, uchar &b5, uchar &b6, uchar &b7);
 
@@ -43,6 +62,7 @@ class ModbusBytes;
 /// Modbus RTU CRC-16 with its two bytes swapped: append it with appendUInt16()
 /// and the low-order CRC byte goes first on the wire.
 TAVREXBUS1_EXPORT unsigned short qChecksumModbus(const char *data, unsigned int len);
+/// The checksum of len bytes of bytes from from; len 0 (or past the end) runs to the end.
 TAVREXBUS1_EXPORT unsigned short qChecksumModbus(const ModbusBytes &bytes, unsigned int len = 0,
                                                  unsigned int from = 0);
 
@@ -362,8 +382,11 @@ inline char *ModbusBytes::grow(int count)
     return data() + at;
 }
 
+/// a followed by b.
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const ModbusBytes &b);
+/// a followed by b.
 TAVREXBUS1_EXPORT ModbusBytes operator+(const ModbusBytes &a, const QByteArray &b);
+/// a followed by b.
 TAVREXBUS1_EXPORT ModbusBytes operator+(const QByteArray &a, const ModbusBytes &b);
 
 Q_DECLARE_METATYPE(ModbusBytes)

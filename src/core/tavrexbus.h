@@ -16,6 +16,9 @@ class ModbusBytes;
 /// zone applied; the QDateTime form is a local-time date-time carrying those
 /// calendar fields. All label arithmetic works on the calendar fields, so a
 /// daylight-saving change never shifts or skips a label.
+///
+/// Available in QML as the singleton `TavrexBus` from `import TavrexBus 1.0`: enumerations are
+/// reached as `TavrexBus.HoldingRegister`, helpers as `TavrexBus.version()`.
 class TAVREXBUS1_EXPORT TavrexBus : public QObject
 {
     Q_OBJECT
@@ -231,7 +234,8 @@ public:
     static int getLabelsBetween(unsigned int from, unsigned int &to, ArchType type,
                                 ArchInterval interval);
 
-    /// A label as QML shows it: the number of an index label, the date-time of a time label (text in format with asText).
+    /// A label as QML shows it: the number of an index label, the date-time of a time label (text in format
+    /// with asText).
     static QVariant getVariantLabel(unsigned int label, ArchType type, bool asText = false,
                                     const QString &format = defaultLabelFormat());
     /// A label given by QML as a number: a date-time, text in format, or a number; 0 when it is none of these.
@@ -243,7 +247,8 @@ public:
     /// value padded at the front with zeros to needSize digits.
     Q_INVOKABLE static QString normalizeBinary(const QString &value, int needSize);
 
-    /// The device name at the front of a report's data bytes: Latin-1 text up to the first NUL; empty without one.
+    /// The device name at the front of a report's data bytes: Latin-1 text up to the first NUL; empty without
+    /// one.
     static QString getDevNameFromReportBytes(const ModbusBytes &bytes);
     /// A copy of report bytes with name (Latin-1, NUL-terminated) in place of the device name.
     static ModbusBytes setDevNameToReportBytes(const ModbusBytes &bytes, const QString &name);

@@ -33,6 +33,9 @@ class ModbusTransporter;
 ///
 /// Addresses are logical register numbers (400001… holding, 300001… input registers); a null
 /// target sends to the client transport's peer.
+///
+/// Registered in QML as the uncreatable type `Modbuser` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT Modbuser : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -195,7 +198,8 @@ public:
     /// Reads count records of archive archIndex from label with function 65 into out; the number received.
     int readArchRecords65(quint16 archIndex, quint32 label, quint16 count, QList<ModbusBytes> &out,
                           TavrexBus::ArchType archType, const ModbusTarget *target = nullptr);
-    /// Reads count records of archive archIndex from label in direction with function 67 into out; the number received.
+    /// Reads count records of archive archIndex from label in direction with function 67 into out; the number
+    /// received.
     int readArchRecords67(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction, quint16 count,
                           QList<ModbusBytes> &out, TavrexBus::ArchType archType,
                           const ModbusTarget *target = nullptr);
@@ -246,14 +250,16 @@ public Q_SLOTS:
                                  ModbusPacket **answerPacket = nullptr);
 
 Q_SIGNALS:
-    /// Server role: fill outValues with registersCount registers from address and set handled; or set an exception code in options.
+    /// Server role: fill outValues with registersCount registers from address and set handled; or set an
+    /// exception code in options.
     void onReadRegisters(quint32 address, quint16 registersCount, ModbusBytes &outValues,
                          ModbusTranslateOptions &options, bool &handled);
     /// Server role: store values from address and set handled.
     void onWriteRegisters(quint32 address, ModbusBytes values, ModbusTranslateOptions &options, bool &handled);
     /// Server role: fill outDevName with the device name and set handled.
     void onGetDevName(QString &outDevName, ModbusTranslateOptions &options, bool &handled);
-    /// Server role: fill outRecords with up to recordsCount records of archive archIndex from label and set handled.
+    /// Server role: fill outRecords with up to recordsCount records of archive archIndex from label and set
+    /// handled.
     void onReadArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
                            quint16 recordsCount, QList<ModbusBytes> &outRecords, ModbusTranslateOptions &options,
                            TavrexBus::ArchType archType, bool &handled);
@@ -265,7 +271,8 @@ Q_SIGNALS:
     void onReadTimeArchRecords(quint16 archIndex, QDateTime label, TavrexBus::ArchDirection direction,
                                quint16 recordsCount, QList<ModbusBytes> &outRecords,
                                ModbusTranslateOptions &options, bool &handled);
-    /// Server role: fill outLabels with up to labelsCount labels of archive archIndex that exist from label, and set handled.
+    /// Server role: fill outLabels with up to labelsCount labels of archive archIndex that exist from label,
+    /// and set handled.
     void onReadArchPresence(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
                             quint16 labelsCount, QList<quint32> &outLabels, ModbusTranslateOptions &options,
                             TavrexBus::ArchType archType, bool &handled);

@@ -27,6 +27,9 @@ class TransportLease;
 /// packets (client role), and incoming request frames into packets for the application and its
 /// answers back into frames (server role). Every packet that passes is offered to observers,
 /// which may veto it through a direct connection.
+///
+/// Registered in QML as the uncreatable type `ModbusTranslator` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusTranslator : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -77,7 +80,8 @@ public Q_SLOTS:
     bool send(ModbusTarget *target, const ModbusPacket &packet);
     /// The returned answer belongs to the caller; null when the exchange failed (see errorString()).
     ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusTarget *target = nullptr);
-    /// Sends packet and returns the checked answer packet, owned by the caller; null with errorString() on failure.
+    /// Sends packet and returns the checked answer packet, owned by the caller; null with errorString() on
+    /// failure.
     ModbusPacket *sendAndReceive(ModbusPacket &packet, const ModbusParseInfo &parseInfo,
                                  const ModbusTarget *target = nullptr);
     /// Turns request bytes from target into a packet for the application and its answer into answerBytes.

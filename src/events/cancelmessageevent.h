@@ -6,6 +6,10 @@
 #include <QtCore/QObject>
 
 /// The argument of a notification that a handler may cancel by setting cancel.
+///
+/// Registered in QML as the uncreatable type `CancelMessageEvent` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT CancelMessageEvent : public QObject
 {
     Q_OBJECT

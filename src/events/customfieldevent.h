@@ -8,6 +8,9 @@
 
 /// The argument of an exporter's request for a custom field: a handler reads where the field goes
 /// and fills in its value.
+///
+/// Registered in QML as the uncreatable type `CustomFieldEvent` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT CustomFieldEvent : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,8 @@ class Eventer;
 /// them, and (with retranslate) replays them as key events posted to the application's focus object,
 /// repeating a held key on its own. Device families supply the decoding (see KeypadEkDigital);
 /// this base decodes nothing.
+///
+/// Available in QML as `Keypad` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT Keypad : public ErrObject
 {
     Q_OBJECT

@@ -8,6 +8,8 @@
 /// The keypad of the Ek digital instruments: bit 7 of a key code is the state (set: pressed), bits
 /// 0-6 name one of 22 keys. Each key has a read-only property that is true while the key is held.
 /// Power and Log have no Qt key: they set their property and are announced by keypadCodeEvent() only.
+///
+/// Available in QML as `KeypadEkDigital` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT KeypadEkDigital : public Keypad
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "modbusitembytebase.h"
 
 /// A flag, usually a view of one bit of its source's element.
+///
+/// Available in QML as `ModbusBit` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusBit : public ModbusItemByteBase
 {
     Q_OBJECT

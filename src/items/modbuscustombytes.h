@@ -4,6 +4,8 @@
 #include "modbusitemaddressedbase.h"
 
 /// Raw bytes of any size, shown and entered as hexadecimal text.
+///
+/// Available in QML as `ModbusCustomBytes` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusCustomBytes : public ModbusItemAddressedBase
 {
     Q_OBJECT

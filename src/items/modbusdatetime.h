@@ -4,6 +4,8 @@
 #include "modbusitemaddressedbase.h"
 
 /// A date-time stored as a 32-bit wall-clock time label over two registers.
+///
+/// Available in QML as `ModbusDateTime` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusDateTime : public ModbusItemAddressedBase
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "modbusitemfloatingbase.h"
 
 /// An IEEE double-precision value over four registers.
+///
+/// Available in QML as `ModbusDouble` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusDouble : public ModbusItemFloatingBase
 {
     Q_OBJECT

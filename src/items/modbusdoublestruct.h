@@ -4,6 +4,8 @@
 #include "modbusdouble.h"
 
 /// A double in the device's own 8-byte form: a 32-bit integral part, then a float fractional part.
+///
+/// Available in QML as `ModbusDoubleStruct` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusDoubleStruct : public ModbusDouble
 {
     Q_OBJECT

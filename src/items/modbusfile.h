@@ -5,6 +5,8 @@
 
 /// A stretch of a device file, read and written with the file-register functions. Its value is
 /// the stretch in lower-case hexadecimal.
+///
+/// Available in QML as `ModbusFile` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusFile : public ModbusItemBase
 {
     Q_OBJECT

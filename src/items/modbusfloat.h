@@ -4,6 +4,8 @@
 #include "modbusitemfloatingbase.h"
 
 /// An IEEE single-precision value over two registers.
+///
+/// Available in QML as `ModbusFloat` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusFloat : public ModbusItemFloatingBase
 {
     Q_OBJECT

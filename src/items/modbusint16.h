@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// A signed 16-bit register.
+///
+/// Available in QML as `ModbusInt16` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusInt16 : public ModbusItemIntBase
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// A signed 32-bit value over two registers, high word first.
+///
+/// Available in QML as `ModbusInt32` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusInt32 : public ModbusItemIntBase
 {
     Q_OBJECT

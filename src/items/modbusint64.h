@@ -5,6 +5,8 @@
 
 /// A signed 64-bit value over four registers. QML numbers are doubles, so QML sees the value as a
 /// variant that keeps all 64 bits.
+///
+/// Available in QML as `ModbusInt64` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusInt64 : public ModbusItemIntBase
 {
     Q_OBJECT

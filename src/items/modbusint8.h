@@ -4,6 +4,8 @@
 #include "modbusitembytebase.h"
 
 /// A signed byte.
+///
+/// Available in QML as `ModbusInt8` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusInt8 : public ModbusItemByteBase
 {
     Q_OBJECT

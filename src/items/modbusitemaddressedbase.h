@@ -4,11 +4,16 @@
 #include "modbusitembase.h"
 
 /// An item at a logical Modbus register number (400001 the first holding register, 300001 the first input).
+///
+/// Registered in QML as the uncreatable type `ModbusItemAddressedBase` (`import TavrexBus 1.0`), so that QML
+/// sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemAddressedBase : public ModbusItemBase
 {
     Q_OBJECT
     Q_CLASSINFO("ExportProp", "address")
-    /// Logical register number: 400001 the first holding register, 300001 the first input register, 100001 the first discrete input, below that coils. 400001 by default.
+    /// Logical register number: 400001 the first holding register, 300001 the first input register, 100001 the
+    /// first discrete input, below that coils. 400001 by default.
     Q_PROPERTY(quint32 address READ address WRITE setAddress NOTIFY addressChanged)
 
 public:

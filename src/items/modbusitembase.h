@@ -22,6 +22,9 @@ class ModbusTask;
 /// The common base of every value an application mirrors from a device: it keeps the byte image
 /// (an array of elements, plus a trend of past arrays), turns it into a typed value through its
 /// subclass, and reads and writes it through a ModbusClient by handing it tasks.
+///
+/// Registered in QML as the uncreatable type `ModbusItemBase` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemBase : public ErrObject, public MyDeclarativeParserStatus
 {
     Q_OBJECT
@@ -30,7 +33,8 @@ class TAVREXBUS1_EXPORT ModbusItemBase : public ErrObject, public MyDeclarativeP
     Q_MOC_INCLUDE("modbusclient.h")
     Q_CLASSINFO("ExportProp", "count")
     Q_CLASSINFO("DefaultProperty", "items")
-    /// The value as text, in the item's own format (radix, precision, date format …); setting it encodes and stores the text as the new value.
+    /// The value as text, in the item's own format (radix, precision, date format …); setting it encodes and
+    /// stores the text as the new value.
     Q_PROPERTY(QString formatValue READ formatValue WRITE setFormatValue NOTIFY formatValueChanged)
     /// The current bytes in binary digits, padded to binaryBaseLength.
     Q_PROPERTY(QString binaryValue READ binaryValue NOTIFY formatValueChanged)
@@ -68,7 +72,8 @@ class TAVREXBUS1_EXPORT ModbusItemBase : public ErrObject, public MyDeclarativeP
     Q_PROPERTY(bool readOnConnect READ readOnConnect WRITE setReadOnConnect NOTIFY readOnConnectChanged)
     /// Whether the item's client is connected.
     Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
-    /// The item whose bytes this one views instead of reading the device; not owned. A view never reads on its own.
+    /// The item whose bytes this one views instead of reading the device; not owned. A view never reads on its
+    /// own.
     Q_PROPERTY(ModbusItemBase *source READ source WRITE setSource NOTIFY sourceChanged)
     /// Byte offset of this item inside the source's element.
     Q_PROPERTY(int sourceByteIndex READ sourceByteIndex WRITE setSourceByteIndex NOTIFY sourceByteIndexChanged)
@@ -94,7 +99,8 @@ class TAVREXBUS1_EXPORT ModbusItemBase : public ErrObject, public MyDeclarativeP
     Q_PROPERTY(int maxTrendSize READ maxTrendSize WRITE setMaxTrendSize NOTIFY maxTrendSizeChanged)
     /// How many past values the trend holds.
     Q_PROPERTY(int trendSize READ trendSize NOTIFY trendSizeChanged)
-    /// Modbus unit address of the item's requests (0-255, default 1); setting it stops following the client's address.
+    /// Modbus unit address of the item's requests (0-255, default 1); setting it stops following the client's
+    /// address.
     Q_PROPERTY(int deviceAddress READ deviceAddress WRITE setDeviceAddress NOTIFY deviceAddressChanged)
     /// Follow the client's deviceAddress; true by default.
     Q_PROPERTY(bool useClientDeviceAddress READ useClientDeviceAddress WRITE setUseClientDeviceAddress
@@ -137,7 +143,8 @@ public:
     ~ModbusItemBase() override;
 
     // Byte image
-    /// The current bytes: element arrayIndex of trend entry trendIndex (the live array at -1); empty when missing.
+    /// The current bytes: element arrayIndex of trend entry trendIndex (the live array at -1); empty when
+    /// missing.
     ModbusBytes bytes() const;
     /// Element arrayIndex of the live array.
     ModbusBytes topBytes() const;

@@ -4,6 +4,10 @@
 #include "modbusitemintbase.h"
 
 /// One-byte items. On registers the byte sits in the low half of a register (alignToWord).
+///
+/// Registered in QML as the uncreatable type `ModbusItemByteBase` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemByteBase : public ModbusItemIntBase
 {
     Q_OBJECT

@@ -4,6 +4,10 @@
 #include "modbusitemaddressedbase.h"
 
 /// Floating-point items print their value with a QString::number format character and precision.
+///
+/// Registered in QML as the uncreatable type `ModbusItemFloatingBase` (`import TavrexBus 1.0`), so that QML
+/// sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemFloatingBase : public ModbusItemAddressedBase
 {
     Q_OBJECT

@@ -4,6 +4,9 @@
 #include "modbusitemaddressedbase.h"
 
 /// Integer items show and parse their value in a radix of the application's choice.
+///
+/// Registered in QML as the uncreatable type `ModbusItemIntBase` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemIntBase : public ModbusItemAddressedBase
 {
     Q_OBJECT

@@ -9,6 +9,8 @@ class ModbusItemBase;
 
 /// Keeps an item's interval reading on while the reader is active. Readers count, so several of
 /// them on one item keep it reading until the last one lets go.
+///
+/// Available in QML as `ModbusItemReader` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusItemReader : public QObject, public MyDeclarativeParserStatus
 {
     Q_OBJECT

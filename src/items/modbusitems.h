@@ -9,6 +9,8 @@
 class ModbusItemBase;
 
 /// Groups register items in QML. The container owns what it holds; copies share the item pointers.
+///
+/// Available in QML as `ModbusItems` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusItems : public QObject
 {
     Q_OBJECT

@@ -6,6 +6,8 @@
 #include <QtCore/qvariant.h>
 
 /// The device report (report slave ID), with the device name and version taken out of its text.
+///
+/// Available in QML as `ModbusReport` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusReport : public ModbusItemBase
 {
     Q_OBJECT

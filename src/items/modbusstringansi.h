@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// 8-bit text, by default one character in the low byte of each register.
+///
+/// Available in QML as `ModbusStringAnsi` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusStringAnsi : public ModbusItemIntBase
 {
     Q_OBJECT

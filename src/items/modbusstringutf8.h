@@ -4,12 +4,15 @@
 #include "modbuscustombytes.h"
 
 /// UTF-8 text in a field of `length` bytes; a multi-byte character is never cut in half.
+///
+/// Available in QML as `ModbusStringUtf8` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusStringUtf8 : public ModbusCustomBytes
 {
     Q_OBJECT
     /// Bytes in the field.
     Q_PROPERTY(int length READ itemSize WRITE setLength NOTIFY lengthChanged)
-    /// When 0 or more, the stored text is padded with adjustByte or cut to exactly this many bytes; -1 (default) leaves it as it is.
+    /// When 0 or more, the stored text is padded with adjustByte or cut to exactly this many bytes; -1
+    /// (default) leaves it as it is.
     Q_PROPERTY(int adjustLength READ adjustLength WRITE setAdjustLength NOTIFY adjustLengthChanged)
     /// The padding byte of adjustLength; 0 by default.
     Q_PROPERTY(int adjustByte READ adjustByte WRITE setAdjustByte NOTIFY adjustByteChanged)

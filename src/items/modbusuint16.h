@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// An unsigned 16-bit register.
+///
+/// Available in QML as `ModbusUInt16` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusUInt16 : public ModbusItemIntBase
 {
     Q_OBJECT

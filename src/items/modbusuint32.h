@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// An unsigned 32-bit value over two registers, high word first.
+///
+/// Available in QML as `ModbusUInt32` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusUInt32 : public ModbusItemIntBase
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "modbusitemintbase.h"
 
 /// An unsigned 64-bit value over four registers, high word first.
+///
+/// Available in QML as `ModbusUInt64` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusUInt64 : public ModbusItemIntBase
 {
     Q_OBJECT

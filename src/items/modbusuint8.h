@@ -4,6 +4,8 @@
 #include "modbusitembytebase.h"
 
 /// An unsigned byte.
+///
+/// Available in QML as `ModbusUInt8` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusUInt8 : public ModbusItemByteBase
 {
     Q_OBJECT

@@ -9,6 +9,9 @@
 class ModbusItemBase;
 
 /// The rows of one register item (its array or its trend) as a table whose columns are the item's roles.
+///
+/// Registered in QML as the uncreatable type `InternalItemModel` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT InternalItemModel : public QAbstractTableModel
 {
     Q_OBJECT

@@ -9,12 +9,15 @@
 
 /// The host's serial ports, one row each, for a user interface that lets the user pick the port of a
 /// serial transport. Roles 0-8 name the fields; a table view shows one field per column.
+///
+/// Available in QML as `SerialPortsModel` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT SerialPortsModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    /// The fields of a port: name, system location, description, manufacturer, vendor and product identifiers, and the busy, null and valid flags.
+    /// The fields of a port: name, system location, description, manufacturer, vendor and product identifiers,
+    /// and the busy, null and valid flags.
     enum Roles {
         NameRole = 0,
         SystemLocationRole,

@@ -53,6 +53,8 @@ public:
 /// characters, "?" one; case-sensitive, matching anywhere in the text), for a user interface that
 /// lets the user pick the vid, pid and serial number of a USB transport. fill() takes a new listing
 /// and changes only the rows that changed.
+///
+/// Available in QML as `UsbDevicesModel` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT UsbDevicesModel : public QAbstractTableModel, public MyDeclarativeParserStatus
 {
     Q_OBJECT

@@ -24,7 +24,8 @@ public:
     /// A new packet owned by the caller, or null with the reason in errorString().
     virtual IPacket *parse(const ModbusBytes &bytes, const IParseInfo &info,
                            const Target *target) = 0;
-    /// parse() with a success flag: the packet goes to *out (owned by the caller), or is deleted when out is null.
+    /// parse() with a success flag: the packet goes to *out (owned by the caller), or is deleted when out is
+    /// null.
     virtual bool parse2(const ModbusBytes &bytes, const IParseInfo &info, const Target *target,
                         IPacket **out);
 };

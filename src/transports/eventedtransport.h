@@ -9,6 +9,9 @@ class TransportEventReader;
 
 /// A transport whose device may also push short event records beside its Modbus traffic;
 /// an eventable one polls for them on a reader thread of its own.
+///
+/// Registered in QML as the uncreatable type `EventedTransport` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT EventedTransport : public Transport
 {
     Q_OBJECT

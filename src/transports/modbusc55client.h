@@ -9,6 +9,8 @@
 /// Modbus RTU frames to a meter behind the C55 character device of a Linux host: a request is
 /// written to the device node and the answer read back from it; bytes the device offers between
 /// exchanges are its events. Elsewhere, or without the device node, it refuses to connect.
+///
+/// Available in QML as `ModbusC55Client` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusC55Client : public ModbusTransport
 {
     Q_OBJECT

@@ -6,6 +6,8 @@
 #include <QtNetwork/QHostAddress>
 
 /// A Modbus peer reached over IP.
+///
+/// Available in QML as `ModbusIpTarget` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusIpTarget : public ModbusTarget
 {
     Q_OBJECT

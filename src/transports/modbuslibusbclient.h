@@ -11,6 +11,8 @@ class UsbBulkDevice;
 /// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
 /// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
 /// on its second. Requests (any thread) and event polls share the device under the transport mutex.
+///
+/// Available in QML as `ModbusLibusbClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
 {
     Q_OBJECT

@@ -13,6 +13,8 @@
 class TransportLifeline;
 
 /// The client end of an in-process link: every request is answered by its loopback server.
+///
+/// Available in QML as `ModbusLoopbackClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
 {
     Q_OBJECT

@@ -6,6 +6,8 @@
 
 /// The server end of an in-process link: requests handed over by a loopback client are
 /// raised as incoming requests, and the answer the receivers give goes back to the client.
+///
+/// Available in QML as `ModbusLoopbackServer` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusLoopbackServer : public ModbusTransport
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "modbusserialtransport.h"
 
 /// Sends requests over a serial line and collects the device's answers.
+///
+/// Available in QML as `ModbusSerialClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusSerialClient : public ModbusSerialTransport
 {
     Q_OBJECT

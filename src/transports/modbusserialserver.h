@@ -4,6 +4,8 @@
 #include "modbusserialtransport.h"
 
 /// Collects requests arriving on a serial line and writes back the answers its receivers give.
+///
+/// Available in QML as `ModbusSerialServer` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusSerialServer : public ModbusSerialTransport
 {
     Q_OBJECT

@@ -16,6 +16,10 @@ struct SerialPortOptions;
 
 /// Modbus RTU frames over a serial line. The port itself lives on the "Serial port thread";
 /// exchanges may be started from any thread and run one at a time.
+///
+/// Registered in QML as the uncreatable type `ModbusSerialTransport` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
 {
     Q_OBJECT
@@ -39,15 +43,18 @@ class TAVREXBUS1_EXPORT ModbusSerialTransport : public ModbusTransport
     Q_PROPERTY(int readTimeout READ readTimeout WRITE setReadTimeout NOTIFY readTimeoutChanged)
     /// Write timeout in milliseconds, shown in diagnostics; writes wait without limit. 500 by default.
     Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
-    /// Silence between bytes that ends a frame, in milliseconds; computed from the line settings (20 at 19200 baud) until set.
+    /// Silence between bytes that ends a frame, in milliseconds; computed from the line settings (20 at 19200
+    /// baud) until set.
     Q_PROPERTY(int byteTimeout READ byteTimeout WRITE setByteTimeout NOTIFY byteTimeoutChanged)
     /// Raise RTS around each send, for RS-485 direction control; true by default.
     Q_PROPERTY(bool controlRts READ controlRts WRITE setControlRts NOTIFY controlRtsChanged)
     /// Least pause between the end of one exchange and the next send, in milliseconds; 2 by default.
     Q_PROPERTY(int sendDelay READ sendDelay WRITE setSendDelay NOTIFY sendDelayChanged)
-    /// How long RTS stays raised after a write has finished, in milliseconds; computed from the line settings until set.
+    /// How long RTS stays raised after a write has finished, in milliseconds; computed from the line settings
+    /// until set.
     Q_PROPERTY(int rtsDelay READ rtsDelay WRITE setRtsDelay NOTIFY rtsDelayChanged)
-    /// Client role: how long after a read timeout late answer bytes are dropped, in milliseconds; follows readTimeout until set, 0 turns it off.
+    /// Client role: how long after a read timeout late answer bytes are dropped, in milliseconds; follows
+    /// readTimeout until set, 0 turns it off.
     Q_PROPERTY(int guardTime READ guardTime WRITE setGuardTime RESET resetGuardTime NOTIFY guardTimeChanged)
 
 public:

@@ -4,6 +4,8 @@
 #include "target.h"
 
 /// A Modbus peer. Any two are equal: the link alone tells them apart.
+///
+/// Available in QML as `ModbusTarget` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTarget : public Target
 {
     Q_OBJECT

@@ -11,6 +11,8 @@ class QTcpSocketInvokable;
 
 /// A Modbus/TCP link to one device. Exchanges may be made from any thread; the socket itself
 /// lives on a thread of its own.
+///
+/// Available in QML as `ModbusTcpClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTcpClient : public ModbusTransport
 {
     Q_OBJECT

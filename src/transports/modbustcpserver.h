@@ -13,6 +13,8 @@ struct ModbusTcpPeer;
 
 /// Listens for Modbus/TCP clients and answers their requests through requestBytesReceived,
 /// one target per connected peer; everything runs on the thread the server lives in.
+///
+/// Available in QML as `ModbusTcpServer` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTcpServer : public ModbusTransport
 {
     Q_OBJECT

@@ -6,6 +6,8 @@
 class QTcpSocket;
 
 /// A Modbus/TCP peer, with the transaction identifier of its current exchange.
+///
+/// Available in QML as `ModbusTcpTarget` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTcpTarget : public ModbusIpTarget
 {
     Q_OBJECT

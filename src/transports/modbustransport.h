@@ -8,6 +8,9 @@ class ModbusParser;
 class ModbusDeparser;
 
 /// A transport that carries Modbus frames in one bus role and knows which framing it speaks.
+///
+/// Registered in QML as the uncreatable type `ModbusTransport` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusTransport : public EventedTransport
 {
     Q_OBJECT

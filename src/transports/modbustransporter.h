@@ -6,6 +6,9 @@
 class ModbusTransport;
 
 /// A transporter of Modbus transports, at most one of which plays the client role.
+///
+/// Registered in QML as the uncreatable type `ModbusTransporter` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusTransporter : public Transporter
 {
     Q_OBJECT

@@ -7,6 +7,9 @@
 #include <QtCore/QObject>
 
 /// The far end of a frame. Targets are compared by identity unless a subclass says otherwise.
+///
+/// Registered in QML as the uncreatable type `Target` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT Target : public QObject, public QTavrexObject
 {
     Q_OBJECT

@@ -17,11 +17,15 @@ class TransportLifeline;
 
 /// A link to one or more peers: opening, closing and automatic reconnection, with the
 /// rule that the link is opened and closed only on the thread the object lives in.
+///
+/// Registered in QML as the uncreatable type `Transport` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT Transport : public ErrObject, public QTavrexObject, public MyDeclarativeParserStatus
 {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
-    /// Whether the link is open. Setting it opens or closes the link; a true set by QML during creation opens it once the component is complete.
+    /// Whether the link is open. Setting it opens or closes the link; a true set by QML during creation opens
+    /// it once the component is complete.
     Q_PROPERTY(bool connected READ connected WRITE setConnected NOTIFY connectedChanged)
     /// Peers currently reachable: 1 for an open client link, the connected peers for a server.
     Q_PROPERTY(int targetsCount READ targetsCount NOTIFY targetsCountChanged)
@@ -51,7 +55,9 @@ public:
     /// Setter of the connected property.
     Q_INVOKABLE void setConnected(bool value);
 
-    /// Sends a frame to target and, when answer is given, waits for the reply into it. A client sends to its one peer, a server to the given peer. False on failure, with the message in error (when given) or errorString(). Safe from any thread.
+    /// Sends a frame to target and, when answer is given, waits for the reply into it. A client sends to its
+    /// one peer, a server to the given peer. False on failure, with the message in error (when given) or
+    /// errorString(). Safe from any thread.
     virtual bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                            QString *error = nullptr) = 0;
     /// Whether a server waits for a peer before it counts as connected; false by default.
@@ -77,7 +83,8 @@ public:
     void componentComplete() override;
 
 public Q_SLOTS:
-    /// Opens the link (on the object's thread); with force also when it seems open already. False with errorString() on failure.
+    /// Opens the link (on the object's thread); with force also when it seems open already. False with
+    /// errorString() on failure.
     virtual bool connectTransport(bool force);
     /// Opens the link, as connectTransport(true).
     bool connectTransport();
@@ -85,11 +92,13 @@ public Q_SLOTS:
     virtual bool disconnectTransport();
 
 Q_SIGNALS:
-    /// A server got request (hexadecimal text) that no receiver of requestBytesReceived answered; a receiver may answer it as hexadecimal text in answer.
+    /// A server got request (hexadecimal text) that no receiver of requestBytesReceived answered; a receiver
+    /// may answer it as hexadecimal text in answer.
     void read(QString request, const Target *target, QString &answer);
     /// A frame arrived from target.
     void bytesReceived(ModbusBytes bytes, const Target *target);
-    /// A server got the request bytes from target; a receiver connected directly fills answerBytes with the answer frame.
+    /// A server got the request bytes from target; a receiver connected directly fills answerBytes with the
+    /// answer frame.
     void requestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes);
     /// A frame went out to target.
     void bytesSent(ModbusBytes bytes, const Target *target);

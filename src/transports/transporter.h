@@ -16,6 +16,9 @@ class TransportLifeline;
 
 /// Drives several transports as one: routes each frame to the transport holding its target,
 /// relays their traffic, events and errors, and opens or closes them together.
+///
+/// Registered in QML as the uncreatable type `Transporter` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT Transporter : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -29,7 +32,8 @@ public:
 
     /// The transports driven.
     QList<EventedTransport *> transports() const;
-    /// Sends bytes through the transport holding target; with answer, waits for the reply. False with errorString() on failure.
+    /// Sends bytes through the transport holding target; with answer, waits for the reply. False with
+    /// errorString() on failure.
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer);
     /// Sends an event record through the transport holding target.
     bool sendEventBytes(const ModbusBytes &bytes, const Target *target);
