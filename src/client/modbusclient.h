@@ -133,9 +133,11 @@ public:
 
     /// Queues task; the client takes it over and hands the result to its item. Used by the items.
     virtual void executeTask(ModbusTask *task);
-    /// Runs task and waits for it; false (with errorString()) when it failed. The caller keeps task.
+    /// Runs task, waits for it and hands the result to its item; true when it succeeded. The client
+    /// takes task over and deletes it.
     virtual bool executeTaskSync(ModbusTask *task);
-    /// Runs task and waits for it without reporting a failure.
+    /// Runs task and waits for it, leaving the result (state and error string) in task for the
+    /// caller, who keeps it.
     virtual void executeTaskSyncSilent(ModbusTask *task);
     /// Runs task every interval milliseconds until stopped; the client takes it over.
     virtual void startExecutingIntervalTask(ModbusTask *task);
@@ -235,7 +237,7 @@ Q_SIGNALS:
     void taskPartialExecuted();
     /// Asks item's running task to stop; the executor listens to it.
     void abortExecuting(ModbusItemBase *item);
-    /// retries changed to retries.
+    /// retries changed; the new value is passed.
     void retriesChanged(int retries);
 
 protected:

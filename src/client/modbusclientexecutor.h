@@ -78,7 +78,7 @@ Q_SIGNALS:
     void executingItemsChanged(const QList<ItemPointer> &items);
     /// A part of a split task finished.
     void taskPartialExecuted();
-    /// retries changed to changed.
+    /// retries changed.
     void retriesChanged(bool changed);
 
 private Q_SLOTS:

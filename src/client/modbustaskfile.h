@@ -7,7 +7,7 @@
 class TAVREXBUS1_EXPORT ModbusTaskFile : public ModbusTask
 {
 public:
-    /// A read or write of length bytes of file from offset, cut into modbusBlockSize parts.
+    /// A read or write of length bytes of file from register offset, in parts of modbusBlockSize registers.
     ModbusTaskFile(ModbusItemBase &item, TavrexBus::ModbusTaskType type, int interval, quint8 file,
                    quint16 offset, int length, int modbusBlockSize);
     /// Copies other.
@@ -20,11 +20,11 @@ public:
 
     /// The device file number.
     quint8 file() const { return m_file; }
-    /// The start position in the file.
+    /// The first register in the file.
     quint16 offset() const { return m_offset; }
     /// Bytes of the stretch.
     int length() const { return m_length; }
-    /// Bytes per request (0: the largest a request carries).
+    /// Registers per request, at most 122 (below 1: 122).
     int modbusBlockSize() const { return m_modbusBlockSize; }
 
 private:

@@ -26,7 +26,7 @@ public:
     void setCancel(bool cancel);
 
 Q_SIGNALS:
-    /// cancel changed to cancel.
+    /// cancel changed; the new value is passed.
     void cancelChanged(bool cancel);
 
 private:

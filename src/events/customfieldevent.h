@@ -39,11 +39,11 @@ public:
     void setRowIndex(int rowIndex);
 
 Q_SIGNALS:
-    /// value changed to value.
+    /// value changed; the new value is passed.
     void valueChanged(const QString &value);
-    /// index changed to index.
+    /// index changed; the new value is passed.
     void indexChanged(int index);
-    /// rowIndex changed to rowIndex.
+    /// rowIndex changed; the new value is passed.
     void rowIndexChanged(int rowIndex);
     /// The column the field is placed in moved.
     void columnIndexChanged(int columnIndex);

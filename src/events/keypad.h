@@ -84,15 +84,15 @@ Q_SIGNALS:
     void retranslateChanged();
     /// enabled changed.
     void enabledChanged();
-    /// autoRepeat changed to autoRepeat.
+    /// autoRepeat changed; the new value is passed.
     void autoRepeatChanged(bool autoRepeat);
-    /// autoRepeatInterval changed to autoRepeatInterval.
+    /// autoRepeatInterval changed; the new value is passed.
     void autoRepeatIntervalChanged(int autoRepeatInterval);
-    /// autoRepeatPause changed to autoRepeatPause.
+    /// autoRepeatPause changed; the new value is passed.
     void autoRepeatPauseChanged(int autoRepeatPause);
-    /// autoRepeatRelease changed to autoRepeatRelease.
+    /// autoRepeatRelease changed; the new value is passed.
     void autoRepeatReleaseChanging(bool autoRepeatRelease);
-    /// autoRepeatIgnoreKeys changed to autoRepeatIgnoreKeys.
+    /// autoRepeatIgnoreKeys changed; the new value is passed.
     void autoRepeatIgnoreKeysChanging(const QVariant &autoRepeatIgnoreKeys);
     /// Every key code processed, decoded or not.
     void keypadCodeEvent(quint8 keyCode);

@@ -38,7 +38,7 @@ public Q_SLOTS:
     virtual bool writeValue(const QString &value);
 
 Q_SIGNALS:
-    /// value changed to value.
+    /// value changed; the new value is passed.
     void valueChanged(const QString &value);
     /// itemSize changed to size.
     void itemSizeChanged(int size);

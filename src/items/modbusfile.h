@@ -17,11 +17,11 @@ class TAVREXBUS1_EXPORT ModbusFile : public ModbusItemBase
     Q_PROPERTY(QString value READ value WRITE setValue NOTIFY valueChanged)
     /// Device file number, 0-255.
     Q_PROPERTY(int file READ file WRITE setFile NOTIFY fileChanged)
-    /// Start position inside the file, 0-65535.
+    /// First register of the stretch inside the file, 0-65535.
     Q_PROPERTY(int offset READ offset WRITE setOffset NOTIFY offsetChanged)
     /// Bytes of the stretch.
     Q_PROPERTY(int length READ length WRITE setLength NOTIFY lengthChanged)
-    /// Bytes per request when the transfer is cut into several; 0 (default) for the largest a request carries.
+    /// Registers per request when the transfer is cut into parts, at most 122; below 1 (default) for 122.
     Q_PROPERTY(int modbusBlockSize READ modbusBlockSize WRITE setModbusBlockSize NOTIFY modbusBlockSizeChanged)
 
 public:
@@ -62,11 +62,11 @@ public Q_SLOTS:
 Q_SIGNALS:
     /// value changed.
     void valueChanged();
-    /// file changed to file.
+    /// file changed; the new value is passed.
     void fileChanged(quint8 file);
-    /// offset changed to offset.
+    /// offset changed; the new value is passed.
     void offsetChanged(quint16 offset);
-    /// length changed to length.
+    /// length changed; the new value is passed.
     void lengthChanged(int length);
     /// modbusBlockSize changed to size.
     void modbusBlockSizeChanged(int size);

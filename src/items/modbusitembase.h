@@ -66,7 +66,8 @@ class TAVREXBUS1_EXPORT ModbusItemBase : public ErrObject, public MyDeclarativeP
     Q_PROPERTY(quint64 writeCount READ writeCount NOTIFY writeCountChanged)
     /// Reads still to do before interval reading switches itself off; 0 (default) for no limit.
     Q_PROPERTY(int readingCounter READ readingCounter NOTIFY readingCounterChanged)
-    /// Handed to every task of the item: the client runs forced tasks even when it would otherwise drop them.
+    /// Repeat a one-off read or write until it succeeds, as long as the client is connected; false by
+    /// default.
     Q_PROPERTY(bool force READ force WRITE setForce NOTIFY forceChanged)
     /// Read whenever the client connects or disconnects; false by default.
     Q_PROPERTY(bool readOnConnect READ readOnConnect WRITE setReadOnConnect NOTIFY readOnConnectChanged)
@@ -512,7 +513,7 @@ Q_SIGNALS:
     void modelTypeChanged();
     /// actualValue changed.
     void actualValueChanged();
-    /// group changed to group.
+    /// group changed; the new value is passed.
     void groupChanged(const QString &group);
     /// The bytes changed, for the reason given.
     void bytesChanged(ModbusItemBase::BytesChangeType type);

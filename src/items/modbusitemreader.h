@@ -40,9 +40,9 @@ public Q_SLOTS:
     void setActive(bool active);
 
 Q_SIGNALS:
-    /// item changed to item.
+    /// item changed; the new value is passed.
     void itemChanged(ModbusItemBase *item);
-    /// active changed to active.
+    /// active changed; the new value is passed.
     void activeChanged(bool active);
 
 private Q_SLOTS:

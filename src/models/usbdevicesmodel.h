@@ -125,11 +125,11 @@ public Q_SLOTS:
     void setSerialNumberFilter(const QString &filter);
 
 Q_SIGNALS:
-    /// vidFilter changed to vidFilter.
+    /// vidFilter changed; the new value is passed.
     void vidFilterChanged(const QString &vidFilter);
-    /// pidFilter changed to pidFilter.
+    /// pidFilter changed; the new value is passed.
     void pidFilterChanged(const QString &pidFilter);
-    /// serialNumberFilter changed to serialNumberFilter.
+    /// serialNumberFilter changed; the new value is passed.
     void serialNumberFilterChanged(const QString &serialNumberFilter);
 
 private:

@@ -76,17 +76,17 @@ public Q_SLOTS:
     void setReadTimeout(int msecs);
 
 Q_SIGNALS:
-    /// vid changed to vid.
+    /// vid changed; the new value is passed.
     void vidChanged(quint16 vid);
-    /// pid changed to pid.
+    /// pid changed; the new value is passed.
     void pidChanged(quint16 pid);
-    /// serialNumber changed to serialNumber.
+    /// serialNumber changed; the new value is passed.
     void serialNumberChanged(const QString &serialNumber);
-    /// strictSerialNumber changed to strictSerialNumber.
+    /// strictSerialNumber changed; the new value is passed.
     void strictSerialNumberChanged(bool strictSerialNumber);
-    /// readTimeout changed to readTimeout.
+    /// readTimeout changed; the new value is passed.
     void readTimeoutChanged(int readTimeout);
-    /// writeTimeout changed to writeTimeout.
+    /// writeTimeout changed; the new value is passed.
     void writeTimeoutChanged(int writeTimeout);
 
 protected:

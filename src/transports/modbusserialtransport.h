@@ -214,15 +214,15 @@ Q_SIGNALS:
     void writeTimeoutChanged();
     /// byteTimeout changed.
     void byteTimeoutChanged();
-    /// controlRts changed to controlRts.
+    /// controlRts changed; the new value is passed.
     void controlRtsChanged(bool controlRts);
-    /// sendDelay changed to sendDelay.
+    /// sendDelay changed; the new value is passed.
     void sendDelayChanged(int sendDelay);
-    /// rtsDelay changed to rtsDelay.
+    /// rtsDelay changed; the new value is passed.
     void rtsDelayChanged(int rtsDelay);
     /// The computed RTS hold time changed.
     void minRtsDelayChanged(int minRtsDelay);
-    /// guardTime changed to guardTime.
+    /// guardTime changed; the new value is passed.
     void guardTimeChanged(int guardTime);
 
 protected:
