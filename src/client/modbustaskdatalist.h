@@ -29,7 +29,7 @@ public:
     ModbusBytesArray bytes;
 };
 
-/// The items of a task, in address order, with their bytes.
+/// The items of a task, each with its share of the task's bytes, in the order the request carries them.
 class TAVREXBUS1_EXPORT ModbusTaskDataList : public QList<ModbusTaskDataItem>
 {
 public:

@@ -12,7 +12,7 @@ class TAVREXBUS1_EXPORT ModbusTaskListAddressed : public QList<ModbusTaskAddress
 public:
     using QList<ModbusTaskAddressed *>::QList;
 
-    /// Orders the tasks by device, table and address, for merging.
+    /// Orders the tasks by logical address (stable), for merging neighbours.
     void sort();
 
     /// Moves the addressed tasks out of list.

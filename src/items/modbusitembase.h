@@ -387,7 +387,8 @@ public:
     virtual bool taskCompleted(ModbusTask *task);
     /// Bytes of one element on the wire.
     virtual int requestItemModbusBytesCount() const { return m_requestItemBytesCount; }
-    /// Called by the QML engine once every property is set; runs a read requested during creation.
+    /// Called by the QML engine once every property is set; starts interval reading and runs a read
+    /// requested during creation.
     void componentComplete() override;
     /// Adds the live array to the trend under label.
     virtual void insertTopBytesToTrend(const QDateTime &label);
