@@ -7,6 +7,7 @@ TAVREX_PACKAGES=(
     libbenchmark-dev clang libclang-rt-14-dev
     python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll libmodbus-dev tftp-hpa
     libusb-1.0-0-dev umockdev libumockdev-dev
+    doxygen
 )
 
 tavrex_install_deps() {

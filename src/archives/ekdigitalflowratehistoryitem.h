@@ -4,6 +4,8 @@
 #include "ekdigitalhistoryitem.h"
 
 /// The meter's flow rate history: flow velocity, flow rate, V+, V- and their difference, sample by sample.
+///
+/// Available in QML as `EkDigitalFlowRateHistoryItem` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT EkDigitalFlowRateHistoryItem : public EkDigitalHistoryItem
 {
     Q_OBJECT

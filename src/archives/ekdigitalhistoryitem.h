@@ -6,6 +6,10 @@
 /// The base of the meter family's history items: each reads a 244-byte history block of recent samples
 /// at a fixed register address and keeps the samples as its array, newest last, each stamped with a time
 /// one second before the next, so that list views and trends can show them.
+///
+/// Registered in QML as the uncreatable type `EkDigitalHistoryItem` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT EkDigitalHistoryItem : public ModbusCustomBytes
 {
     Q_OBJECT
@@ -37,9 +41,9 @@ Q_SIGNALS:
     void currentTimeChanged(const QDateTime &time);
 
 protected:
-    // kind: one of the layouts of EkDigitalLayout::HistoryKind.
+    /// kind: one of the layouts of EkDigitalLayout::HistoryKind.
     EkDigitalHistoryItem(int kind, quint32 address, QObject *parent);
-    // Adds the samples of a block to those kept and reads again while the device has more.
+    /// Adds the samples of a block to those kept and reads again while the device has more.
     void applyResultTask(const ModbusTask &task) override;
 
 private:

@@ -6,6 +6,8 @@
 /// Asks the device which labels of an archive exist from label on (count of them), and optionally the
 /// neighbours around them and the archive's first and last label, so that an application can step
 /// through the archive. With function 65 the labels are computed from the interval, without bus traffic.
+///
+/// Available in QML as `ModbusArchLabel` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusArchLabel : public ModbusItemArchLabeledBase
 {
     Q_OBJECT
@@ -144,7 +146,7 @@ Q_SIGNALS:
     void maxRequestLabelsChanged(int count);
 
 protected:
-    // A result counts only for the label and the request shape it was asked with.
+    /// A result counts only for the label and the request shape it was asked with.
     bool checkValidResultTask(ModbusTask *task) override;
     void applyResultTask(const ModbusTask &task) override;
     void updateValueFromBytes() override;

@@ -19,6 +19,8 @@ class ModbusArchRecord;
 ///
 /// A reading that stops before its end (stop(), an error of the device or the link, an answer that does
 /// not fit) keeps what it collected, hands it to the record and tells where it stopped (stoppedAt).
+///
+/// Available in QML as `ModbusArchReader` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusArchReader : public ErrObject
 {
     Q_OBJECT

@@ -6,6 +6,8 @@
 /// Reads the archive record stored under label, or count consecutive records, as the item's array: one
 /// element per record. An embedded label item (its presence object) tells which labels exist around the
 /// requested one; with function 67 it also finds the labels to read.
+///
+/// Available in QML as `ModbusArchRecord` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusArchRecord : public ModbusItemArchLabeledBase
 {
     Q_OBJECT
@@ -171,7 +173,7 @@ protected:
     void applyResultTask(const ModbusTask &task) override;
     void bytesWasChanged() override;
     void needValueRead() override;
-    // Gives the presence object this record's archive, client and device.
+    /// Gives the presence object this record's archive, client and device.
     void updateArchPresenceObject();
 
 private Q_SLOTS:

@@ -7,6 +7,8 @@
 /// exist (58, 92 and 128 bytes); ekdGeneration chooses the layout. The model roles follow the generation
 /// and the heat channel: heat columns appear for generation 2 and later once a record tells that the
 /// device has one.
+///
+/// Available in QML as `ModbusArchRecordEkDigital` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusArchRecordEkDigital : public ModbusArchRecord
 {
     Q_OBJECT

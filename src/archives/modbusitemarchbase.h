@@ -7,6 +7,10 @@ class ModbusTaskArch;
 
 /// The base of every archive item: which archive of the device it reads (its number, its kind and the
 /// archive function). Archive items only read; a write is refused.
+///
+/// Registered in QML as the uncreatable type `ModbusItemArchBase` (`import TavrexBus 1.0`), so that QML sees
+/// its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemArchBase : public ModbusItemBase
 {
     Q_OBJECT
@@ -61,11 +65,11 @@ Q_SIGNALS:
 
 protected:
     void updateValueFromBytes() override;
-    // A result counts only for the archive it was asked of.
+    /// A result counts only for the archive it was asked of.
     bool checkValidResultTask(ModbusTask *task) override;
-    // Gives a task made for this item its archive.
+    /// Gives a task made for this item its archive.
     void initArchTask(ModbusTaskArch &task) const;
-    // Runs after the archive changed: the periodic request and a live value follow it.
+    /// Runs after the archive changed: the periodic request and a live value follow it.
     void archiveChanged();
 
 private:

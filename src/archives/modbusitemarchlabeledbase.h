@@ -5,6 +5,10 @@
 
 /// An archive item at one position of its archive: a label, which is a record number in an index archive
 /// and a wall-clock time (seconds from 1970-01-01 00:00:00, no time zone) in a time archive.
+///
+/// Registered in QML as the uncreatable type `ModbusItemArchLabeledBase` (`import TavrexBus 1.0`), so that QML
+/// sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusItemArchLabeledBase : public ModbusItemArchBase
 {
     Q_OBJECT
@@ -61,7 +65,7 @@ Q_SIGNALS:
     void archIntervalChanged();
 
 protected:
-    // Runs when the label moves: the periodic request and a live value follow it.
+    /// Runs when the label moves: the periodic request and a live value follow it.
     virtual void onLabelChanged();
 
 private:

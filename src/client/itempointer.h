@@ -5,9 +5,12 @@
 
 #include <QtCore/qpointer.h>
 
+/// \file
+/// The guarded item pointer of the tasks.
+
 class ModbusItemBase;
 
-// Tasks outlive the items they were made for; a guarded pointer reads null once its item is gone.
+/// Tasks outlive the items they were made for; a guarded pointer reads null once its item is gone.
 using ItemPointer = QPointer<ModbusItemBase>;
 
 #endif

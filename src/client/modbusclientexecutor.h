@@ -22,42 +22,63 @@ class ModbusTaskFile;
 class ModbusTaskServer;
 class ModbusTransport;
 
-// Turns tasks into Modbus exchanges on the client's worker thread. One timer drives it: each tick
-// runs the next queued task, or else the next due interval task, and returns the result to the
-// task server. Requests beyond the per-request limits are split, and aborts are honoured between
-// the parts.
+/// Turns tasks into Modbus exchanges on the client's worker thread. One timer drives it: each tick
+/// runs the next queued task, or else the next due interval task, and returns the result to the
+/// task server. Requests beyond the per-request limits are split, and aborts are honoured between
+/// the parts.
 class TAVREXBUS1_EXPORT ModbusClientExecutor : public ErrObject
 {
     Q_OBJECT
+    /// Attempts per task before it counts as failed.
     Q_PROPERTY(int retries READ retries WRITE setRetries NOTIFY retriesChanged)
 
 public:
+    /// Registers per read request, the protocol's limit.
     static constexpr int MaxRegistersPerRequest = ModbusProtocol::MaxRequestRegisters;
+    /// Archive labels per presence request.
     static constexpr int MaxLabelsPerRequest = ModbusProtocol::MaxLabelsPerAnswer;
+    /// Timer interval before the first task, in milliseconds.
     static constexpr int StartInterval = 60000;
+    /// Timer interval while nothing is due, in milliseconds.
     static constexpr int IdleInterval = 10000;
+    /// Queued tasks run per timer tick.
     static constexpr int BatchSlice = 2;
 
+    /// An executor taking its tasks from taskServer.
     explicit ModbusClientExecutor(ModbusTaskServer &taskServer, QObject *parent = nullptr);
     ~ModbusClientExecutor() override;
 
+    /// Getter of the retries property.
     int retries() const;
+    /// Archive records per request.
     int maxArchRecords() const;
+    /// Sets archive records per request; longer reads are split.
     Q_INVOKABLE void setMaxArchRecords(int count);
+    /// The current tick interval, in milliseconds.
     int timerInterval() const;
+    /// The request engine the tasks run through.
     Modbuser &modbuser();
 
 public Q_SLOTS:
+    /// Sends the requests over transport from now on.
     void setTransport(ModbusTransport *transport);
+    /// Runs task now, on the executor thread.
     void executeTask(ModbusTask *task);
+    /// Looks for due work at once.
     void wakeUp();
+    /// Stops the running task of item between its parts.
     void abortExecuting(ModbusItemBase *item);
+    /// Stops the running task between its parts.
     void abortExecutingAll();
+    /// Setter of the retries property.
     void setRetries(int retries);
 
 Q_SIGNALS:
+    /// The items whose task is running changed.
     void executingItemsChanged(const QList<ItemPointer> &items);
+    /// A part of a split task finished.
     void taskPartialExecuted();
+    /// retries changed.
     void retriesChanged(bool changed);
 
 private Q_SLOTS:

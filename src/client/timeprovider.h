@@ -6,7 +6,7 @@
 #include <QtCore/qdatetime.h>
 #include <QtCore/qobject.h>
 
-// "Now" for interval scheduling; tests and applications substitute their own clock.
+/// "Now" for interval scheduling; tests and applications substitute their own clock.
 class TAVREXBUS1_EXPORT TimeProvider : public QObject
 {
     Q_OBJECT
@@ -14,6 +14,7 @@ class TAVREXBUS1_EXPORT TimeProvider : public QObject
 public:
     using QObject::QObject;
 
+    /// The current date-time; a subclass may return another.
     virtual QDateTime currentDateTime() const;
 };
 

@@ -8,6 +8,9 @@
 
 /// The argument of an exporter's request for a custom field: a handler reads where the field goes
 /// and fills in its value.
+///
+/// Registered in QML as the uncreatable type `CustomFieldEvent` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT CustomFieldEvent : public QObject
 {
     Q_OBJECT
@@ -19,18 +22,28 @@ class TAVREXBUS1_EXPORT CustomFieldEvent : public QObject
     Q_PROPERTY(int rowIndex READ rowIndex WRITE setRowIndex NOTIFY rowIndexChanged)
 
 public:
+    /// An event with no field data.
     explicit CustomFieldEvent(QObject *parent = nullptr);
 
+    /// Getter of the value property.
     QString value() const;
+    /// Setter of the value property.
     void setValue(const QString &value);
+    /// Getter of the index property.
     int index() const;
+    /// Setter of the index property.
     void setIndex(int index);
+    /// Getter of the rowIndex property.
     int rowIndex() const;
+    /// Setter of the rowIndex property.
     void setRowIndex(int rowIndex);
 
 Q_SIGNALS:
+    /// value changed; the new value is passed.
     void valueChanged(const QString &value);
+    /// index changed; the new value is passed.
     void indexChanged(int index);
+    /// rowIndex changed; the new value is passed.
     void rowIndexChanged(int rowIndex);
     /// The column the field is placed in moved.
     void columnIndexChanged(int columnIndex);

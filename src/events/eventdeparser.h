@@ -13,6 +13,7 @@ class TAVREXBUS1_EXPORT EventDeparser : public ErrObject, public QTavrexObject
     Q_OBJECT
 
 public:
+    /// An event record builder.
     explicit EventDeparser(QObject *parent = nullptr);
 
     /// Appends the record of a keyboard event (01, key code) to out. Other kinds cannot be

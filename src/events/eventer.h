@@ -14,6 +14,8 @@ class Transporter;
 
 /// The QML face of device events: listens to a transport (or a whole transporter) and emits one
 /// signal per event kind. Decoding failures and the transports' errors arrive as its error().
+///
+/// Available in QML as `Eventer` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT Eventer : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
@@ -29,7 +31,9 @@ public:
     Eventer(QObject *parent, Transporter &transporter);
     ~Eventer() override;
 
+    /// Getter of the transport property.
     EventedTransport *transport() const;
+    /// Setter of the transport property.
     void setTransport(EventedTransport *transport);
     /// The transporter listened to, or null once it was destroyed.
     Transporter *transporter() const;

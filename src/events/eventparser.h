@@ -13,6 +13,7 @@ class TAVREXBUS1_EXPORT EventParser : public ErrObject, public QTavrexObject
     Q_OBJECT
 
 public:
+    /// An event record parser.
     explicit EventParser(QObject *parent = nullptr);
 
     /// The event of a record, owned by the caller; null for a malformed record, reported as

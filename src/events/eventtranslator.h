@@ -14,11 +14,15 @@ class Transporter;
 /// Turns the event records that a transporter relays into events, and sends events the other way.
 /// It starts with a transporter of its own (a child); setTransporter() makes it listen to another.
 /// Its signals carry the event by reference and are meant for receivers on its own thread.
+///
+/// Registered in QML as the uncreatable type `EventTranslator` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT EventTranslator : public ErrObject, public QTavrexObject
 {
     Q_OBJECT
 
 public:
+    /// A translator with no transport.
     explicit EventTranslator(QObject *parent = nullptr);
     /// Leaves the transports that its own transporter does not own open: others may still use them.
     ~EventTranslator() override;

@@ -15,6 +15,7 @@ public:
     GlobalEvents::EventType type() const;
     /// True for events of the same kind; derived events also compare their data.
     virtual bool operator==(const IEvent &other) const;
+    /// The opposite of operator==().
     bool operator!=(const IEvent &other) const;
     /// "type: <kind text>\n", followed by the lines of derived events.
     QString toString(bool oneLine = false) const override;

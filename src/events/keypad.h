@@ -13,6 +13,8 @@ class Eventer;
 /// them, and (with retranslate) replays them as key events posted to the application's focus object,
 /// repeating a held key on its own. Device families supply the decoding (see KeypadEkDigital);
 /// this base decodes nothing.
+///
+/// Available in QML as `Keypad` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT Keypad : public ErrObject
 {
     Q_OBJECT
@@ -34,41 +36,63 @@ class TAVREXBUS1_EXPORT Keypad : public ErrObject
     Q_PROPERTY(QVariant autoRepeatIgnoreKeys READ autoRepeatIgnoreKeys WRITE setAutoRepeatIgnoreKeys NOTIFY autoRepeatIgnoreKeysChanging)
 
 public:
+    /// A keypad with no eventer.
     explicit Keypad(QObject *parent = nullptr);
     ~Keypad() override;
 
+    /// Getter of the eventer property.
     Eventer *eventer() const;
+    /// Setter of the eventer property.
     void setEventer(Eventer *eventer);
+    /// Getter of the retranslate property.
     bool retranslate() const;
+    /// Setter of the retranslate property.
     void setRetranslate(bool value);
+    /// Getter of the enabled property.
     bool enabled() const;
+    /// Setter of the enabled property.
     void setEnabled(bool value);
+    /// Getter of the autoRepeat property.
     bool autoRepeat() const;
+    /// Getter of the autoRepeatInterval property.
     int autoRepeatInterval() const;
+    /// Getter of the autoRepeatPause property.
     int autoRepeatPause() const;
+    /// Getter of the autoRepeatRelease property.
     bool autoRepeatRelease() const;
+    /// Getter of the autoRepeatIgnoreKeys property.
     QVariant autoRepeatIgnoreKeys() const;
 
 public Q_SLOTS:
     /// Handles one key code: announces it, decodes it and replays the key (see the class).
     void onKeypadEvent(quint8 code);
+    /// Setter of the autoRepeat property.
     void setAutoRepeat(bool value);
     /// Negative values are refused.
     void setAutoRepeatInterval(int msecs);
     /// Negative values are refused.
     void setAutoRepeatPause(int msecs);
+    /// Setter of the autoRepeatRelease property.
     void setAutoRepeatRelease(bool value);
     /// Takes an int, a list or a JavaScript array of ints; anything else is reported and left out.
     void setAutoRepeatIgnoreKeys(const QVariant &keys);
 
 Q_SIGNALS:
+    /// eventer changed.
     void eventerChanged();
+    /// retranslate changed.
     void retranslateChanged();
+    /// enabled changed.
     void enabledChanged();
+    /// autoRepeat changed; the new value is passed.
     void autoRepeatChanged(bool autoRepeat);
+    /// autoRepeatInterval changed; the new value is passed.
     void autoRepeatIntervalChanged(int autoRepeatInterval);
+    /// autoRepeatPause changed; the new value is passed.
     void autoRepeatPauseChanged(int autoRepeatPause);
+    /// autoRepeatRelease changed; the new value is passed.
     void autoRepeatReleaseChanging(bool autoRepeatRelease);
+    /// autoRepeatIgnoreKeys changed; the new value is passed.
     void autoRepeatIgnoreKeysChanging(const QVariant &autoRepeatIgnoreKeys);
     /// Every key code processed, decoded or not.
     void keypadCodeEvent(quint8 keyCode);

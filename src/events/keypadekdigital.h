@@ -8,6 +8,8 @@
 /// The keypad of the Ek digital instruments: bit 7 of a key code is the state (set: pressed), bits
 /// 0-6 name one of 22 keys. Each key has a read-only property that is true while the key is held.
 /// Power and Log have no Qt key: they set their property and are announced by keypadCodeEvent() only.
+///
+/// Available in QML as `KeypadEkDigital` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT KeypadEkDigital : public Keypad
 {
     Q_OBJECT
@@ -62,29 +64,52 @@ public:
     /// The state bit of a key code: set while the key is pressed.
     static constexpr quint8 PressedBit = 0x80;
 
+    /// A keypad with no eventer.
     explicit KeypadEkDigital(QObject *parent = nullptr);
 
+    /// Getter of the key0 property.
     bool key0() const;
+    /// Getter of the key1 property.
     bool key1() const;
+    /// Getter of the key2 property.
     bool key2() const;
+    /// Getter of the key3 property.
     bool key3() const;
+    /// Getter of the key4 property.
     bool key4() const;
+    /// Getter of the key5 property.
     bool key5() const;
+    /// Getter of the key6 property.
     bool key6() const;
+    /// Getter of the key7 property.
     bool key7() const;
+    /// Getter of the key8 property.
     bool key8() const;
+    /// Getter of the key9 property.
     bool key9() const;
+    /// Getter of the keyPlusMinus property.
     bool keyPlusMinus() const;
+    /// Getter of the keyPoint property.
     bool keyPoint() const;
+    /// Getter of the keyMenu property.
     bool keyMenu() const;
+    /// Getter of the keyLog property.
     bool keyLog() const;
+    /// Getter of the keyEscape property.
     bool keyEscape() const;
+    /// Getter of the keyEnter property.
     bool keyEnter() const;
+    /// Getter of the keyBackspace property.
     bool keyBackspace() const;
+    /// Getter of the keyUp property.
     bool keyUp() const;
+    /// Getter of the keyDown property.
     bool keyDown() const;
+    /// Getter of the keyLeft property.
     bool keyLeft() const;
+    /// Getter of the keyRight property.
     bool keyRight() const;
+    /// Getter of the keyPower property.
     bool keyPower() const;
 
     /// The code (bits 0-6) of the key whose property is named name ("key0", "keyEnter"; the "key"
@@ -94,27 +119,49 @@ public:
     Q_INVOKABLE static QString keyName(int code);
 
 Q_SIGNALS:
+    /// key0 changed to pressed.
     void key0Changed(bool pressed);
+    /// key1 changed to pressed.
     void key1Changed(bool pressed);
+    /// key2 changed to pressed.
     void key2Changed(bool pressed);
+    /// key3 changed to pressed.
     void key3Changed(bool pressed);
+    /// key4 changed to pressed.
     void key4Changed(bool pressed);
+    /// key5 changed to pressed.
     void key5Changed(bool pressed);
+    /// key6 changed to pressed.
     void key6Changed(bool pressed);
+    /// key7 changed to pressed.
     void key7Changed(bool pressed);
+    /// key8 changed to pressed.
     void key8Changed(bool pressed);
+    /// key9 changed to pressed.
     void key9Changed(bool pressed);
+    /// keyPlusMinus changed to pressed.
     void keyPlusMinusChanged(bool pressed);
+    /// keyPoint changed to pressed.
     void keyPointChanged(bool pressed);
+    /// keyMenu changed to pressed.
     void keyMenuChanged(bool pressed);
+    /// keyLog changed to pressed.
     void keyLogChanged(bool pressed);
+    /// keyEscape changed to pressed.
     void keyEscapeChanged(bool pressed);
+    /// keyEnter changed to pressed.
     void keyEnterChanged(bool pressed);
+    /// keyBackspace changed to pressed.
     void keyBackspaceChanged(bool pressed);
+    /// keyUp changed to pressed.
     void keyUpChanged(bool pressed);
+    /// keyDown changed to pressed.
     void keyDownChanged(bool pressed);
+    /// keyLeft changed to pressed.
     void keyLeftChanged(bool pressed);
+    /// keyRight changed to pressed.
     void keyRightChanged(bool pressed);
+    /// keyPower changed to pressed.
     void keyPowerChanged(bool pressed);
 
 protected:

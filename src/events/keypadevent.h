@@ -10,8 +10,11 @@ class TAVREXBUS1_EXPORT KeypadEvent : public IEvent
 public:
     /// An event of key code 0.
     KeypadEvent();
+    /// A key press of keyCode.
     explicit KeypadEvent(unsigned char keyCode);
+    /// Copies other.
     KeypadEvent(const KeypadEvent &other) = default;
+    /// Copies other.
     KeypadEvent &operator=(const KeypadEvent &other) = default;
 
     /// The device's code of the key and its state.

@@ -9,8 +9,11 @@ class TAVREXBUS1_EXPORT SystemEvent : public IEvent
 public:
     /// An event of code 0.
     SystemEvent();
+    /// A system event of code.
     explicit SystemEvent(int code);
+    /// Copies other.
     SystemEvent(const SystemEvent &other) = default;
+    /// Copies other.
     SystemEvent &operator=(const SystemEvent &other) = default;
 
     /// The device's code of the notification (2 or 3 in records the devices send).

@@ -4,12 +4,14 @@
 #include "qtavrexobject.h"
 #include "tavrexbus1global.h"
 
-// What a parser cannot learn from the bytes alone.
+/// What a parser cannot learn from the bytes alone.
 class TAVREXBUS1_EXPORT IParseInfo : public QTavrexObject
 {
 public:
     IParseInfo() = default;
+    /// Copies the information.
     IParseInfo(const IParseInfo &) = default;
+    /// Copies the information.
     IParseInfo &operator=(const IParseInfo &) = default;
     virtual ~IParseInfo();
 };

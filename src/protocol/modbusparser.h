@@ -6,13 +6,14 @@
 class ModbusPacket;
 class ModbusParseInfo;
 
-// Decodes Modbus PDUs (function code and data) of the functions the library speaks.
-// checkDataSize, createPacket and parseModbusPDU throw the reason of a refusal as a
-// QString; the frame parsers catch it and report it.
+/// Decodes Modbus PDUs (function code and data) of the functions the library speaks.
+/// checkDataSize, createPacket and parseModbusPDU throw the reason of a refusal as a
+/// QString; the frame parsers catch it and report it.
 class TAVREXBUS1_EXPORT ModbusParser : public VParser
 {
     Q_OBJECT
 public:
+    /// A parser with no error reported.
     explicit ModbusParser(QObject *parent = nullptr);
     ~ModbusParser() override;
 
@@ -31,15 +32,23 @@ public:
     /// Size in bytes of the longest frame: a buffer beyond it can never become one frame.
     virtual int maxFrameSize() const = 0;
 
+    /// Whether pdu is complete for its function; throws the reason as a QString when it is malformed.
     bool checkDataSize(const ModbusBytes &pdu, TavrexBus::PacketState state) const;
+    /// A new, empty packet of the class the function of pdu needs; throws on an unknown function.
     ModbusPacket *createPacket(const ModbusBytes &pdu, const ModbusParseInfo &info) const;
+    /// Fills packet from pdu; throws the reason of a refusal as a QString.
     void parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo &info,
                         ModbusPacket &packet) const;
 
+    /// Whether code is a function code the library knows.
     static bool isValidFunctionCodeNum(unsigned char code);
+    /// Whether the parser reads messages of code.
     static bool isFunctionSupported(TavrexBus::FunctionCode code);
+    /// Whether code is a Modbus exception code.
     static bool isValidExceptionCodeNum(unsigned char code);
+    /// Whether value is an ArchType.
     static bool isValidArchTypeNum(unsigned char value);
+    /// Whether value is an ArchDirection.
     static bool isValidArchDirectionNum(unsigned char value);
 };
 

@@ -3,15 +3,16 @@
 
 #include "modbusparser.h"
 
-// Modbus RTU frames: device address, PDU and CRC-16.
+/// Modbus RTU frames: device address, PDU and CRC-16.
 class TAVREXBUS1_EXPORT ModbusRTUParser : public ModbusParser
 {
     Q_OBJECT
 public:
+    /// An RTU frame parser.
     explicit ModbusRTUParser(QObject *parent = nullptr);
     ~ModbusRTUParser() override;
 
-    // Whole frame of that direction by its length rules; the CRC is checked by parse().
+    /// Whole frame of that direction by its length rules; the CRC is checked by parse().
     bool canParse(const ModbusBytes &frame, TavrexBus::PacketState state) const override;
     IPacket *parse(const ModbusBytes &frame, const IParseInfo &info,
                    const Target *target) override;

@@ -3,11 +3,12 @@
 
 #include "modbusdeparser.h"
 
-// Writes Modbus/TCP frames; the transaction identifier comes from the ModbusTcpTarget.
+/// Writes Modbus/TCP frames; the transaction identifier comes from the ModbusTcpTarget.
 class TAVREXBUS1_EXPORT ModbusTCPDeparser : public ModbusDeparser
 {
     Q_OBJECT
 public:
+    /// A Modbus/TCP frame builder.
     explicit ModbusTCPDeparser(QObject *parent = nullptr);
     ~ModbusTCPDeparser() override;
 

@@ -8,9 +8,11 @@
 
 class UsbBulkDevice;
 
-// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
-// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
-// on its second. Requests (any thread) and event polls share the device under the transport mutex.
+/// Modbus RTU frames to a meter on the USB bus, through libusb bulk transfers: requests go out on
+/// the device's first OUT endpoint, answers come back on its first IN endpoint and device events
+/// on its second. Requests (any thread) and event polls share the device under the transport mutex.
+///
+/// Available in QML as `ModbusLibusbClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
 {
     Q_OBJECT
@@ -29,14 +31,21 @@ class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
     Q_PROPERTY(int writeTimeout READ writeTimeout WRITE setWriteTimeout NOTIFY writeTimeoutChanged)
 
 public:
+    /// A closed USB link; set vid, pid and serialNumber before connecting.
     explicit ModbusLibusbClient(QObject *parent = nullptr);
     ~ModbusLibusbClient() override;
 
+    /// Getter of the vid property.
     quint16 vid() const;
+    /// Getter of the pid property.
     quint16 pid() const;
+    /// Getter of the serialNumber property.
     QString serialNumber() const;
+    /// Getter of the strictSerialNumber property.
     bool strictSerialNumber() const;
+    /// Getter of the readTimeout property.
     int readTimeout() const;
+    /// Getter of the writeTimeout property.
     int writeTimeout() const;
 
     /// The one peer of this link.
@@ -53,19 +62,31 @@ public:
     QString toString(bool oneLine = false) const override;
 
 public Q_SLOTS:
+    /// Setter of the vid property.
     void setVid(quint16 vid);
+    /// Setter of the pid property.
     void setPid(quint16 pid);
+    /// Setter of the serialNumber property.
     void setSerialNumber(const QString &serialNumber);
+    /// Setter of the strictSerialNumber property.
     void setStrictSerialNumber(bool strict);
+    /// Setter of the writeTimeout property.
     void setWriteTimeout(int msecs);
+    /// Setter of the readTimeout property.
     void setReadTimeout(int msecs);
 
 Q_SIGNALS:
+    /// vid changed; the new value is passed.
     void vidChanged(quint16 vid);
+    /// pid changed; the new value is passed.
     void pidChanged(quint16 pid);
+    /// serialNumber changed; the new value is passed.
     void serialNumberChanged(const QString &serialNumber);
+    /// strictSerialNumber changed; the new value is passed.
     void strictSerialNumberChanged(bool strictSerialNumber);
+    /// readTimeout changed; the new value is passed.
     void readTimeoutChanged(int readTimeout);
+    /// writeTimeout changed; the new value is passed.
     void writeTimeoutChanged(int writeTimeout);
 
 protected:

@@ -12,19 +12,27 @@
 
 class TransportLifeline;
 
-// The client end of an in-process link: every request is answered by its loopback server.
+/// The client end of an in-process link: every request is answered by its loopback server.
+///
+/// Available in QML as `ModbusLoopbackClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusLoopbackClient : public ModbusTransport
 {
     Q_OBJECT
+    /// The loopback server that answers this client's requests; not owned.
     Q_PROPERTY(ModbusLoopbackServer *server READ server WRITE setServer NOTIFY serverChanged)
 
 public:
+    /// A client with no server yet.
     explicit ModbusLoopbackClient(QObject *parent = nullptr);
+    /// A client answered by server.
     ModbusLoopbackClient(ModbusLoopbackServer &server, QObject *parent = nullptr);
     ~ModbusLoopbackClient() override;
 
+    /// Getter of the server property.
     ModbusLoopbackServer *server() const;
+    /// Setter of the server property.
     void setServer(ModbusLoopbackServer *server);
+    /// The one peer of the link.
     ModbusTarget *target();
 
     Target *clientTarget() override;
@@ -36,11 +44,12 @@ public:
     ModbusParser *createParser(QObject *parent) override;
     ModbusDeparser *createDeparser(QObject *parent) override;
     QString toString(bool oneLine = false) const override;
-    // Its server answers on the server's thread.
+    /// Its server answers on the server's thread.
     bool answersOnThread(const QThread *thread) const override;
     void serveWaitingExchanges() override;
 
 Q_SIGNALS:
+    /// server changed.
     void serverChanged();
 
 protected:

@@ -7,21 +7,30 @@
 class ModbusParser;
 class ModbusDeparser;
 
-// A transport that carries Modbus frames in one bus role and knows which framing it speaks.
+/// A transport that carries Modbus frames in one bus role and knows which framing it speaks.
+///
+/// Registered in QML as the uncreatable type `ModbusTransport` (`import TavrexBus 1.0`), so that QML sees its
+/// properties and enumerations.
 class TAVREXBUS1_EXPORT ModbusTransport : public EventedTransport
 {
     Q_OBJECT
+    /// Whether this link acts as client or server.
     Q_PROPERTY(TavrexBus::BusType busType READ busType CONSTANT)
 
 public:
+    /// A link in the role busType; eventable polls for device events.
     explicit ModbusTransport(TavrexBus::BusType busType, QObject *parent = nullptr, bool eventable = false);
 
+    /// Getter of the busType property.
     TavrexBus::BusType busType() const;
 
+    /// The client peer (clientTarget()).
     Target *defaultTarget() override;
+    /// The one peer of a client link; null for a server.
     virtual Target *clientTarget();
-    // The caller owns the returned object (made with the given parent).
+    /// The caller owns the returned object (made with the given parent).
     virtual ModbusParser *createParser(QObject *parent) = 0;
+    /// A new frame builder of this link's framing, with the given parent; the caller owns it.
     virtual ModbusDeparser *createDeparser(QObject *parent) = 0;
 
 private:

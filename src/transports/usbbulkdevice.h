@@ -13,13 +13,14 @@
 struct libusb_device_handle;
 class UsbSession;
 
-// One USB device opened through libusb for bulk transfers. Not thread-safe: its owner
-// serialises every call (the USB transport holds its transport mutex around each).
+/// One USB device opened through libusb for bulk transfers. Not thread-safe: its owner
+/// serialises every call (the USB transport holds its transport mutex around each).
 class TAVREXBUS1_EXPORT UsbBulkDevice : public QObject
 {
     Q_OBJECT
 
 public:
+    /// A closed device.
     explicit UsbBulkDevice(QObject *parent = nullptr);
     ~UsbBulkDevice() override;
 
@@ -29,6 +30,7 @@ public:
     bool open(quint16 vid, quint16 pid, int configuration, QString &serialNumber);
     /// Releases the claimed interface and closes the device; quiet keeps errorText() as it is.
     void close(bool quiet = false);
+    /// Whether a device is open.
     bool isOpen() const;
 
     /// Makes configuration the device's active one.
@@ -39,6 +41,7 @@ public:
     bool releaseInterface();
     /// The IN (bit 7 set) or OUT endpoint addresses of alternate setting 0 of interface, in descriptor order.
     QList<quint8> inEndpoints(int interface);
+    /// The OUT endpoint addresses of alternate setting 0 of interface, in descriptor order.
     QList<quint8> outEndpoints(int interface);
 
     /// At most maxSize bytes from endpoint within timeout ms; empty on error or time-out, but
