@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
 for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame fuzz_tcp_stream fuzz_arch_records \
-        fuzz_arch_answers; do
+        fuzz_arch_answers fuzz_sites_table fuzz_xml_import; do
     regressions=("$here/regressions/$target"/*)
     if [ -e "${regressions[0]}" ]; then
         echo "== $target: ${#regressions[@]} regression inputs"
@@ -32,7 +32,10 @@ for target in fuzz_pdu_request fuzz_pdu_response fuzz_rtu_frame fuzz_tcp_frame f
     echo "== $target: $runs runs"
     mkdir -p "$work/$target"
     # New inputs go to the scratch directory, never into the committed corpus.
-    if ! "$out/$target" -runs="$runs" -max_len=300 -timeout=10 -print_final_stats=1 \
+    # An XML document needs room; frames and records fit in 300 bytes.
+    maxlen=300
+    [ "$target" = fuzz_xml_import ] && maxlen=4096
+    if ! "$out/$target" -runs="$runs" -max_len="$maxlen" -timeout=10 -print_final_stats=1 \
             -artifact_prefix="$out/crash-$target-" "$work/$target" "$here/corpus/$target" \
             >"$work/$target.log" 2>&1; then
         tail -n 30 "$work/$target.log"

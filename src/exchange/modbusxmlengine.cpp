@@ -4,6 +4,8 @@
 #include <QtCore/qsavefile.h>
 #include <QtCore/qxmlstream.h>
 
+#include <algorithm>
+
 namespace {
 
 const QString docTypeName = QStringLiteral("tavrexbus");
@@ -31,6 +33,16 @@ bool xmlCanHold(const QString &text)
             return false;
     }
     return true;
+}
+
+// Type and export properties in one text, the same whatever order the properties come in.
+QString identity(const ModbusExportData &data)
+{
+    QStringList parts{ data.type };
+    for (auto it = data.props.cbegin(); it != data.props.cend(); ++it)
+        parts << it.key() + QLatin1Char('=') + it.value();
+    std::sort(parts.begin() + 1, parts.end());
+    return parts.join(QChar(0));
 }
 
 QList<QDomElement> childElements(const QDomElement &parent, const QString &tag)
@@ -193,9 +205,11 @@ bool ModbusXmlEngine::importItems(const QList<ModbusExportData> &descriptions, c
 {
     if (!ensureLoaded() || m_current.isNull())
         return false;
-    QList<qsizetype> candidates;
+    // Candidates by identity, each queue in the order the items were given: a file entry takes the
+    // first remaining item of its type and export properties without a search through all of them.
+    QHash<QString, QList<qsizetype>> candidates;
     for (qsizetype i = 0; i < qMin(descriptions.size(), items.size()); ++i)
-        candidates << i;
+        candidates[identity(descriptions.at(i))].append(i);
     for (const QDomElement &element : childElements(m_current, itemTag)) {
         ModbusExportData stored;
         const QDomNamedNodeMap attributes = element.attributes();
@@ -206,15 +220,12 @@ bool ModbusXmlEngine::importItems(const QList<ModbusExportData> &descriptions, c
             else
                 stored.props.insert(attribute.name(), attribute.value());
         }
-        for (qsizetype c = 0; c < candidates.size(); ++c) {
-            const qsizetype index = candidates.at(c);
-            if (descriptions.at(index).matches(stored)) {
-                candidates.removeAt(c);
-                m_importLocation = location(element.lineNumber());
-                emit itemImportValue(items.at(index), element.text());
-                break;
-            }
-        }
+        const auto queue = candidates.find(identity(stored));
+        if (queue == candidates.end() || queue->isEmpty())
+            continue;
+        const qsizetype index = queue->takeFirst();
+        m_importLocation = location(element.lineNumber());
+        emit itemImportValue(items.at(index), element.text());
     }
     m_importLocation.clear();
     return true;

@@ -1,21 +1,17 @@
 #include "eksitesmodel.h"
 
+#include "eksitestable_p.h"
 #include "modbusitembase.h"
 
 #include <QtCore/qset.h>
 
 #include <algorithm>
 
+using EkSitesTable::clearUnderEmptyGroup;
+
 namespace {
 
 constexpr int PathSize = 3;
-
-// A subgroup never stands under an empty group.
-void clearUnderEmptyGroup(QStringList &path)
-{
-    if (path.at(0).isEmpty())
-        path[1].clear();
-}
 
 bool startsWith(const QStringList &path, const QStringList &prefix)
 {
@@ -49,47 +45,13 @@ EkSitesModel::~EkSitesModel() = default;
 QMap<quint16, QStringList> EkSitesModel::decodeTable(const ModbusBytes &bytes, int maxNameSize, int reservedBytesCount,
                                                      int maxSitesCount)
 {
-    QMap<quint16, QStringList> sites;
-    const int field = 2 * maxNameSize;
-    const qint64 record = 3 * qint64(field) + reservedBytesCount + 2;
-    if (maxNameSize < 0 || reservedBytesCount < 0 || maxSitesCount <= 0 || bytes.size() != record * maxSitesCount)
-        return sites;
-    for (int i = 0; i < maxSitesCount && i <= 0xFFFF; ++i) {
-        const ModbusBytes rec = ModbusBytes(bytes.mid(i * record, record));
-        if (!rec.checkCrc16())
-            continue;
-        QStringList path{ rec.toStringUtf8(0, field), rec.toStringUtf8(field, field), rec.toStringUtf8(2 * field, field) };
-        clearUnderEmptyGroup(path);
-        if (!path.at(2).isEmpty())
-            sites.insert(quint16(i), path);
-    }
-    return sites;
+    return EkSitesTable::decode(bytes, maxNameSize, reservedBytesCount, maxSitesCount);
 }
 
 ModbusBytes EkSitesModel::encodeTable(const QMap<quint16, QStringList> &sites, int maxNameSize, int reservedBytesCount,
                                       int maxSitesCount)
 {
-    const int field = 2 * maxNameSize;
-    const int record = 3 * field + reservedBytesCount + 2;
-    ModbusBytes table;
-    table.reserve(qsizetype(record) * maxSitesCount);
-    for (int i = 0; i < maxSitesCount; ++i) {
-        const auto site = sites.constFind(quint16(i));
-        if (site == sites.cend()) {
-            table.append(QByteArray(record, '\0'));
-            continue;
-        }
-        ModbusBytes rec;
-        for (const QString &name : *site) {
-            ModbusBytes bytes = ModbusBytes::fromStringUtf8(name, field);
-            bytes.resize(field, true);
-            rec.append(bytes);
-        }
-        rec.append(QByteArray(reservedBytesCount, '\0'));
-        rec.appendUInt16(qChecksumModbus(rec));
-        table.append(rec);
-    }
-    return table;
+    return EkSitesTable::encode(sites, maxNameSize, reservedBytesCount, maxSitesCount);
 }
 
 QString EkSitesModel::fieldName(const QString &name) const
