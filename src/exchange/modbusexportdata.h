@@ -17,9 +17,6 @@ struct ModbusExportData
     QString value;
     /// The item's class name.
     QString type;
-
-    /// Same type and same export properties; the value does not take part.
-    bool matches(const ModbusExportData &other) const { return type == other.type && props == other.props; }
 };
 
 Q_DECLARE_METATYPE(ModbusExportData)

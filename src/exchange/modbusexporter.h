@@ -7,6 +7,7 @@
 class TAVREXBUS1_EXPORT ModbusExporter : public ModbusExporterImporter
 {
     Q_OBJECT
+    Q_MOC_INCLUDE("modbusitembase.h")
     /// Export each item only after its read completed (default true).
     Q_PROPERTY(bool waitForRead READ waitForRead WRITE setWaitForRead NOTIFY waitForReadChanged)
     /// Read each item from the device before exporting it (default true).
