@@ -1,6 +1,6 @@
 #include "ekdigitalhistoryitem.h"
 
-#include "archiveslogging_p.h"
+#include "tavrexbuslogging_p.h"
 #include "ekdigitallayout_p.h"
 #include "modbustask.h"
 

@@ -1,6 +1,6 @@
 #include "modbusarchlabel.h"
 
-#include "archiveslogging_p.h"
+#include "tavrexbuslogging_p.h"
 #include "modbustaskarchpresence65.h"
 
 ModbusArchLabel::ModbusArchLabel(QObject *parent)

@@ -1,6 +1,6 @@
 #include "modbusarchreader.h"
 
-#include "archiveslogging_p.h"
+#include "tavrexbuslogging_p.h"
 #include "modbusarchrecord.h"
 #include "modbustask.h"
 

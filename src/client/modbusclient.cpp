@@ -2,11 +2,10 @@
 
 #include "modbusclientexecutor.h"
 #include "modbusitembase.h"
-#include "modbusloopbackclient.h"
-#include "modbusloopbackserver.h"
 #include "modbustask.h"
 #include "modbustaskserver.h"
 #include "modbustransport.h"
+#include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
 #include <QtCore/qcoreapplication.h>
@@ -161,7 +160,7 @@ ModbusClient::~ModbusClient()
 }
 
 // The executor may be waiting inside an exchange; it is told to stop at the next part, and a
-// loopback server on this thread keeps answering, so that it can get there.
+// transport answered on this thread keeps answering, so that it can get there.
 void ModbusClient::shutDownExecutor()
 {
     disconnect(m_executor, nullptr, this, nullptr);
@@ -170,29 +169,28 @@ void ModbusClient::shutDownExecutor()
     QCoreApplication::removePostedEvents(this, ProcessResultsEvent);
     QCoreApplication::removePostedEvents(this, NotificationsEvent);
     m_notificationTimer.stop();
-    ModbusLoopbackServer *server = loopbackServerOnThisThread();
+    const bool answeredHere = transportAnsweredHere();
     m_taskServer->setEnabled(false);
     m_taskServer->abortAllTasks();
     m_executor->abortExecutingAll();
     m_executor->deleteLater();
     m_executorThread.quit();
     const QDeadlineTimer deadline(ShutdownTimeout);
-    while (!m_executorThread.wait(QDeadlineTimer(server ? 10 : ShutdownTimeout))) {
+    while (!m_executorThread.wait(QDeadlineTimer(answeredHere ? 10 : ShutdownTimeout))) {
         if (deadline.hasExpired()) {
             m_executorThread.terminate();
             m_executorThread.wait();
             break;
         }
-        if (server)
-            QCoreApplication::sendPostedEvents(server, QEvent::MetaCall);
+        if (answeredHere && m_transport)
+            m_transport->serveWaitingExchanges();
     }
 }
 
-ModbusLoopbackServer *ModbusClient::loopbackServerOnThisThread() const
+// Whether an exchange of the executor waits for this thread: it cannot take a blocking call then.
+bool ModbusClient::transportAnsweredHere() const
 {
-    const auto *loopback = qobject_cast<ModbusLoopbackClient *>(m_transport.data());
-    ModbusLoopbackServer *server = loopback ? loopback->server() : nullptr;
-    return server && server->thread() == QThread::currentThread() ? server : nullptr;
+    return m_transport && m_transport->answersOnThread(QThread::currentThread());
 }
 
 // ---- transport --------------------------------------------------------------------------------
@@ -206,8 +204,7 @@ void ModbusClient::setTransport(ModbusTransport *transport)
 {
     if (transport == m_transport)
         return;
-    // An executor busy with a loopback server of this thread cannot take a blocking call now.
-    const bool wait = !loopbackServerOnThisThread();
+    const bool wait = !transportAnsweredHere();
     if (m_transport)
         disconnect(m_transport, nullptr, this, nullptr);
     m_transport = transport;
@@ -226,13 +223,17 @@ void ModbusClient::setExecutorTransport(ModbusTransport *transport, bool wait)
 {
     std::shared_ptr<TransportLifeline> lifeline = transport ? TransportLifeline::of(*transport) : nullptr;
     ModbusClientExecutor *executor = m_executor;
-    QMetaObject::invokeMethod(
-        executor,
-        [executor, lifeline = std::move(lifeline)] {
-            const TransportLease lease(lifeline);
-            executor->setTransport(static_cast<ModbusTransport *>(lease.transport()));
-        },
-        wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    const auto hand = [executor, lifeline = std::move(lifeline)] {
+        const TransportLease lease(lifeline);
+        executor->setTransport(static_cast<ModbusTransport *>(lease.transport()));
+    };
+    if (!wait) {
+        QMetaObject::invokeMethod(executor, hand, Qt::QueuedConnection);
+        return;
+    }
+    QString error;
+    if (!callOnOwnerThread(executor, hand, &error))
+        setErrorString(error);
 }
 
 void ModbusClient::onTransportDestroyed()
@@ -580,8 +581,6 @@ void ModbusClient::wakeUpExecutor()
 void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
 {
     ModbusClientExecutor *executor = m_executor;
-    const Qt::ConnectionType type =
-        QThread::currentThread() == &m_executorThread ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
     forever {
         if (!enabled() || paused()) {
             task->setState(TavrexBus::TaskFailed);
@@ -589,13 +588,18 @@ void ModbusClient::executeTaskSyncSilent(ModbusTask *task)
             return;
         }
         // The executor would wait for an answer that only this blocked thread can give.
-        if (loopbackServerOnThisThread()) {
+        if (transportAnsweredHere()) {
             task->setState(TavrexBus::TaskFailed);
-            task->setErrorString(tr("synchronous execution is not possible: the loopback server of this link "
-                                    "runs on the calling thread"));
+            task->setErrorString(tr("synchronous execution is not possible: the link is answered on the "
+                                    "calling thread"));
             return;
         }
-        QMetaObject::invokeMethod(executor, [executor, task] { executor->executeTask(task); }, type);
+        QString error;
+        if (!callOnOwnerThread(executor, [executor, task] { executor->executeTask(task); }, &error)) {
+            task->setState(TavrexBus::TaskFailed);
+            task->setErrorString(error);
+            return;
+        }
         if (!task->force() || task->state() == TavrexBus::TaskDone || !linkConnected())
             return;
         task->reset();

@@ -20,7 +20,6 @@
 
 class ModbusClientExecutor;
 class ModbusItemBase;
-class ModbusLoopbackServer;
 class ModbusTask;
 class ModbusTaskServer;
 class ModbusTransport;
@@ -177,7 +176,7 @@ private:
     void onNotificationTimer();
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
-    ModbusLoopbackServer *loopbackServerOnThisThread() const;
+    bool transportAnsweredHere() const;
     bool linkConnected() const;
     void attachItem(ModbusItemBase *item);
     void detachItem(ModbusItemBase *item);

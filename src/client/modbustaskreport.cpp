@@ -1,6 +1,6 @@
 #include "modbustaskreport.h"
 
-#include <QtCore/qdebug.h>
+#include "tavrexbuslogging_p.h"
 
 ModbusTaskReport::ModbusTaskReport(ModbusItemBase &report, int interval)
     : ModbusTask(report, TavrexBus::ReadTask, interval)
@@ -14,6 +14,6 @@ ModbusTask *ModbusTaskReport::clone() const
 
 ModbusTaskList ModbusTaskReport::split()
 {
-    qWarning("splitting of ModbusReport task is not allowed");
+    qCWarning(lcClient, "splitting of ModbusReport task is not allowed");
     return ModbusTaskList();
 }

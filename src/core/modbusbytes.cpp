@@ -1,6 +1,7 @@
 #include "modbusbytes.h"
 #include "modbusbytesarray.h"
 #include "tavrexbus.h"
+#include "tavrexbuslogging_p.h"
 
 #include <QtCore/QtEndian>
 
@@ -439,7 +440,7 @@ void ModbusBytes::removeLast(int n)
 ModbusBytes ModbusBytes::takeFirst(int n)
 {
     if (n < 0) {
-        qCritical("takeFirst - invalid argument");
+        qCCritical(lcCore, "takeFirst - invalid argument");
         return ModbusBytes();
     }
     const ModbusBytes head = fromOther(*this, 0, n);

@@ -1,7 +1,6 @@
 #include "tavrexbus.h"
 #include "modbusbytes.h"
-
-#include <QtCore/QDebug>
+#include "tavrexbuslogging_p.h"
 
 #include <limits>
 
@@ -78,7 +77,7 @@ bool knownInterval(TavrexBus::ArchInterval interval)
 
 void warnUnknownInterval()
 {
-    qWarning() << TavrexBus::tr("getNextLabel: unknown interval");
+    qCWarning(lcCore) << TavrexBus::tr("getNextLabel: unknown interval");
 }
 
 // Length in seconds of the intervals that have one; 0 for calendar intervals.

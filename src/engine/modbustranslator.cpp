@@ -8,6 +8,7 @@
 #include "modbustransport.h"
 #include "modbustransporter.h"
 #include "packetdispatcher.h"
+#include "tavrexbuslogging_p.h"
 #include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
@@ -123,7 +124,9 @@ void ModbusTranslator::registerTransporter(ModbusTransporter &transporter)
     // Requests carry an out-argument for the answer, so they are never queued without waiting.
     connect(&transporter, &ModbusTransporter::requestBytesReceived, this,
             [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
-                callOnOwnerThread(this, [&] { onRequestBytesReceived(bytes, target, answerBytes); });
+                QString error;
+                if (!callOnOwnerThread(this, [&] { onRequestBytesReceived(bytes, target, answerBytes); }, &error))
+                    qCWarning(lcEngine).noquote() << tr("request left unanswered: %1").arg(error);
             },
             Qt::DirectConnection);
     connect(&transporter, &ErrObject::error, this, &ModbusTranslator::onError);

@@ -1,8 +1,7 @@
 #include "eventedtransport.h"
 
+#include "tavrexbuslogging_p.h"
 #include "transporteventreader.h"
-
-#include <QtCore/QDebug>
 
 EventedTransport::EventedTransport(QObject *parent, bool eventable)
     : Transport(parent)
@@ -80,7 +79,7 @@ bool EventedTransport::checkEventsSync()
             m_eventBufferTime = QDateTime::currentDateTime();
         if (m_firstEventsPending) {
             if (!m_eventBuffer.isEmpty())
-                qDebug() << "discarded first events: " << m_eventBuffer.toHex(' ');
+                qCDebug(lcEvents) << "discarded first events: " << m_eventBuffer.toHex(' ');
             m_eventBuffer.clear();
             m_firstEventsPending = false;
         }

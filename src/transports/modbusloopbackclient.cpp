@@ -21,11 +21,16 @@ ModbusLoopbackClient::ModbusLoopbackClient(ModbusLoopbackServer &server, QObject
 
 ModbusLoopbackClient::~ModbusLoopbackClient()
 {
-    withdraw([this] { serveWaitingRequests(); });
+    withdraw([this] { serveWaitingExchanges(); });
 }
 
-// An exchange in flight on another thread may wait for a server of this thread to answer.
-void ModbusLoopbackClient::serveWaitingRequests()
+bool ModbusLoopbackClient::answersOnThread(const QThread *thread) const
+{
+    const ModbusLoopbackServer *server = this->server();
+    return server && server->thread() == thread;
+}
+
+void ModbusLoopbackClient::serveWaitingExchanges()
 {
     ModbusLoopbackServer *server = this->server();
     if (server && server->thread() == QThread::currentThread())
@@ -110,7 +115,11 @@ bool ModbusLoopbackClient::sendBytes(const ModbusBytes &bytes, const Target *tar
         return false;
     }
     ModbusBytes reply;
-    static_cast<ModbusLoopbackServer *>(server.transport())->emulateBytesReceived(bytes, reply);
+    QString unanswered;
+    if (!static_cast<ModbusLoopbackServer *>(server.transport())->emulateBytesReceived(bytes, reply, &unanswered)) {
+        setErrorString(unanswered, error);
+        return false;
+    }
     if (!answer)
         return true;
     *answer = reply;

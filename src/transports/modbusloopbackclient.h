@@ -36,6 +36,9 @@ public:
     ModbusParser *createParser(QObject *parent) override;
     ModbusDeparser *createDeparser(QObject *parent) override;
     QString toString(bool oneLine = false) const override;
+    // Its server answers on the server's thread.
+    bool answersOnThread(const QThread *thread) const override;
+    void serveWaitingExchanges() override;
 
 Q_SIGNALS:
     void serverChanged();
@@ -48,8 +51,6 @@ private Q_SLOTS:
     void onServerConnectedChanged();
 
 private:
-    void serveWaitingRequests();
-
     ModbusTarget m_target;
     QPointer<ModbusLoopbackServer> m_server;
     // Requests come from other threads while the owner thread may swap or destroy the server:

@@ -2,9 +2,9 @@
 
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QThread>
 
 ModbusLoopbackServer::ModbusLoopbackServer(QObject *parent)
     : ModbusTransport(TavrexBus::ServerBus, parent, false)
@@ -22,17 +22,17 @@ ModbusTarget *ModbusLoopbackServer::target()
     return &m_target;
 }
 
-void ModbusLoopbackServer::emulateBytesReceived(const ModbusBytes &bytes, ModbusBytes &answer)
+// The receivers (transporter, translator, handlers) live with the server; the caller waits for
+// them so the answer is there when this returns.
+bool ModbusLoopbackServer::emulateBytesReceived(const ModbusBytes &bytes, ModbusBytes &answer, QString *error)
 {
-    // The receivers (transporter, translator, handlers) live with the server; the caller
-    // waits for them so the answer is there when this returns.
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [&] { emulateBytesReceived(bytes, answer); }, Qt::BlockingQueuedConnection);
-        return;
-    }
-    emit bytesReceived(bytes, &m_target);
     answer.clear();
+    return callOnOwnerThread(this, [&] { answerRequest(bytes, answer); }, error);
+}
+
+void ModbusLoopbackServer::answerRequest(const ModbusBytes &bytes, ModbusBytes &answer)
+{
+    emit bytesReceived(bytes, &m_target);
     emit requestBytesReceived(bytes, &m_target, &answer);
     if (!answer.isEmpty())
         return;

@@ -15,8 +15,10 @@ public:
     ~ModbusLoopbackServer() override;
 
     ModbusTarget *target();
-    // Answers before it returns, also when called from another thread than the server's.
-    void emulateBytesReceived(const ModbusBytes &bytes, ModbusBytes &answer);
+    // Raises bytes as a request and returns the answer its receivers gave (empty when none did),
+    // also when called from another thread than the server's. Fails, with the reason in error,
+    // when the server's thread is not running or the server goes before it could answer.
+    bool emulateBytesReceived(const ModbusBytes &bytes, ModbusBytes &answer, QString *error = nullptr);
 
     bool hasTarget(const Target *target) override;
     int targetsCount() const override;
@@ -32,6 +34,8 @@ protected:
     bool disconnectTransportInternal() override;
 
 private:
+    void answerRequest(const ModbusBytes &bytes, ModbusBytes &answer);
+
     ModbusTarget m_target;
 };
 

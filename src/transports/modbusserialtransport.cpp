@@ -3,14 +3,12 @@
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
 #include "qserialportinvokable.h"
+#include "tavrexbuslogging_p.h"
 
-#include <QtCore/QLoggingCategory>
 #include <QtCore/QThread>
 #include <QtSerialPort/QSerialPortInfo>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSerial, "tavrexbus.serial", QtWarningMsg)
 
 QString firstAvailablePort()
 {
@@ -421,6 +419,8 @@ QString ModbusSerialTransport::toString(bool oneLine) const
     return formatLines(text, oneLine);
 }
 
+// Unlike a network peer's, every failed open is told, also while reconnecting: the port's own
+// text says whether it is missing, busy or forbidden, and that changes as adapters come and go.
 bool ModbusSerialTransport::connectTransportInternal()
 {
     if (!m_serialPort->open(QIODevice::ReadWrite)) {

@@ -1,5 +1,7 @@
 #include "qserialportinvokable.h"
 
+#include "threadcall_p.h"
+
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QThread>
 
@@ -11,20 +13,13 @@
 
 namespace {
 
-// Runs f on the object's thread and hands back its result.
 template <typename F>
-auto onObjectThread(QObject *object, F f) -> decltype(f())
+auto onObjectThread(QObject *object, F f, QString *error = nullptr)
 {
-    using Result = decltype(f());
-    if (QThread::currentThread() == object->thread())
-        return f();
-    if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(object, f, Qt::BlockingQueuedConnection);
-    } else {
-        Result result{};
-        QMetaObject::invokeMethod(object, f, Qt::BlockingQueuedConnection, &result);
-        return result;
-    }
+    if constexpr (std::is_void_v<decltype(f())>)
+        callOnOwnerThread(object, f, error);
+    else
+        return resultOnOwnerThread(object, f, error);
 }
 
 } // namespace
@@ -86,9 +81,12 @@ void QSerialPortInvokable::clearInput()
     });
 }
 
+// A port that cannot be reached tells why.
 QString QSerialPortInvokable::errString()
 {
-    return onObjectThread(this, [=] { return m_port->errorString(); });
+    QString text;
+    callOnOwnerThread(this, [&] { text = m_port->errorString(); }, &text);
+    return text;
 }
 
 bool QSerialPortInvokable::setOptions(const SerialPortOptions &options, QString *returnErrorString)
@@ -178,7 +176,8 @@ qint64 QSerialPortInvokable::discardInput(int msecs, int quietMsecs)
 QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &data, int readTimeout,
                                                               int byteTimeout, bool controlRts, int rtsDelay)
 {
-    return onObjectThread(this, [=] {
+    QString unreachable;
+    Exchange exchanged = onObjectThread(this, [=] {
         Exchange result;
         if (!m_port->isOpen())
             return result;
@@ -211,7 +210,10 @@ QSerialPortInvokable::Exchange QSerialPortInvokable::exchange(const QByteArray &
         else if (result.answer.isEmpty() && hungUp())
             result.lostError = tr("the device has hung up");
         return result;
-    });
+    }, &unreachable);
+    if (!unreachable.isEmpty())
+        exchanged.lostError = unreachable;
+    return exchanged;
 }
 
 QSerialPort *QSerialPortInvokable::innerSerialPort()

@@ -30,7 +30,7 @@ public:
     struct Exchange
     {
         QByteArray answer;
-        QString lostError;    // set when the device went away during the exchange
+        QString lostError;    // set when the device went away, or could not be reached, during the exchange
         bool rtsRefused = false;
     };
 

@@ -1,7 +1,9 @@
 #include "qtcpsocketinvokable.h"
 
 #include "modbustcpstream_p.h"
+#include "tavrexbuslogging_p.h"
 #include "tcpframewrite_p.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QThread>
@@ -24,20 +26,11 @@ bool QTcpSocketInvokable::onOwnThread() const
     return QThread::currentThread() == thread();
 }
 
-// Runs function on the socket's thread and hands back its result. A socket whose thread has
-// stopped can no longer act: the call then yields an empty result instead of waiting forever.
+// A socket whose thread has stopped can no longer act: a call then yields an empty result.
 template <typename F>
-auto QTcpSocketInvokable::onSocketThread(F function) const
+auto QTcpSocketInvokable::onSocketThread(F function, QString *error) const
 {
-    using Result = decltype(function());
-    if (onOwnThread())
-        return function();
-    if (!thread() || !thread()->isRunning())
-        return Result();
-    Result result{};
-    QMetaObject::invokeMethod(const_cast<QTcpSocketInvokable *>(this),
-                              [&result, &function] { result = function(); }, Qt::BlockingQueuedConnection);
-    return result;
+    return resultOnOwnerThread(const_cast<QTcpSocketInvokable *>(this), function, error);
 }
 
 void QTcpSocketInvokable::connectToHost(const QHostAddress &address, quint16 port, QIODevice::OpenMode mode)
@@ -92,7 +85,7 @@ ModbusBytes QTcpSocketInvokable::exchangeFrame(const ModbusBytes &request, int m
         }
         waitForFrame(answer, ModbusTcpStream::transactionId(request), msecsToRead, error);
         return answer;
-    });
+    }, error);
 }
 
 // A small frame usually leaves at once; only a full send buffer makes the wait necessary.
@@ -173,7 +166,10 @@ bool QTcpSocketInvokable::waitForDisconnected(int msecs)
 
 QString QTcpSocketInvokable::errorString() const
 {
-    return onSocketThread([this] { return QTcpSocket::errorString(); });
+    // A socket that cannot be reached tells why.
+    QString text;
+    callOnOwnerThread(const_cast<QTcpSocketInvokable *>(this), [&] { text = QTcpSocket::errorString(); }, &text);
+    return text;
 }
 
 ModbusBytes QTcpSocketInvokable::readAll()
@@ -184,6 +180,6 @@ ModbusBytes QTcpSocketInvokable::readAll()
 qint64 QTcpSocketInvokable::write(const ModbusBytes &data)
 {
     Q_UNUSED(data);
-    qWarning("this function is not supported in QTcpSocketInvokable");
+    qCWarning(lcTcp, "this function is not supported in QTcpSocketInvokable");
     return -1;
 }

@@ -42,7 +42,7 @@ public:
 private:
     bool onOwnThread() const;
     template <typename F>
-    auto onSocketThread(F function) const;
+    auto onSocketThread(F function, QString *error = nullptr) const;
     bool flushWithin(int msecs);
     bool waitForFrame(ModbusBytes &frame, quint16 transactionId, int msecs, QString *error);
 };

@@ -1,6 +1,7 @@
 #include "transport.h"
 
 #include "target.h"
+#include "tavrexbuslogging_p.h"
 #include "transporter.h"
 #include "transportlifeline_p.h"
 
@@ -97,6 +98,15 @@ Target *Transport::defaultTarget()
     return nullptr;
 }
 
+bool Transport::answersOnThread(const QThread *) const
+{
+    return false;
+}
+
+void Transport::serveWaitingExchanges()
+{
+}
+
 void Transport::componentComplete()
 {
     MyDeclarativeParserStatus::componentComplete();
@@ -123,6 +133,7 @@ bool Transport::connectTransport(bool force)
     }
     m_connected = true;
     m_reconnectPending = false;
+    qCDebug(lcTransport).noquote() << "connected" << toString(true);
     afterConnected();
     locker.unlock();
     emit transportConnected();
@@ -152,6 +163,7 @@ bool Transport::disconnectTransport()
     if (!disconnectTransportInternal())
         return false;
     m_connected = false;
+    qCDebug(lcTransport).noquote() << "disconnected" << toString(true);
     afterDisconnected();
     locker.unlock();
     emit transportDisconnected();
@@ -180,6 +192,8 @@ void Transport::setConnectError(const QString &message)
     // Only the first failure of a run of reconnection attempts is worth telling.
     if (!m_reconnectPending)
         setErrorString(message, nullptr);
+    else
+        qCDebug(lcTransport).noquote() << "reconnection failed:" << message;
 }
 
 bool Transport::checkCanSendBytes(const Target *target, QString *error)

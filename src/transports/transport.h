@@ -47,6 +47,12 @@ public:
     virtual bool hasTarget(const Target *target) = 0;
     virtual int targetsCount() const = 0;
     virtual int bytesAvailable(const Target *target) = 0;
+    // Whether an exchange through this transport is answered by work on thread, so that a call
+    // made there which waits for such an exchange would wait for itself. False by default.
+    virtual bool answersOnThread(const QThread *thread) const;
+    // Called on the answering thread while it waits for exchanges of other threads: does the work
+    // they wait for. Does nothing by default.
+    virtual void serveWaitingExchanges();
 
     void componentComplete() override;
 

@@ -1,9 +1,21 @@
 #include "transporter.h"
 
 #include "eventedtransport.h"
+#include "tavrexbuslogging_p.h"
+#include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
 #include <QtCore/QThread>
+
+namespace {
+
+// Frames appear in the traffic log as the translator's messages print them.
+QByteArray frameText(const ModbusBytes &frame)
+{
+    return frame.toHex(' ').toUpper();
+}
+
+} // namespace
 
 Transporter::Transporter(QObject *parent)
     : ErrObject(parent)
@@ -47,14 +59,16 @@ bool Transporter::sendBytes(const TransportLease &held, const ModbusBytes &bytes
         return false;
     }
     emit bytesSent(bytes, target);
+    qCDebug(lcTraffic).noquote() << "sent" << frameText(bytes);
     // On its own thread the transport's error signal reaches us anyway; from elsewhere it
     // would arrive late, so the message is collected and reported here.
-    if (transport->thread() == QThread::currentThread())
-        return transport->sendBytes(bytes, target, answer, nullptr);
     QString error;
-    const bool ok = transport->sendBytes(bytes, target, answer, &error);
-    if (!ok)
+    const bool onOwnThread = transport->thread() == QThread::currentThread();
+    const bool ok = transport->sendBytes(bytes, target, answer, onOwnThread ? nullptr : &error);
+    if (!ok && !onOwnThread)
         setErrorString(error);
+    if (ok && answer)
+        qCDebug(lcTraffic).noquote() << "received" << frameText(*answer);
     return ok;
 }
 
@@ -196,16 +210,20 @@ void Transporter::removeEntry(Entry entry)
     detach(transport);
 }
 
+// The answer must be there when the transport's emission returns, whichever thread emits.
 void Transporter::onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes)
 {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [&] { onRequestBytesReceived(bytes, target, answerBytes); }, Qt::BlockingQueuedConnection);
-        return;
-    }
-    emit requestBytesReceived(bytes, target, answerBytes);
-    if (answerBytes)
+    QString error;
+    const bool answered = callOnOwnerThread(this, [&] {
+        qCDebug(lcTraffic).noquote() << "request" << frameText(bytes);
+        emit requestBytesReceived(bytes, target, answerBytes);
+        if (!answerBytes)
+            return;
+        qCDebug(lcTraffic).noquote() << "answer" << frameText(*answerBytes);
         emit bytesSent(*answerBytes, target);
+    }, &error);
+    if (!answered)
+        qCWarning(lcTransport).noquote() << tr("request left unanswered: %1").arg(error);
 }
 
 void Transporter::onTransportError(const QString &message)

@@ -1,7 +1,5 @@
 #include "usbsession_p.h"
 
-Q_LOGGING_CATEGORY(lcUsb, "tavrexbus.usb", QtWarningMsg)
-
 UsbSession::UsbSession()
 {
     const int result = libusb_init(&m_context);

@@ -2,12 +2,11 @@
 #define USBSESSION_P_H
 
 #include <QtCore/QList>
-#include <QtCore/QLoggingCategory>
 #include <QtCore/QString>
 
-#include <libusb.h>
+#include "tavrexbuslogging_p.h"
 
-Q_DECLARE_LOGGING_CATEGORY(lcUsb)
+#include <libusb.h>
 
 // One libusb context: a fresh scan of the buses, released with the object. The USB transport and
 // the USB device model each start their own, so a listing or a connect always sees the bus as it is.

@@ -170,8 +170,7 @@ private Q_SLOTS:
         QTest::newRow("stopped, device on this thread") << false << false << false << refused;
         QTest::newRow("running, device on this thread")
             << false << false << true
-            << QStringLiteral("synchronous execution is not possible: the loopback server of this link runs on "
-                              "the calling thread");
+            << QStringLiteral("synchronous execution is not possible: the link is answered on the calling thread");
     }
 
     void synchronousCallRefusalNamesTheCause()

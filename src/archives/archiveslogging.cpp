@@ -1,3 +1,0 @@
-#include "archiveslogging_p.h"
-
-Q_LOGGING_CATEGORY(lcArchives, "tavrexbus.archives", QtWarningMsg)

@@ -1,0 +1,16 @@
+#include "tavrexbuslogging_p.h"
+
+Q_LOGGING_CATEGORY(lcCore, "tavrexbus.core", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcProtocol, "tavrexbus.protocol", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcTransport, "tavrexbus.transport", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcTraffic, "tavrexbus.traffic", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcSerial, "tavrexbus.serial", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcTcp, "tavrexbus.tcp", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcUsb, "tavrexbus.usb", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcEngine, "tavrexbus.engine", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcItems, "tavrexbus.items", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcClient, "tavrexbus.client", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcArchives, "tavrexbus.archives", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcEvents, "tavrexbus.events", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcExchange, "tavrexbus.exchange", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcModels, "tavrexbus.models", QtWarningMsg)
