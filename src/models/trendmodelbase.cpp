@@ -1,6 +1,6 @@
 #include "trendmodelbase.h"
 
-#include <QtCore/qdebug.h>
+#include "tavrexbuslogging_p.h"
 
 #include <algorithm>
 
@@ -44,7 +44,7 @@ void TrendModelBase::addValue(const QVariant &label, qreal value)
 {
     const QDateTime time = label.toDateTime();
     if (!time.isValid()) {
-        qWarning().noquote() << QStringLiteral("can't convert label '%1' to datetime").arg(label.toString());
+        qCWarning(lcModels).noquote() << QStringLiteral("can't convert label '%1' to datetime").arg(label.toString());
         return;
     }
     addValue(time, value);
