@@ -199,21 +199,8 @@ void EkSitesModel::fill()
     endResetModel();
 }
 
-SiteModelItem *EkSitesModel::currentNode() const
+const SiteModelItem *EkSitesModel::nodeAt(const QStringList &path) const
 {
-    const SiteModelItem *node = &m_root;
-    for (const QString &name : m_groupPath) {
-        const SiteModelItem *group = node->childGroup(name);
-        if (!group)
-            break;
-        node = group;
-    }
-    return const_cast<SiteModelItem *>(node);
-}
-
-void EkSitesModel::enterPath(const QStringList &path)
-{
-    // A path that no longer exists falls back to its deepest existing group.
     const SiteModelItem *node = &m_root;
     for (const QString &name : path) {
         const SiteModelItem *group = node->childGroup(name);
@@ -221,7 +208,23 @@ void EkSitesModel::enterPath(const QStringList &path)
             break;
         node = group;
     }
-    const QStringList reached = node->visiblePath();
+    return node;
+}
+
+const SiteModelItem *EkSitesModel::currentNode() const
+{
+    return nodeAt(m_groupPath);
+}
+
+// A path that no longer exists falls back to its deepest existing group.
+QStringList EkSitesModel::existingPath(const QStringList &path) const
+{
+    return nodeAt(path)->visiblePath();
+}
+
+void EkSitesModel::enterPath(const QStringList &path)
+{
+    const QStringList reached = existingPath(path);
     if (reached == m_groupPath)
         return;
     const QString oldName = groupName();
@@ -233,6 +236,8 @@ void EkSitesModel::enterPath(const QStringList &path)
 
 void EkSitesModel::setGroupPath(const QStringList &path)
 {
+    if (existingPath(path) == m_groupPath)
+        return;
     beginResetModel();
     enterPath(path);
     endResetModel();

@@ -124,7 +124,10 @@ private:
     void installImage();
     void commit(bool writeToDevice);
     void updateSitesCount();
-    SiteModelItem *currentNode() const;
+    // The deepest existing group along path.
+    const SiteModelItem *nodeAt(const QStringList &path) const;
+    const SiteModelItem *currentNode() const;
+    QStringList existingPath(const QStringList &path) const;
     // Moves to the deepest existing group of path; called inside a model reset.
     void enterPath(const QStringList &path);
     static QVariantList treeList(const SiteModelItem *node);
