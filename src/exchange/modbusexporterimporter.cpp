@@ -5,6 +5,7 @@
 #include "modbusitems.h"
 
 #include <QtCore/qmetaobject.h>
+#include <QtCore/qset.h>
 
 ModbusExporterImporter::ModbusExporterImporter(QObject *parent)
     : ErrObject(parent)
@@ -77,14 +78,16 @@ QString ModbusExporterImporter::itemText(const ModbusItemBase *item)
 QList<ModbusItemBase *> ModbusExporterImporter::filterItems(const QList<ModbusItemBase *> &items, bool skipReadOnly)
 {
     QList<ModbusItemBase *> selected;
+    QSet<ModbusItemBase *> seen;
     for (ModbusItemBase *item : items) {
         if (!item)
             continue;
         // Views are saved through the item that talks to the device; a chain never loops back.
         for (int hops = 0; item->source() && hops < 1024; ++hops)
             item = item->source();
-        if ((skipReadOnly && item->readOnly()) || selected.contains(item))
+        if ((skipReadOnly && item->readOnly()) || seen.contains(item))
             continue;
+        seen.insert(item);
         selected << item;
     }
     return selected;
@@ -188,13 +191,13 @@ void ModbusExporterImporter::leaveGroup()
 
 bool ModbusExporterImporter::isPending(const ModbusItemBase *item) const
 {
-    return std::any_of(m_pending.cbegin(), m_pending.cend(), [item](const auto &p) { return p.first == item; });
+    return m_pending.contains(const_cast<ModbusItemBase *>(item));
 }
 
 void ModbusExporterImporter::startPending(const QList<ModbusItemBase *> &items)
 {
     for (ModbusItemBase *item : items) {
-        m_pending.append({ item, 0 });
+        m_pending.insert(item, 0);
         connectDone(item);
         connect(item, &ErrObject::error, this, &ModbusExporterImporter::onItemError);
         // An item destroyed mid-run gives up quietly, so that finished() still comes.
@@ -229,14 +232,10 @@ void ModbusExporterImporter::onItemError(const QString &message)
 
 void ModbusExporterImporter::failPending(ModbusItemBase *item, const QString &message)
 {
-    for (auto &pending : m_pending) {
-        if (pending.first != item)
-            continue;
-        if (++pending.second <= m_modbusRetries) {
-            startOperation(item);
-            return;
-        }
-        break;
+    const auto pending = m_pending.find(item);
+    if (pending != m_pending.end() && ++*pending <= m_modbusRetries) {
+        startOperation(item);
+        return;
     }
     setErrorString(failureText(item, message));
     removePending(item);
@@ -257,13 +256,13 @@ void ModbusExporterImporter::pendingDone(ModbusItemBase *item)
 
 void ModbusExporterImporter::removePending(ModbusItemBase *item)
 {
-    m_pending.removeIf([item](const auto &p) { return p.first == item; });
+    m_pending.remove(item);
     disconnect(item, nullptr, this, nullptr);
 }
 
 void ModbusExporterImporter::clearPending()
 {
-    const auto pending = m_pending;
-    for (const auto &p : pending)
-        removePending(p.first);
+    const QList<ModbusItemBase *> pending = m_pending.keys();
+    for (ModbusItemBase *item : pending)
+        removePending(item);
 }

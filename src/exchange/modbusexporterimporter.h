@@ -5,6 +5,7 @@
 #include "modbusexportdata.h"
 #include "mydeclarativeparserstatus.h"
 
+#include <QtCore/qhash.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qpair.h>
 #include <QtCore/qstringlist.h>
@@ -117,7 +118,7 @@ private:
     void removePending(ModbusItemBase *item);
 
     // Items waiting for their device read or write, with the failures of each so far.
-    QList<QPair<ModbusItemBase *, int>> m_pending;
+    QHash<ModbusItemBase *, int> m_pending;
     int m_processed = 0;
     QStringList m_groupPath;
     QVariantList m_items;

@@ -4,6 +4,7 @@
 #include "modbusitembase.h"
 
 #include <QtCore/qmetaobject.h>
+#include <QtCore/qset.h>
 
 ModbusImporter::ModbusImporter(QObject *parent)
     : ModbusExporterImporter(parent)
@@ -41,14 +42,16 @@ bool ModbusImporter::importItemList(const QList<ModbusItemBase *> &list)
     }
 
     QList<ModbusItemBase *> imported;
+    QSet<ModbusItemBase *> importedSet;
     for (const Staged &staged : std::as_const(m_staged)) {
         applyValue(staged.item, staged.value);
         imported << staged.item;
+        importedSet.insert(staged.item);
     }
     m_staged.clear();
     QStringList missing;
     for (ModbusItemBase *item : items) {
-        if (!imported.contains(item))
+        if (!importedSet.contains(item))
             missing << itemText(item);
     }
     // A file of another layout loads what matches; the rest is told, not fatal.
