@@ -1,5 +1,6 @@
 #include "buscommands.h"
 #include "bussession.h"
+#include "exchangecommands.h"
 #include "valuecodec.h"
 
 #include <TavrexBus1/tavrexbus.h>
@@ -167,6 +168,19 @@ QList<Command> makeCommands()
           QStringLiteral("Prints the first and last labels of an archive (function 66).\n\nArguments:\n"
                          "  index     archive index, 0-65535\n"),
           bus + BusCommands::labelsOptions(), BusCommands::labels },
+        { QStringLiteral("export"), QStringLiteral("export --map <file> --xml|--csv <file>"),
+          QStringLiteral("read a register map's values and save them to XML or CSV"),
+          QStringLiteral("Reads every register of the map from the device (failed reads are retried twice) and "
+                         "saves the values:\n--xml as a file that import writes back, --csv as a table of "
+                         "register, type and value.\nThe map is JSON in the simulator's format: \"registers\" "
+                         "entries with address, type, count and length.\n"),
+          bus + ExchangeCommands::exportOptions(), ExchangeCommands::exportValues },
+        { QStringLiteral("import"), QStringLiteral("import --map <file> --xml <file> [--dry-run]"),
+          QStringLiteral("write values saved by export back to the device"),
+          QStringLiteral("Loads the values of the map's holding registers from the file and writes them to the "
+                         "device, one line\nper value. A file that does not fit changes nothing; registers the "
+                         "file has no value for are told.\n--dry-run only shows what would be written.\n"),
+          bus + ExchangeCommands::importOptions(), ExchangeCommands::importValues },
     };
 }
 

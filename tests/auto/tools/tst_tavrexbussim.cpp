@@ -3,6 +3,7 @@
 
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
+#include <QtCore/QTemporaryDir>
 #include <QtCore/QTemporaryFile>
 #include <QtNetwork/QTcpServer>
 #include <QtTest/QTest>
@@ -186,6 +187,43 @@ private Q_SLOTS:
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(run.out, QStringLiteral("400100: -70000\n"));
         QVERIFY(name.out.startsWith(QLatin1String("name: Test meter\n")));
+    }
+
+    // Values saved from the device go back with import; --dry-run only shows them.
+    void exportedValuesImportBack()
+    {
+        const auto map = mapFile("{\"registers\": [{\"address\": 400001, \"type\": \"uint16\", \"value\": 17},"
+                                 "{\"address\": 400002, \"type\": \"float\", \"value\": 2.5, \"count\": 2},"
+                                 "{\"address\": 400010, \"type\": \"string\", \"length\": 4, \"value\": \"a;\\\"b\\\"\"},"
+                                 "{\"address\": 300001, \"type\": \"int32\", \"value\": -5}]}");
+        QProcess sim;
+        QString url;
+        QVERIFY2(startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url),
+                 qPrintable(sim.readAllStandardError()));
+        QTemporaryDir dir;
+        const QString xml = dir.filePath("values.xml");
+        const QString csv = dir.filePath("values.csv");
+        const CliRun saved = runCli({ "export", "--map", map->fileName(), "--xml", xml, "--csv", csv, "--url", url });
+        runCli({ "write", "400001", "uint16", "99", "--url", url });
+        const CliRun dry = runCli({ "import", "--map", map->fileName(), "--xml", xml, "--dry-run" });
+        const CliRun untouched = runCli({ "read", "400001", "--url", url });
+        const CliRun restored = runCli({ "import", "--map", map->fileName(), "--xml", xml, "--url", url });
+        const CliRun back = runCli({ "read", "400001", "--url", url });
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        QCOMPARE(saved.out, QStringLiteral("saved 5 values\n"));
+        QFile table(csv);
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        QCOMPARE(table.readAll(), QByteArray("\"register\";\"type\";\"value\"\n\"400001\";\"uint16\";\"17\"\n"
+                                             "\"400002\";\"float\";\"2,500\"\n\"400004\";\"float\";\"2,500\"\n"
+                                             "\"400010\";\"string\";\"a;\"\"b\"\"\"\n\"300001\";\"int32\";\"-5\"\n"));
+        QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
+        QVERIFY2(dry.out.startsWith(QStringLiteral("would write 400001 uint16: 17\n")), qPrintable(dry.out));
+        QCOMPARE(dry.out.count(QLatin1Char('\n')), 4);
+        QCOMPARE(untouched.out, QStringLiteral("400001: 99\n"));
+        QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+        QCOMPARE(back.out, QStringLiteral("400001: 17\n"));
     }
 
     // The rows come in label order; a long range tells its progress on standard error.

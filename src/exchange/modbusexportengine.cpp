@@ -1,0 +1,6 @@
+#include "modbusexportengine.h"
+
+ModbusExportEngine::ModbusExportEngine(QObject *parent)
+    : ErrObject(parent)
+{
+}

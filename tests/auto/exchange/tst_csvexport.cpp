@@ -1,0 +1,180 @@
+#include <TavrexBus1/tavrexbus1.h>
+#include <TavrexBus1/customfieldevent.h>
+
+#include <QtCore/qjsonarray.h>
+#include <QtCore/qjsondocument.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qtemporarydir.h>
+#include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
+
+// Item tables written to CSV files.
+class tst_CsvExport : public QObject
+{
+    Q_OBJECT
+
+public:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    static QByteArray readAll(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Three doubles in an array: rows of ("Label", "Value").
+    static void fill(ModbusDouble &item)
+    {
+        item.setCount(3);
+        ModbusBytesArray array;
+        for (double value : { 3.14159, -0.0005, 1234.5 })
+            array << ModbusBytes::fromDouble(value);
+        item.setBytesArray(array, ModbusItemBase::ValueChange);
+    }
+
+private Q_SLOTS:
+    // Texts with separators, quotes and line breaks read back with Python's csv module as written.
+    void fieldsReadBackWithAnIndependentReader()
+    {
+        ModbusDouble item(400001);
+        fill(item);
+        ModbusItemCSVExporter exporter;
+        exporter.setItem(&item);
+        exporter.setFileName(path("table.csv"));
+        exporter.setCustomFields({ QVariantMap{ { "index", 1 }, { "name", "note; \"1\"" } } });
+        const QStringList notes{ "a;b", "say \"hi\"", "two\nlines" };
+        connect(&exporter, &ModbusItemCSVExporter::customField, this,
+                [&notes](CustomFieldEvent *event) { event->setValue(notes.at(event->rowIndex())); });
+        QSignalSpy completed(&exporter, &ModbusItemExporter::completed);
+        QVERIFY2(exporter.start(), qPrintable(exporter.errorString()));
+        QCOMPARE(completed.count(), 1);
+
+        const char *script = R"(
+import csv, json, sys
+with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
+    print(json.dumps(list(csv.reader(f, delimiter=';'))))
+)";
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"), { "-c", QString::fromLatin1(script), path("table.csv") });
+        QVERIFY(python.waitForFinished(60000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0).toArray().toVariantList(), QVariantList({ "#", "Label", "note; \"1\"", "Value" }));
+        QCOMPARE(rows.at(1).toArray().at(2).toString(), notes.at(0));
+        QCOMPARE(rows.at(2).toArray().at(2).toString(), notes.at(1));
+        QCOMPARE(rows.at(3).toArray().at(2).toString(), notes.at(2));
+        QCOMPARE(rows.at(1).toArray().at(3).toString(), QStringLiteral("3,142"));
+        QCOMPARE(rows.at(2).toArray().at(3).toString(), QStringLiteral("-0,001"));
+        QCOMPARE(rows.at(3).toArray().at(0).toString(), QStringLiteral("3"));
+    }
+
+    void customFieldsGoWhereTheirIndexSays_data()
+    {
+        QTest::addColumn<bool>("indexColumn");
+        QTest::addColumn<QVariantList>("fields");
+        QTest::addColumn<QByteArray>("header");
+        const auto field = [](int index, const char *name) { return QVariantMap{ { "index", index }, { "name", name } }; };
+        QTest::newRow("model only") << false << QVariantList{} << QByteArray("\"Label\";\"Value\"");
+        QTest::newRow("first, after #") << true << QVariantList{ field(0, "A") } << QByteArray("\"#\";\"A\";\"Label\";\"Value\"");
+        QTest::newRow("equal indexes keep order")
+            << false << QVariantList{ field(1, "B"), field(1, "C") } << QByteArray("\"Label\";\"B\";\"C\";\"Value\"");
+        QTest::newRow("past the end appends")
+            << false << QVariantList{ field(9, "Z"), field(-3, "A") } << QByteArray("\"A\";\"Label\";\"Value\";\"Z\"");
+    }
+
+    void customFieldsGoWhereTheirIndexSays()
+    {
+        QFETCH(bool, indexColumn);
+        QFETCH(QVariantList, fields);
+        QFETCH(QByteArray, header);
+        ModbusDouble item(400001);
+        fill(item);
+        ModbusItemCSVExporter exporter;
+        exporter.setItem(&item);
+        exporter.setUseBom(false);
+        exporter.setIndexColumn(indexColumn);
+        exporter.setCustomFields(fields);
+        exporter.setFileName(path("fields.csv"));
+        QVERIFY(exporter.start());
+        const QList<QByteArray> lines = readAll(path("fields.csv")).split('\n');
+        QCOMPARE(lines.first(), header);
+        QCOMPARE(lines.size(), 5);
+    }
+
+    void eachEncodingWritesItsBytes_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<QByteArray>("caption");
+        QTest::newRow("UTF-8") << "UTF-8" << QByteArray("\xEF\xBB\xBF") << QStringLiteral("\"м³\"").toUtf8();
+        QTest::newRow("utf-16le") << "UTF-16LE" << QByteArray("\xFF\xFE")
+                                  << QByteArray(reinterpret_cast<const char *>(u"\"м³\""), 8);
+        QTest::newRow("windows-1251") << "windows-1251" << QByteArray() << QByteArray("\"\xEC" "3\"");
+        QTest::newRow("KOI8-R") << "KOI8-R" << QByteArray() << QByteArray("\"\xCD" "3\"");
+    }
+
+    void eachEncodingWritesItsBytes()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, start);
+        QFETCH(QByteArray, caption);
+        ModbusDouble item(400001);
+        ModbusItemCSVExporter exporter;
+        exporter.setItem(&item);
+        exporter.setIndexColumn(false);
+        exporter.setEncoding(encoding);
+        exporter.setCustomFields({ QVariantMap{ { "index", 0 }, { "name", QStringLiteral("м³") } } });
+        exporter.setFileName(path("encoded.csv"));
+        QVERIFY2(exporter.start(), qPrintable(exporter.errorString()));
+        const QByteArray content = readAll(path("encoded.csv"));
+        QVERIFY(content.startsWith(start + caption));
+    }
+
+    void failuresAreToldAndLeaveTheFile_data()
+    {
+        QTest::addColumn<bool>("withItem");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no item") << false << "UTF-8" << "item doesn't set";
+        QTest::newRow("unknown encoding") << true << "no-such-codec" << "unknown encoding no-such-codec";
+    }
+
+    void failuresAreToldAndLeaveTheFile()
+    {
+        QFETCH(bool, withItem);
+        QFETCH(QString, encoding);
+        QFETCH(QString, message);
+        QFile old(path("kept.csv"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        ModbusDouble item(400001);
+        ModbusItemCSVExporter exporter;
+        exporter.setItem(withItem ? &item : nullptr);
+        exporter.setEncoding(encoding);
+        exporter.setFileName(path("kept.csv"));
+        QSignalSpy completed(&exporter, &ModbusItemExporter::completed);
+        QVERIFY(!exporter.start());
+        QCOMPARE(exporter.errorString(), message);
+        QCOMPARE(readAll(path("kept.csv")), QByteArray("old"));
+        QCOMPARE(completed.count(), 0);
+        QVERIFY(!exporter.running());
+    }
+
+    void unopenableFileIsNamed()
+    {
+        ModbusDouble item(400001);
+        ModbusItemCSVExporter exporter;
+        exporter.setItem(&item);
+        exporter.setFileName(path("no/dir/x.csv"));
+        QVERIFY(!exporter.start());
+        QVERIFY2(exporter.errorString().contains(path("no/dir/x.csv")), qPrintable(exporter.errorString()));
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_CsvExport)
+#include "tst_csvexport.moc"

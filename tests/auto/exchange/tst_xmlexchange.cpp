@@ -1,0 +1,360 @@
+#include "itemfactory.h"
+#include "recordingclient.h"
+
+#include <QtCore/qprocess.h>
+#include <QtCore/qtemporarydir.h>
+#include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
+
+// Item values saved to XML and loaded back, with device reads before saving and writes after loading.
+class tst_XmlExchange : public QObject
+{
+    Q_OBJECT
+
+public:
+    static QVariantList variants(const QList<ModbusItemBase *> &items)
+    {
+        QVariantList list;
+        for (ModbusItemBase *item : items)
+            list << QVariant::fromValue(item);
+        return list;
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    void writeFile(const QString &name, const QByteArray &content) const
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    // Saves the items' current values, without the device.
+    bool save(const QString &file, const QList<ModbusItemBase *> &items)
+    {
+        ModbusXmlExporter exporter;
+        exporter.setFileName(path(file));
+        exporter.setReadOnExport(false);
+        exporter.exportItems(variants(items));
+        return exporter.save();
+    }
+
+    static QByteArray document(const QByteArray &body)
+    {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE tavrexbus>\n<tavrexbus>\n"
+               "<modbusitems version=\"1.0\">\n" + body + "\n</modbusitems>\n</tavrexbus>\n";
+    }
+
+private Q_SLOTS:
+    void everyItemKindKeepsItsValue_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("uint8") << "ModbusUInt8" << QVariant(200);
+        QTest::newRow("int8") << "ModbusInt8" << QVariant(-100);
+        QTest::newRow("uint16") << "ModbusUInt16" << QVariant(65535);
+        QTest::newRow("int16") << "ModbusInt16" << QVariant(-32768);
+        QTest::newRow("uint32") << "ModbusUInt32" << QVariant(4000000000u);
+        QTest::newRow("int32") << "ModbusInt32" << QVariant(-2000000000);
+        QTest::newRow("uint64") << "ModbusUInt64" << QVariant(quint64(18446744073709551615ull));
+        QTest::newRow("int64") << "ModbusInt64" << QVariant(qint64(-9007199254740993ll));
+        QTest::newRow("float") << "ModbusFloat" << QVariant(0.1f);
+        QTest::newRow("double") << "ModbusDouble" << QVariant(1.000125);
+        QTest::newRow("double struct") << "ModbusDoubleStruct" << QVariant(-12.625);
+        QTest::newRow("bit") << "ModbusBit" << QVariant(true);
+        QTest::newRow("datetime") << "ModbusDateTime" << QVariant(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58)));
+        QTest::newRow("ansi string") << "ModbusStringAnsi" << QVariant(QStringLiteral("a<b & \"c\""));
+        QTest::newRow("utf8 string") << "ModbusStringUtf8" << QVariant(QStringLiteral("Котельная ²"));
+        QTest::newRow("custom bytes") << "ModbusCustomBytes" << QVariant(QStringLiteral("0a0b"));
+        QTest::newRow("file") << "ModbusFile" << QVariant(QStringLiteral("00ff10203040"));
+    }
+
+    void everyItemKindKeepsItsValue()
+    {
+        QFETCH(QString, type);
+        QFETCH(QVariant, value);
+        auto saved = makeItem(type, 400011);
+        QVERIFY(saved->setProperty("value", value));
+        auto other = makeItem(type, 400001);
+        QVERIFY(save("kinds.xml", { saved.get(), other.get() }));
+
+        auto loaded = makeItem(type, 400011);
+        ModbusXmlImporter importer;
+        importer.setFileName(path("kinds.xml"));
+        importer.setWriteOnImport(false);
+        QSignalSpy finished(&importer, &ModbusImporter::finished);
+        QVERIFY2(importer.importItems(variants({ loaded.get() })), qPrintable(importer.errorString()));
+        QCOMPARE(loaded->bytes().toHex(), saved->bytes().toHex());
+        QCOMPARE(loaded->property("value"), saved->property("value"));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(importer.processed(), 1);
+    }
+
+    // The file must read with a parser that shares no code with ours.
+    void fileOpensInAnIndependentParser()
+    {
+        ModbusUInt16 reg(400001);
+        reg.setValue(42);
+        ModbusFloat flow(300003);
+        ModbusXmlExporter exporter;
+        exporter.setFileName(path("python.xml"));
+        exporter.setReadOnExport(false);
+        exporter.setSkipReadOnlyItems(false);
+        exporter.exportProperty(QStringLiteral("serial"), QStringLiteral("A&B 7"));
+        exporter.beginGroup(QStringLiteral("settings"));
+        exporter.exportItems(variants({ &reg, &flow }));
+        exporter.endGroup();
+        QVERIFY(exporter.save());
+
+        const char *script = R"(
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == 'tavrexbus', root.tag
+items = root.find('modbusitems')
+assert items.get('version') == '1.0'
+prop = items.find('property')
+assert (prop.get('name'), prop.get('value')) == ('serial', 'A&B 7')
+group = items.find('group')
+assert group.get('name') == 'settings'
+found = [(i.get('type'), i.get('count'), i.get('address'), i.text) for i in group.findall('item')]
+assert found == [('ModbusUInt16', '1', '400001', '42'), ('ModbusFloat', '1', '300003', '0')], found
+with open(sys.argv[1], encoding='utf-8') as f:
+    head = f.read(200)
+assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE tavrexbus>' in head, head
+)";
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral("-c"), QString::fromLatin1(script),
+                                                           path("python.xml") });
+        QVERIFY(python.waitForFinished(60000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    }
+
+    void badFileChangesNoItem_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = "<item type=\"ModbusUInt16\" count=\"1\" address=\"400001\">5</item>";
+        QTest::newRow("truncated") << document(good).left(120) << "Parse error at line";
+        QTest::newRow("unknown element") << document(good + "\n<script/>") << "bad.xml:6: unknown element <script>";
+        QTest::newRow("element in an item")
+            << document("<item type=\"ModbusUInt16\" count=\"1\" address=\"400001\">5<b/></item>")
+            << "unknown element <b> in an item";
+        QTest::newRow("wrong doc type") << QByteArray(document(good)).replace("DOCTYPE tavrexbus", "DOCTYPE other")
+                                        << "wrong doc type";
+        QTest::newRow("wrong root") << QByteArray(document(good)).replace("modbusitems", "items")
+                                    << "wrong root element name";
+        QTest::newRow("no version") << QByteArray(document(good)).replace(" version=\"1.0\">", ">")
+                                    << "wrong modbus items xml version";
+        QTest::newRow("not a number")
+            << document(good + "\n<item type=\"ModbusUInt16\" count=\"1\" address=\"400002\">five</item>")
+            << "bad.xml:6: \"five\" is not a value of ModbusUInt16 (1 400002)";
+        QTest::newRow("huge number")
+            << document("<item type=\"ModbusUInt16\" count=\"1\" address=\"400002\">" + QByteArray(5000, '9')
+                        + "</item>" + good)
+            << "is not a value of ModbusUInt16 (1 400002)";
+        QTest::newRow("deep nesting") << document(QByteArray("<group name=\"g\">").repeated(100000)) << "nested deeper";
+        QTest::newRow("entity expansion")
+            << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE tavrexbus [\n<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n"
+                          "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
+                          "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">\n<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">\n"
+                          "]>\n<tavrexbus><modbusitems version=\"1.0\"><property name=\"x\" value=\"&e;\"/>"
+                          "</modbusitems></tavrexbus>")
+            << "Parse error at line";
+        QTest::newRow("empty file") << QByteArray() << "Parse error at line";
+    }
+
+    void badFileChangesNoItem()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        writeFile("bad.xml", content);
+        ModbusUInt16 first(400001);
+        ModbusUInt16 second(400002);
+        first.setValue(7);
+        second.setValue(8);
+        ModbusXmlImporter importer;
+        importer.setFileName(path("bad.xml"));
+        importer.setWriteOnImport(false);
+        QSignalSpy finished(&importer, &ModbusImporter::finished);
+        QVERIFY(!importer.importItems(variants({ &first, &second })));
+        QVERIFY2(importer.errorString().contains(message), qPrintable(importer.errorString()));
+        QCOMPARE(first.value(), 7);
+        QCOMPARE(second.value(), 8);
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void missingFileIsNamed()
+    {
+        ModbusXmlImporter importer;
+        importer.setFileName(path("absent.xml"));
+        ModbusUInt16 item(400001);
+        QVERIFY(!importer.importItems(variants({ &item })));
+        QVERIFY2(importer.errorString().startsWith(path("absent.xml") + ": "), qPrintable(importer.errorString()));
+        QCOMPARE(importer.getGroups(), QStringList());
+    }
+
+    // A file of another layout: what matches loads, in file order for equal items; the rest is told.
+    void otherLayoutLoadsWhatMatches()
+    {
+        writeFile("layout.xml", document("<item type=\"ModbusUInt16\" count=\"1\" address=\"400001\">11</item>"
+                                         "<item type=\"ModbusUInt16\" count=\"1\" address=\"400001\">12</item>"
+                                         "<item type=\"ModbusUInt16\" count=\"1\" address=\"400009\">13</item>"
+                                         "<item type=\"ModbusFloat\" count=\"1\" address=\"400003\">2.5</item>"));
+        ModbusUInt16 a(400001);
+        ModbusUInt16 b(400001);
+        ModbusUInt16 moved(400005);
+        ModbusInt16 otherType(400003);
+        ModbusXmlImporter importer;
+        importer.setFileName(path("layout.xml"));
+        importer.setWriteOnImport(false);
+        QVERIFY(importer.importItems(variants({ &a, &b, &moved, &otherType })));
+        QCOMPARE(a.value(), 11);
+        QCOMPARE(b.value(), 12);
+        QCOMPARE(moved.value(), 0);
+        QCOMPARE(otherType.value(), 0);
+        QCOMPARE(importer.processed(), 2);
+        QCOMPARE(importer.errorString(),
+                 QStringLiteral("no value found for 2 item(s): ModbusUInt16 (1 400005), ModbusInt16 (1 400003)"));
+    }
+
+    void groupsAndPropertiesComeBack()
+    {
+        ModbusUInt16 outer(400001);
+        ModbusUInt16 inner(400001);
+        outer.setValue(1);
+        inner.setValue(2);
+        ModbusXmlExporter exporter;
+        exporter.setFileName(path("groups.xml"));
+        exporter.setReadOnExport(false);
+        QSignalSpy entered(&exporter, &ModbusExporterImporter::groupEntered);
+        exporter.exportProperty(QStringLiteral("serial"), QStringLiteral("0042"));
+        exporter.exportItem(&outer);
+        exporter.beginGroup(QStringLiteral("meter 2"));
+        exporter.beginGroup(QStringLiteral(""));
+        exporter.exportItem(&inner);
+        exporter.endGroup();
+        QCOMPARE(exporter.groupPath(), QStringList{ "meter 2" });
+        exporter.endGroup();
+        exporter.endGroup();
+        QCOMPARE(exporter.groupPath(), QStringList());
+        QCOMPARE(entered.count(), 2);
+        QVERIFY(exporter.save());
+
+        ModbusXmlImporter importer;
+        importer.setFileName(path("groups.xml"));
+        importer.setWriteOnImport(false);
+        QCOMPARE(importer.getGroups(), QStringList{ "meter 2" });
+        QCOMPARE(importer.importProperty(QStringLiteral("serial")), QStringLiteral("0042"));
+        QCOMPARE(importer.importProperty(QStringLiteral("absent")), QString());
+        QVERIFY(!importer.beginGroup(QStringLiteral("meter 3")));
+        QVERIFY(importer.beginGroup(QStringLiteral("meter 2")));
+        QVERIFY(importer.beginGroup(QString()));
+        ModbusUInt16 loaded(400001);
+        QVERIFY(importer.importItems(variants({ &loaded })));
+        QCOMPARE(loaded.value(), 2);
+        importer.endGroup();
+        importer.endGroup();
+        QVERIFY(importer.importItems(variants({ &loaded })));
+        QCOMPARE(loaded.value(), 1);
+    }
+
+    void viewsExportTheirSourceOnceAndReadOnlyItemsStayOut()
+    {
+        ModbusUInt32 source(400001);
+        ModbusUInt16 low;
+        ModbusUInt16 high;
+        low.setSource(&source);
+        high.setSource(&source);
+        ModbusUInt16 input(300001);
+        ModbusXmlExporter exporter;
+        QVERIFY(input.readOnly());
+        const QVariantList selected = exporter.filterVariantItems(variants({ &low, &high, &source, &input }));
+        QCOMPARE(selected, variants({ &source }));
+        exporter.setSkipReadOnlyItems(false);
+        QCOMPARE(exporter.filterVariantItems(variants({ &low, &input })), variants({ &source, &input }));
+    }
+
+    void saveRefusesWhatItCannotWrite_data()
+    {
+        QTest::addColumn<bool>("exportFirst");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing exported") << false << "empty.xml" << "can't save empty xml document";
+        QTest::newRow("no directory") << true << "no/such/dir.xml" << "can't write file";
+    }
+
+    void saveRefusesWhatItCannotWrite()
+    {
+        QFETCH(bool, exportFirst);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        ModbusXmlExporter exporter;
+        exporter.setFileName(path(file));
+        ModbusUInt16 item(400001);
+        if (exportFirst)
+            QVERIFY(exporter.exportItem(&item));
+        QVERIFY(!exporter.save());
+        QVERIFY2(exporter.errorString().startsWith(message), qPrintable(exporter.errorString()));
+        QVERIFY(!QFile::exists(path(file)));
+    }
+
+    // Each failed read is retried; after modbusRetries retries the item is given up with its message.
+    void exportReadsFirstAndGivesUpAfterRetries()
+    {
+        RecordingClient client;
+        client.setConnected(true);
+        ModbusUInt16 good(400001);
+        ModbusUInt16 bad(400002);
+        good.setClient(&client);
+        bad.setClient(&client);
+        ModbusXmlExporter exporter;
+        exporter.setFileName(path("read.xml"));
+        QSignalSpy finished(&exporter, &ModbusExporterImporter::finished);
+        exporter.exportItems(variants({ &good, &bad }));
+        QCOMPARE(client.queued.size(), 2);
+        QVERIFY(client.completeNext(ModbusBytesArray{ ModbusBytes::fromHex("0102") }));
+        QCOMPARE(exporter.processed(), 1);
+        int reads = 1;
+        while (!client.queued.isEmpty()) {
+            client.completeNext({}, TavrexBus::TaskFailed, QStringLiteral("no answer"));
+            reads += client.queued.isEmpty() ? 0 : 1;
+        }
+        QCOMPARE(reads, 3);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(exporter.errorString(), QStringLiteral("can't read ModbusUInt16 (1 400002): no answer"));
+        QVERIFY(exporter.save());
+        ModbusUInt16 loaded(400001);
+        ModbusXmlImporter importer;
+        importer.setFileName(path("read.xml"));
+        importer.setWriteOnImport(false);
+        QVERIFY(importer.importItems(variants({ &loaded })));
+        QCOMPARE(loaded.value(), 0x0102);
+    }
+
+    void importWritesAfterLoading()
+    {
+        ModbusUInt16 item(400001);
+        item.setValue(300);
+        QVERIFY(save("write.xml", { &item }));
+        RecordingClient client;
+        client.setConnected(true);
+        ModbusUInt16 target(400001);
+        target.setClient(&client);
+        ModbusXmlImporter importer;
+        importer.setFileName(path("write.xml"));
+        QSignalSpy finished(&importer, &ModbusImporter::finished);
+        QVERIFY(importer.importItems(variants({ &target })));
+        QCOMPARE(target.value(), 300);
+        QCOMPARE(client.queued.size(), 1);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(client.completeNext({}));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(importer.processed(), 1);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_XmlExchange)
+#include "tst_xmlexchange.moc"

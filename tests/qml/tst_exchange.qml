@@ -1,0 +1,38 @@
+import QtQuick 2.15
+import QtTest 1.2
+import TavrexBus 1.0
+
+// Settings saved and loaded from QML, as an application's settings page does it.
+TestCase {
+    name: "Exchange"
+
+    ModbusItems {
+        id: settings
+        ModbusUInt16 { id: address; address: 400001; value: 17 }
+        ModbusFloat { id: cutOff; address: 400004; value: 0.35 }
+    }
+    ModbusUInt16 { id: loadedAddress; address: 400001 }
+    ModbusFloat { id: loadedCutOff; address: 400004 }
+
+    ModbusXmlExporter { id: exporter; fileName: "tst_exchange.xml"; readOnExport: false }
+    ModbusXmlImporter { id: importer; fileName: "tst_exchange.xml"; writeOnImport: false }
+    SignalSpy { id: finishedSpy; target: importer; signalName: "finished" }
+
+    function test_settingsComeBack() {
+        exporter.beginGroup("meter")
+        exporter.exportProperty("serial", "0042")
+        exporter.exportItems([settings])
+        exporter.endGroup()
+        compare(exporter.processed, 2)
+        verify(exporter.save())
+
+        compare(importer.getGroups(), ["meter"])
+        verify(importer.beginGroup("meter"))
+        compare(importer.importProperty("serial"), "0042")
+        verify(importer.importItems([loadedAddress, loadedCutOff]))
+        compare(finishedSpy.count, 1)
+        compare(loadedAddress.value, 17)
+        compare(loadedCutOff.value, cutOff.value)
+        compare(importer.groupPath, ["meter"])
+    }
+}
