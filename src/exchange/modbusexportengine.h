@@ -11,11 +11,15 @@ class ModbusItemBase;
 
 /// The storage behind an exporter or importer: groups, named properties and item values.
 /// Failures are reported through the error signal, which the owner relays.
+///
+/// Registered in QML as the uncreatable type `ModbusExportEngine` (`import TavrexBus 1.0`), so that QML sees
+/// its signals.
 class TAVREXBUS1_EXPORT ModbusExportEngine : public ErrObject
 {
     Q_OBJECT
 
 public:
+    /// An engine with nothing stored; the exporter or importer that takes it becomes its parent.
     explicit ModbusExportEngine(QObject *parent = nullptr);
 
     /// Opens a group under the current one and makes it current.

@@ -4,6 +4,9 @@
 #include "modbusexporterimporter.h"
 
 /// Saves item values through its engine, reading them from the device first when asked.
+///
+/// Registered in QML as the uncreatable type `ModbusExporter` (`import TavrexBus 1.0`), so that QML sees its
+/// properties.
 class TAVREXBUS1_EXPORT ModbusExporter : public ModbusExporterImporter
 {
     Q_OBJECT
@@ -14,11 +17,15 @@ class TAVREXBUS1_EXPORT ModbusExporter : public ModbusExporterImporter
     Q_PROPERTY(bool readOnExport READ readOnExport WRITE setReadOnExport NOTIFY readOnExportChanged)
 
 public:
+    /// An exporter with no engine yet; subclasses provide one.
     explicit ModbusExporter(QObject *parent = nullptr);
 
+    /// Getter of the waitForRead property.
     bool waitForRead() const { return m_waitForRead; }
+    /// Getter of the readOnExport property.
     bool readOnExport() const { return m_readOnExport; }
 
+    /// Called by the QML engine once every property is set; exports the items given in QML, if any.
     void componentComplete() override;
 
     /// Exports one item into the current group as it is now.
@@ -33,7 +40,9 @@ public:
     Q_INVOKABLE void clearInternal();
 
 public Q_SLOTS:
+    /// Setter of the waitForRead property.
     void setWaitForRead(bool wait);
+    /// Setter of the readOnExport property.
     void setReadOnExport(bool read);
     /// Opens a group under the current one.
     void beginGroup(const QString &name);
@@ -43,7 +52,9 @@ public Q_SLOTS:
     bool save();
 
 Q_SIGNALS:
+    /// waitForRead changed; the new value is passed.
     void waitForReadChanged(bool wait);
+    /// readOnExport changed; the new value is passed.
     void readOnExportChanged(bool read);
 
 protected:

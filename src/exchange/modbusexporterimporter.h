@@ -16,6 +16,9 @@ class ModbusItemBase;
 
 /// The common part of ModbusExporter and ModbusImporter: the items given from QML, the open groups,
 /// the progress count and the storage engine they talk to.
+///
+/// Registered in QML as the uncreatable type `ModbusExporterImporter` (`import TavrexBus 1.0`), so that QML sees
+/// its properties.
 class TAVREXBUS1_EXPORT ModbusExporterImporter : public ErrObject, public MyDeclarativeParserStatus
 {
     Q_OBJECT
@@ -32,13 +35,19 @@ class TAVREXBUS1_EXPORT ModbusExporterImporter : public ErrObject, public MyDecl
     Q_PROPERTY(int modbusRetries READ modbusRetries WRITE setModbusRetries NOTIFY modbusRetriesChanged)
 
 public:
+    /// An exporter or importer with no items and no engine yet.
     explicit ModbusExporterImporter(QObject *parent = nullptr);
     ~ModbusExporterImporter() override;
 
+    /// Getter of the processed property.
     int processed() const { return m_processed; }
+    /// Getter of the groupPath property.
     QStringList groupPath() const { return m_groupPath; }
+    /// Getter of the items property.
     QVariantList items() const { return m_items; }
+    /// Getter of the skipReadOnlyItems property.
     bool skipReadOnlyItems() const { return m_skipReadOnlyItems; }
+    /// Getter of the modbusRetries property.
     int modbusRetries() const { return m_modbusRetries; }
     /// The storage engine; owned.
     ModbusExportEngine *engine() const { return m_engine; }
@@ -67,19 +76,29 @@ public:
 public Q_SLOTS:
     /// Drops the engine's document.
     void clear();
+    /// Setter of the items property.
     void setItems(const QVariantList &items);
+    /// Setter of the skipReadOnlyItems property.
     void setSkipReadOnlyItems(bool skip);
+    /// Setter of the modbusRetries property.
     void setModbusRetries(int retries);
 
 Q_SIGNALS:
+    /// processed changed; the new value is passed.
     void processedChanged(int processed);
+    /// groupPath changed; the new value is passed.
     void groupPathChanged(const QStringList &groupPath);
+    /// items changed; the new value is passed.
     void itemsChanged(const QVariantList &items);
+    /// skipReadOnlyItems changed; the new value is passed.
     void skipReadOnlyItemsChanged(bool skip);
+    /// modbusRetries changed; the new value is passed.
     void modbusRetriesChanged(int retries);
     /// A run is over: every item was done or gave up.
     void finished();
+    /// group was opened (exporting) or entered (importing) and is now the current group.
     void groupEntered(const QString &group);
+    /// The current group was closed; its parent is current again.
     void groupLeft();
 
 protected:

@@ -5,6 +5,9 @@
 
 /// Loads item values through its engine, and writes them to the device afterwards when asked.
 /// A load is all or nothing: when any value does not fit its item, no item changes.
+///
+/// Registered in QML as the uncreatable type `ModbusImporter` (`import TavrexBus 1.0`), so that QML sees its
+/// properties.
 class TAVREXBUS1_EXPORT ModbusImporter : public ModbusExporterImporter
 {
     Q_OBJECT
@@ -12,8 +15,10 @@ class TAVREXBUS1_EXPORT ModbusImporter : public ModbusExporterImporter
     Q_PROPERTY(bool writeOnImport READ writeOnImport WRITE setWriteOnImport NOTIFY writeOnImportChanged)
 
 public:
+    /// An importer with no engine yet; subclasses provide one.
     explicit ModbusImporter(QObject *parent = nullptr);
 
+    /// Getter of the writeOnImport property.
     bool writeOnImport() const { return m_writeOnImport; }
 
     /// Loads the values of the items (register items or ModbusItems containers) found in the current
@@ -27,6 +32,7 @@ public:
     Q_INVOKABLE void clearInternal();
 
 public Q_SLOTS:
+    /// Setter of the writeOnImport property.
     void setWriteOnImport(bool write);
     /// Enters the group of this name in the current group; false when there is none.
     bool beginGroup(const QString &name);
@@ -34,6 +40,7 @@ public Q_SLOTS:
     void endGroup();
 
 Q_SIGNALS:
+    /// writeOnImport changed; the new value is passed.
     void writeOnImportChanged(bool write);
 
 protected:

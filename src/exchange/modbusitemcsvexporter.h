@@ -10,6 +10,8 @@ class QAbstractItemModel;
 
 /// Writes an item's model (its array, its trend or the rows of an archive read) to a CSV file that
 /// spreadsheets open directly: every field quoted, fields separated by semicolons.
+///
+/// Available in QML as `ModbusItemCSVExporter` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusItemCSVExporter : public ModbusItemExporter
 {
     Q_OBJECT
@@ -26,12 +28,18 @@ class TAVREXBUS1_EXPORT ModbusItemCSVExporter : public ModbusItemExporter
     Q_PROPERTY(bool useBom READ useBom WRITE setUseBom NOTIFY useBomChanged)
 
 public:
+    /// An exporter with no item and no file name, writing UTF-8 with a byte-order mark.
     explicit ModbusItemCSVExporter(QObject *parent = nullptr);
 
+    /// Getter of the fileName property.
     QString fileName() const { return m_fileName; }
+    /// Getter of the customFields property.
     QVariantList customFields() const { return m_customFields; }
+    /// Getter of the indexColumn property.
     bool indexColumn() const { return m_indexColumn; }
+    /// Getter of the encoding property.
     QString encoding() const { return m_encoding; }
+    /// Getter of the useBom property.
     bool useBom() const { return m_useBom; }
 
     /// The text a cell value is written as: date-times "dd/MM/yyyy hh:mm:ss", floating point with
@@ -41,17 +49,27 @@ public:
     static QString quote(const QString &field);
 
 public Q_SLOTS:
+    /// Setter of the fileName property.
     void setFileName(const QString &fileName);
+    /// Setter of the customFields property.
     void setCustomFields(const QVariantList &fields);
+    /// Setter of the indexColumn property.
     void setIndexColumn(bool indexColumn);
+    /// Setter of the encoding property.
     void setEncoding(const QString &encoding);
+    /// Setter of the useBom property.
     void setUseBom(bool useBom);
 
 Q_SIGNALS:
+    /// fileName changed; the new value is passed.
     void fileNameChanged(const QString &fileName);
+    /// customFields changed; the new value is passed.
     void customFieldsChanged(const QVariantList &fields);
+    /// indexColumn changed; the new value is passed.
     void indexColumnChanged(bool indexColumn);
+    /// encoding changed; the new value is passed.
     void encodingChanged(const QString &encoding);
+    /// useBom changed; the new value is passed.
     void useBomChanged(bool useBom);
     /// Asks for the value of a custom field; the handler sets the event's value.
     void customField(CustomFieldEvent *event);

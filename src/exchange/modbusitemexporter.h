@@ -8,6 +8,9 @@
 class ModbusItemBase;
 
 /// Base of the exporters that write one item's table: the item and the running state.
+///
+/// Registered in QML as the uncreatable type `ModbusItemExporter` (`import TavrexBus 1.0`), so that QML sees
+/// its properties.
 class TAVREXBUS1_EXPORT ModbusItemExporter : public ErrObject
 {
     Q_OBJECT
@@ -18,23 +21,32 @@ class TAVREXBUS1_EXPORT ModbusItemExporter : public ErrObject
     Q_PROPERTY(bool running READ running WRITE setRunning NOTIFY runningChanged)
 
 public:
+    /// An exporter with no item.
     explicit ModbusItemExporter(QObject *parent = nullptr);
 
+    /// Getter of the item property.
     ModbusItemBase *item() const { return m_item; }
+    /// Setter of the item property.
     void setItem(ModbusItemBase *item);
+    /// Getter of the running property.
     bool running() const { return m_running; }
 
 public Q_SLOTS:
     /// Runs the export; completed() follows a successful one.
     bool start();
+    /// Setter of the running property.
     void setRunning(bool running);
     /// An export runs to its end within start(); there is nothing to stop.
     void stop() {}
 
 Q_SIGNALS:
+    /// item changed; the new value is passed.
     void itemChanged(ModbusItemBase *item);
+    /// running changed; the new value is passed.
     void runningChanged(bool running);
+    /// The destination is open and the rows are about to be written.
     void started();
+    /// An export finished successfully; a failed one reports through error() instead.
     void completed();
 
 protected:

@@ -20,9 +20,12 @@ public:
     /// Groups may nest this deep below "modbusitems".
     static constexpr int MaxDepth = 64;
 
+    /// An engine with no file name and no document.
     explicit ModbusXmlEngine(QObject *parent = nullptr);
 
+    /// Getter of the fileName property.
     QString fileName() const { return m_fileName; }
+    /// Setter of the fileName property.
     void setFileName(const QString &fileName);
     /// The format version written and accepted, "1.0".
     QString version() const { return m_version; }
@@ -45,6 +48,7 @@ public:
     bool loadDocument(const QByteArray &content);
 
 Q_SIGNALS:
+    /// fileName changed; the new value is passed.
     void fileNameChanged(const QString &fileName);
 
 private:

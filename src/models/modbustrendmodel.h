@@ -8,6 +8,8 @@
 
 /// Trend points for charts from three sources: values pushed from QML (sourceValue), at once or
 /// sampled on a timer; the reads of an item; and, once, the trend the item already keeps.
+///
+/// Available in QML as `ModbusTrendModel` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTrendModel : public TrendModelBase, public MyDeclarativeParserStatus
 {
     Q_OBJECT
@@ -26,32 +28,52 @@ class TAVREXBUS1_EXPORT ModbusTrendModel : public TrendModelBase, public MyDecla
     Q_PROPERTY(int interval READ interval WRITE setInterval NOTIFY intervalChanged)
 
 public:
+    /// An empty model with no item, not sampling.
     explicit ModbusTrendModel(QObject *parent = nullptr);
     ~ModbusTrendModel() override;
 
+    /// Getter of the item property.
     QObject *item() const { return m_item; }
+    /// Setter of the item property.
     void setItem(QObject *item);
+    /// Getter of the useItemBuffer property.
     bool useItemBuffer() const { return m_useItemBuffer; }
+    /// Setter of the useItemBuffer property.
     void setUseItemBuffer(bool use);
+    /// Getter of the enabled property.
     bool enabled() const { return m_enabled; }
+    /// Setter of the enabled property.
     void setEnabled(bool enabled);
+    /// Getter of the sourceValue property.
     qreal sourceValue() const { return m_sourceValue; }
+    /// Getter of the running property.
     bool running() const { return m_running; }
+    /// Getter of the interval property.
     int interval() const { return m_interval; }
 
+    /// Called by the QML engine once every property is set; starts sampling when running.
     void componentComplete() override;
 
 public Q_SLOTS:
+    /// Setter of the sourceValue property.
     void setSourceValue(qreal value);
+    /// Setter of the running property.
     void setRunning(bool running);
+    /// Setter of the interval property.
     void setInterval(int interval);
 
 Q_SIGNALS:
+    /// item changed.
     void itemChanged();
+    /// useItemBuffer changed.
     void useItemBufferChanged();
+    /// enabled changed.
     void enabledChanged();
+    /// sourceValue changed; the new value is passed.
     void sourceValueChanged(qreal value);
+    /// running changed; the new value is passed.
     void runningChanged(bool running);
+    /// interval changed; the new value is passed.
     void intervalChanged(int interval);
     /// Names the item property a chart should follow.
     void sourceProperty(const QString &name);

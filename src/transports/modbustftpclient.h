@@ -13,6 +13,8 @@ class QUdpSocket;
 /// a read request for the file "=<frame in hexadecimal>", answered by DATA block 1 with the answer
 /// frame and acknowledged. Exchanges may be made from any thread; the socket lives on a thread of
 /// its own.
+///
+/// Available in QML as `ModbusTFtpClient` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTFtpClient : public ModbusTransport
 {
     Q_OBJECT
@@ -28,21 +30,37 @@ public:
     explicit ModbusTFtpClient(const ModbusIpTarget &target, QObject *parent = nullptr);
     ~ModbusTFtpClient() override;
 
+    /// The device's address.
     QHostAddress address() const;
+    /// Sets the device's address; used at the next exchange.
     void setAddress(const QHostAddress &address);
+    /// Getter of the address property.
     QString addressStr() const;
+    /// Setter of the address property; text that is no IP address is ignored.
     void setAddressStr(const QString &address);
+    /// Getter of the port property.
     int port() const;
+    /// Setter of the port property.
     void setPort(int port);
 
-    /// Timeouts in milliseconds, 1000 each.
+    /// How long to wait for an orderly close, in milliseconds; 1000 by default. UDP has no connection
+    /// to close, so it is only kept with the settings.
     int disconnectTimeout() const;
+    /// Sets the disconnect timeout.
     void setDisconnectTimeout(int msecs);
+    /// How long to wait for the connection, in milliseconds; 1000 by default. UDP has no connection to
+    /// wait for, so it is only kept with the settings.
     int connectTimeout() const;
+    /// Sets the connect timeout.
     void setConnectTimeout(int msecs);
+    /// How long to wait for the answer packet, in milliseconds; 1000 by default.
     int readAnswerTimeout() const;
+    /// Sets how long to wait for the answer packet.
     void setReadAnswerTimeout(int msecs);
+    /// How long to wait for a request to be written, in milliseconds; 1000 by default. A datagram is
+    /// sent at once, so it is only kept with the settings.
     int writeTimeout() const;
+    /// Sets the write timeout.
     void setWriteTimeout(int msecs);
 
     /// The text of a TFTP error code, as messages show it.
@@ -67,7 +85,9 @@ public:
     QString toString(bool oneLine) const override;
 
 Q_SIGNALS:
+    /// address changed.
     void addressChanged();
+    /// port changed.
     void portChanged();
 
 protected:

@@ -12,6 +12,8 @@ class ModbusIpTarget;
 /// the request frame in hexadecimal; the answer frame goes back as DATA block 1. A sender is a
 /// target only while its datagram is handled, so answers are made inside requestBytesReceived.
 /// Everything runs on the thread the server lives in.
+///
+/// Available in QML as `ModbusTFtpServer` from `import TavrexBus 1.0`.
 class TAVREXBUS1_EXPORT ModbusTFtpServer : public ModbusTransport
 {
     Q_OBJECT
@@ -23,22 +25,36 @@ class TAVREXBUS1_EXPORT ModbusTFtpServer : public ModbusTransport
 public:
     /// A server on port 69.
     explicit ModbusTFtpServer(QObject *parent = nullptr);
+    /// A server on port (0: a free port, chosen when listening starts).
     explicit ModbusTFtpServer(int port, QObject *parent = nullptr);
     ~ModbusTFtpServer() override;
 
+    /// The address listened on.
     QHostAddress address() const;
+    /// Sets the address to listen on; used at the next connect.
     void setAddress(const QHostAddress &address);
+    /// Getter of the address property.
     QString addressStr() const;
+    /// Setter of the address property; text that is no IP address is ignored.
     void setAddressStr(const QString &address);
+    /// Getter of the port property.
     int port() const;
+    /// Setter of the port property.
     void setPort(int port);
 
-    /// Timeouts in milliseconds, 1000 each.
+    /// How long to wait for an orderly close, in milliseconds; 1000 by default. UDP has no connection
+    /// to close, so it is only kept with the settings.
     int disconnectTimeout() const;
+    /// Sets the disconnect timeout.
     void setDisconnectTimeout(int msecs);
+    /// How long sendBytes() waits for the sender's next request, in milliseconds; 1000 by default.
     int readAnswerTimeout() const;
+    /// Sets how long sendBytes() waits for the sender's next request.
     void setReadAnswerTimeout(int msecs);
+    /// How long to wait for an answer to be written, in milliseconds; 1000 by default. A datagram is
+    /// sent at once, so it is only kept with the settings.
     int writeTimeout() const;
+    /// Sets the write timeout.
     void setWriteTimeout(int msecs);
 
     /// The text of a TFTP error code, as messages show it.
@@ -62,7 +78,9 @@ public:
     QString toString(bool oneLine) const override;
 
 Q_SIGNALS:
+    /// address changed.
     void addressChanged();
+    /// port changed.
     void portChanged();
 
 protected:
