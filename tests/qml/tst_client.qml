@@ -3,7 +3,6 @@ import QtTest 1.2
 import TavrexBus 1.0
 
 TestCase {
-    id: testCase
     name: "Client"
 
     ModbusLoopbackClient { id: link; server: testDevice.server; connected: true }
@@ -14,34 +13,22 @@ TestCase {
 
         ModbusUInt16 { id: first; address: 400001 }
         ModbusUInt16 { id: grouped; address: 400002; group: "a" }
-        ModbusUInt16 { id: polled; address: 400003; interval: 20 }
         ModbusUInt16 { id: onConnect; address: 400004; readOnConnect: true }
         ModbusUInt16 { id: live; address: 400008; liveWrite: true }
         ModbusFile { id: file; file: 1; offset: 2; length: 4 }
         ModbusReport { id: report }
     }
 
-    ModbusItemReader { id: reader; item: polled; active: false }
-
-    SignalSpy { id: executed; target: client; signalName: "executed" }
     SignalSpy { id: firstErrors; target: first; signalName: "error" }
-
-    Component {
-        id: transientClient
-        ModbusClient {
-            ModbusUInt16 { address: 400010; count: 60; interval: 1; intervalReading: true }
-        }
-    }
 
     function init() {
         testDevice.silent = false
         testDevice.clearRequests()
-        executed.clear()
         firstErrors.clear()
     }
 
     function test_itemsBelongToTheClient() {
-        compare(client.items.length, 7)
+        compare(client.items.length, 6)
         tryCompare(client, "connected", true)
         tryCompare(onConnect, "wasRead", true)
         compare(onConnect.value, 30)
@@ -57,15 +44,6 @@ TestCase {
         compare(testDevice.reg(400001), 17)
         live.value = 555
         tryVerify(function() { return testDevice.reg(400008) === 555 })
-    }
-
-    function test_readerPollsWhileActive() {
-        reader.active = true
-        verify(polled.intervalReading)
-        tryVerify(function() { return polled.readCount >= 3 })
-        reader.active = false
-        verify(!polled.intervalReading)
-        compare(client.intervalTasksCount, 0)
     }
 
     function test_groupReads() {
@@ -84,13 +62,6 @@ TestCase {
         tryCompare(file, "value", "04050607")
     }
 
-    function test_syncCallOnTheServersThreadFails() {
-        verify(!first.readSync())
-        compare(firstErrors.count, 1)
-        verify(first.errorString.indexOf("answered on the calling thread") >= 0, first.errorString)
-        compare(testDevice.requestCount(), 0)
-    }
-
     function test_silentDeviceFailsThenRecovers() {
         testDevice.silent = true
         first.read()
@@ -101,14 +72,5 @@ TestCase {
         var reads = first.readCount
         first.read()
         tryVerify(function() { return first.readCount === reads + 1 })
-    }
-
-    function test_destroyingAClientWhilePolling() {
-        var temporary = createTemporaryObject(transientClient, testCase, { transport: link })
-        tryVerify(function() { return temporary.executedTasksCount >= 2 })
-        temporary.destroy()
-        wait(0)
-        first.read()
-        tryVerify(function() { return executed.count >= 1 })
     }
 }

@@ -358,7 +358,7 @@ private Q_SLOTS:
         QCOMPARE(aborted.count(), 1);
     }
 
-    // An item the client owns goes with it; the QML suite destroys such a client while it polls.
+    // An item the client owns goes with it; tst_clientlifetime destroys such clients while they poll.
     // Here the item also deletes a later one as it learns that its client is gone.
     void itemOutlivingItsClientIsSafe()
     {

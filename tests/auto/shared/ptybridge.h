@@ -1,7 +1,7 @@
 #ifndef PTYBRIDGE_H
 #define PTYBRIDGE_H
 
-#include <QtCore/QString>
+#include "ptypair.h"
 
 #include <thread>
 
@@ -16,20 +16,16 @@ public:
     PtyBridge(const PtyBridge &) = delete;
     PtyBridge &operator=(const PtyBridge &) = delete;
 
-    bool isValid() const;
-    QString portA() const;
-    QString portB() const;
+    bool isValid() const { return m_thread.joinable(); }
+    QString portA() const { return m_a.portName(); }
+    QString portB() const { return m_b.portName(); }
 
 private:
     void relay();
 
-    int m_masterA = -1;
-    int m_slaveA = -1;
-    int m_masterB = -1;
-    int m_slaveB = -1;
+    PtyPair m_a;
+    PtyPair m_b;
     int m_stop[2] = {-1, -1};
-    QString m_portA;
-    QString m_portB;
     std::thread m_thread;
 };
 

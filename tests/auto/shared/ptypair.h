@@ -5,7 +5,9 @@
 #include <QtCore/QString>
 
 // A pseudo-terminal standing in for a serial device. The library opens the slave side by
-// name (portName()); the test plays the remote device on the master side.
+// name (portName()); the test plays the remote device on the master side. The slave stays open
+// here too, so a port closed and reopened by a test never leaves the master without a slave
+// (which would fail it with EIO).
 class PtyPair
 {
 public:
@@ -16,6 +18,7 @@ public:
 
     bool isValid() const;
     QString portName() const;
+    int masterFd() const { return m_master; }
 
     bool write(const QByteArray &bytes);
     // Whatever arrives within timeoutMs (returns as soon as something is there).

@@ -15,7 +15,6 @@ void RecordingClient::executeTask(ModbusTask *task)
 
 void RecordingClient::executeTaskSyncSilent(ModbusTask *task)
 {
-    task->setBytes(syncBytes);
     task->setState(syncState);
     task->setLastProcessTime(QDateTime::currentDateTime());
 }

@@ -31,8 +31,7 @@ public:
     ModbusTaskList intervalTasks;
     QList<ModbusItemBase *> registered;
     QList<ModbusItemBase *> unregistered;
-    // What a synchronous execution answers.
-    ModbusBytesArray syncBytes;
+    // How a synchronous execution ends; it answers no bytes.
     TavrexBus::ModbusTaskState syncState = TavrexBus::TaskDone;
 };
 

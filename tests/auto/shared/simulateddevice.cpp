@@ -112,15 +112,3 @@ ModbusBytes SimulatedDevice::file() const
     const QMutexLocker locker(&m_mutex);
     return m_file;
 }
-
-QString SimulatedDevice::name() const
-{
-    const QMutexLocker locker(&m_mutex);
-    return m_name;
-}
-
-void SimulatedDevice::setName(const QString &name)
-{
-    const QMutexLocker locker(&m_mutex);
-    m_name = name;
-}

@@ -19,7 +19,6 @@ class SimulatedDevice : public QObject
     Q_OBJECT
     Q_PROPERTY(ModbusLoopbackServer *server READ server CONSTANT)
     Q_PROPERTY(bool silent READ silent WRITE setSilent)
-    Q_PROPERTY(QString name READ name WRITE setName)
 
 public:
     struct Request
@@ -43,8 +42,8 @@ public:
     ModbusBytes file() const;
     bool silent() const { return m_silent; }
     void setSilent(bool silent) { m_silent = silent; }
-    QString name() const;
-    void setName(const QString &name);
+    // What it answers to a report request.
+    QString name() const { return QStringLiteral("Meter 2.1.7"); }
 
 private:
     void record(int function, quint32 address, int count);
@@ -55,7 +54,6 @@ private:
     mutable QMutex m_mutex;
     QHash<quint32, quint16> m_registers;
     ModbusBytes m_file;
-    QString m_name = QStringLiteral("Meter 2.1.7");
     QList<Request> m_requests;
     std::atomic<bool> m_silent{false};
     std::atomic<int> m_lastFunction{0};

@@ -1,4 +1,4 @@
-#include "clirun.h"
+#include "programrun.h"
 
 #include <QtTest/QtTest>
 
@@ -50,7 +50,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, expected);
-        const CliRun result = runCli(arguments);
+        const ProgramRun result = runCli(arguments);
         QCOMPARE(result.exitCode, exitCode);
         const QString &printed = exitCode == 0 ? result.out : result.err;
         QVERIFY2(exitCode == 0 ? printed == expected : printed.contains(expected), qPrintable(printed));
@@ -76,7 +76,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, mentions);
-        const CliRun result = runCli(arguments);
+        const ProgramRun result = runCli(arguments);
         QCOMPARE(result.exitCode, 0);
         const QString command = arguments.first() == QLatin1String("help") ? arguments.at(1) : arguments.first();
         QVERIFY2(result.out.startsWith(QStringLiteral("Usage: tavrexbus %1 ").arg(command)), qPrintable(result.out));
@@ -104,10 +104,10 @@ private slots:
         QFETCH(QString, type);
         QFETCH(QString, value);
         QFETCH(QString, hex);
-        const CliRun encoded = runCli({ QStringLiteral("encode"), type, value });
+        const ProgramRun encoded = runCli({ QStringLiteral("encode"), type, value });
         QCOMPARE(encoded.exitCode, 0);
         QCOMPARE(encoded.out, hex + QLatin1Char('\n'));
-        const CliRun decoded = runCli({ QStringLiteral("decode"), type, hex });
+        const ProgramRun decoded = runCli({ QStringLiteral("decode"), type, hex });
         QCOMPARE(decoded.exitCode, 0);
         QCOMPARE(decoded.out, value + QLatin1Char('\n'));
     }

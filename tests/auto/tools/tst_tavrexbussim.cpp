@@ -1,8 +1,6 @@
-#include "clirun.h"
+#include "programrun.h"
 #include "ptybridge.h"
 
-#include <QtCore/QProcess>
-#include <QtCore/QRegularExpression>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTemporaryFile>
 #include <QtNetwork/QTcpServer>
@@ -10,30 +8,14 @@
 
 namespace {
 
-bool startSimulator(QProcess &process, const QStringList &arguments, QString &url)
+// Starts the simulator on a map, which it reads before it listens.
+QString launchWithMap(SimulatorProcess &sim, const QByteArray &json)
 {
-    const bool ownTcp = arguments.contains(QStringLiteral("--no-tcp")) || arguments.contains(QStringLiteral("--tcp"));
-    process.start(QStringLiteral(TAVREXBUS_SIM), (ownTcp ? QStringList{} : QStringList{ "--tcp", "127.0.0.1:0" }) + arguments);
-    if (!process.waitForStarted(10000))
-        return false;
-    static const QRegularExpression ready(QStringLiteral("^listening on ((tcp|tftp|rtu)://\\S+)"));
-    while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(20000))
-            return false;
-    }
-    const QRegularExpressionMatch match = ready.match(QString::fromUtf8(process.readLine()));
-    url = match.captured(1);
-    return match.hasMatch();
-}
-
-// A map file for the simulator, removed when the test ends.
-std::unique_ptr<QTemporaryFile> mapFile(const QByteArray &json)
-{
-    auto map = std::make_unique<QTemporaryFile>();
-    if (map->open())
-        map->write(json);
-    map->close();
-    return map;
+    QTemporaryFile map;
+    if (!map.open() || map.write(json) != json.size())
+        return QString();
+    map.close();
+    return sim.launch({ QStringLiteral("--map"), map.fileName() });
 }
 
 } // namespace
@@ -46,17 +28,14 @@ class tst_TavrexbusSim : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(startSimulator(m_sim, {}, m_url), qPrintable(m_sim.readAllStandardError()));
+        m_url = m_sim.launch({});
+        QVERIFY2(!m_url.isEmpty(), qPrintable(m_sim.readAllStandardError()));
     }
 
     void cleanupTestCase()
     {
         m_sim.terminate();
-        const bool stopped = m_sim.waitForFinished(10000);
-        if (!stopped)
-            m_sim.kill();
-        m_sim.waitForFinished();
-        QVERIFY(stopped);
+        QVERIFY(m_sim.waitForFinished(10000));
         QCOMPARE(m_sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_sim.exitCode(), 0);
     }
@@ -120,7 +99,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         if (!arguments.contains(QStringLiteral("--url")))
             arguments << QStringLiteral("--url") << m_url;
-        const CliRun run = runCli(arguments);
+        const ProgramRun run = runCli(arguments);
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
         if (exitCode == 0)
             QCOMPARE(run.out, expected);
@@ -143,7 +122,7 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, type);
         QFETCH(QString, value);
-        const CliRun write = runCli({ "write", address, type, value, "--url", m_url });
+        const ProgramRun write = runCli({ "write", address, type, value, "--url", m_url });
         QVERIFY2(write.exitCode == 0, qPrintable(write.err));
         QCOMPARE(runCli({ "read", address, type, "--url", m_url }).out, QStringLiteral("%1: %2\n").arg(address, value));
     }
@@ -157,88 +136,35 @@ private Q_SLOTS:
             values += QStringLiteral("%1 ").arg(n, 4, 16, QLatin1Char('0')).insert(2, QLatin1Char(' '));
             lines += QStringLiteral("%1: %2\n").arg(400100 + n).arg(n);
         }
-        const CliRun write = runCli({ "write", "400100", "hex", values, "--url", m_url });
+        const ProgramRun write = runCli({ "write", "400100", "hex", values, "--url", m_url });
         QVERIFY2(write.exitCode == 0, qPrintable(write.err));
-        const CliRun read = runCli({ "read", "400100", "uint16", "200", "--url", m_url });
+        const ProgramRun read = runCli({ "read", "400100", "uint16", "200", "--url", m_url });
         QVERIFY2(read.exitCode == 0, qPrintable(read.err));
         QCOMPARE(read.out, lines);
     }
 
     void countersAdvanceWhilePolling()
     {
-        const CliRun run = runCli({ "read", "300003", "uint32", "--interval", "1200", "--repeat", "2", "--url", m_url });
+        const ProgramRun run = runCli({ "read", "300003", "uint32", "--interval", "1200", "--repeat", "2", "--url", m_url });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines.at(1).mid(8).toUInt() > lines.at(0).mid(8).toUInt(), qPrintable(run.out));
     }
 
+    // Archive rows come in label order; a long range tells its progress on standard error.
     void customMapIsServed()
     {
-        const auto map = mapFile(R"({"name": "Test meter", )"
-                                 R"("registers": [{"address": 400100, "type": "int32", "value": -70000}]})");
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url),
-                 qPrintable(sim.readAllStandardError()));
-        const CliRun run = runCli({ "read", "400100", "int32", "--url", url });
-        const CliRun name = runCli({ "report", "--url", url });
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
-        QCOMPARE(run.out, QStringLiteral("400100: -70000\n"));
-        QVERIFY(name.out.startsWith(QLatin1String("name: Test meter\n")));
-    }
-
-    // Values saved from the device go back with import; --dry-run only shows them.
-    void exportedValuesImportBack()
-    {
-        const auto map = mapFile("{\"registers\": [{\"address\": 400001, \"type\": \"uint16\", \"value\": 17},"
-                                 "{\"address\": 400002, \"type\": \"float\", \"value\": 2.5, \"count\": 2},"
-                                 "{\"address\": 400010, \"type\": \"string\", \"length\": 4, \"value\": \"a;\\\"b\\\"\"},"
-                                 "{\"address\": 300001, \"type\": \"int32\", \"value\": -5}]}");
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url),
-                 qPrintable(sim.readAllStandardError()));
-        QTemporaryDir dir;
-        const QString xml = dir.filePath("values.xml");
-        const QString csv = dir.filePath("values.csv");
-        const CliRun saved = runCli({ "export", "--map", map->fileName(), "--xml", xml, "--csv", csv, "--url", url });
-        runCli({ "write", "400001", "uint16", "99", "--url", url });
-        const CliRun dry = runCli({ "import", "--map", map->fileName(), "--xml", xml, "--dry-run" });
-        const CliRun untouched = runCli({ "read", "400001", "--url", url });
-        const CliRun restored = runCli({ "import", "--map", map->fileName(), "--xml", xml, "--url", url });
-        const CliRun back = runCli({ "read", "400001", "--url", url });
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
-        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
-        QCOMPARE(saved.out, QStringLiteral("saved 5 values\n"));
-        QFile table(csv);
-        QVERIFY(table.open(QIODevice::ReadOnly));
-        QCOMPARE(table.readAll(), QByteArray("\"register\";\"type\";\"value\"\n\"400001\";\"uint16\";\"17\"\n"
-                                             "\"400002\";\"float\";\"2,500\"\n\"400004\";\"float\";\"2,500\"\n"
-                                             "\"400010\";\"string\";\"a;\"\"b\"\"\"\n\"300001\";\"int32\";\"-5\"\n"));
-        QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
-        QVERIFY2(dry.out.startsWith(QStringLiteral("would write 400001 uint16: 17\n")), qPrintable(dry.out));
-        QCOMPARE(dry.out.count(QLatin1Char('\n')), 4);
-        QCOMPARE(untouched.out, QStringLiteral("400001: 99\n"));
-        QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
-        QCOMPARE(back.out, QStringLiteral("400001: 17\n"));
-    }
-
-    // The rows come in label order; a long range tells its progress on standard error.
-    void archiveRangeReadsEveryRecord()
-    {
-        const auto map = mapFile(R"({"archives": [{"index": 4, "type": "time", "interval": "day", "generation": 2,)"
-                                 R"( "records": 1200, "last": "2024-03-31T00:00:00",)"
-                                 R"( "gaps": [["2024-03-10T00:00:00", "2024-03-11T00:00:00"]]}]})");
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url),
-                 qPrintable(sim.readAllStandardError()));
-        const CliRun run = runCli({ "archive", "4", "--time", "--generation", "2", "--csv", "--url", url });
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
+        SimulatorProcess sim;
+        const QString url = launchWithMap(
+            sim, R"({"name": "Test meter", "registers": [{"address": 400100, "type": "int32", "value": -70000}],)"
+                 R"( "archives": [{"index": 4, "type": "time", "interval": "day", "generation": 2,)"
+                 R"( "records": 1200, "last": "2024-03-31T00:00:00",)"
+                 R"( "gaps": [["2024-03-10T00:00:00", "2024-03-11T00:00:00"]]}]})");
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.readAllStandardError()));
+        QCOMPARE(runCli({ "read", "400100", "int32", "--url", url }).out, QStringLiteral("400100: -70000\n"));
+        QVERIFY(runCli({ "report", "--url", url }).out.startsWith(QLatin1String("name: Test meter\n")));
+        const ProgramRun run = runCli({ "archive", "4", "--time", "--generation", "2", "--csv", "--url", url });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         const QStringList rows = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 1 + 1198);
@@ -281,11 +207,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, message);
-        const auto map = mapFile(json);
-        QProcess sim;
-        QString url;
-        QVERIFY(!startSimulator(sim, { QStringLiteral("--map"), map->fileName() }, url));
-        QVERIFY(sim.state() == QProcess::NotRunning || sim.waitForFinished(20000));
+        SimulatorProcess sim;
+        QVERIFY(launchWithMap(sim, json).isEmpty());
+        QVERIFY(sim.waitForFinished(20000) || sim.state() == QProcess::NotRunning);
         QCOMPARE(sim.exitCode(), 1);
         const QString printed = QString::fromUtf8(sim.readAllStandardError());
         QVERIFY2(printed.startsWith(QStringLiteral("tavrexbus-sim: ") + message), qPrintable(printed));
@@ -294,15 +218,13 @@ private Q_SLOTS:
     // Polling rides out a device restart: values come back once it listens again.
     void pollingSurvivesADeviceRestart()
     {
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, {}, url), qPrintable(sim.readAllStandardError()));
+        SimulatorProcess sim;
+        const QString url = sim.launch({});
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.readAllStandardError()));
         QProcess cli;
         auto stop = qScopeGuard([&] {
-            for (QProcess *process : { &cli, &sim }) {
-                process->kill();
-                process->waitForFinished();
-            }
+            cli.kill();
+            cli.waitForFinished();
         });
         cli.start(QStringLiteral(TAVREXBUS_CLI), { "read", "400002", "--interval", "100", "--url", url });
         QString out;
@@ -318,13 +240,11 @@ private Q_SLOTS:
         QVERIFY(sim.waitForFinished(20000));
         QTRY_VERIFY_WITH_TIMEOUT(printed(err, "reconnecting\n", 0), 30000);
         const qsizetype outage = out.size();
-        QProcess again;
-        QVERIFY2(startSimulator(again, { "--tcp", url.mid(int(qstrlen("tcp://"))) }, url),
+        SimulatorProcess again;
+        QVERIFY2(again.launch({ "--tcp", url.mid(int(qstrlen("tcp://"))) }) == url,
                  qPrintable(again.readAllStandardError()));
         QTRY_VERIFY_WITH_TIMEOUT(printed(out, "400002: 60\n", outage), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(printed(err, "tavrexbus: reconnected\n", 0), 30000);
-        again.terminate();
-        again.waitForFinished(20000);
         QVERIFY2(!err.contains("disconnected transport"), qPrintable(err));
     }
 
@@ -346,7 +266,7 @@ private Q_SLOTS:
             peer.kill();
             peer.waitForFinished();
         });
-        CliRun run;
+        ProgramRun run;
         QTRY_VERIFY_WITH_TIMEOUT((run = runCli({ "report", "--url", "tcp://127.0.0.1:" + port })).exitCode == 0, 30000);
         QVERIFY2(run.out.startsWith("name: (none: no zero byte ends a name in the report)\ntext: Pymodbus\n"),
                  qPrintable(run.out));
@@ -356,40 +276,66 @@ private Q_SLOTS:
     {
         PtyBridge line;
         QVERIFY(line.isValid());
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, { QStringLiteral("--no-tcp"), QStringLiteral("--serial"), line.portA(),
-                                       QStringLiteral("--baud"), QStringLiteral("115200") },
-                                url),
-                 qPrintable(sim.readAllStandardError()));
-        QCOMPARE(url, QStringLiteral("rtu://%1?baud=115200").arg(line.portA()));
+        SimulatorProcess sim;
+        QCOMPARE(sim.launch({ "--no-tcp", "--serial", line.portA(), "--baud", "115200" }),
+                 QStringLiteral("rtu://%1?baud=115200").arg(line.portA()));
         const QString client = QStringLiteral("rtu://%1?baud=115200").arg(line.portB());
-        const CliRun read = runCli({ "read", "400001", "uint16", "2", "--url", client, "--unit", "3" });
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
+        const ProgramRun read = runCli({ "read", "400001", "uint16", "2", "--url", client, "--unit", "3" });
         QVERIFY2(read.exitCode == 0, qPrintable(read.err));
         QCOMPARE(read.out, QStringLiteral("400001: 1\n400002: 60\n"));
     }
 
+    // Values saved from the device go back with import; --dry-run only shows them.
+    void exportedValuesImportBack()
+    {
+        QTemporaryFile map;
+        QVERIFY(map.open());
+        map.write("{\"registers\": [{\"address\": 400001, \"type\": \"uint16\", \"value\": 17},"
+                  "{\"address\": 400002, \"type\": \"float\", \"value\": 2.5, \"count\": 2},"
+                  "{\"address\": 400010, \"type\": \"string\", \"length\": 4, \"value\": \"a;\\\"b\\\"\"},"
+                  "{\"address\": 300001, \"type\": \"int32\", \"value\": -5}]}");
+        map.close();
+        SimulatorProcess sim;
+        const QString url = sim.launch({ QStringLiteral("--map"), map.fileName() });
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.readAllStandardError()));
+        QTemporaryDir dir;
+        const QString xml = dir.filePath("values.xml");
+        const QString csv = dir.filePath("values.csv");
+        const ProgramRun saved = runCli({ "export", "--map", map.fileName(), "--xml", xml, "--csv", csv, "--url", url });
+        runCli({ "write", "400001", "uint16", "99", "--url", url });
+        const ProgramRun dry = runCli({ "import", "--map", map.fileName(), "--xml", xml, "--dry-run" });
+        const ProgramRun untouched = runCli({ "read", "400001", "--url", url });
+        const ProgramRun restored = runCli({ "import", "--map", map.fileName(), "--xml", xml, "--url", url });
+        const ProgramRun back = runCli({ "read", "400001", "--url", url });
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        QCOMPARE(saved.out, QStringLiteral("saved 5 values\n"));
+        QFile table(csv);
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        QCOMPARE(table.readAll(), QByteArray("\"register\";\"type\";\"value\"\n\"400001\";\"uint16\";\"17\"\n"
+                                             "\"400002\";\"float\";\"2,500\"\n\"400004\";\"float\";\"2,500\"\n"
+                                             "\"400010\";\"string\";\"a;\"\"b\"\"\"\n\"300001\";\"int32\";\"-5\"\n"));
+        QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
+        QVERIFY2(dry.out.startsWith(QStringLiteral("would write 400001 uint16: 17\n")), qPrintable(dry.out));
+        QCOMPARE(dry.out.count(QLatin1Char('\n')), 4);
+        QCOMPARE(untouched.out, QStringLiteral("400001: 99\n"));
+        QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+        QCOMPARE(back.out, QStringLiteral("400001: 17\n"));
+    }
+
     void cliReadsTheSimulatorOverTftp()
     {
-        QProcess sim;
-        QString url;
-        QVERIFY2(startSimulator(sim, { QStringLiteral("--no-tcp"), QStringLiteral("--tftp"), QStringLiteral("127.0.0.1:0") },
-                                url),
-                 qPrintable(sim.readAllStandardError()));
-        QVERIFY2(url.startsWith(QLatin1String("tftp://127.0.0.1:")), qPrintable(url));
-        const CliRun read = runCli({ "read", "400001", "uint16", "2", "--url", url, "--unit", "3" });
-        const CliRun report = runCli({ "report", "--url", url });
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
+        SimulatorProcess sim;
+        const QString url = sim.launch({ QStringLiteral("--no-tcp"), QStringLiteral("--tftp"), QStringLiteral("127.0.0.1:0") });
+        QVERIFY2(url.startsWith(QLatin1String("tftp://127.0.0.1:")), qPrintable(url + sim.readAllStandardError()));
+        const ProgramRun read = runCli({ "read", "400001", "uint16", "2", "--url", url, "--unit", "3" });
+        const ProgramRun report = runCli({ "report", "--url", url });
         QVERIFY2(read.exitCode == 0, qPrintable(read.err));
         QCOMPARE(read.out, QStringLiteral("400001: 1\n400002: 60\n"));
         QVERIFY2(report.exitCode == 0 && report.out.startsWith(QLatin1String("name: TVXH200")), qPrintable(report.err));
     }
 
 private:
-    QProcess m_sim;
+    SimulatorProcess m_sim;
     QString m_url;
 };
 

@@ -1,4 +1,4 @@
-#include "clirun.h"
+#include "programrun.h"
 #include "simulateddevice.h"
 #include "usbmeterbus.h"
 
@@ -40,7 +40,7 @@ private Q_SLOTS:
         bus.plug(spec);
         bus.meter().setRegister(400001, 0x1234);
         // Its transfers are answered on the test bed's and the meter's threads while this one waits.
-        const CliRun run = runCli({QStringLiteral("read"), QStringLiteral("400001"), QStringLiteral("--url"), url});
+        const ProgramRun run = runCli({QStringLiteral("read"), QStringLiteral("400001"), QStringLiteral("--url"), url});
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((run.out + run.err).contains(printed), qPrintable(run.out + run.err));
     }
