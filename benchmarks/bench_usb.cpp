@@ -43,7 +43,7 @@ void usbRoundTrip(benchmark::State &state)
         return;
     }
     UsbMeterBus bus;
-    bus.plug(UsbMeterBus::Spec());
+    bus.plug(UsbMeterBus::Profile());
     ModbusLibusbClient client;
     client.setReadTimeout(1000);
     if (!client.connectTransport(false)) {

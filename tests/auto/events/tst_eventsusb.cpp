@@ -26,7 +26,7 @@ private Q_SLOTS:
     void keysAndRegisterReadsShareTheLink()
     {
         UsbMeterBus bus;
-        const int meter = bus.plug(UsbMeterBus::Spec());
+        const int meter = bus.plug(UsbMeterBus::Profile());
         for (quint32 i = 0; i < 4; ++i)
             bus.meter().setRegister(400001 + i, int(1000 + i));
         ModbusLibusbClient link;

@@ -35,9 +35,9 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
         UsbMeterBus bus;
-        UsbMeterBus::Spec spec;
-        spec.serial = QStringLiteral("SN0002");
-        bus.plug(spec);
+        UsbMeterBus::Profile profile;
+        profile.serial = QStringLiteral("SN0002");
+        bus.plug(profile);
         bus.meter().setRegister(400001, 0x1234);
         // Its transfers are answered on the test bed's and the meter's threads while this one waits.
         const ProgramRun run = runCli({QStringLiteral("read"), QStringLiteral("400001"), QStringLiteral("--url"), url});

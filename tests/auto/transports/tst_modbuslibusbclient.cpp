@@ -13,14 +13,14 @@
 
 namespace {
 
-using Spec = UsbMeterBus::Spec;
+using Profile = UsbMeterBus::Profile;
 
-Spec device(const QString &serial, quint16 pid = 0x2C05)
+Profile device(const QString &serial, quint16 pid = 0x2C05)
 {
-    Spec spec;
-    spec.serial = serial;
-    spec.pid = pid;
-    return spec;
+    Profile profile;
+    profile.serial = serial;
+    profile.pid = pid;
+    return profile;
 }
 
 // A Modbuser over a USB link of its own, as an application would set one up.
@@ -76,7 +76,7 @@ private Q_SLOTS:
     // a lenient client falls back to any device with the identifiers and learns its serial number.
     void connectPicksTheDevice_data()
     {
-        QTest::addColumn<QList<Spec>>("devices");
+        QTest::addColumn<QList<Profile>>("devices");
         QTest::addColumn<quint16>("pid");
         QTest::addColumn<QString>("serial");
         QTest::addColumn<bool>("strict");
@@ -84,38 +84,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
 
         const QString notFound = QStringLiteral("error opening usb device: open libusb device failed: device not found");
-        const QList<Spec> two{device("SN0001"), device("SN0002")};
+        const QList<Profile> two{device("SN0001"), device("SN0002")};
         const QStringList both{"SN0001", "SN0002"};
-        Spec unconfigurable = device("SN0003");
+        Profile unconfigurable = device("SN0003");
         unconfigurable.configurations = 0;
-        Spec mute = device("SN0004");
+        Profile mute = device("SN0004");
         mute.stringsReadable = false;
 
-        QTest::newRow("no device") << QList<Spec>{} << quint16(0x2C05) << QString() << true << QStringList() << notFound;
+        QTest::newRow("no device") << QList<Profile>{} << quint16(0x2C05) << QString() << true << QStringList() << notFound;
         QTest::newRow("any serial") << two << quint16(0x2C05) << QString() << true << both << QString();
         QTest::newRow("named serial") << two << quint16(0x2C05) << "SN0002" << true << QStringList{"SN0002"} << QString();
         QTest::newRow("unknown serial, strict") << two << quint16(0x2C05) << "SN9" << true << QStringList() << notFound;
         QTest::newRow("unknown serial, lenient") << two << quint16(0x2C05) << "SN9" << false << both << QString();
         QTest::newRow("other product") << two << quint16(0x2C06) << QString() << true << QStringList() << notFound;
-        QTest::newRow("no configuration") << QList<Spec>{unconfigurable} << quint16(0x2C05) << QString() << true
+        QTest::newRow("no configuration") << QList<Profile>{unconfigurable} << quint16(0x2C05) << QString() << true
                                           << QStringList() << notFound;
-        QTest::newRow("unreadable serial, any") << QList<Spec>{mute} << quint16(0x2C05) << QString() << true
+        QTest::newRow("unreadable serial, any") << QList<Profile>{mute} << quint16(0x2C05) << QString() << true
                                                 << QStringList{"SN0004"} << QString();
-        QTest::newRow("unreadable serial, named") << QList<Spec>{mute} << quint16(0x2C05) << "SN0004" << true
+        QTest::newRow("unreadable serial, named") << QList<Profile>{mute} << quint16(0x2C05) << "SN0004" << true
                                                   << QStringList() << notFound;
     }
 
     void connectPicksTheDevice()
     {
-        QFETCH(QList<Spec>, devices);
+        QFETCH(QList<Profile>, devices);
         QFETCH(quint16, pid);
         QFETCH(QString, serial);
         QFETCH(bool, strict);
         QFETCH(QStringList, answering);
         QFETCH(QString, error);
         QMap<int, QString> serials;
-        for (const Spec &spec : devices)
-            serials.insert(m_bus->plug(spec), spec.serial);
+        for (const Profile &profile : devices)
+            serials.insert(m_bus->plug(profile), profile.serial);
 
         UsbLink link;
         link.client->setPid(pid);
@@ -144,7 +144,7 @@ private Q_SLOTS:
 
     void mainFunctionsRoundTripThroughModbuser()
     {
-        m_bus->plug(Spec());
+        m_bus->plug(Profile());
         UsbLink link;
         QVERIFY2(link.open(), qPrintable(link.client->errorString()));
         Modbuser &modbuser = link.modbuser;
@@ -184,7 +184,7 @@ private Q_SLOTS:
         QFETCH(UsbMeterBus::AnswerMode, mode);
         QFETCH(QString, message);
         QFETCH(bool, closes);
-        const int number = m_bus->plug(Spec());
+        const int number = m_bus->plug(Profile());
         UsbLink link;
         QVERIFY(link.open());
         QSignalSpy reopened(link.client, &Transport::transportConnected);
@@ -208,7 +208,7 @@ private Q_SLOTS:
     // closes, and it opens again by itself once the device is back.
     void unplugMidExchangeClosesAndReconnects()
     {
-        const int number = m_bus->plug(Spec());
+        const int number = m_bus->plug(Profile());
         UsbLink link;
         link.client->setReadTimeout(5000);
         QVERIFY(link.open());
@@ -234,7 +234,7 @@ private Q_SLOTS:
         QVERIFY(closed.wait(2000));
         QVERIFY(!link.client->connected());
 
-        m_bus->plug(Spec());
+        m_bus->plug(Profile());
         QVERIFY(reopened.wait(2000));
         quint16 value = 0;
         QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));
@@ -243,9 +243,9 @@ private Q_SLOTS:
     // Events beside requests on one link are the events suite's (tst_eventsusb).
     void deviceWithoutEventEndpointGivesNoEvents()
     {
-        Spec spec;
-        spec.inEndpoints = 1;
-        const int number = m_bus->plug(spec);
+        Profile profile;
+        profile.inEndpoints = 1;
+        const int number = m_bus->plug(profile);
         ModbusLibusbClient client;
         QVERIFY(client.connectTransport(false));
         m_bus->pushEvent(number, QByteArray::fromHex("02aa"));

@@ -16,7 +16,7 @@ public Q_SLOTS:
         if (!UsbMeterBus::available())
             qFatal("needs umockdev's preload library: run under umockdev-wrapper (ctest does)");
         auto *bus = new UsbMeterBus(engine);
-        bus->plug(UsbMeterBus::Spec());
+        bus->plug(UsbMeterBus::Profile());
         engine->rootContext()->setContextProperty(QStringLiteral("usbBus"), bus);
     }
 };
