@@ -2,6 +2,8 @@
 // Figures: records read per second, the wall time beside the link's exchanges (client, executor and reader
 // together), the reading thread's CPU time (reader, items and result delivery) beside the wall time, beside
 // the link's time and per record, and the resident memory per record held.
+#include "simulatedmeter.h"
+
 #include <TavrexBus1/modbusarchreader.h>
 #include <TavrexBus1/modbusarchrecord.h>
 #include <TavrexBus1/modbusclient.h>
@@ -9,10 +11,6 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
-#include <QtCore/qfile.h>
-#include <QtCore/qprocess.h>
-#include <QtCore/qregularexpression.h>
-#include <QtCore/qtemporaryfile.h>
 
 #include <benchmark/benchmark.h>
 
@@ -46,56 +44,9 @@ public:
     std::atomic<qint64> exchanges{0};
 };
 
-// The simulator program with one hourly archive of generation 1 records (58 bytes) ending 2024-03-31 23:00.
-class Meter
-{
-public:
-    Meter()
-    {
-        m_map.open();
-        m_map.write(R"({ "archives": [ { "index": 1, "type": "time", "interval": "hour", "generation": 1,
-                         "records": 10000, "last": "2024-03-31T23:00:00" } ] })");
-        m_map.flush();
-        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
-        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
-                                  m_map.fileName()});
-        if (!m_process.waitForStarted())
-            return;
-        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
-        QElapsedTimer timer;
-        timer.start();
-        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
-            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
-            if (match.hasMatch())
-                m_port = match.captured(1).toInt();
-        }
-    }
-    ~Meter()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    int port() const { return m_port; }
-
-private:
-    QTemporaryFile m_map;
-    QProcess m_process;
-    int m_port = 0;
-};
-
-double residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    }
-    return 0;
-}
+// The simulator's map: one hourly archive of generation 1 records (58 bytes) ending 2024-03-31 23:00.
+const QByteArray ArchiveMap = R"({ "archives": [ { "index": 1, "type": "time", "interval": "hour", "generation": 1,
+                                  "records": 10000, "last": "2024-03-31T23:00:00" } ] })";
 
 qint64 threadCpuNanoseconds()
 {
@@ -120,7 +71,7 @@ std::map<std::string, Figures> figures;
 // state.range(1): 1 fills every answer (recordsPerRequestOptimization), 0 asks for one record at a time.
 void readTenThousandRecords(benchmark::State &state)
 {
-    Meter meter;
+    SimulatedMeter meter(ArchiveMap);
     TimedTcpClient link(QHostAddress::LocalHost, meter.port());
     if (meter.port() == 0 || !link.connectTransport()) {
         state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");

@@ -1,6 +1,8 @@
 // Polls 10,000 register items of mixed types over Modbus/TCP from the simulator on 127.0.0.1.
 // Figures: items read per second, the executor's share of the time beside the transport's,
 // and the process's resident memory.
+#include "simulatedmeter.h"
+
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusdouble.h>
 #include <TavrexBus1/modbusfloat.h>
@@ -11,10 +13,6 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
-#include <QtCore/qfile.h>
-#include <QtCore/qprocess.h>
-#include <QtCore/qregularexpression.h>
-#include <QtCore/qtemporaryfile.h>
 
 #include <benchmark/benchmark.h>
 
@@ -47,57 +45,9 @@ public:
     std::atomic<qint64> exchanges{0};
 };
 
-// The meter: the simulator program on a free port of 127.0.0.1, with a register map wide
-// enough for every item.
-class Meter
-{
-public:
-    Meter()
-    {
-        m_map.open();
-        m_map.write(R"({ "name": "bench meter", "registers": [
-                         { "address": 400001, "type": "uint16", "count": 30000, "value": 7 } ] })");
-        m_map.flush();
-        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
-        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
-                                  m_map.fileName()});
-        if (!m_process.waitForStarted())
-            return;
-        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
-        QElapsedTimer timer;
-        timer.start();
-        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
-            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
-            if (match.hasMatch())
-                m_port = match.captured(1).toInt();
-        }
-    }
-    ~Meter()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    int port() const { return m_port; }
-
-private:
-    QTemporaryFile m_map;
-    QProcess m_process;
-    int m_port = 0;
-};
-
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
+// The simulator's map: registers enough for every item.
+const QByteArray RegisterMap = R"({ "name": "bench meter", "registers": [
+                                  { "address": 400001, "type": "uint16", "count": 30000, "value": 7 } ] })";
 
 ModbusItemBase *makeItem(int index, quint32 &address, QObject *parent)
 {
@@ -141,7 +91,7 @@ Figures figures;
 
 void pollTenThousandItems(benchmark::State &state)
 {
-    Meter meter;
+    SimulatedMeter meter(RegisterMap);
     TimedTcpClient link(QHostAddress::LocalHost, meter.port());
     if (meter.port() == 0 || !link.connectTransport()) {
         state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
@@ -149,7 +99,7 @@ void pollTenThousandItems(benchmark::State &state)
     }
     ModbusClient client;
     client.setTransport(&link);
-    figures.baselineMb = residentMegabytes();
+    figures.baselineMb = (residentKilobytes() / 1024.0);
     quint32 address = 400001;
     for (int i = 0; i < ItemCount; ++i)
         makeItem(i, address, &client)->setClient(&client);
@@ -173,7 +123,7 @@ void pollTenThousandItems(benchmark::State &state)
     }
     figures.itemsPerSecond = double(ItemCount) * double(state.iterations()) / (double(wallNanoseconds) / 1e9);
     figures.overheadPercent = 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
-    figures.residentMb = residentMegabytes();
+    figures.residentMb = (residentKilobytes() / 1024.0);
     state.counters["items/s"] = figures.itemsPerSecond;
     state.counters["overhead%"] = figures.overheadPercent;
     state.counters["rss_MB"] = figures.residentMb;

@@ -1,0 +1,63 @@
+#ifndef SIMULATEDMETER_H
+#define SIMULATEDMETER_H
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qelapsedtimer.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qtemporaryfile.h>
+
+// The simulator program on a free port of 127.0.0.1, serving the given register map; port() is 0
+// when it did not start.
+class SimulatedMeter
+{
+public:
+    explicit SimulatedMeter(const QByteArray &mapJson)
+    {
+        m_map.open();
+        m_map.write(mapJson);
+        m_map.flush();
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
+        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
+                                  m_map.fileName()});
+        if (!m_process.waitForStarted())
+            return;
+        static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
+        QElapsedTimer timer;
+        timer.start();
+        while (m_port == 0 && timer.elapsed() < 30000 && m_process.waitForReadyRead(1000)) {
+            const QRegularExpressionMatch match = ready.match(QString::fromLatin1(m_process.peek(4096)));
+            if (match.hasMatch())
+                m_port = match.captured(1).toInt();
+        }
+    }
+    ~SimulatedMeter()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    int port() const { return m_port; }
+
+private:
+    QTemporaryFile m_map;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// This process's resident memory in KiB.
+inline double residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble();
+    }
+    return 0;
+}
+
+#endif
