@@ -1,11 +1,10 @@
+#include "ourserver.h"
+
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
-#include <TavrexBus1/modbustranslateoptions.h>
-#include <TavrexBus1/modbustranslator.h>
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QThread>
 
 #include <benchmark/benchmark.h>
 #include <modbus.h>
@@ -31,40 +30,6 @@ constexpr int Registers = 100;
 constexpr int Requests = 20000;
 
 std::map<std::string, double> figures;
-
-// Our server, answering on a thread of its own as a QML application's thread would.
-class OurServer
-{
-public:
-    OurServer()
-    {
-        m_thread.start();
-        m_modbuser = new Modbuser;
-        m_server = new ModbusTcpServer(0, m_modbuser);
-        m_server->setAddress(QHostAddress::LocalHost);
-        m_modbuser->translator().addTransport(*m_server, true, false);
-        QObject::connect(m_modbuser, &Modbuser::onReadRegisters, m_modbuser,
-                         [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                             out = ModbusBytes::fromRegsCount(count, 0x1234);
-                             handled = true;
-                         });
-        m_modbuser->moveToThread(&m_thread);
-        QMetaObject::invokeMethod(m_server, [this] { m_server->connectTransport(false); },
-                                  Qt::BlockingQueuedConnection);
-    }
-    ~OurServer()
-    {
-        QMetaObject::invokeMethod(m_modbuser, [this] { delete m_modbuser; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    int port() const { return m_server->port(); }
-
-private:
-    QThread m_thread;
-    Modbuser *m_modbuser = nullptr;
-    ModbusTcpServer *m_server = nullptr;
-};
 
 // A libmodbus server serving one client connection after the other.
 class LibmodbusServer
@@ -108,7 +73,7 @@ private:
     int m_port = 0;
 };
 
-OurServer *ourServer = nullptr;
+OurServer<ModbusTcpServer> *ourServer = nullptr;
 LibmodbusServer *libmodbusServer = nullptr;
 
 void record(benchmark::State &state, const std::string &name, std::chrono::steady_clock::duration elapsed)
@@ -249,7 +214,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    OurServer ours;
+    OurServer<ModbusTcpServer> ours;
     LibmodbusServer theirs;
     ourServer = &ours;
     libmodbusServer = &theirs;

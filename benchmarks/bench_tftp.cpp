@@ -1,14 +1,13 @@
+#include "ourserver.h"
+
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusiptarget.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustftpclient.h>
 #include <TavrexBus1/modbustftpserver.h>
-#include <TavrexBus1/modbustranslateoptions.h>
-#include <TavrexBus1/modbustranslator.h>
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -25,41 +24,6 @@ constexpr int Registers = 100;
 constexpr int Requests = 20000;
 
 std::map<std::string, double> figures;
-
-// Our server of one kind, answering on a thread of its own as a QML application's thread would.
-template <typename Server>
-class OurServer
-{
-public:
-    OurServer()
-    {
-        m_thread.start();
-        m_modbuser = new Modbuser;
-        m_server = new Server(0, m_modbuser);
-        m_server->setAddress(QHostAddress::LocalHost);
-        m_modbuser->translator().addTransport(*m_server, true, false);
-        QObject::connect(m_modbuser, &Modbuser::onReadRegisters, m_modbuser,
-                         [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                             out = ModbusBytes::fromRegsCount(count, 0x1234);
-                             handled = true;
-                         });
-        m_modbuser->moveToThread(&m_thread);
-        QMetaObject::invokeMethod(m_server, [this] { m_server->connectTransport(false); },
-                                  Qt::BlockingQueuedConnection);
-    }
-    ~OurServer()
-    {
-        QMetaObject::invokeMethod(m_modbuser, [this] { delete m_modbuser; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    int port() const { return m_server->port(); }
-
-private:
-    QThread m_thread;
-    Modbuser *m_modbuser = nullptr;
-    Server *m_server = nullptr;
-};
 
 OurServer<ModbusTcpServer> *tcpServer = nullptr;
 OurServer<ModbusTFtpServer> *tftpServer = nullptr;
