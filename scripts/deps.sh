@@ -4,6 +4,7 @@ TAVREX_PACKAGES=(
     qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-serialport-dev libgl-dev
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qttest
+    qt6-serialbus-dev qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtcharts
     libbenchmark-dev clang libclang-rt-14-dev
     python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll libmodbus-dev tftp-hpa
     libusb-1.0-0-dev umockdev libumockdev-dev
