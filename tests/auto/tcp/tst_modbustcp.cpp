@@ -1,4 +1,5 @@
 #include "modbustcpstream_p.h"
+#include "tcpframe.h"
 
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
@@ -22,15 +23,6 @@
 #include <thread>
 
 namespace {
-
-QByteArray tcpFrame(quint16 transactionId, quint8 unit, const QByteArray &pdu)
-{
-    QByteArray frame;
-    const int length = int(pdu.size()) + 1;
-    frame.append(char(transactionId >> 8)).append(char(transactionId & 0xFF)).append(2, '\0');
-    frame.append(char(length >> 8)).append(char(length & 0xFF)).append(char(unit)).append(pdu);
-    return frame;
-}
 
 const QByteArray readOneRegister = QByteArray::fromHex("0300000001");
 const QByteArray fortyTwo = QByteArray::fromHex("0302002A");
