@@ -32,6 +32,9 @@ constexpr int PeerReadSize = 4096;
 constexpr qsizetype AnswerBacklog = 16 * 1024;
 // A frame that would leave more than this unsent for one peer drops the peer.
 constexpr qsizetype MaxPendingOutput = 64 * 1024;
+// What the kernel may hold of a peer's answers: a few hundred, where it would otherwise grow its
+// buffer to megabytes for a peer that does not read them.
+constexpr int KernelSendBuffer = 64 * 1024;
 // How soon accepting is tried again after it failed, for instance for want of descriptors.
 constexpr int AcceptRetryInterval = 1000;
 
@@ -331,6 +334,7 @@ void ModbusTcpServer::acceptPeer(int fd)
     emit newClientConnection(target, allow);
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &KernelSendBuffer, sizeof KernelSendBuffer);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (!allow || !m_poller->add(fd, TcpPeerPoller::Read) || !addTarget(target)) {
         m_poller->remove(fd);
