@@ -4,6 +4,7 @@
 #include "modbustcpparser.h"
 #include "modbustcpstream_p.h"
 #include "qtcpsocketinvokable.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QMetaMethod>
 
@@ -41,7 +42,7 @@ ModbusTcpClient::~ModbusTcpClient()
     if (connected())
         disconnectTransport();
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         dropSocket();
     }
     m_socketThread.quit();
@@ -154,7 +155,7 @@ ModbusDeparser *ModbusTcpClient::createDeparser(QObject *parent)
 
 int ModbusTcpClient::bytesAvailable(const Target *target)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!connected() || !m_socket)
         return 0;
     if (!hasTarget(target)) {
@@ -172,7 +173,7 @@ bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, Q
 bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                 QString *error)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!checkCanSendBytes(target, error) || !m_socket)
         return false;
     emitBytesSent(bytes);
@@ -200,13 +201,13 @@ void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
     if (QThread::currentThread() == thread())
         emit bytesSent(bytes, &m_target);
     else
-        QMetaObject::invokeMethod(this, [this, bytes] { emitBytesSent(bytes); }, Qt::QueuedConnection);
+        postToOwnerThread(this, [this, bytes] { emitBytesSent(bytes); });
 }
 
 bool ModbusTcpClient::connectTransportInternal()
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         dropSocket();
     }
     auto *socket = new QTcpSocketInvokable;
@@ -219,7 +220,7 @@ bool ModbusTcpClient::connectTransportInternal()
     }
     connect(socket, &QAbstractSocket::disconnected, this, &ModbusTcpClient::onSocketDisconnected);
     connect(this, &QObject::destroyed, socket, &QObject::deleteLater);
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     m_socket = socket;
     return true;
 }
@@ -227,7 +228,7 @@ bool ModbusTcpClient::connectTransportInternal()
 bool ModbusTcpClient::disconnectTransportInternal()
 {
     // An exchange in progress ends first; the socket is not taken from under it.
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!m_socket)
         return true;
     m_socket->disconnect(this);
@@ -256,7 +257,7 @@ void ModbusTcpClient::dropSocket()
 void ModbusTcpClient::onSocketDisconnected()
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         const QString reason = m_socket ? m_socket->errorString() : QString();
         setErrorString(tr("socket has been disconnected: %1").arg(reason));
     }

@@ -4,8 +4,9 @@
 #include "modbustcptarget.h"
 #include "modbustransport.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QThread>
+
+#include <mutex>
 
 class QTcpSocketInvokable;
 
@@ -100,7 +101,7 @@ private:
     int m_connectTimeout = 1000;
     int m_readAnswerTimeout = 1000;
     int m_writeTimeout = 1000;
-    QMutex m_sendMutex;
+    std::mutex m_sendMutex;
     QThread m_socketThread;
 };
 

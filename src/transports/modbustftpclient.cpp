@@ -51,7 +51,7 @@ QHostAddress ModbusTFtpClient::address() const
 void ModbusTFtpClient::setAddress(const QHostAddress &address)
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         if (m_target.address() == address)
             return;
         m_target.setAddress(address);
@@ -79,7 +79,7 @@ int ModbusTFtpClient::port() const
 void ModbusTFtpClient::setPort(int port)
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         if (m_target.port() == port)
             return;
         m_target.setPort(port);
@@ -164,7 +164,7 @@ ModbusBytes ModbusTFtpClient::packBytes(const ModbusBytes &frame) const
 
 int ModbusTFtpClient::bytesAvailable(const Target *target)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!connected())
         return 0;
     if (!hasTarget(target)) {
@@ -182,7 +182,7 @@ bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, 
 bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                  QString *error)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!checkCanSendBytes(target, error))
         return false;
     QString failure;
@@ -328,7 +328,7 @@ bool ModbusTFtpClient::connectTransportInternal()
     m_disconnecting = false;
     QString failure;
     bool bound = false;
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!callOnOwnerThread(m_socket, [&] { bound = openSocket(failure); }, &failure) || !bound) {
         setConnectError(tr("can't connect to: %1, %2").arg(m_target.addressStr(), failure));
         return false;
@@ -341,7 +341,7 @@ bool ModbusTFtpClient::disconnectTransportInternal()
     m_disconnecting = true;
     QString failure;
     bool closed = false;
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     callOnOwnerThread(m_socket, [&] {
         m_socket->close();
         closed = m_socket->state() == QAbstractSocket::UnconnectedState;

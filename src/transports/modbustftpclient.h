@@ -4,8 +4,9 @@
 #include "modbusiptarget.h"
 #include "modbustransport.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QThread>
+
+#include <mutex>
 
 class QUdpSocket;
 
@@ -114,7 +115,7 @@ private:
     int m_readAnswerTimeout = 1000;
     int m_writeTimeout = 1000;
     bool m_disconnecting = false;
-    QMutex m_sendMutex;
+    std::mutex m_sendMutex;
     QThread m_socketThread;
     // State of the exchange in progress; touched only on the socket thread.
     ModbusBytes m_answerBuffer;

@@ -1,4 +1,5 @@
 #include "simulateddevice.h"
+#include "threadcall_p.h"
 
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusitembase.h>
@@ -28,7 +29,7 @@ public:
         m_device->moveToThread(&m_thread);
         QObject::connect(&m_thread, &QThread::finished, m_device, &QObject::deleteLater);
         m_thread.start();
-        QMetaObject::invokeMethod(m_device, [this] {
+        callOnOwnerThread(m_device, [this] {
             auto *server = new ModbusTcpServer(0, m_device);
             server->setAddress(QHostAddress::LocalHost);
             m_device->modbuser().translator().addTransport(*server, true, false);
@@ -37,7 +38,7 @@ public:
                              [] { QThread::usleep(500); });
             if (server->connectTransport(false))
                 m_port = server->port();
-        }, Qt::BlockingQueuedConnection);
+        });
     }
 
     ~TcpMeter()
@@ -133,7 +134,9 @@ private Q_SLOTS:
                 items.at(i % items.size())->read();
             switch (order) {
             case Order::TransportFirst:
-                delete link.data();
+                // As QML's destroy() does it.
+                link->deleteLater();
+                QTRY_VERIFY(!link);
                 break;
             case Order::ClientFirst:
                 delete client;

@@ -1,4 +1,5 @@
 #include "simulateddevice.h"
+#include "threadcall_p.h"
 
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusfile.h>
@@ -58,8 +59,7 @@ private Q_SLOTS:
         m_client.reset();
         m_link.reset();
         if (m_deviceThread) {
-            QMetaObject::invokeMethod(m_device, [this] { m_device->moveToThread(QCoreApplication::instance()->thread()); },
-                                      Qt::BlockingQueuedConnection);
+            callOnOwnerThread(m_device, [this] { m_device->moveToThread(QCoreApplication::instance()->thread()); });
             m_deviceThread->quit();
             m_deviceThread->wait();
             m_deviceThread.reset();

@@ -48,11 +48,14 @@ struct Exchange
 // keeps answering meanwhile.
 void onWorker(const std::function<void()> &work)
 {
-    std::unique_ptr<QThread> worker(QThread::create(work));
-    worker->start();
-    if (!QTest::qWaitFor([&] { return worker->isFinished(); }, 20000))
+    std::atomic_bool done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done.load(); }, 20000))
         qFatal("exchange did not return");
-    worker->wait();
+    worker.join();
 }
 
 Exchange exchange(ModbusTcpClient &client, const ModbusBytes &request)
