@@ -71,8 +71,8 @@ bool waitFor(int fd, short events, int msecs)
 } // namespace
 
 // What the server keeps of one peer: its socket, its target, the bytes of a request not yet whole,
-// the answers the kernel has not taken yet, and the clocks that drop a partial request whose rest
-// does not come and a peer that leaves its answers unread.
+// the answers the kernel has not taken yet, the clocks that drop a partial request whose rest does
+// not come and a peer that leaves its answers unread, and what the poller watches it for.
 struct ModbusTcpPeer
 {
     int fd = -1;
@@ -81,7 +81,6 @@ struct ModbusTcpPeer
     QByteArray output;
     QBasicTimer expiry;
     QBasicTimer unreadAnswers;
-
     int interests = TcpPeerPoller::Read;
 
     QString text() const { return QStringLiteral("%1:%2").arg(target->addressStr()).arg(target->port()); }
