@@ -312,8 +312,13 @@ private Q_SLOTS:
     // With no descriptor left the listener stops accepting; it starts again once there are.
     void acceptingResumesWhenDescriptorsAreBack()
     {
+        QStringList errors;
         auto server = startServer(fortyTwo);
-        QSignalSpy errors(server.get(), &ErrObject::error);
+        connect(server.get(), &ErrObject::error, this, [&errors](const QString &message) { errors.append(message); });
+        // While no descriptor is left, not even a sanitizer may look at memory for the first time (it
+        // needs a pipe): the paths that run then have run once before.
+        server->bytesAvailable(nullptr);
+        errors.clear();
         const int fd = rawConnection(quint16(server->port()), true);
         auto closeFd = qScopeGuard([fd] { ::close(fd); });
         rlimit saved = {};
@@ -324,16 +329,16 @@ private Q_SLOTS:
         exhausted.rlim_cur = rlim_t(lowestFree);
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &exhausted), 0);
         auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
-        QVERIFY(errors.wait(5000));
+        QTRY_VERIFY(!errors.isEmpty());
         restore.dismiss();
         ::setrlimit(RLIMIT_NOFILE, &saved);
-        QVERIFY2(errors.first().first().toString().startsWith(QLatin1String("error accepting tcp connection: ")),
-                 qPrintable(errors.first().first().toString()));
+        QVERIFY2(errors.first().startsWith(QLatin1String("error accepting tcp connection: ")),
+                 qPrintable(errors.first()));
         QTRY_COMPARE(server->targetsCount(), 1);
         // Later peers are taken at once, without another error.
         auto later = connectClient(*server);
         QVERIFY(isServed(*later, 1));
-        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.size(), 1);
     }
 };
 
