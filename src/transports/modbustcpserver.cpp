@@ -26,8 +26,7 @@ ModbusTcpServer::ModbusTcpServer(QObject *parent)
 }
 
 ModbusTcpServer::ModbusTcpServer(int port, QObject *parent)
-    : ModbusTransport(TavrexBus::ServerBus, parent, false)
-    , m_port(port)
+    : ModbusIpTransport(TavrexBus::ServerBus, QHostAddress(QHostAddress::AnyIPv4), port, parent)
 {
     m_server.setParent(this);
     connect(&m_server, &QTcpServer::newConnection, this, &ModbusTcpServer::onNewConnection);
@@ -42,84 +41,6 @@ ModbusTcpServer::~ModbusTcpServer()
         socket->disconnect(this);
     qDeleteAll(m_peers);
     qDeleteAll(m_targets);
-}
-
-QHostAddress ModbusTcpServer::address() const
-{
-    return m_address;
-}
-
-void ModbusTcpServer::setAddress(const QHostAddress &address)
-{
-    if (m_address == address)
-        return;
-    m_address = address;
-    emit addressChanged();
-}
-
-QString ModbusTcpServer::addressStr() const
-{
-    return m_address.toString();
-}
-
-void ModbusTcpServer::setAddressStr(const QString &address)
-{
-    QHostAddress parsed;
-    if (parsed.setAddress(address))
-        setAddress(parsed);
-}
-
-int ModbusTcpServer::port() const
-{
-    return m_port;
-}
-
-void ModbusTcpServer::setPort(int port)
-{
-    if (m_port == port)
-        return;
-    m_port = port;
-    emit portChanged();
-}
-
-int ModbusTcpServer::connectTimeout() const
-{
-    return m_connectTimeout;
-}
-
-void ModbusTcpServer::setConnectTimeout(int msecs)
-{
-    m_connectTimeout = msecs;
-}
-
-int ModbusTcpServer::disconnectTimeout() const
-{
-    return m_disconnectTimeout;
-}
-
-void ModbusTcpServer::setDisconnectTimeout(int msecs)
-{
-    m_disconnectTimeout = msecs;
-}
-
-int ModbusTcpServer::readAnswerTimeout() const
-{
-    return m_readAnswerTimeout;
-}
-
-void ModbusTcpServer::setReadAnswerTimeout(int msecs)
-{
-    m_readAnswerTimeout = msecs;
-}
-
-int ModbusTcpServer::writeTimeout() const
-{
-    return m_writeTimeout;
-}
-
-void ModbusTcpServer::setWriteTimeout(int msecs)
-{
-    m_writeTimeout = msecs;
 }
 
 ModbusBytes ModbusTcpServer::lastChunk() const
@@ -151,7 +72,7 @@ ModbusDeparser *ModbusTcpServer::createDeparser(QObject *parent)
 
 bool ModbusTcpServer::waitForIncomingConnection() const
 {
-    return connected() && const_cast<QTcpServer &>(m_server).waitForNewConnection(m_connectTimeout);
+    return connected() && const_cast<QTcpServer &>(m_server).waitForNewConnection(connectTimeout());
 }
 
 int ModbusTcpServer::bytesAvailable(const Target *target)
@@ -188,8 +109,8 @@ QTcpSocket *ModbusTcpServer::socketOf(const Target *target)
 
 bool ModbusTcpServer::connectTransportInternal()
 {
-    if (!m_server.listen(m_address, quint16(m_port))) {
-        setConnectError(tr("error listening tcp port %1: %2").arg(m_port).arg(m_server.errorString()));
+    if (!m_server.listen(address(), quint16(port()))) {
+        setConnectError(tr("error listening tcp port %1: %2").arg(port()).arg(m_server.errorString()));
         return false;
     }
     setPort(m_server.serverPort());
@@ -203,7 +124,7 @@ bool ModbusTcpServer::disconnectTransportInternal()
         QTcpSocket *socket = m_sockets.last();
         socket->disconnectFromHost();
         if (m_sockets.contains(socket) && socket->state() != QAbstractSocket::UnconnectedState
-            && !socket->waitForDisconnected(m_disconnectTimeout)) {
+            && !socket->waitForDisconnected(disconnectTimeout())) {
             setErrorString(tr("can't disconnect socket: %1, %2")
                                .arg(socket->peerAddress().toString(), socket->errorString()));
             return false;
@@ -296,7 +217,7 @@ void ModbusTcpServer::answerFrames(QTcpSocket *socket, ModbusTcpTarget *target)
             if (peer->stream.isEmpty())
                 peer->expiry.stop();
             else
-                peer->expiry.start(m_readAnswerTimeout);
+                peer->expiry.start(readAnswerTimeout());
             return;
         }
     }
@@ -319,7 +240,7 @@ void ModbusTcpServer::dropPartialFrame(QTcpSocket *socket)
     if (!peer || peer->stream.isEmpty())
         return;
     setErrorString(tr("incomplete request dropped after %1 ms of silence: %2 bytes")
-                       .arg(m_readAnswerTimeout)
+                       .arg(readAnswerTimeout())
                        .arg(peer->stream.size()));
     peer->stream.clear();
 }
@@ -339,14 +260,14 @@ bool ModbusTcpServer::sendBytes(const ModbusBytes &bytes, const Target *target, 
         return false;
     }
     socket->flush();
-    if (socket->bytesToWrite() > 0 && !socket->waitForBytesWritten(m_writeTimeout)) {
+    if (socket->bytesToWrite() > 0 && !socket->waitForBytesWritten(writeTimeout())) {
         setErrorString(tr("error while waiting for send bytes: %1").arg(socket->errorString()), error);
         return false;
     }
     emit bytesSent(bytes, target);
     if (!answer)
         return true;
-    if (!socket->waitForReadyRead(m_readAnswerTimeout)) {
+    if (!socket->waitForReadyRead(readAnswerTimeout())) {
         setErrorString(tr("answer timeout: %1").arg(socket->errorString()), error);
         return false;
     }
@@ -375,11 +296,11 @@ QString ModbusTcpServer::toString(bool oneLine) const
 {
     QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TCP server"), TavrexBus::busTypeStr(busType()));
     text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("address: %1; port: %2").arg(m_address.toString()).arg(m_port) + QLatin1Char('\n');
+    text += tr("address: %1; port: %2").arg(addressStr()).arg(port()) + QLatin1Char('\n');
     text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
-                .arg(m_disconnectTimeout)
-                .arg(m_readAnswerTimeout)
-                .arg(m_writeTimeout);
+                .arg(disconnectTimeout())
+                .arg(readAnswerTimeout())
+                .arg(writeTimeout());
     text += tr("targets [%1]:").arg(m_targets.size()) + QLatin1Char('\n');
     for (int i = 0; i < m_targets.size(); ++i)
         text += tr("  target %1: %2").arg(i).arg(m_targets.at(i)->toString(true)) + QLatin1Char('\n');

@@ -1,7 +1,7 @@
 #ifndef MODBUSTCPSERVER_H
 #define MODBUSTCPSERVER_H
 
-#include "modbustransport.h"
+#include "modbusiptransport.h"
 
 #include <QtCore/QHash>
 #include <QtNetwork/QHostAddress>
@@ -15,50 +15,15 @@ struct ModbusTcpPeer;
 /// one target per connected peer; everything runs on the thread the server lives in.
 ///
 /// Available in QML as `ModbusTcpServer` from `import TavrexBus 1.0`.
-class TAVREXBUS1_EXPORT ModbusTcpServer : public ModbusTransport
+class TAVREXBUS1_EXPORT ModbusTcpServer : public ModbusIpTransport
 {
     Q_OBJECT
-    /// The address to listen on, as text; any IPv4 address by default.
-    Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
-    /// The port to listen on; 502 by default.
-    Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
-
 public:
     /// A server that will listen on port 502.
     explicit ModbusTcpServer(QObject *parent = nullptr);
     /// A server that will listen on port (0: a free one).
     explicit ModbusTcpServer(int port, QObject *parent = nullptr);
     ~ModbusTcpServer() override;
-
-    /// The listening address.
-    QHostAddress address() const;
-    /// Sets the listening address; used at the next connect.
-    void setAddress(const QHostAddress &address);
-    /// Getter of the address property.
-    QString addressStr() const;
-    /// Setter of the address property.
-    void setAddressStr(const QString &address);
-    /// Port 0 picks a free port when listening starts; port() then tells which.
-    int port() const;
-    /// Setter of the port property.
-    void setPort(int port);
-
-    /// How long waitForIncomingConnection() waits for a peer, in milliseconds; 1000 by default.
-    int connectTimeout() const;
-    /// Sets how long to wait for a peer.
-    void setConnectTimeout(int msecs);
-    /// How long to wait for each peer to close, in milliseconds; 1000 by default.
-    int disconnectTimeout() const;
-    /// Sets how long to wait for each peer to close.
-    void setDisconnectTimeout(int msecs);
-    /// Also how long a partly received request waits for its rest.
-    int readAnswerTimeout() const;
-    /// Sets how long a partly received request waits for its rest.
-    void setReadAnswerTimeout(int msecs);
-    /// How long to wait for a frame to be written, in milliseconds; 1000 by default.
-    int writeTimeout() const;
-    /// Sets how long to wait for a frame to be written.
-    void setWriteTimeout(int msecs);
 
     /// The bytes of the most recent read from any peer, whole frame or not.
     ModbusBytes lastChunk() const;
@@ -77,10 +42,6 @@ public:
 Q_SIGNALS:
     /// A peer connects; set allow to false to refuse it.
     void newClientConnection(ModbusTcpTarget *target, bool &allow);
-    /// address changed.
-    void addressChanged();
-    /// port changed.
-    void portChanged();
 
 protected:
     bool connectTransportInternal() override;
@@ -101,16 +62,10 @@ private:
     void dropPartialFrame(QTcpSocket *socket);
     void removeSocket(QTcpSocket *socket);
 
-    int m_port = 502;
-    QHostAddress m_address{QHostAddress::AnyIPv4};
     QTcpServer m_server;
     QList<QTcpSocket *> m_sockets;
     QList<ModbusTcpTarget *> m_targets;
     QHash<const QTcpSocket *, ModbusTcpPeer *> m_peers;
-    int m_connectTimeout = 1000;
-    int m_disconnectTimeout = 1000;
-    int m_readAnswerTimeout = 1000;
-    int m_writeTimeout = 1000;
     ModbusBytes m_lastChunk;
 };
 
