@@ -43,16 +43,6 @@ ModbusTcpClient::~ModbusTcpClient()
     m_socketThread.wait();
 }
 
-bool ModbusTcpClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusTcpClient::targetsCount() const
-{
-    return 1;
-}
-
 Target *ModbusTcpClient::clientTarget()
 {
     return &m_target;

@@ -29,8 +29,6 @@ public:
                    QString *error = nullptr) override;
     /// Sends a frame to the device and waits for the reply into answer; false with error on failure.
     bool sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error = nullptr);
-    bool hasTarget(const Target *target) override;
-    int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
     Target *clientTarget() override;
     ModbusParser *createParser(QObject *parent) override;

@@ -57,16 +57,6 @@ QString ModbusTFtpClient::tftpErrorStr(quint16 code)
     return TftpPacket::errorText(code);
 }
 
-bool ModbusTFtpClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusTFtpClient::targetsCount() const
-{
-    return 1;
-}
-
 Target *ModbusTFtpClient::clientTarget()
 {
     return &m_target;

@@ -34,8 +34,6 @@ public:
                    QString *error = nullptr) override;
     /// The same to the client's own target.
     bool sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error = nullptr);
-    bool hasTarget(const Target *target) override;
-    int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
     Target *clientTarget() override;
     ModbusParser *createParser(QObject *parent) override;
