@@ -1,3 +1,5 @@
+#include "signaltexts.h"
+
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbustransporter.h>
@@ -5,8 +7,22 @@
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
-
 namespace {
+
+const ModbusBytes request = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A"));
+const ModbusBytes answer = ModbusBytes::fromModbusString(QStringLiteral("01 03 02 00 2A 39 9B"));
+
+// A loopback client linked to its server, both connected.
+struct LoopbackLink
+{
+    LoopbackLink() : client(*server)
+    {
+        QVERIFY(server->connectTransport(false));
+        QVERIFY(client.connectTransport(false));
+    }
+    std::unique_ptr<ModbusLoopbackServer> server = std::make_unique<ModbusLoopbackServer>();
+    ModbusLoopbackClient client;
+};
 
 // An evented transport that is not a Modbus one.
 class PlainTransport : public EventedTransport
@@ -25,11 +41,70 @@ protected:
 
 } // namespace
 
+// Loopback links, and the transporter that routes frames to its transports.
 class tst_ModbusTransporter : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void connectNeedsConnectedServer_data()
+    {
+        QTest::addColumn<bool>("withServer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no server") << false << QStringLiteral("server loopback transport doesn't assigned");
+        QTest::newRow("server closed") << true << QStringLiteral("server loopback transport disconnected");
+    }
+
+    void connectNeedsConnectedServer()
+    {
+        QFETCH(bool, withServer);
+        QFETCH(QString, message);
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient client;
+        if (withServer)
+            client.setServer(&server);
+        QSignalSpy errors(&client, &ErrObject::error);
+        QVERIFY(!client.connectTransport(false));
+        QVERIFY(!client.connected());
+        QCOMPARE(signalTexts(errors), QStringList{message});
+    }
+
+    // A destroyed server lets its client go as a disconnected one does.
+    void destroyedServerReleasesClient()
+    {
+        LoopbackLink link;
+        link.server.reset();
+        QVERIFY(!link.client.connected());
+        QCOMPARE(link.client.server(), nullptr);
+        QString error;
+        QVERIFY(!link.client.sendBytes(request, link.client.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
+    }
+
+    void textAnswerIsTheFallback()
+    {
+        LoopbackLink link;
+        QString seen;
+        connect(link.server.get(), &Transport::read, this, [&](QString text, const Target *, QString &reply) {
+            seen = text;
+            reply = QStringLiteral("01 03 02 00 2a 39 9b");
+        });
+        ModbusBytes reply;
+        QVERIFY(link.client.sendBytes(request, link.client.target(), &reply));
+        QCOMPARE(reply, answer);
+        QCOMPARE(seen, QStringLiteral("01 03 00 00 00 01 84 0a"));
+    }
+
+    void serverCannotSend()
+    {
+        ModbusLoopbackServer server;
+        QVERIFY(server.connectTransport(false));
+        QSignalSpy sent(&server, &Transport::bytesSent);
+        QString error;
+        QVERIFY(!server.sendBytes(answer, server.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("you can't send bytes through ModbusLoopbackServer, only answer for requests"));
+        QCOMPARE(sent.count(), 0);
+    }
     void listKeepsEachModbusTransportOnce()
     {
         ModbusTransporter transporter;
@@ -43,8 +118,7 @@ private Q_SLOTS:
         QCOMPARE(transporter.transports(), QList<EventedTransport *>{server.get()});
         QCOMPARE(changes.count(), 1);
         QCOMPARE(server->parent(), nullptr);
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("you can add only ModbusTransport"));
+        QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("you can add only ModbusTransport")});
         server.reset();
         QVERIFY(transporter.transports().isEmpty());
         QCOMPARE(changes.count(), 2);
@@ -104,10 +178,9 @@ private Q_SLOTS:
 
     void framesRouteToTheirTransport()
     {
-        ModbusLoopbackServer server;
-        QVERIFY(server.connectTransport(false));
-        ModbusLoopbackClient client(server);
-        QVERIFY(client.connectTransport(false));
+        LoopbackLink link;
+        ModbusLoopbackServer &server = *link.server;
+        ModbusLoopbackClient &client = link.client;
         connect(&server, &Transport::requestBytesReceived, this,
                 [](ModbusBytes bytes, const Target *, ModbusBytes *answer) { *answer = bytes + ModbusBytes(char(9)); });
 
