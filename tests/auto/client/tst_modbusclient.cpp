@@ -1,3 +1,4 @@
+#include "signaltexts.h"
 #include "simulateddevice.h"
 
 #include <TavrexBus1/modbusclient.h>
@@ -183,8 +184,7 @@ private Q_SLOTS:
             QCOMPARE(item->value(), 20);
             return;
         }
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), message);
+        QCOMPARE(signalTexts(errors), QStringList{message});
     }
 
     void pausedClientQueuesAndResumes_data()
