@@ -4,6 +4,7 @@
 
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbusserialclient.h>
+#include <TavrexBus1/modbusserialserver.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
@@ -61,8 +62,32 @@ bool exchange(ModbusSerialClient &client, ModbusBytes *reply, QString *error = n
     return client.sendBytes(request, client.target(), reply, error);
 }
 
+// A server on the line, whose device side asks; it gives the answers in turn (an empty one leaves
+// the request unanswered).
+struct ServedLine
+{
+    ServedLine(QObject *context)
+    {
+        QVERIFY(pty.isValid());
+        server.setReadTimeout(50);
+        QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
+        QObject::connect(&server, &Transport::requestBytesReceived, context,
+                         [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
+                             QCOMPARE(target, server.target());
+                             requests.append(bytes);
+                             *answerBytes = answers.value(requests.size() - 1);
+                         });
+    }
+
+    PtyPair pty;
+    ModbusSerialServer server{pty.portName()};
+    QList<ModbusBytes> requests;
+    QList<ModbusBytes> answers{answer, answer, answer};
+};
+
 } // namespace
 
+// The serial client and server, each on a pseudo-terminal whose master side plays the other end.
 class tst_ModbusSerialClient : public QObject
 {
     Q_OBJECT
@@ -373,6 +398,54 @@ private Q_SLOTS:
         QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
         QCOMPARE(reply, answer);
         QCOMPARE(errors.count(), 1);
+    }
+
+    void requestOnLineIsAnswered_data()
+    {
+        QTest::addColumn<ModbusBytes>("request");
+        QTest::addColumn<int>("cut");
+        QTest::newRow("read registers, split") << request << 3;
+        QTest::newRow("write registers, split") << rtuFrame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
+    }
+
+    void requestOnLineIsAnswered()
+    {
+        QFETCH(ModbusBytes, request);
+        QFETCH(int, cut);
+        ServedLine line(this);
+        // Generous, so that a loaded machine cannot stretch a split request into a frame gap.
+        line.server.setByteTimeout(1000);
+        QSignalSpy received(&line.server, &Transport::bytesReceived);
+        QVERIFY(line.pty.write(request.left(cut)));
+        QVERIFY(line.pty.write(request.mid(cut)));
+        QTRY_COMPARE(line.requests.count(), 1);
+        QCOMPARE(line.requests.first(), request);
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(line.pty.readExactly(answer.size(), 5000), QByteArray(answer));
+    }
+
+    void unansweredRequestWritesNothing()
+    {
+        ServedLine line(this);
+        line.answers = {ModbusBytes(), rtuFrame("02 03 02 00 01")};
+        QVERIFY(line.pty.write(request));
+        QTRY_COMPARE(line.requests.count(), 1);
+        QVERIFY(line.pty.write(rtuFrame("02 03 00 00 00 01")));
+        QTRY_COMPARE(line.requests.count(), 2);
+        // The first bytes the device sees are those of the second answer.
+        QCOMPARE(line.pty.readExactly(7, 5000), QByteArray(rtuFrame("02 03 02 00 01")));
+    }
+
+    void requestRightAfterAnAnswerIsServed()
+    {
+        ServedLine line(this);
+        // Long enough that a server still listening after its answer would swallow the next request.
+        line.server.setReadTimeout(60000);
+        for (int i = 1; i <= 3; ++i) {
+            QVERIFY(line.pty.write(request));
+            QTRY_COMPARE(line.requests.count(), i);
+            QCOMPARE(line.pty.readExactly(answer.size(), 5000), QByteArray(answer));
+        }
     }
 };
 
