@@ -118,10 +118,9 @@ private:
         QVERIFY(m_client->connected());
     }
 
-    ModbusUInt16 *addItem(quint32 address, const QString &group = QString())
+    ModbusUInt16 *addItem(quint32 address)
     {
         auto *item = new ModbusUInt16(address, m_client.get());
-        item->setGroup(group);
         item->setClient(m_client.get());
         return item;
     }
