@@ -25,11 +25,8 @@ namespace {
 
 QByteArray tcpFrame(quint16 transactionId, quint8 unit, const QByteArray &pdu)
 {
-    QByteArray frame;
-    const int length = int(pdu.size()) + 1;
-    frame.append(char(transactionId >> 8)).append(char(transactionId & 0xFF)).append(2, '\0');
-    frame.append(char(length >> 8)).append(char(length & 0xFF)).append(char(unit)).append(pdu);
-    return frame;
+    return ModbusBytes::fromUInt16(transactionId) + ModbusBytes::fromUInt16(0)
+        + ModbusBytes::fromUInt16(ushort(pdu.size() + 1)) + QByteArray(1, char(unit)) + pdu;
 }
 
 const QByteArray readOneRegister = QByteArray::fromHex("0300000001");
