@@ -84,10 +84,8 @@ void readTenThousandRecords(benchmark::State &state)
 {
     SimulatedMeter meter(ArchiveMap);
     TimedTcpClient link(QHostAddress::LocalHost, meter.port());
-    if (meter.port() == 0 || !link.connectTransport()) {
-        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+    if (!meter.reach(link, state))
         return;
-    }
     ModbusClient client;
     client.setTransport(&link);
     Figures result;
@@ -152,10 +150,8 @@ void directRequests(benchmark::State &state)
     const int recordsPerRequest = int(state.range(0));
     SimulatedMeter meter(ArchiveMap);
     ModbusTcpClient link(QHostAddress::LocalHost, meter.port());
-    if (meter.port() == 0 || !link.connectTransport()) {
-        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+    if (!meter.reach(link, state))
         return;
-    }
     Modbuser modbuser;
     modbuser.setClientTransport(&link);
     qint64 wallNanoseconds = 0;

@@ -1,12 +1,16 @@
 #ifndef SIMULATEDMETER_H
 #define SIMULATEDMETER_H
 
+#include <TavrexBus1/transport.h>
+
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qfile.h>
 #include <QtCore/qprocess.h>
 #include <QtCore/qregularexpression.h>
 #include <QtCore/qtemporaryfile.h>
+
+#include <benchmark/benchmark.h>
 
 // The simulator program on a free port of 127.0.0.1, serving the given register map; port() is 0
 // when it did not start.
@@ -40,6 +44,14 @@ public:
         m_process.waitForFinished();
     }
     int port() const { return m_port; }
+    // Connects link, made for port(); when the simulator or the link is not there, skips the benchmark.
+    bool reach(Transport &link, benchmark::State &state) const
+    {
+        if (m_port != 0 && link.connectTransport())
+            return true;
+        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+        return false;
+    }
 
 private:
     QTemporaryFile m_map;
