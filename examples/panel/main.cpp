@@ -59,6 +59,10 @@ void shootWhenReady(QQuickWindow *window, const QString &fileName, int seconds)
 
 int main(int argc, char *argv[])
 {
+    // Without a display the panel can still answer --help and take screenshots.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt Charts draws through Qt Widgets' graphics scene, which needs a QApplication.
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("panel"));
