@@ -25,7 +25,9 @@ ToolBar {
         lastFile = file
     }
 
+    // A run that still waits for a silent meter gives way to the new one.
     function exportValuesXml() {
+        valuesXml.clearInternal()
         valuesXml.clear()
         valuesXml.fileName = path("meter-values", ".xml")
         valuesXml.exportProperty("device", meter.deviceText)
