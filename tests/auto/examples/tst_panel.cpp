@@ -43,6 +43,23 @@ QStringList lines(const QString &fileName)
 
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+// Qt Quick's software scene graph (the offscreen platform's) keeps the textures of the style's images
+// past the window's end; they are Qt's, not the panel's or the library's. Qt's libraries keep no frame
+// pointers: only the slow unwinder sees the frames that tell those textures apart.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:QSGRenderContext::textureForFactory\n"
+           "leak:QQuickTextureFactory::textureFactoryForImage\n"
+           "leak:QQuickImage::updatePaintNode\n";
+}
+#endif
+
 // The meter panel as its user sees it, offscreen against the simulator: one window, driven through the
 // names and properties of its parts, from connecting to a meter that falls silent and comes back.
 // The functions run in order on the same window, as one session.
