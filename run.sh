@@ -26,6 +26,11 @@ Usage: ./run.sh [command] [arguments]
   examples            list the example programs
   bench [FILTER]      build and run every benchmark (benchmarks/bench_*; with FILTER, those whose
                       name contains it, e.g. ./run.sh bench tcp)
+  soak [--minutes N]  build, then run a QML client with 1000 items against the simulator with faults
+                      for N minutes (default 1; --seed, --items, --timeout, --faults too), over
+                      Modbus/TCP and a pseudo-terminal serial line, printing a summary line a minute;
+                      fails on a crash, a lost or wrong write or a failure no fault explains
+                      (see tools/tavrexbus-soak/README.md)
   fuzz [--minutes N]  build the fuzz targets with clang and run each in turn for N minutes (default 1),
                       printing executions, coverage and peak memory per target; findings are kept in
                       build/fuzz/found and crashing inputs in build/fuzz/crash-*
@@ -160,6 +165,12 @@ bench() {
     return $status
 }
 
+soak() {
+    build
+    ensure_runtime_dir
+    QT_QPA_PLATFORM=offscreen exec build/bin/tavrexbus-soak "$@"
+}
+
 # Runs every fuzz target for the given minutes each.
 fuzz() {
     local minutes=1
@@ -185,6 +196,7 @@ case "${1:-}" in
     keys) shift; keys_demo "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
+    soak) shift; soak "$@" ;;
     fuzz) shift; fuzz "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;
 esac

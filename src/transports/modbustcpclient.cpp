@@ -79,7 +79,8 @@ bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, 
                                 QString *error)
 {
     QMutexLocker locker(&m_sendMutex);
-    if (!checkCanSendBytes(target, error) || !m_socket)
+    // A closing link drops its socket first, and only then counts as disconnected.
+    if (!checkCanSendBytes(target, error, m_socket != nullptr))
         return false;
     emitBytesSent(bytes);
     QString socketError;

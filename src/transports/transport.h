@@ -132,7 +132,9 @@ protected:
     /// one of its own exchanges.
     void withdraw(const std::function<void()> &whileWaiting = {});
     void setConnectError(const QString &message);
-    bool checkCanSendBytes(const Target *target, QString *error);
+    // linkUp false: the transport has let go of its device already, though it still counts as
+    // connected until its disconnect is done.
+    bool checkCanSendBytes(const Target *target, QString *error, bool linkUp = true);
     bool checkValidThread();
 
 protected Q_SLOTS:
