@@ -1,5 +1,6 @@
 #include "c55devicenode.h"
 #include "keyscript.h"
+#include "meterfleet.h"
 #include "metersimulator.h"
 
 #include <TavrexBus1/modbuser.h>
@@ -117,7 +118,12 @@ int main(int argc, char **argv)
     const QCommandLineOption keys(QStringLiteral("keys"),
                                   QStringLiteral("Play these key presses on the C55 device whenever a client opens it (see README.md)."),
                                   QStringLiteral("script"));
-    parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose, c55, keys });
+    const QCommandLineOption devices(QStringLiteral("devices"),
+                                     QStringLiteral("Simulate N meters on TCP, each with values of its own, on N consecutive ports (see README.md)."),
+                                     QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption units(QStringLiteral("units"),
+                                   QStringLiteral("With --devices: one TCP port, meter k answering unit address k."));
+    parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose, c55, keys, devices, units });
     parser.process(app);
 
     QString error;
@@ -130,14 +136,37 @@ int main(int argc, char **argv)
     if (document.isEmpty() || !meter.load(document, &error))
         return fail(error);
 
+    bool devicesOk = false;
+    const int deviceCount = parser.value(devices).toInt(&devicesOk);
+    if (!devicesOk || deviceCount < 1 || deviceCount > 65535)
+        return fail(QStringLiteral("--devices needs a number of meters, 1-65535"));
+    if (parser.isSet(units) && deviceCount > 247)
+        return fail(QStringLiteral("--units serves unit addresses 1-247: give --devices 247 or fewer"));
+    MeterFleet fleet;
+    const bool manyMeters = deviceCount > 1 || parser.isSet(units);
+    if (manyMeters && !fleet.load(document, deviceCount, &error))
+        return fail(error);
+    QObject::connect(&fleet, &MeterFleet::error, &app, [](const QString &message) { fail(message); });
+
     Modbuser modbuser;
     meter.serve(modbuser);
     QObject::connect(&modbuser, &ErrObject::error, &app, [](const QString &message) { fail(message); });
-    if (parser.isSet(verbose))
+    if (parser.isSet(verbose)) {
         QObject::connect(&meter, &MeterSimulator::served, &app, [](const QString &line) { out() << line << Qt::endl; });
+        QObject::connect(&fleet, &MeterFleet::served, &app, [](const QString &line) { out() << line << Qt::endl; });
+    }
 
     QStringList ready;
-    if (!parser.isSet(noTcp)) {
+    if (!parser.isSet(noTcp) && manyMeters) {
+        QHostAddress host;
+        int port = 0;
+        if (!parseHostPort(parser.value(tcp), host, port))
+            return fail(QStringLiteral("\"%1\" is not address:port").arg(parser.value(tcp)));
+        if (!fleet.listen(host, port, parser.isSet(units) ? MeterFleet::Units : MeterFleet::Ports, &error))
+            return fail(error);
+        ready << fleet.readyText();
+    }
+    if (!parser.isSet(noTcp) && !manyMeters) {
         QHostAddress host;
         int port = 0;
         if (!parseHostPort(parser.value(tcp), host, port))
@@ -200,5 +229,6 @@ int main(int argc, char **argv)
     out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;
     const int status = app.exec();
     modbuser.disconnectTransports();
+    fleet.close();
     return status;
 }
