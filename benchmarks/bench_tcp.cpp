@@ -19,6 +19,7 @@
 #include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,8 @@ struct Sample
     double rate = 0;
     double clientCpuMicros = 0;
     double serverCpuMicros = 0;
+    // Each time a thread of the client went to sleep: waits that a busy machine makes expensive.
+    double clientSwitches = 0;
 };
 std::map<std::string, std::vector<Sample>> samples;
 
@@ -180,6 +183,14 @@ ServerProcess *libmodbusServer = nullptr;
 ServerProcess *ourServer = nullptr;
 ServerProcess *qtServer = nullptr;
 
+// Context switches of every thread of this process so far.
+double processSwitches()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_nvcsw + usage.ru_nivcsw);
+}
+
 double processCpuMicros()
 {
     timespec time = {};
@@ -193,7 +204,7 @@ class Measurement
 public:
     Measurement(const ServerProcess &server)
         : m_server(server), m_clientCpu(processCpuMicros()), m_serverCpu(server.cpuMicros()),
-          m_start(std::chrono::steady_clock::now())
+          m_clientSwitches(processSwitches()), m_start(std::chrono::steady_clock::now())
     {
     }
     void record(benchmark::State &state, const std::string &name, double requests) const
@@ -203,6 +214,7 @@ public:
         sample.rate = requests / seconds;
         sample.clientCpuMicros = (processCpuMicros() - m_clientCpu) / requests;
         sample.serverCpuMicros = (m_server.cpuMicros() - m_serverCpu) / requests;
+        sample.clientSwitches = (processSwitches() - m_clientSwitches) / requests;
         state.counters["requests_per_s"] = sample.rate;
         samples[name].push_back(sample);
     }
@@ -211,6 +223,7 @@ private:
     const ServerProcess &m_server;
     double m_clientCpu;
     double m_serverCpu;
+    double m_clientSwitches;
     std::chrono::steady_clock::time_point m_start;
 };
 
@@ -435,6 +448,7 @@ void printFigures()
         std::printf("%s: %.0f requests/s\n", name.c_str(), median(list, &Sample::rate));
         std::printf("%s_client_cpu: %.1f us/request\n", name.c_str(), median(list, &Sample::clientCpuMicros));
         std::printf("%s_server_cpu: %.1f us/request\n", name.c_str(), median(list, &Sample::serverCpuMicros));
+        std::printf("%s_client_switches: %.2f /request\n", name.c_str(), median(list, &Sample::clientSwitches));
     }
     printRatio("tcp_client_ratio_ours_over_libmodbus", "tcp_our_client_vs_libmodbus_server",
                "tcp_libmodbus_client_vs_libmodbus_server");
