@@ -15,7 +15,8 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
-#include <QtCore/qthread.h>
+#include <QtCore/qeventloop.h>
+#include <QtCore/qtimer.h>
 
 #include <benchmark/benchmark.h>
 
@@ -190,20 +191,25 @@ struct Window
     double residentMb = 0;
 };
 
-// Lets the stations run for a while, then measures them for as long again.
+// The application's event loop, as it runs between reads.
+void runEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Lets the stations run for a while, then measures them for a longer while.
 Window measure(ReadWatch &watch, const SimulatedMeter &meter, int warmUpMs, int measureMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < warmUpMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    runEventLoop(warmUpMs);
     watch.restart();
     const double cpuBefore = processCpuMicros();
     const double switchesBefore = processSwitches();
     const double simulatorBefore = otherProcessCpuMicros(meter.processId());
-    timer.restart();
-    while (timer.elapsed() < measureMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QElapsedTimer timer;
+    timer.start();
+    runEventLoop(measureMs);
     Window window;
     window.seconds = double(timer.nsecsElapsed()) / 1e9;
     window.cpuPercent = (processCpuMicros() - cpuBefore) / 1e4 / window.seconds;
