@@ -14,6 +14,8 @@
 #include <TavrexBus1/modbusuint16.h>
 
 #include <QtCore/qcoreapplication.h>
+#include <QtCore/qdir.h>
+#include <QtCore/qfile.h>
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qeventloop.h>
 #include <QtCore/qtimer.h>
@@ -63,13 +65,43 @@ double processCpuMicros()
     return cpuMicros(CLOCK_PROCESS_CPUTIME_ID);
 }
 
-// Each time a thread of this process went to sleep or was put aside: on a busy machine, the cost
-// that grows most with the number of threads a read passes through.
-double processSwitches()
+// Each time a thread of this process went to sleep or was put aside, by the kind of thread: on a
+// busy machine, the cost that grows most with the number of threads a read passes through.
+struct Switches
 {
-    rusage usage = {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_nvcsw + usage.ru_nivcsw);
+    double main = 0;
+    double executors = 0;
+    double sockets = 0;
+    double others = 0;
+
+    double total() const { return main + executors + sockets + others; }
+};
+
+Switches processSwitches()
+{
+    Switches switches;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        QFile status(tasks.filePath(task + QStringLiteral("/status")));
+        if (!comm.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
+            continue;
+        double count = 0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.contains("ctxt_switches:"))
+                count += line.mid(line.indexOf(':') + 1).trimmed().toDouble();
+        }
+        const QByteArray name = comm.readAll();
+        if (task == QString::number(QCoreApplication::applicationPid()))
+            switches.main += count;
+        else if (name.startsWith("Modbus executor"))
+            switches.executors += count;
+        else if (name.startsWith("Modbus TCP sock"))
+            switches.sockets += count;
+        else
+            switches.others += count;
+    }
+    return switches;
 }
 
 double otherProcessCpuMicros(qint64 pid)
@@ -186,7 +218,7 @@ struct Window
     double cpuPercent = 0;
     double simulatorCpuPercent = 0;
     double itemsPerSecond = 0;
-    double switchesPerItem = 0;
+    Switches switchesPerItem;
     double worstLateMs = 0;
     double residentMb = 0;
 };
@@ -205,7 +237,7 @@ Window measure(ReadWatch &watch, const SimulatedMeter &meter, int warmUpMs, int 
     runEventLoop(warmUpMs);
     watch.restart();
     const double cpuBefore = processCpuMicros();
-    const double switchesBefore = processSwitches();
+    const Switches switchesBefore = processSwitches();
     const double simulatorBefore = otherProcessCpuMicros(meter.processId());
     QElapsedTimer timer;
     timer.start();
@@ -215,22 +247,37 @@ Window measure(ReadWatch &watch, const SimulatedMeter &meter, int warmUpMs, int 
     window.cpuPercent = (processCpuMicros() - cpuBefore) / 1e4 / window.seconds;
     window.simulatorCpuPercent = (otherProcessCpuMicros(meter.processId()) - simulatorBefore) / 1e4 / window.seconds;
     window.itemsPerSecond = double(watch.reads()) / window.seconds;
-    window.switchesPerItem = (processSwitches() - switchesBefore) / double(qMax<qint64>(1, watch.reads()));
+    const Switches switchesAfter = processSwitches();
+    const double reads = double(qMax<qint64>(1, watch.reads()));
+    window.switchesPerItem.main = (switchesAfter.main - switchesBefore.main) / reads;
+    window.switchesPerItem.executors = (switchesAfter.executors - switchesBefore.executors) / reads;
+    window.switchesPerItem.sockets = (switchesAfter.sockets - switchesBefore.sockets) / reads;
+    window.switchesPerItem.others = (switchesAfter.others - switchesBefore.others) / reads;
     window.worstLateMs = watch.worstLateMs();
     window.residentMb = residentKilobytes() / 1024.0;
     return window;
 }
 
-// Stations on meters of the simulator, one link each; false when a link could not connect.
-bool openStations(std::vector<std::unique_ptr<Station>> &stations, const SimulatedMeter &meter, int count,
-                  int items, int interval, ReadWatch &watch)
+void reportSwitches(const std::string &name, const Switches &perItem)
 {
+    report(name + "_switches_per_item", perItem.total(), "/item");
+    report(name + "_switches_per_item_main_thread", perItem.main, "/item");
+    report(name + "_switches_per_item_executor_threads", perItem.executors, "/item");
+    report(name + "_switches_per_item_socket_threads", perItem.sockets, "/item");
+}
+
+// Stations on meters of the simulator, one link each; the first failure, or nothing.
+QString openStations(std::vector<std::unique_ptr<Station>> &stations, const SimulatedMeter &meter, int count,
+                     int items, int interval, ReadWatch &watch)
+{
+    if (meter.port() == 0)
+        return QStringLiteral("cannot start the simulator (build tavrexbus-sim first)");
     for (int i = 0; i < count; ++i) {
         stations.push_back(std::make_unique<Station>(meter.port() + i, items, interval, watch));
         if (!stations.back()->link.connectTransport(false))
-            return false;
+            return stations.back()->link.errorString();
     }
-    return true;
+    return QString();
 }
 
 void pollFleet(benchmark::State &state, int meters, int interval, const std::string &name)
@@ -239,8 +286,9 @@ void pollFleet(benchmark::State &state, int meters, int interval, const std::str
     SimulatedMeter meter(FleetMap, {QStringLiteral("--devices"), QString::number(meters)});
     ReadWatch watch(interval);
     std::vector<std::unique_ptr<Station>> stations;
-    if (meter.port() == 0 || !openStations(stations, meter, meters, ItemsPerMeter, interval, watch)) {
-        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+    const QString failure = openStations(stations, meter, meters, ItemsPerMeter, interval, watch);
+    if (!failure.isEmpty()) {
+        state.SkipWithError(qPrintable(failure));
         return;
     }
     for (auto _ : state) {
@@ -248,7 +296,7 @@ void pollFleet(benchmark::State &state, int meters, int interval, const std::str
         report(name + "_client_cpu", window.cpuPercent, "% of one core");
         report(name + "_simulator_cpu", window.simulatorCpuPercent, "% of one core");
         report(name + "_items_per_second", window.itemsPerSecond, "items/s");
-        report(name + "_switches_per_item", window.switchesPerItem, "/item");
+        reportSwitches(name, window.switchesPerItem);
         if (interval == OnceASecond) {
             report(name + "_worst_lateness", window.worstLateMs, "ms");
             report(name + "_resident_memory", window.residentMb, "MB");
@@ -276,15 +324,16 @@ void tenThousandItemsOfOneMeter(benchmark::State &state)
     SimulatedMeter meter(LargeMap);
     ReadWatch watch(OnceASecond);
     std::vector<std::unique_ptr<Station>> stations;
-    if (meter.port() == 0 || !openStations(stations, meter, 1, ItemsOfOneMeter, OnceASecond, watch)) {
-        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+    const QString failure = openStations(stations, meter, 1, ItemsOfOneMeter, OnceASecond, watch);
+    if (!failure.isEmpty()) {
+        state.SkipWithError(qPrintable(failure));
         return;
     }
     for (auto _ : state) {
         const Window window = measure(watch, meter, 3000, 10000);
         report("meters_1x10000_once_a_second_client_cpu", window.cpuPercent, "% of one core");
         report("meters_1x10000_once_a_second_items_per_second", window.itemsPerSecond, "items/s");
-        report("meters_1x10000_once_a_second_switches_per_item", window.switchesPerItem, "/item");
+        reportSwitches("meters_1x10000_once_a_second", window.switchesPerItem);
         report("meters_1x10000_once_a_second_worst_lateness", window.worstLateMs, "ms");
     }
 }
