@@ -146,7 +146,6 @@ int main(int argc, char **argv)
     const bool manyMeters = deviceCount > 1 || parser.isSet(units);
     if (manyMeters && !fleet.load(document, deviceCount, &error))
         return fail(error);
-    QObject::connect(&fleet, &MeterFleet::error, &app, [](const QString &message) { fail(message); });
 
     Modbuser modbuser;
     meter.serve(modbuser);
@@ -164,6 +163,8 @@ int main(int argc, char **argv)
             return fail(QStringLiteral("\"%1\" is not address:port").arg(parser.value(tcp)));
         if (!fleet.listen(host, port, parser.isSet(units) ? MeterFleet::Units : MeterFleet::Ports, &error))
             return fail(error);
+        // Ports found taken while looking for a run of free ones are no news.
+        QObject::connect(&fleet, &MeterFleet::error, &app, [](const QString &message) { fail(message); });
         ready << fleet.readyText();
     }
     if (!parser.isSet(noTcp) && !manyMeters) {

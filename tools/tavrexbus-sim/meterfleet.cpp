@@ -6,14 +6,30 @@
 
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
+#include <QtCore/QFile>
 #include <QtCore/QJsonObject>
+#include <QtCore/QRandomGenerator>
 
 #include <sys/resource.h>
 
 namespace {
 
-// A free first port is tried this often before a run of free ports is given up.
-constexpr int PortRunAttempts = 32;
+// A run of free ports is looked for this often before it is given up.
+constexpr int PortRunAttempts = 64;
+// Runs are looked for from here up to the ports the system hands out to connecting sockets.
+constexpr int LowestSearchedPort = 10000;
+
+// The system hands out ports from its local range to every connecting socket, and a connection that
+// has just closed still holds its port for a minute: a run of free ports is found below that range.
+int firstPortToTry(int count)
+{
+    int ephemeral = 32768;
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+    if (range.open(QIODevice::ReadOnly))
+        ephemeral = range.readAll().simplified().split(' ').value(0).toInt();
+    const int last = qMax(LowestSearchedPort + 1, ephemeral - count);
+    return int(QRandomGenerator::global()->bounded(LowestSearchedPort, last));
+}
 
 // Every meter's listener and every client's connection takes a descriptor; the soft limit is
 // often far below what the system allows.
@@ -99,9 +115,8 @@ bool MeterFleet::listenOnPorts(const QHostAddress &host, int port, QString *erro
 {
     if (port != 0)
         return listenOnPortsFrom(host, port, error);
-    // The first meter takes any free port; a run of ports after it may be taken in part.
     for (int attempt = 0; attempt < PortRunAttempts; ++attempt) {
-        if (listenOnPortsFrom(host, 0, error))
+        if (listenOnPortsFrom(host, firstPortToTry(int(m_meters.size())), error))
             return true;
         close();
     }
@@ -111,7 +126,7 @@ bool MeterFleet::listenOnPorts(const QHostAddress &host, int port, QString *erro
 bool MeterFleet::listenOnPortsFrom(const QHostAddress &host, int first, QString *error)
 {
     for (size_t i = 0; i < m_meters.size(); ++i) {
-        const int port = i == 0 ? first : m_meters.front()->server->port() + int(i);
+        const int port = first + int(i);
         if (port > 65535) {
             *error = QStringLiteral("%1 meters do not fit below port 65536").arg(m_meters.size());
             return false;
