@@ -12,19 +12,20 @@
 
 #include <benchmark/benchmark.h>
 
-// The simulator program on a free port of 127.0.0.1, serving the given register map; port() is 0
-// when it did not start.
+// The simulator program on a free port of 127.0.0.1, serving the given register map (with further
+// arguments, such as --devices); port() is 0 when it did not start.
 class SimulatedMeter
 {
 public:
-    explicit SimulatedMeter(const QByteArray &mapJson)
+    explicit SimulatedMeter(const QByteArray &mapJson, const QStringList &arguments = {})
     {
         m_map.open();
         m_map.write(mapJson);
         m_map.flush();
         const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
-        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
-                                  m_map.fileName()});
+        m_process.start(program, QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
+                                             QStringLiteral("--map"), m_map.fileName()}
+                                     + arguments);
         if (!m_process.waitForStarted())
             return;
         static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
@@ -52,6 +53,7 @@ public:
         state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
         return false;
     }
+    qint64 processId() const { return m_process.processId(); }
 
 private:
     QTemporaryFile m_map;

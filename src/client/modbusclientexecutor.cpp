@@ -187,7 +187,7 @@ void ModbusClientExecutor::scheduleIdle()
         m_timer.setInterval(IdleInterval);
         return;
     }
-    const qint64 wait = QDateTime::currentDateTime().msecsTo(nearest);
+    const qint64 wait = QDateTime::currentDateTimeUtc().msecsTo(nearest);
     m_timer.setInterval(int(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
 }
 

@@ -1,5 +1,6 @@
 #include "faultinjector.h"
 #include "keyscript.h"
+#include "meterfleet.h"
 #include "metersimulator.h"
 #include "ptydevicenode.h"
 
@@ -127,6 +128,12 @@ struct Options
     QCommandLineOption seed{ QStringLiteral("seed"),
                              QStringLiteral("Seed of the faults' random choices, to repeat a run."),
                              QStringLiteral("number") };
+    QCommandLineOption devices{ QStringLiteral("devices"),
+                                QStringLiteral("Simulate N meters on TCP, each with values of its own, on N consecutive "
+                                               "ports (see README.md)."),
+                                QStringLiteral("N"), QStringLiteral("1") };
+    QCommandLineOption units{ QStringLiteral("units"),
+                              QStringLiteral("With --devices: one TCP port, meter k answering unit address k.") };
 
     explicit Options(QCoreApplication &app)
     {
@@ -134,7 +141,8 @@ struct Options
             QStringLiteral("Simulates a flow and heat meter on Modbus/TCP, TFTP over UDP and serial lines."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose, c55, keys, faults, seed });
+        parser.addOptions({ tcp, noTcp, tftp, serial, baud, parity, map, printMap, verbose, c55, keys, faults, seed,
+                             devices, units });
         parser.process(app);
     }
     QString value(const QCommandLineOption &option) const { return parser.value(option); }
@@ -270,6 +278,40 @@ bool listenC55(const Options &options, Modbuser &modbuser, KeyScript &script, QO
 
 } // namespace
 
+// The meters --devices and --units ask for; 0 (with error) when the count is no good.
+int meterCount(const Options &options, QString *error)
+{
+    bool ok = false;
+    const int count = options.value(options.devices).toInt(&ok);
+    if (!ok || count < 1 || count > 65535) {
+        *error = QStringLiteral("--devices needs a number of meters, 1-65535");
+        return 0;
+    }
+    if (options.isSet(options.units) && count > 247) {
+        *error = QStringLiteral("--units serves unit addresses 1-247: give --devices 247 or fewer");
+        return 0;
+    }
+    return count;
+}
+
+// Many meters take the TCP side in place of the one meter: each on a port of its own, or one port with a
+// unit address each.
+bool listenFleet(const Options &options, const QByteArray &document, int count, MeterFleet &fleet, QString &url,
+                 QString *error)
+{
+    QHostAddress host;
+    int port = 0;
+    if (!parseHostPort(options.value(options.tcp), host, port)) {
+        *error = QStringLiteral("\"%1\" is not address:port").arg(options.value(options.tcp));
+        return false;
+    }
+    const auto layout = options.isSet(options.units) ? MeterFleet::Units : MeterFleet::Ports;
+    if (!fleet.load(document, count, error) || !fleet.listen(host, port, layout, error))
+        return false;
+    url = fleet.readyText();
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -289,16 +331,31 @@ int main(int argc, char **argv)
     Faults faults;
     if (!faults.load(options, &error))
         return fail(error);
+    const int meters = meterCount(options, &error);
+    if (meters == 0)
+        return fail(error);
+    const bool fleetWanted = meters > 1 || options.isSet(options.units);
+    if (fleetWanted && options.isSet(options.faults))
+        return fail(QStringLiteral("--faults disturbs one meter: leave out --devices and --units"));
+    MeterFleet fleet;
 
     Modbuser modbuser;
     meter.serve(modbuser);
     QObject::connect(&modbuser, &ErrObject::error, &app, [](const QString &message) { fail(message); });
-    if (options.isSet(options.verbose))
+    if (options.isSet(options.verbose)) {
         QObject::connect(&meter, &MeterSimulator::served, &app, [](const QString &line) { out() << line << Qt::endl; });
+        QObject::connect(&fleet, &MeterFleet::served, &app, [](const QString &line) { out() << line << Qt::endl; });
+    }
 
     QStringList ready;
     QString url;
-    if (!options.isSet(options.noTcp)) {
+    if (!options.isSet(options.noTcp) && fleetWanted) {
+        if (!listenFleet(options, document, meters, fleet, url, &error))
+            return fail(error);
+        // Ports found taken while looking for a run of free ones are no news.
+        QObject::connect(&fleet, &MeterFleet::error, &app, [](const QString &message) { fail(message); });
+        ready << url;
+    } else if (!options.isSet(options.noTcp)) {
         ModbusTransport *listener
             = listenIp<ModbusTcpServer>(options.value(options.tcp), QStringLiteral("tcp"), modbuser, &app, url, &error);
         if (!listener)
@@ -336,5 +393,6 @@ int main(int argc, char **argv)
     out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;
     const int status = app.exec();
     modbuser.disconnectTransports();
+    fleet.close();
     return status;
 }
