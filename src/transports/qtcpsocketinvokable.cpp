@@ -138,7 +138,8 @@ bool QTcpSocketInvokable::receive(ModbusTcpStream &stream, const QDeadlineTimer 
         pollfd readable = {fd, POLLIN, 0};
         const int ready = ::poll(&readable, 1, int(deadline.remainingTime()));
         if (ready == 0) {
-            *error = tr("Socket operation timed out");
+            // The same words as Qt's own wait, so the message does not depend on which path waited.
+            *error = tr("Network operation timed out");
             return false;
         }
         QByteArray chunk(ModbusProtocol::MaxTcpFrameSize, Qt::Uninitialized);
