@@ -127,7 +127,8 @@ private Q_SLOTS:
         QCOMPARE(value("linkState", "text").toString(), QStringLiteral("not connected"));
         click("connectButton");
         QTRY_COMPARE_WITH_TIMEOUT(value("deviceName", "text").toString(), QStringLiteral("TVXH200 1.4.2"), 10000);
-        QTRY_COMPARE(value("deviceDetails", "text").toString(), QStringLiteral("TVX-H200 \u00b7 Boiler house 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(value("deviceDetails", "text").toString(),
+                                  QStringLiteral("TVX-H200 \u00b7 Boiler house 2"), 10000);
         for (const char *tile : {"value.flow", "value.volume", "value.energy", "value.supply", "value.return",
                                  "value.clock"})
             QTRY_COMPARE_WITH_TIMEOUT(value(tile, "status").toString(), QStringLiteral("ok"), 10000);
@@ -146,7 +147,7 @@ private Q_SLOTS:
     {
         // The default range is yesterday's hours.
         click("archiveRead");
-        QTRY_VERIFY(value("archive", "running").toBool() || value("archive", "rows").toInt() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(value("archive", "running").toBool() || value("archive", "rows").toInt() > 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!value("archive", "running").toBool(), 20000);
         QCOMPARE(value("archiveTable", "rows").toInt(), 24);
         QCOMPARE(value("archiveCount", "text").toString(), QStringLiteral("24 records"));
@@ -230,7 +231,7 @@ private Q_SLOTS:
 
         QVERIFY(::kill(pid_t(simulator.processId()), SIGCONT) == 0);
         QTRY_COMPARE_WITH_TIMEOUT(value("value.flow", "status").toString(), QStringLiteral("ok"), 20000);
-        QTRY_VERIFY(!value("errorBanner", "visible").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(!value("errorBanner", "visible").toBool(), 10000);
     }
 };
 
