@@ -76,10 +76,10 @@ bool parseRange(const QString &text, bool milliseconds, int &low, int &high)
 
 } // namespace
 
-bool FaultPlan::parse(const QString &spec, QString *error)
+bool FaultPlan::parse(const QString &text, QString *error)
 {
     m_rules.clear();
-    const QStringList rules = spec.split(QLatin1Char(','));
+    const QStringList rules = text.split(QLatin1Char(','));
     for (const QString &rule : rules) {
         if (rule.trimmed().isEmpty()) {
             *error = QStringLiteral("--faults: a rule is missing between two commas, or the text is empty");

@@ -21,8 +21,8 @@ public:
         int value = 0;
     };
 
-    // Replaces the rules with those of spec; false and a message naming the bad rule otherwise.
-    bool parse(const QString &spec, QString *error);
+    // Replaces the rules with those of text; false and a message naming the bad rule otherwise.
+    bool parse(const QString &text, QString *error);
     bool isEmpty() const;
     // Listeners that share a seed still draw apart: each takes its own stream.
     void seed(quint32 seed, quint32 stream);

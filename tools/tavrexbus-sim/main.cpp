@@ -124,7 +124,7 @@ struct Options
                                QStringLiteral(
                                    "Disturb answers on the TCP and serial links, as \"silent 2%, late 1% 800-1500ms\" "
                                    "(see README.md); each fault is printed in one line."),
-                               QStringLiteral("spec") };
+                               QStringLiteral("rules") };
     QCommandLineOption seed{ QStringLiteral("seed"),
                              QStringLiteral("Seed of the faults' random choices, to repeat a run."),
                              QStringLiteral("number") };

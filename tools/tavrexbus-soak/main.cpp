@@ -57,7 +57,7 @@ bool parseSettings(QCoreApplication &app, SoakSettings &settings, QString *error
                                      QStringLiteral("ms"), QStringLiteral("2000"));
     const QCommandLineOption faults(QStringLiteral("faults"),
                                     QStringLiteral("The simulator's faults (default: a mix of all kinds)."),
-                                    QStringLiteral("spec"));
+                                    QStringLiteral("rules"));
     parser.addOptions({ minutes, seed, items, timeout, faults });
     parser.process(app);
     bool ok[4] = {};

@@ -184,7 +184,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        const auto faults = [](const QString &spec) { return QStringList{ "--faults", spec }; };
+        const auto faults = [](const QString &rules) { return QStringList{ "--faults", rules }; };
         QTest::newRow("unknown fault") << faults("silent 1%, slow 2%")
                                        << "--faults: \"slow 2%\": unknown fault \"slow\"";
         QTest::newRow("no rate") << faults("silent") << "--faults: \"silent\": say how often";
