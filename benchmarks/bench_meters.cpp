@@ -3,6 +3,7 @@
 // --devices 200), 50 items each, polled once a second and at full speed; and 10,000 items of one
 // meter polled once a second. Figures: the client process's CPU time as a share of one core, its
 // resident memory, the worst lateness of a poll past its interval, and items read per second.
+#include "mixeditems.h"
 #include "simulatedmeter.h"
 
 #include <TavrexBus1/modbusclient.h>
@@ -118,38 +119,6 @@ void raiseDescriptorLimit()
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-// Mixed item types one after the other from 400001, as a meter's register table has them.
-ModbusItemBase *makeItem(int index, quint32 &address, QObject *parent)
-{
-    ModbusItemBase *item = nullptr;
-    switch (index % 5) {
-    case 0:
-        item = new ModbusUInt16(address, parent);
-        address += 1;
-        break;
-    case 1:
-        item = new ModbusInt32(address, parent);
-        address += 2;
-        break;
-    case 2:
-        item = new ModbusFloat(address, parent);
-        address += 2;
-        break;
-    case 3:
-        item = new ModbusDouble(address, parent);
-        address += 4;
-        break;
-    default: {
-        auto *text = new ModbusStringAnsi(address, parent);
-        text->setLength(4);
-        item = text;
-        address += 4;
-        break;
-    }
-    }
-    return item;
 }
 
 // Watches every item's reads: how many, and how much later than its interval each came.
