@@ -255,7 +255,10 @@ void pollFleet(benchmark::State &state, int meters, int interval, const std::str
     SimulatedMeter meter(FleetMap, {QStringLiteral("--devices"), QString::number(meters)});
     ReadWatch watch(interval);
     std::vector<std::unique_ptr<Station>> stations;
+    QElapsedTimer setUp;
+    setUp.start();
     const QString failure = openStations(stations, meter, meters, ItemsPerMeter, interval, watch);
+    report(name + "_set_up_time", double(setUp.elapsed()), "ms");
     if (!failure.isEmpty()) {
         state.SkipWithError(qPrintable(failure));
         return;
@@ -293,13 +296,20 @@ void tenThousandItemsOfOneMeter(benchmark::State &state)
     SimulatedMeter meter(LargeMap);
     ReadWatch watch(OnceASecond);
     std::vector<std::unique_ptr<Station>> stations;
+    QElapsedTimer setUp;
+    setUp.start();
     const QString failure = openStations(stations, meter, 1, ItemsOfOneMeter, OnceASecond, watch);
+    report("meters_1x10000_set_up_time", double(setUp.elapsed()), "ms");
     if (!failure.isEmpty()) {
         state.SkipWithError(qPrintable(failure));
         return;
     }
     for (auto _ : state) {
         const Window window = measure(watch, meter, 3000, 10000);
+        QElapsedTimer tearDown;
+        tearDown.start();
+        stations.clear();
+        report("meters_1x10000_tear_down_time", double(tearDown.elapsed()), "ms");
         report("meters_1x10000_once_a_second_client_cpu", window.cpuPercent, "% of one core");
         report("meters_1x10000_once_a_second_items_per_second", window.itemsPerSecond, "items/s");
         reportSwitches("meters_1x10000_once_a_second", window.switchesPerItem);

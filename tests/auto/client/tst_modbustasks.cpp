@@ -404,6 +404,25 @@ private Q_SLOTS:
         QCOMPARE(server.queuedTasksCount(), 0);
     }
 
+    // An item's templates go however often it registers and lets go of them.
+    void templatesGoWithTheirItem()
+    {
+        ModbusTaskServer server;
+        ModbusUInt16 *first = item(400010);
+        ModbusUInt16 *second = item(400011);
+        server.addIntervalTask(new ModbusTaskAddressed(*first, 100));
+        server.addIntervalTask(new ModbusTaskAddressed(*second, 100));
+        server.addIntervalTask(new ModbusTaskAddressed(*first, 200));
+        server.removeIntervalTasks(first);
+        QCOMPARE(server.intervalTasksCount(), 1);
+        server.removeIntervalTasks(first);
+        server.addIntervalTask(new ModbusTaskAddressed(*first, 300));
+        server.removeTasks(second);
+        QCOMPARE(server.intervalTasksCount(), 1);
+        server.removeIntervalTasks(first);
+        QCOMPARE(server.intervalTasksCount(), 0);
+    }
+
     // Producers on two threads, the consumer on a third, results collected here: nothing is lost
     // or handed out twice. Run under ThreadSanitizer as well.
     void concurrentProducersAndConsumer()
