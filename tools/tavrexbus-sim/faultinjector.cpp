@@ -155,7 +155,8 @@ void FaultInjector::release(const Target *target, bool send)
         return;
     pending.timer->stop();
     pending.timer->deleteLater();
-    if (send)
+    // A serial line has one speaker at a time: once the client talks again, the answer is stale.
+    if (send && (m_link == Tcp || m_listener.bytesAvailable(target) == 0))
         m_listener.sendBytes(pending.bytes, target, nullptr, nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -60,9 +61,13 @@ int PtyDeviceNode::targetsCount() const
     return 1;
 }
 
-int PtyDeviceNode::bytesAvailable(const Target *)
+// What the client has written and no request has taken yet.
+int PtyDeviceNode::bytesAvailable(const Target *target)
 {
-    return 0;
+    int unread = 0;
+    if (!hasTarget(target) || !m_deviceOpen || ::ioctl(m_master, FIONREAD, &unread) != 0)
+        unread = 0;
+    return int(m_request.size()) + unread;
 }
 
 bool PtyDeviceNode::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *, QString *error)

@@ -8,8 +8,6 @@ namespace {
 
 // How far from the answer timeout a delay must be to tell for sure whether it costs the exchange.
 constexpr int TimeoutMargin = 250;
-// A serial client ends an answer after a few quiet milliseconds: a longer pause always cuts it.
-constexpr int SerialCutPause = 20;
 
 enum Category { ExceptionFailure = 1, FramingFailure = 2, TimeoutFailure = 4 };
 
@@ -59,8 +57,10 @@ FaultLedger::Source FaultLedger::sourceOf(const QString &link, const QString &ki
     };
     if (kind == QLatin1String("late"))
         return bySpan(LateLong, LateMid, LateShort);
+    // A serial client ends an answer at a pause of a few milliseconds, unless its thread was kept
+    // off the processor for longer than the pause and finds the whole answer waiting.
     if (kind == QLatin1String("partial"))
-        return tcp ? bySpan(PartialLong, PartialMid, PartialShort) : msecs >= SerialCutPause ? PartialLong : PartialMid;
+        return tcp ? bySpan(PartialLong, PartialMid, PartialShort) : PartialMid;
     static const QHash<QString, Source> others = { { QStringLiteral("silent"), Silent },
                                                    { QStringLiteral("garble"), Garble },
                                                    { QStringLiteral("stray"), Stray },
@@ -106,9 +106,8 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
     static const QList<Rule> serialRules = {
         { Exception, ExceptionFailure, false }, { Silent, TimeoutFailure, false },
         { LateLong, TimeoutFailure, false },    { Close, TimeoutFailure, false },
-        { Garble, FramingFailure, false },      { PartialLong, FramingFailure, false },
-        { Stray, FramingFailure, false },       { LateMid, TimeoutFailure, true },
-        { PartialMid, FramingFailure, true },
+        { Garble, FramingFailure, false },      { Stray, FramingFailure, false },
+        { LateMid, TimeoutFailure, true },      { PartialMid, FramingFailure, true },
     };
     const bool tcp = link == QLatin1String("tcp");
     Counts left = m_links.value(link);
@@ -152,9 +151,10 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
 
 QString FaultLedger::sourceName(int source)
 {
-    static const char *const names[]
-        = { "silent",        "late (after the timeout)",    "late (about the timeout)", "late (in time)", "garble",
-            "partial (cut)", "partial (about the timeout)", "partial (in time)",        "stray",          "exception",
-            "close" };
+    static const char *const names[] = {
+        "silent", "late (after the timeout)", "late (about the timeout)", "late (in time)", "garble",
+        "partial (rest after the timeout)", "partial (rest about the timeout)", "partial (rest in time)", "stray",
+        "exception", "close",
+    };
     return QLatin1String(names[source]);
 }

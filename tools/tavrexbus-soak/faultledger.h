@@ -8,8 +8,9 @@
 
 // The faults the simulator told of, per link ("tcp", "rtu"), and whether a link's failures are
 // exactly their doing: every failure has a fault that can cause it, and every fault that must cost
-// an exchange did. A late answer or the rest of a partial one costs the exchange only when it
-// comes after the client's answer timeout; one that comes well within it must cost nothing.
+// an exchange did. A late answer costs the exchange only when it comes after the client's answer
+// timeout, and one that comes well within it must cost nothing; the same holds for the rest of a
+// partial answer over Modbus/TCP, while on a serial line a partial answer may cost it or not.
 class FaultLedger
 {
 public:

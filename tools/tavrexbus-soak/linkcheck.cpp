@@ -60,14 +60,6 @@ LinkCheck::LinkCheck(const QString &name, ModbusTransport &link, ModbusClient &c
     connect(&m_writeTimer, &QTimer::timeout, this, &LinkCheck::writeNext);
 }
 
-quint64 LinkCheck::failureCount() const
-{
-    quint64 total = 0;
-    for (const quint64 count : m_figures.failures)
-        total += count;
-    return total;
-}
-
 void LinkCheck::setWriting(bool on)
 {
     m_writingOn = on;

@@ -3,7 +3,6 @@
 
 #include <TavrexBus1/modbusbytes.h>
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QObject>
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QTimer>
@@ -42,7 +41,6 @@ public:
 
     QString name() const { return m_name; }
     const Figures &figures() const { return m_figures; }
-    quint64 failureCount() const;
     void setWriting(bool on);
     bool writePending() const { return m_writing >= 0; }
 
