@@ -20,9 +20,17 @@ Usage: ./run.sh [command] [arguments]
                       (./run.sh keys --count 20 stops after 20 key codes)
   dayrecords          build, start the meter simulator and run the day records example: a headless QML
                       application that reads yesterday's hourly archive records and prints them
+  panel [ARGS...]     build, start the meter simulator and open the meter panel on it: live values, their
+                      trend, an archive browser and exports; without a display (DISPLAY, WAYLAND_DISPLAY)
+                      it runs offscreen and saves a screenshot to build/panel.png (./run.sh panel --help)
   examples            list the example programs
   bench [FILTER]      build and run every benchmark (benchmarks/bench_*; with FILTER, those whose
                       name contains it, e.g. ./run.sh bench tcp)
+  soak [--minutes N]  build, then run a QML client with 1000 items against the simulator with faults
+                      for N minutes (default 1; --seed, --items, --timeout, --faults too), over
+                      Modbus/TCP and a pseudo-terminal serial line, printing a summary line a minute;
+                      fails on a crash, a lost or wrong write or a failure no fault explains
+                      (see tools/tavrexbus-soak/README.md)
   fuzz [--minutes N]  build the fuzz targets with clang and run each in turn for N minutes (default 1),
                       printing executions, coverage and peak memory per target; findings are kept in
                       build/fuzz/found and crashing inputs in build/fuzz/crash-*
@@ -109,12 +117,32 @@ keys_demo() {
     QT_QPA_PLATFORM=offscreen build/bin/keys --device "$SIM_READY" "$@"
 }
 
+# With a display the panel opens as a window; without one it runs offscreen until it shows values, a
+# trend and an archive, and saves that as a picture.
+panel_demo() {
+    build
+    ensure_runtime_dir
+    case " $* " in *" -h "*|*" --help "*) exec build/bin/panel --help ;; esac
+    start_simulator '^listening on tcp://127\.0\.0\.1:\([0-9]*\).*' --tcp 127.0.0.1:0
+    echo "simulator listening on 127.0.0.1:$SIM_READY"
+    local panel=(build/bin/panel --port "$SIM_READY" --connect --read-archive)
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        "${panel[@]}" "$@"
+    else
+        echo "no display: the panel runs offscreen and saves a screenshot once it shows values, half a minute of trend" \
+             "and an archive"
+        QT_QPA_PLATFORM=offscreen "${panel[@]}" --export-dir build --screenshot build/panel.png "$@"
+    fi
+}
+
 examples() {
     cat <<'EXAMPLES'
 meter       examples/meter: a QML application polling a heat meter over Modbus/TCP
             (./run.sh starts it with the simulator; ./run.sh meter --help)
 dayrecords  examples/dayrecords: a QML application reading a day of hourly archive records through
             ModbusArchReader (./run.sh dayrecords starts it with the simulator)
+panel       examples/panel: a desktop QML application showing a meter live, with a trend chart, an
+            archive browser and XML/CSV export (./run.sh panel starts it with the simulator)
 keys        examples/keys: a QML application printing the key presses of a meter's keypad, which
             arrive as device events over a C55 device node (./run.sh keys starts it with the simulator)
 EXAMPLES
@@ -137,6 +165,12 @@ bench() {
     return $status
 }
 
+soak() {
+    build
+    ensure_runtime_dir
+    QT_QPA_PLATFORM=offscreen exec build/bin/tavrexbus-soak "$@"
+}
+
 # Runs every fuzz target for the given minutes each.
 fuzz() {
     local minutes=1
@@ -154,6 +188,7 @@ case "${1:-}" in
     "") demo meter ;;
     --once) demo meter --once ;;
     dayrecords) shift; demo dayrecords "$@" ;;
+    panel) shift; panel_demo "$@" ;;
     -h|--help|help) usage ;;
     sim) shift; build; exec build/bin/tavrexbus-sim "$@" ;;
     cli) shift; build; exec build/bin/tavrexbus "$@" ;;
@@ -161,6 +196,7 @@ case "${1:-}" in
     keys) shift; keys_demo "$@" ;;
     examples) examples ;;
     bench) shift; bench "$@" ;;
+    soak) shift; soak "$@" ;;
     fuzz) shift; fuzz "$@" ;;
     *) echo "unknown command: $1" >&2; usage >&2; exit 2 ;;
 esac

@@ -1,12 +1,14 @@
 // Reads 10,000 hourly archive records over Modbus/TCP from the simulator on 127.0.0.1 with ModbusArchReader.
 // Figures: records read per second, the wall time beside the link's exchanges (client, executor and reader
-// together), the reading thread's CPU time (reader, items and result delivery) beside the wall time, beside
-// the link's time and per record, and the resident memory per record held.
+// together) and beside the same requests made one after another through Modbuser on one thread, the
+// reading thread's CPU time (reader, items and result delivery) beside the wall time, beside the link's
+// time and per record, and the resident memory per record held.
 #include "simulatedmeter.h"
 
 #include <TavrexBus1/modbusarchreader.h>
 #include <TavrexBus1/modbusarchrecord.h>
 #include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 
 #include <QtCore/qcoreapplication.h>
@@ -55,10 +57,19 @@ qint64 threadCpuNanoseconds()
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+// Labels per label request, and records per record request when the reader fills its answers.
+constexpr int LabelsPerRequest = 62;
+constexpr int FilledRecordsPerRequest = 3;
+
+// Wall time of the reader's requests made directly, one after another, by Modbuser on this thread, by
+// records per request.
+std::map<int, qint64> directRequestsNanoseconds;
+
 struct Figures
 {
     double recordsPerSecond = 0;
     double overheadPercent = 0;
+    double overheadBesideDirect = 0;
     double threadCpuPercent = 0;
     double threadCpuBesideTransport = 0;
     double threadCpuPerRecord = 0;
@@ -73,10 +84,8 @@ void readTenThousandRecords(benchmark::State &state)
 {
     SimulatedMeter meter(ArchiveMap);
     TimedTcpClient link(QHostAddress::LocalHost, meter.port());
-    if (meter.port() == 0 || !link.connectTransport()) {
-        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+    if (!meter.reach(link, state))
         return;
-    }
     ModbusClient client;
     client.setTransport(&link);
     Figures result;
@@ -119,6 +128,11 @@ void readTenThousandRecords(benchmark::State &state)
     const double iterations = double(state.iterations());
     result.recordsPerSecond = RecordCount * iterations / (double(wallNanoseconds) / 1e9);
     result.overheadPercent = 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
+    const qint64 directNanoseconds = directRequestsNanoseconds[state.range(1) ? FilledRecordsPerRequest : 1];
+    if (directNanoseconds > 0) {
+        const double direct = double(directNanoseconds) * iterations;
+        result.overheadBesideDirect = 100.0 * (double(wallNanoseconds) - direct) / direct;
+    }
     result.threadCpuPercent = 100.0 * double(cpuNanoseconds) / double(wallNanoseconds);
     result.threadCpuBesideTransport = 100.0 * double(cpuNanoseconds) / double(transportNanoseconds);
     result.threadCpuPerRecord = double(cpuNanoseconds) / 1000.0 / (RecordCount * iterations);
@@ -129,6 +143,62 @@ void readTenThousandRecords(benchmark::State &state)
     state.counters["overhead%"] = result.overheadPercent;
     state.counters["thread_cpu%"] = result.threadCpuPercent;
 }
+// The transport time a reader cannot avoid: its label and record requests, one after another.
+// state.range(0): records per record request.
+void directRequests(benchmark::State &state)
+{
+    const int recordsPerRequest = int(state.range(0));
+    SimulatedMeter meter(ArchiveMap);
+    ModbusTcpClient link(QHostAddress::LocalHost, meter.port());
+    if (!meter.reach(link, state))
+        return;
+    Modbuser modbuser;
+    modbuser.setClientTransport(&link);
+    qint64 wallNanoseconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer wall;
+        wall.start();
+        quint32 from = 0;
+        if (!modbuser.getFirstLabel(1, TavrexBus::TimeArch, from)) {
+            state.SkipWithError(qPrintable(modbuser.errorString()));
+            return;
+        }
+        int records = 0;
+        while (records < RecordCount) {
+            QList<QDateTime> labels;
+            if (!modbuser.readTimeArchLabels(1, TavrexBus::archLabelToTime(from), LabelsPerRequest, labels)
+                || labels.isEmpty()) {
+                state.SkipWithError(qPrintable(modbuser.errorString()));
+                return;
+            }
+            // The last label of a full batch starts the next one.
+            const bool lastBatch = labels.size() < LabelsPerRequest;
+            const qsizetype end = lastBatch ? labels.size() : labels.size() - 1;
+            for (qsizetype at = 0; at < end && records < RecordCount; at += recordsPerRequest) {
+                QList<ModbusBytes> out;
+                const quint32 label = TavrexBus::archLabelToSeconds(labels.at(at));
+                const auto count = quint16(qMin<qsizetype>(recordsPerRequest, end - at));
+                records += modbuser.readArchRecords65(1, label, count, out, TavrexBus::TimeArch);
+            }
+            if (lastBatch)
+                break;
+            from = TavrexBus::archLabelToSeconds(labels.constLast());
+        }
+        if (records < RecordCount) {
+            state.SkipWithError("the archive holds fewer records than read");
+            return;
+        }
+        wallNanoseconds += wall.nsecsElapsed();
+    }
+    directRequestsNanoseconds[recordsPerRequest] = wallNanoseconds / qMax<qint64>(1, state.iterations());
+}
+BENCHMARK(directRequests)
+    ->Arg(FilledRecordsPerRequest)
+    ->Arg(1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 BENCHMARK(readTenThousandRecords)
     ->Args({1, 1})
     ->Args({0, 1})
@@ -149,6 +219,8 @@ int main(int argc, char **argv)
         std::printf("archive_reader_%s_records_per_second: %.0f records/s\n", name.c_str(), result.recordsPerSecond);
         std::printf("archive_reader_%s_requests: %.0f requests\n", name.c_str(), result.requests);
         std::printf("archive_reader_%s_overhead_beside_transport: %.1f %%\n", name.c_str(), result.overheadPercent);
+        std::printf("archive_reader_%s_overhead_beside_direct_requests: %.1f %%\n", name.c_str(),
+                    result.overheadBesideDirect);
         std::printf("archive_reader_%s_reading_thread_cpu: %.1f %%\n", name.c_str(), result.threadCpuPercent);
         std::printf("archive_reader_%s_reading_thread_cpu_beside_transport: %.1f %%\n", name.c_str(),
                     result.threadCpuBesideTransport);

@@ -1,10 +1,15 @@
-#include "ourserver.h"
-
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustranslateoptions.h>
+#include <TavrexBus1/modbustranslator.h>
 
 #include <QtCore/QCoreApplication>
+#include <QtNetwork/QTcpServer>
+#ifdef TAVREX_BENCH_QT_MODBUS
+#include <QtSerialBus/QModbusTcpClient>
+#include <QtSerialBus/QModbusTcpServer>
+#endif
 
 #include <benchmark/benchmark.h>
 #include <modbus.h>
@@ -12,81 +17,220 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
-// Sequential reads of 100 holding registers over Modbus/TCP on 127.0.0.1: our client and a
-// libmodbus client against the same server, and our server and a libmodbus server with the
-// same libmodbus client.
+// Sequential reads of 100 holding registers over Modbus/TCP on 127.0.0.1, side by side: our client,
+// libmodbus's and Qt's against the same libmodbus server; our server, libmodbus's and Qt's against
+// the same libmodbus client; and our server under 8 concurrent clients. Every server runs in a
+// process of its own, so each side's CPU time per request is its own. The whole set runs Rounds
+// times, interleaved, and each figure is the median of its rounds.
 namespace {
 
 constexpr int Registers = 100;
 constexpr int Requests = 20000;
+constexpr int ConcurrentClients = 8;
+constexpr int Rounds = 3;
 
-std::map<std::string, double> figures;
+struct Sample
+{
+    double rate = 0;
+    double clientCpuMicros = 0;
+    double serverCpuMicros = 0;
+    // Each time a thread of the client went to sleep: waits that a busy machine makes expensive.
+    double clientSwitches = 0;
+};
+std::map<std::string, std::vector<Sample>> samples;
 
-// A libmodbus server serving one client connection after the other.
-class LibmodbusServer
+// A Modbus/TCP server in a child process of its own, serving registers 0-999 on 127.0.0.1.
+class ServerProcess
 {
 public:
-    LibmodbusServer()
+    // serve runs in the child: it listens, writes its port to the given descriptor, and serves.
+    explicit ServerProcess(const std::function<int(int portPipe)> &serve)
     {
-        m_context = modbus_new_tcp("127.0.0.1", 0);
-        m_mapping = modbus_mapping_new(0, 0, 1000, 1000);
-        m_listener = modbus_tcp_listen(m_context, 1);
-        sockaddr_in address = {};
-        socklen_t size = sizeof address;
-        getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size);
-        m_port = ntohs(address.sin_port);
-        std::thread([this] { serve(); }).detach();
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            close(pipeFds[0]);
+            _exit(serve(pipeFds[1]));
+        }
+        close(pipeFds[1]);
+        if (m_pid < 0 || read(pipeFds[0], &m_port, sizeof m_port) != sizeof m_port)
+            m_port = 0;
+        close(pipeFds[0]);
+    }
+    ~ServerProcess()
+    {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
     int port() const { return m_port; }
-
-private:
-    void serve()
+    // The child's CPU time so far, in microseconds.
+    double cpuMicros() const
     {
-        for (;;) {
-            int listener = m_listener;
-            if (modbus_tcp_accept(m_context, &listener) < 0)
-                return;
-            uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
-            for (;;) {
-                const int size = modbus_receive(m_context, query);
-                if (size > 0)
-                    modbus_reply(m_context, query, size, m_mapping);
-                else if (size < 0)
-                    break;
-            }
-            modbus_close(m_context);
-        }
+        clockid_t clock;
+        timespec time = {};
+        if (m_pid <= 0 || clock_getcpuclockid(m_pid, &clock) != 0 || clock_gettime(clock, &time) != 0)
+            return 0;
+        return double(time.tv_sec) * 1e6 + double(time.tv_nsec) / 1e3;
     }
 
-    modbus_t *m_context = nullptr;
-    modbus_mapping_t *m_mapping = nullptr;
-    int m_listener = -1;
+private:
+    pid_t m_pid = -1;
     int m_port = 0;
 };
 
-OurServer<ModbusTcpServer> *ourServer = nullptr;
-LibmodbusServer *libmodbusServer = nullptr;
-
-void record(benchmark::State &state, const std::string &name, std::chrono::steady_clock::duration elapsed)
+void tellPort(int portPipe, int port)
 {
-    const double rate = double(state.iterations()) / std::chrono::duration<double>(elapsed).count();
-    state.counters["requests_per_s"] = rate;
-    figures[name] = rate;
+    [[maybe_unused]] const ssize_t written = write(portPipe, &port, sizeof port);
+    close(portPipe);
 }
 
-void ourClient(benchmark::State &state, int port, const std::string &name)
+int serveLibmodbus(int portPipe)
+{
+    modbus_t *context = modbus_new_tcp("127.0.0.1", 0);
+    modbus_mapping_t *mapping = modbus_mapping_new(0, 0, 1000, 1000);
+    const int listener = modbus_tcp_listen(context, 1);
+    sockaddr_in address = {};
+    socklen_t size = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
+    tellPort(portPipe, ntohs(address.sin_port));
+    // One client connection after the other.
+    for (;;) {
+        int accepted = listener;
+        if (modbus_tcp_accept(context, &accepted) < 0)
+            return 1;
+        uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+        for (int received; (received = modbus_receive(context, query)) >= 0;) {
+            if (received > 0)
+                modbus_reply(context, query, received, mapping);
+        }
+        modbus_close(context);
+    }
+}
+
+int serveOurs(int portPipe)
+{
+    int argc = 1;
+    char name[] = "our-server";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    Modbuser modbuser;
+    auto *server = new ModbusTcpServer(0, &modbuser);
+    server->setAddress(QHostAddress::LocalHost);
+    modbuser.translator().addTransport(*server, true, false);
+    QObject::connect(&modbuser, &Modbuser::onReadRegisters, &modbuser,
+                     [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
+                         out = ModbusBytes::fromRegsCount(count, 0x1234);
+                         handled = true;
+                     });
+    if (!server->connectTransport(false))
+        return 1;
+    tellPort(portPipe, server->port());
+    return app.exec();
+}
+
+#ifdef TAVREX_BENCH_QT_MODBUS
+// Qt's server cannot tell the port it took, so it is given one that was free a moment ago.
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+int serveQt(int portPipe)
+{
+    int argc = 1;
+    char name[] = "qt-server";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QModbusTcpServer server;
+    server.setMap({{QModbusDataUnit::HoldingRegisters, QModbusDataUnit(QModbusDataUnit::HoldingRegisters, 0, 1000)}});
+    server.setServerAddress(1);
+    const int port = freePort();
+    server.setConnectionParameter(QModbusDevice::NetworkAddressParameter, QStringLiteral("127.0.0.1"));
+    server.setConnectionParameter(QModbusDevice::NetworkPortParameter, port);
+    if (!server.connectDevice())
+        return 1;
+    tellPort(portPipe, port);
+    return app.exec();
+}
+#endif
+
+ServerProcess *libmodbusServer = nullptr;
+ServerProcess *ourServer = nullptr;
+ServerProcess *qtServer = nullptr;
+
+// Context switches of every thread of this process so far.
+double processSwitches()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_nvcsw + usage.ru_nivcsw);
+}
+
+double processCpuMicros()
+{
+    timespec time = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return double(time.tv_sec) * 1e6 + double(time.tv_nsec) / 1e3;
+}
+
+// Measures the requests a benchmark makes against server: the rate and each side's CPU time.
+class Measurement
+{
+public:
+    Measurement(const ServerProcess &server)
+        : m_server(server), m_clientCpu(processCpuMicros()), m_serverCpu(server.cpuMicros()),
+          m_clientSwitches(processSwitches()), m_start(std::chrono::steady_clock::now())
+    {
+    }
+    void record(benchmark::State &state, const std::string &name, double requests) const
+    {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        Sample sample;
+        sample.rate = requests / seconds;
+        sample.clientCpuMicros = (processCpuMicros() - m_clientCpu) / requests;
+        sample.serverCpuMicros = (m_server.cpuMicros() - m_serverCpu) / requests;
+        sample.clientSwitches = (processSwitches() - m_clientSwitches) / requests;
+        state.counters["requests_per_s"] = sample.rate;
+        samples[name].push_back(sample);
+    }
+
+private:
+    const ServerProcess &m_server;
+    double m_clientCpu;
+    double m_serverCpu;
+    double m_clientSwitches;
+    std::chrono::steady_clock::time_point m_start;
+};
+
+void ourClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
 {
     Modbuser modbuser;
-    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, port, &modbuser);
+    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, server.port(), &modbuser);
     client->setAutoReconnect(false);
     modbuser.setClientTransport(client);
     if (!client->connectTransport(false)) {
@@ -94,46 +238,127 @@ void ourClient(benchmark::State &state, int port, const std::string &name)
         return;
     }
     ModbusBytes registers;
-    const auto start = std::chrono::steady_clock::now();
+    const Measurement measurement(server);
     for (auto _ : state) {
         if (!modbuser.readRegisters(400001, Registers, registers)) {
             state.SkipWithError(modbuser.errorString().toUtf8().constData());
-            break;
+            return;
         }
     }
-    record(state, name, std::chrono::steady_clock::now() - start);
+    measurement.record(state, name, double(state.iterations()));
     client->disconnectTransport();
 }
 
-void libmodbusClient(benchmark::State &state, int port, const std::string &name)
+// A connected libmodbus context, or null.
+modbus_t *libmodbusConnection(int port)
 {
     modbus_t *context = modbus_new_tcp("127.0.0.1", port);
-    if (modbus_connect(context) != 0) {
+    // Unit 1, as every other client here asks; Qt's server answers no other.
+    modbus_set_slave(context, 1);
+    if (modbus_connect(context) == 0)
+        return context;
+    modbus_free(context);
+    return nullptr;
+}
+
+bool libmodbusReads(modbus_t *context, int count)
+{
+    uint16_t registers[Registers];
+    for (int i = 0; i < count; ++i) {
+        if (modbus_read_registers(context, 0, Registers, registers) != Registers)
+            return false;
+    }
+    return true;
+}
+
+void libmodbusClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
+{
+    modbus_t *context = libmodbusConnection(server.port());
+    if (!context) {
         state.SkipWithError(modbus_strerror(errno));
-        modbus_free(context);
         return;
     }
-    uint16_t registers[Registers];
-    const auto start = std::chrono::steady_clock::now();
+    const Measurement measurement(server);
+    bool ok = true;
     for (auto _ : state) {
-        if (modbus_read_registers(context, 0, Registers, registers) != Registers) {
-            state.SkipWithError(modbus_strerror(errno));
+        if (!(ok = libmodbusReads(context, 1)))
             break;
-        }
     }
-    record(state, name, std::chrono::steady_clock::now() - start);
+    if (ok)
+        measurement.record(state, name, double(state.iterations()));
+    else
+        state.SkipWithError(modbus_strerror(errno));
     modbus_close(context);
     modbus_free(context);
 }
 
+// Clients on threads of their own, each reading as fast as it can; the rate is their total.
+void concurrentLibmodbusClients(benchmark::State &state, const ServerProcess &server, const std::string &name)
+{
+    constexpr int PerClient = Requests / 2;
+    std::vector<modbus_t *> contexts;
+    for (int i = 0; i < ConcurrentClients; ++i) {
+        if (modbus_t *context = libmodbusConnection(server.port()))
+            contexts.push_back(context);
+    }
+    std::atomic<int> failures{0};
+    const Measurement measurement(server);
+    for (auto _ : state) {
+        std::vector<std::thread> threads;
+        for (modbus_t *context : contexts)
+            threads.emplace_back([context, &failures] { failures += !libmodbusReads(context, PerClient); });
+        for (std::thread &thread : threads)
+            thread.join();
+    }
+    if (contexts.size() != ConcurrentClients || failures != 0)
+        state.SkipWithError("a client could not connect or read");
+    else
+        measurement.record(state, name, double(state.iterations()) * ConcurrentClients * PerClient);
+    for (modbus_t *context : contexts) {
+        modbus_close(context);
+        modbus_free(context);
+    }
+}
+
+#ifdef TAVREX_BENCH_QT_MODBUS
+// Qt's client as its users drive it: a request, then the event loop until the reply is finished.
+void qtClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
+{
+    QModbusTcpClient client;
+    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, QStringLiteral("127.0.0.1"));
+    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, server.port());
+    client.setNumberOfRetries(0);
+    client.connectDevice();
+    while (client.state() == QModbusDevice::ConnectingState)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (client.state() != QModbusDevice::ConnectedState) {
+        state.SkipWithError(client.errorString().toUtf8().constData());
+        return;
+    }
+    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, 0, Registers);
+    const Measurement measurement(server);
+    for (auto _ : state) {
+        std::unique_ptr<QModbusReply> reply(client.sendReadRequest(unit, 1));
+        while (reply && !reply->isFinished())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!reply || reply->error() != QModbusDevice::NoError) {
+            state.SkipWithError(reply ? reply->errorString().toUtf8().constData() : "request refused");
+            return;
+        }
+    }
+    measurement.record(state, name, double(state.iterations()));
+    client.disconnectDevice();
+}
+#endif
+
 // The least any client can do per request: one send and blocking receives, no framing checks.
 // Its rate bounds what a client can gain over another against the same server.
-void plainSocketClient(benchmark::State &state, int port, const std::string &name)
+void plainSocketClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
+    address.sin_port = htons(quint16(server.port()));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -146,7 +371,7 @@ void plainSocketClient(benchmark::State &state, int port, const std::string &nam
     uint8_t request[12] = {0, 0, 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers};
     uint8_t answer[AnswerSize];
     quint16 transaction = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const Measurement measurement(server);
     for (auto _ : state) {
         ++transaction;
         request[0] = uint8_t(transaction >> 8);
@@ -158,75 +383,106 @@ void plainSocketClient(benchmark::State &state, int port, const std::string &nam
         }
         if (received != AnswerSize) {
             state.SkipWithError("exchange failed");
-            break;
+            close(fd);
+            return;
         }
     }
-    record(state, name, std::chrono::steady_clock::now() - start);
+    measurement.record(state, name, double(state.iterations()));
     close(fd);
 }
 
-void plainSocketClientLibmodbusServer(benchmark::State &state)
+using Client = void (*)(benchmark::State &, const ServerProcess &, const std::string &);
+
+void add(const std::string &name, Client client, ServerProcess *const *server, int iterations = Requests)
 {
-    plainSocketClient(state, libmodbusServer->port(), "tcp_plain_socket_client_vs_libmodbus_server");
+    benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &state) {
+        if (!*server || (*server)->port() == 0)
+            state.SkipWithError("the server did not start");
+        else
+            client(state, **server, name);
+    })->Iterations(iterations)->UseRealTime()->Unit(benchmark::kMicrosecond);
 }
 
-void ourClientLibmodbusServer(benchmark::State &state)
+void registerRound()
 {
-    ourClient(state, libmodbusServer->port(), "tcp_our_client_vs_libmodbus_server");
+    add("tcp_our_client_vs_libmodbus_server", ourClient, &libmodbusServer);
+    add("tcp_libmodbus_client_vs_libmodbus_server", libmodbusClient, &libmodbusServer);
+#ifdef TAVREX_BENCH_QT_MODBUS
+    add("tcp_qt_client_vs_libmodbus_server", qtClient, &libmodbusServer);
+#endif
+    add("tcp_plain_socket_client_vs_libmodbus_server", plainSocketClient, &libmodbusServer);
+    add("tcp_libmodbus_client_vs_our_server", libmodbusClient, &ourServer);
+#ifdef TAVREX_BENCH_QT_MODBUS
+    add("tcp_libmodbus_client_vs_qt_server", libmodbusClient, &qtServer);
+    add("tcp_8_libmodbus_clients_vs_qt_server", concurrentLibmodbusClients, &qtServer, 1);
+#endif
+    add("tcp_8_libmodbus_clients_vs_our_server", concurrentLibmodbusClients, &ourServer, 1);
+    add("tcp_our_client_vs_our_server", ourClient, &ourServer);
 }
 
-void libmodbusClientLibmodbusServer(benchmark::State &state)
+template <typename Field>
+double median(const std::vector<Sample> &list, Field field)
 {
-    libmodbusClient(state, libmodbusServer->port(), "tcp_libmodbus_client_vs_libmodbus_server");
+    std::vector<double> values;
+    for (const Sample &sample : list)
+        values.push_back(sample.*field);
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void libmodbusClientOurServer(benchmark::State &state)
+double rateOf(const std::string &name)
 {
-    libmodbusClient(state, ourServer->port(), "tcp_libmodbus_client_vs_our_server");
-}
-
-void ourClientOurServer(benchmark::State &state)
-{
-    ourClient(state, ourServer->port(), "tcp_our_client_vs_our_server");
-}
-
-BENCHMARK(ourClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(libmodbusClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(plainSocketClientLibmodbusServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(libmodbusClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(ourClientOurServer)->Iterations(Requests)->UseRealTime()->Unit(benchmark::kMicrosecond);
-
-void printFigure(const std::string &name)
-{
-    if (figures.count(name))
-        std::printf("%s: %.0f requests/s\n", name.c_str(), figures[name]);
+    const auto it = samples.find(name);
+    return it == samples.end() ? 0 : median(it->second, &Sample::rate);
 }
 
 void printRatio(const char *name, const std::string &ours, const std::string &theirs)
 {
-    if (figures.count(ours) && figures.count(theirs))
-        std::printf("%s: %.2f x\n", name, figures[ours] / figures[theirs]);
+    if (rateOf(ours) > 0 && rateOf(theirs) > 0)
+        std::printf("%s: %.2f x\n", name, rateOf(ours) / rateOf(theirs));
+}
+
+void printFigures()
+{
+    for (const auto &[name, list] : samples) {
+        std::printf("%s: %.0f requests/s\n", name.c_str(), median(list, &Sample::rate));
+        std::printf("%s_client_cpu: %.1f us/request\n", name.c_str(), median(list, &Sample::clientCpuMicros));
+        std::printf("%s_server_cpu: %.1f us/request\n", name.c_str(), median(list, &Sample::serverCpuMicros));
+        std::printf("%s_client_switches: %.2f /request\n", name.c_str(), median(list, &Sample::clientSwitches));
+    }
+    printRatio("tcp_client_ratio_ours_over_libmodbus", "tcp_our_client_vs_libmodbus_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    printRatio("tcp_client_ratio_ours_over_qt", "tcp_our_client_vs_libmodbus_server",
+               "tcp_qt_client_vs_libmodbus_server");
+    printRatio("tcp_plain_socket_client_ratio_over_libmodbus", "tcp_plain_socket_client_vs_libmodbus_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    printRatio("tcp_server_ratio_ours_over_libmodbus", "tcp_libmodbus_client_vs_our_server",
+               "tcp_libmodbus_client_vs_libmodbus_server");
+    printRatio("tcp_server_ratio_ours_over_qt", "tcp_libmodbus_client_vs_our_server",
+               "tcp_libmodbus_client_vs_qt_server");
+    printRatio("tcp_server_8_clients_over_one_client", "tcp_8_libmodbus_clients_vs_our_server",
+               "tcp_libmodbus_client_vs_our_server");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // The servers are forked before this process starts any thread.
+    ServerProcess theirs(serveLibmodbus);
+    ServerProcess ours(serveOurs);
+    libmodbusServer = &theirs;
+    ourServer = &ours;
+#ifdef TAVREX_BENCH_QT_MODBUS
+    ServerProcess qt(serveQt);
+    qtServer = &qt;
+#endif
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    OurServer<ModbusTcpServer> ours;
-    LibmodbusServer theirs;
-    ourServer = &ours;
-    libmodbusServer = &theirs;
+    for (int round = 0; round < Rounds; ++round)
+        registerRound();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (const auto &entry : figures)
-        printFigure(entry.first);
-    printRatio("tcp_client_ratio_ours_over_libmodbus", "tcp_our_client_vs_libmodbus_server",
-               "tcp_libmodbus_client_vs_libmodbus_server");
-    printRatio("tcp_plain_socket_client_ratio_over_libmodbus", "tcp_plain_socket_client_vs_libmodbus_server",
-               "tcp_libmodbus_client_vs_libmodbus_server");
-    printRatio("tcp_server_ratio_ours_over_libmodbus", "tcp_libmodbus_client_vs_our_server",
-               "tcp_libmodbus_client_vs_libmodbus_server");
+    printFigures();
     return 0;
 }

@@ -1,6 +1,8 @@
 #ifndef SIMULATEDMETER_H
 #define SIMULATEDMETER_H
 
+#include <TavrexBus1/transport.h>
+
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qfile.h>
@@ -8,19 +10,22 @@
 #include <QtCore/qregularexpression.h>
 #include <QtCore/qtemporaryfile.h>
 
-// The simulator program on a free port of 127.0.0.1, serving the given register map; port() is 0
-// when it did not start.
+#include <benchmark/benchmark.h>
+
+// The simulator program on a free port of 127.0.0.1, serving the given register map (with further
+// arguments, such as --devices); port() is 0 when it did not start.
 class SimulatedMeter
 {
 public:
-    explicit SimulatedMeter(const QByteArray &mapJson)
+    explicit SimulatedMeter(const QByteArray &mapJson, const QStringList &arguments = {})
     {
         m_map.open();
         m_map.write(mapJson);
         m_map.flush();
         const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tavrexbus-sim");
-        m_process.start(program, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--map"),
-                                  m_map.fileName()});
+        m_process.start(program, QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
+                                             QStringLiteral("--map"), m_map.fileName()}
+                                     + arguments);
         if (!m_process.waitForStarted())
             return;
         static const QRegularExpression ready(QStringLiteral("listening on tcp://127\\.0\\.0\\.1:(\\d+)"));
@@ -40,6 +45,15 @@ public:
         m_process.waitForFinished();
     }
     int port() const { return m_port; }
+    // Connects link, made for port(); when the simulator or the link is not there, skips the benchmark.
+    bool reach(Transport &link, benchmark::State &state) const
+    {
+        if (m_port != 0 && link.connectTransport())
+            return true;
+        state.SkipWithError("cannot start or reach the simulator (build tavrexbus-sim first)");
+        return false;
+    }
+    qint64 processId() const { return m_process.processId(); }
 
 private:
     QTemporaryFile m_map;

@@ -3,6 +3,7 @@
 
 #include "eventedtransport.h"
 #include "modbusiptarget.h"
+#include "modbusiptransport.h"
 #include "modbusloopbackclient.h"
 #include "modbusloopbackserver.h"
 #include "modbusserialclient.h"
@@ -36,6 +37,14 @@ struct ModbusTransportForeign
     QML_FOREIGN(ModbusTransport)
     QML_NAMED_ELEMENT(ModbusTransport)
     QML_UNCREATABLE("ModbusTransport is an abstract base; declare a concrete transport")
+};
+
+struct ModbusIpTransportForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ModbusIpTransport)
+    QML_NAMED_ELEMENT(ModbusIpTransport)
+    QML_UNCREATABLE("ModbusIpTransport is an abstract base; declare a TCP or TFTP transport")
 };
 
 struct ModbusSerialTransportForeign

@@ -573,7 +573,7 @@ void ModbusClient::abortExecutingAll()
 
 void ModbusClient::wakeUpExecutor()
 {
-    QMetaObject::invokeMethod(m_executor, &ModbusClientExecutor::wakeUp, Qt::QueuedConnection);
+    m_executor->requestWakeUp();
 }
 
 // ---- synchronous execution --------------------------------------------------------------------

@@ -51,10 +51,13 @@ ModbusClientExecutor::ModbusClientExecutor(ModbusTaskServer &taskServer, QObject
     m_timer.setInterval(StartInterval);
     connect(&m_timer, &QTimer::timeout, this, &ModbusClientExecutor::onTimer);
     connect(&m_modbuser, &ErrObject::error, this, &ModbusClientExecutor::setErrorString);
-    connect(&m_taskServer, &ModbusTaskServer::tasksChanged, this, &ModbusClientExecutor::wakeUp);
+    connect(&m_taskServer, &ModbusTaskServer::tasksChanged, this, &ModbusClientExecutor::requestWakeUp,
+            Qt::DirectConnection);
     if (ModbusTransporter *transporter = m_modbuser.transporter()) {
-        connect(transporter, &Transporter::transportsChanged, this, &ModbusClientExecutor::wakeUp);
-        connect(transporter, &Transporter::connectedChanged, this, &ModbusClientExecutor::wakeUp);
+        connect(transporter, &Transporter::transportsChanged, this, &ModbusClientExecutor::requestWakeUp,
+                Qt::DirectConnection);
+        connect(transporter, &Transporter::connectedChanged, this, &ModbusClientExecutor::requestWakeUp,
+                Qt::DirectConnection);
     }
     // Started by the event loop of the thread the executor ends up on: a timer running before the
     // move would be handed over through an event that a short-lived thread may never see.
@@ -115,6 +118,22 @@ void ModbusClientExecutor::wakeUp()
         m_timer.setInterval(0);
 }
 
+// A queue filled task by task would post an event and wake this thread per task; while one wake-up is
+// on its way, the next ones are already served by it.
+void ModbusClientExecutor::requestWakeUp()
+{
+    if (QThread::currentThread() == thread()) {
+        wakeUp();
+        return;
+    }
+    if (m_wakeUpPosted.exchange(true, std::memory_order_acq_rel))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_wakeUpPosted.store(false, std::memory_order_release);
+        wakeUp();
+    }, Qt::QueuedConnection);
+}
+
 void ModbusClientExecutor::abortExecuting(ModbusItemBase *item)
 {
     const std::lock_guard locker(m_abortLock);
@@ -168,7 +187,7 @@ void ModbusClientExecutor::scheduleIdle()
         m_timer.setInterval(IdleInterval);
         return;
     }
-    const qint64 wait = QDateTime::currentDateTime().msecsTo(nearest);
+    const qint64 wait = QDateTime::currentDateTimeUtc().msecsTo(nearest);
     m_timer.setInterval(int(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
 }
 

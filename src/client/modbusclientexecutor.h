@@ -66,6 +66,8 @@ public Q_SLOTS:
     void executeTask(ModbusTask *task);
     /// Looks for due work at once.
     void wakeUp();
+    /// Makes the executor look for due work soon; safe from any thread, and only one wake-up is in flight.
+    void requestWakeUp();
     /// Stops the running task of item between its parts.
     void abortExecuting(ModbusItemBase *item);
     /// Stops the running task between its parts.
@@ -111,6 +113,7 @@ private:
     Modbuser m_modbuser;
     QTimer m_timer;
     ModbusTaskServer &m_taskServer;
+    std::atomic<bool> m_wakeUpPosted{false};
     std::atomic<int> m_maxArchRecords{1};
     QList<ModbusItemBase *> m_abortItems;
     mutable std::mutex m_abortLock;

@@ -1,5 +1,6 @@
 #include "modbustaskserver.h"
 
+#include "modbusitembase.h"
 #include "modbustask.h"
 #include "timeprovider.h"
 
@@ -61,6 +62,8 @@ void ModbusTaskServer::addIntervalTask(ModbusTask *task)
             return;
         }
         m_intervalTemplates.append(task);
+        for (const ItemPointer &item : task->dataList().getItems())
+            ++m_templatesOfItem[item.data()];
     }
     postReinitIntervalTasks();
     emit intervalTasksCountChanged();
@@ -157,12 +160,25 @@ void ModbusTaskServer::removeIntervalTasks(ModbusItemBase *item)
     int removed = 0;
     {
         const std::lock_guard locker(m_lock);
-        removed = m_intervalTemplates.removeWithDelete(item);
+        removed = removeTemplates(item);
     }
     if (removed) {
         postReinitIntervalTasks();
         emit intervalTasksCountChanged();
     }
+}
+
+// Callers hold the lock. Thousands of items each set up or let go of their template one by one: a
+// walk of every template for each would take seconds. A gone item (null) is looked for everywhere.
+int ModbusTaskServer::removeTemplates(ModbusItemBase *item)
+{
+    const auto counted = m_templatesOfItem.find(item);
+    if (item && counted == m_templatesOfItem.end())
+        return 0;
+    const int removed = m_intervalTemplates.removeWithDelete(item);
+    if (counted != m_templatesOfItem.end() && (*counted -= removed) <= 0)
+        m_templatesOfItem.erase(counted);
+    return removed;
 }
 
 void ModbusTaskServer::removeTasks(ModbusItemBase *item)
@@ -174,7 +190,7 @@ void ModbusTaskServer::removeTasks(ModbusItemBase *item)
         const std::lock_guard locker(m_lock);
         removedResults = m_results.removeWithDelete(item);
         removedQueued = m_queue.removeWithDelete(item);
-        removedTemplates = m_intervalTemplates.removeWithDelete(item);
+        removedTemplates = removeTemplates(item);
     }
     postReinitIntervalTasks();
     if (removedResults)
@@ -213,6 +229,7 @@ void ModbusTaskServer::clear()
         m_results.clearWithDelete();
         m_queue.clearWithDelete();
         m_intervalTemplates.clearWithDelete();
+        m_templatesOfItem.clear();
     }
     postReinitIntervalTasks();
     emit resultTasksCountChanged();

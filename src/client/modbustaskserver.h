@@ -5,6 +5,7 @@
 #include "modbustasklist.h"
 
 #include <QtCore/qdatetime.h>
+#include <QtCore/qhash.h>
 
 #include <mutex>
 
@@ -150,8 +151,11 @@ private:
     void postReinitIntervalTasks();
     bool handingOut() const;
     QDateTime now() const;
+    int removeTemplates(ModbusItemBase *item);
 
     ModbusTaskList m_intervalTemplates;
+    // How many templates cover each item, so that an item without one costs no walk of them all.
+    QHash<const ModbusItemBase *, int> m_templatesOfItem;
     ModbusTaskList m_queue;
     ModbusTaskList m_results;
     bool m_useOptimization = true;

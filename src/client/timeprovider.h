@@ -14,7 +14,7 @@ class TAVREXBUS1_EXPORT TimeProvider : public QObject
 public:
     using QObject::QObject;
 
-    /// The current date-time; a subclass may return another.
+    /// The current date-time, in UTC; a subclass may return another.
     virtual QDateTime currentDateTime() const;
 };
 

@@ -142,23 +142,24 @@ QString Modbuser::toString(bool oneLine) const
     return oneLine ? QStringLiteral("Modbuser; ") : QStringLiteral("Modbuser\n");
 }
 
-// The answer of the expected class, or null: the translator has reported a failed exchange, and
-// an answer of another class means nothing to this operation.
+// The answer of the expected class, or null: the translator has reported a failed exchange, or
+// the answer belongs to another request. An answer of another class is another function's: it is
+// told like any foreign answer, or the task would carry the message of an earlier failure.
 template <typename Answer>
 std::unique_ptr<Answer> Modbuser::exchange(ModbusPacket &request, const ModbusParseInfo &parseInfo,
                                            const ModbusTarget *target)
 {
     std::unique_ptr<ModbusPacket> answer(m_translator.sendAndReceive(request, parseInfo, target));
     auto *typed = dynamic_cast<Answer *>(answer.get());
-    if (!typed || !belongsTo(*typed, request))
+    if (!answer || !belongsTo(*answer, request, typed != nullptr))
         return nullptr;
     answer.release();
     return std::unique_ptr<Answer>(typed);
 }
 
-bool Modbuser::belongsTo(const ModbusPacket &answer, const ModbusPacket &request)
+bool Modbuser::belongsTo(const ModbusPacket &answer, const ModbusPacket &request, bool expectedClass)
 {
-    if (answer.functionCode() == request.functionCode() && answer.address() == request.address())
+    if (expectedClass && answer.functionCode() == request.functionCode() && answer.address() == request.address())
         return true;
     setErrorString(tr("received answer that doesn't belong to the request: %1; request packet: %2")
                        .arg(answer.toString(true), request.toString(true)));

@@ -301,7 +301,7 @@ private:
     template <typename Answer>
     std::unique_ptr<Answer> exchange(ModbusPacket &request, const ModbusParseInfo &parseInfo,
                                      const ModbusTarget *target);
-    bool belongsTo(const ModbusPacket &answer, const ModbusPacket &request);
+    bool belongsTo(const ModbusPacket &answer, const ModbusPacket &request, bool expectedClass);
     // Refuses, with its message, registers whose protocol address would wrap onto others.
     bool inAddressRange(quint32 address, int registers);
     void reportException(const ModbusPacket &answer, bool oneLine);

@@ -341,12 +341,11 @@ bool ModbusItemBase::taskCompleted(ModbusTask *task)
         return false;
     if (task->type() == TavrexBus::ReadTask) {
         applyResultTask(*task);
-        // The executor stamps tasks in UTC; items show local time.
-        setLastReadTime(task->lastProcessTime().toLocalTime());
+        setLastReadTime(task->lastProcessTime());
         onAfterReadTask(*task);
         setActualValue(true);
     } else {
-        setLastWriteTime(task->lastProcessTime().toLocalTime());
+        setLastWriteTime(task->lastProcessTime());
         onAfterWriteTask(*task);
     }
     return true;

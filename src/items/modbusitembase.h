@@ -247,10 +247,10 @@ public:
     int interval() const { return m_interval; }
     /// Setter of the interval property.
     void setInterval(int interval);
-    /// Getter of the lastReadTime property.
-    QDateTime lastReadTime() const { return m_lastReadTime; }
-    /// Getter of the lastWriteTime property.
-    QDateTime lastWriteTime() const { return m_lastWriteTime; }
+    /// Getter of the lastReadTime property, in local time.
+    QDateTime lastReadTime() const { return m_lastReadTime.toLocalTime(); }
+    /// Getter of the lastWriteTime property, in local time.
+    QDateTime lastWriteTime() const { return m_lastWriteTime.toLocalTime(); }
     /// Marks the item read-only or writable.
     void setReadOnly(bool readOnly);
     /// Getter of the client property.
@@ -600,6 +600,8 @@ private:
 
     QPointer<ModbusClient> m_client;
     int m_interval = 1000;
+    // As stamped (the executor stamps in UTC): finding the local zone costs a system call, and most
+    // stamps are never looked at.
     QDateTime m_lastReadTime;
     QDateTime m_lastWriteTime;
     bool m_executing = false;

@@ -92,16 +92,6 @@ Target *ModbusC55Client::clientTarget()
     return &m_target;
 }
 
-bool ModbusC55Client::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusC55Client::targetsCount() const
-{
-    return 1;
-}
-
 int ModbusC55Client::bytesAvailable(const Target *target)
 {
     if (!hasTarget(target))

@@ -44,8 +44,6 @@ public:
     /// The one peer of this link.
     ModbusTarget *target();
     Target *clientTarget() override;
-    bool hasTarget(const Target *target) override;
-    int targetsCount() const override;
     /// Always 0: every exchange reads the device's whole answer.
     int bytesAvailable(const Target *target) override;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,

@@ -118,16 +118,6 @@ Target *ModbusLibusbClient::clientTarget()
     return &m_target;
 }
 
-bool ModbusLibusbClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusLibusbClient::targetsCount() const
-{
-    return 1;
-}
-
 int ModbusLibusbClient::bytesAvailable(const Target *target)
 {
     if (!hasTarget(target))

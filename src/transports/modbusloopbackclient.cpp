@@ -89,16 +89,6 @@ Target *ModbusLoopbackClient::clientTarget()
     return &m_target;
 }
 
-bool ModbusLoopbackClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusLoopbackClient::targetsCount() const
-{
-    return 1;
-}
-
 int ModbusLoopbackClient::bytesAvailable(const Target *)
 {
     return 0;

@@ -36,8 +36,6 @@ public:
     ModbusTarget *target();
 
     Target *clientTarget() override;
-    bool hasTarget(const Target *target) override;
-    int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                    QString *error = nullptr) override;

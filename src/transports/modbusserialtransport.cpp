@@ -333,11 +333,6 @@ Target *ModbusSerialTransport::clientTarget()
     return &m_target;
 }
 
-bool ModbusSerialTransport::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
 int ModbusSerialTransport::targetsCount() const
 {
     return 1;

@@ -175,7 +175,7 @@ public:
     /// The one peer of the line.
     ModbusTarget *target();
     Target *clientTarget() override;
-    bool hasTarget(const Target *target) override;
+    /// 1 in both roles: the line has its one peer.
     int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,

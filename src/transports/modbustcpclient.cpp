@@ -9,28 +9,23 @@
 #include <QtCore/QMetaMethod>
 
 ModbusTcpClient::ModbusTcpClient(QObject *parent)
-    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+    : ModbusTcpClient(ModbusTcpTarget(), parent)
 {
-    init();
 }
 
 ModbusTcpClient::ModbusTcpClient(const QHostAddress &address, int port, QObject *parent)
-    : ModbusTransport(TavrexBus::ClientBus, parent, false)
-    , m_target(address, port)
+    : ModbusTcpClient(ModbusTcpTarget(address, port), parent)
 {
-    init();
 }
 
 ModbusTcpClient::ModbusTcpClient(const ModbusTcpTarget &target, QObject *parent)
-    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+    : ModbusIpTransport(TavrexBus::ClientBus, target.address(), target.port(), parent)
     , m_target(target)
 {
-    init();
-}
-
-void ModbusTcpClient::init()
-{
     m_target.setParent(this);
+    // The target is the peer's identity for the engine; it follows the endpoint properties.
+    connect(this, &ModbusIpTransport::addressChanged, this, [this] { m_target.setAddress(address()); }, Qt::DirectConnection);
+    connect(this, &ModbusIpTransport::portChanged, this, [this] { m_target.setPort(port()); }, Qt::DirectConnection);
     m_socketThread.setObjectName(QStringLiteral("Modbus TCP socket thread"));
     m_socketThread.start();
     m_socketThread.setPriority(QThread::LowPriority);
@@ -47,95 +42,6 @@ ModbusTcpClient::~ModbusTcpClient()
     }
     m_socketThread.quit();
     m_socketThread.wait();
-}
-
-QHostAddress ModbusTcpClient::address() const
-{
-    return m_target.address();
-}
-
-void ModbusTcpClient::setAddress(const QHostAddress &address)
-{
-    if (m_target.address() == address)
-        return;
-    m_target.setAddress(address);
-    emit addressChanged();
-}
-
-QString ModbusTcpClient::addressStr() const
-{
-    return m_target.addressStr();
-}
-
-void ModbusTcpClient::setAddressStr(const QString &address)
-{
-    QHostAddress parsed;
-    if (address == addressStr() || !parsed.setAddress(address))
-        return;
-    setAddress(parsed);
-}
-
-int ModbusTcpClient::port() const
-{
-    return m_target.port();
-}
-
-void ModbusTcpClient::setPort(int port)
-{
-    if (m_target.port() == port)
-        return;
-    m_target.setPort(port);
-    emit portChanged();
-}
-
-int ModbusTcpClient::disconnectTimeout() const
-{
-    return m_disconnectTimeout;
-}
-
-void ModbusTcpClient::setDisconnectTimeout(int msecs)
-{
-    m_disconnectTimeout = msecs;
-}
-
-int ModbusTcpClient::connectTimeout() const
-{
-    return m_connectTimeout;
-}
-
-void ModbusTcpClient::setConnectTimeout(int msecs)
-{
-    m_connectTimeout = msecs;
-}
-
-int ModbusTcpClient::readAnswerTimeout() const
-{
-    return m_readAnswerTimeout;
-}
-
-void ModbusTcpClient::setReadAnswerTimeout(int msecs)
-{
-    m_readAnswerTimeout = msecs;
-}
-
-int ModbusTcpClient::writeTimeout() const
-{
-    return m_writeTimeout;
-}
-
-void ModbusTcpClient::setWriteTimeout(int msecs)
-{
-    m_writeTimeout = msecs;
-}
-
-bool ModbusTcpClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusTcpClient::targetsCount() const
-{
-    return 1;
 }
 
 Target *ModbusTcpClient::clientTarget()
@@ -174,11 +80,12 @@ bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, 
                                 QString *error)
 {
     const std::lock_guard locker(m_sendMutex);
-    if (!checkCanSendBytes(target, error) || !m_socket)
+    // A closing link drops its socket first, and only then counts as disconnected.
+    if (!checkCanSendBytes(target, error, m_socket != nullptr))
         return false;
     emitBytesSent(bytes);
     QString socketError;
-    const ModbusBytes frame = m_socket->exchangeFrame(bytes, m_writeTimeout, m_readAnswerTimeout, &socketError);
+    const ModbusBytes frame = m_socket->exchangeFrame(bytes, writeTimeout(), readAnswerTimeout(), &socketError);
     // Every request gets a new identifier, so a late answer to this one is never taken for the next.
     m_target.setTransactionID(quint16(ModbusTcpStream::transactionId(bytes) + 1));
     if (frame.isEmpty()) {
@@ -212,9 +119,9 @@ bool ModbusTcpClient::connectTransportInternal()
     }
     auto *socket = new QTcpSocketInvokable;
     socket->moveToThread(&m_socketThread);
-    socket->connectToHost(m_target.address(), quint16(m_target.port()), QIODevice::ReadWrite);
-    if (!socket->waitForConnected(m_connectTimeout)) {
-        setConnectError(tr("can't connect to: %1, %2").arg(m_target.addressStr(), socket->errorString()));
+    socket->connectToHost(address(), quint16(port()), QIODevice::ReadWrite);
+    if (!socket->waitForConnected(connectTimeout())) {
+        setConnectError(tr("can't connect to: %1, %2").arg(addressStr(), socket->errorString()));
         socket->deleteLater();
         return false;
     }
@@ -234,7 +141,7 @@ bool ModbusTcpClient::disconnectTransportInternal()
     m_socket->disconnect(this);
     disconnect(m_socket);
     m_socket->disconnectFromHost();
-    if (!m_socket->waitForDisconnected(m_disconnectTimeout)) {
+    if (!m_socket->waitForDisconnected(disconnectTimeout())) {
         setErrorString(tr("can't disconnect tcp socket: %1, %2")
                            .arg(m_socket->peerAddress().toString(), m_socket->errorString()));
         return false;
@@ -276,10 +183,10 @@ QString ModbusTcpClient::toString(bool oneLine) const
     text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
     text += tr("target: %1").arg(m_target.toString(true)) + QLatin1Char('\n');
     text += tr("timeouts:  (connect: %1; disconnect: %2; read answer: %3; write: %4)\n")
-                .arg(m_connectTimeout)
-                .arg(m_disconnectTimeout)
-                .arg(m_readAnswerTimeout)
-                .arg(m_writeTimeout);
+                .arg(connectTimeout())
+                .arg(disconnectTimeout())
+                .arg(readAnswerTimeout())
+                .arg(writeTimeout());
     if (oneLine)
         text.replace(QLatin1Char('\n'), QStringLiteral("; "));
     return text;

@@ -93,8 +93,7 @@ ModbusTcpServer::ModbusTcpServer(QObject *parent)
 }
 
 ModbusTcpServer::ModbusTcpServer(int port, QObject *parent)
-    : ModbusTransport(TavrexBus::ServerBus, parent, false)
-    , m_port(port)
+    : ModbusIpTransport(TavrexBus::ServerBus, QHostAddress(QHostAddress::AnyIPv4), port, parent)
     , m_listener(new ModbusTcpListener(this, [this](int fd) { acceptPeer(fd); }))
     , m_poller(std::make_unique<TcpPeerPoller>(this, [this](int fd, bool readable, bool writable) {
         onPeerReady(fd, readable, writable);
@@ -115,44 +114,6 @@ ModbusTcpServer::~ModbusTcpServer()
         removePeer(m_peers.begin().value());
 }
 
-QHostAddress ModbusTcpServer::address() const
-{
-    return m_address;
-}
-
-void ModbusTcpServer::setAddress(const QHostAddress &address)
-{
-    if (m_address == address)
-        return;
-    m_address = address;
-    emit addressChanged();
-}
-
-QString ModbusTcpServer::addressStr() const
-{
-    return m_address.toString();
-}
-
-void ModbusTcpServer::setAddressStr(const QString &address)
-{
-    QHostAddress parsed;
-    if (parsed.setAddress(address))
-        setAddress(parsed);
-}
-
-int ModbusTcpServer::port() const
-{
-    return m_port;
-}
-
-void ModbusTcpServer::setPort(int port)
-{
-    if (m_port == port)
-        return;
-    m_port = port;
-    emit portChanged();
-}
-
 int ModbusTcpServer::maxConnections() const
 {
     return m_maxConnections;
@@ -165,46 +126,6 @@ void ModbusTcpServer::setMaxConnections(int count)
         return;
     m_maxConnections = count;
     emit maxConnectionsChanged();
-}
-
-int ModbusTcpServer::connectTimeout() const
-{
-    return m_connectTimeout;
-}
-
-void ModbusTcpServer::setConnectTimeout(int msecs)
-{
-    m_connectTimeout = msecs;
-}
-
-int ModbusTcpServer::disconnectTimeout() const
-{
-    return m_disconnectTimeout;
-}
-
-void ModbusTcpServer::setDisconnectTimeout(int msecs)
-{
-    m_disconnectTimeout = msecs;
-}
-
-int ModbusTcpServer::readAnswerTimeout() const
-{
-    return m_readAnswerTimeout;
-}
-
-void ModbusTcpServer::setReadAnswerTimeout(int msecs)
-{
-    m_readAnswerTimeout = msecs;
-}
-
-int ModbusTcpServer::writeTimeout() const
-{
-    return m_writeTimeout;
-}
-
-void ModbusTcpServer::setWriteTimeout(int msecs)
-{
-    m_writeTimeout = msecs;
 }
 
 ModbusBytes ModbusTcpServer::lastChunk() const
@@ -242,7 +163,7 @@ ModbusDeparser *ModbusTcpServer::createDeparser(QObject *parent)
 
 bool ModbusTcpServer::waitForIncomingConnection() const
 {
-    return connected() && m_listener->waitForNewConnection(m_connectTimeout);
+    return connected() && m_listener->waitForNewConnection(connectTimeout());
 }
 
 int ModbusTcpServer::bytesAvailable(const Target *target)
@@ -275,11 +196,11 @@ std::shared_ptr<ModbusTcpPeer> ModbusTcpServer::peerOf(const Target *target)
 bool ModbusTcpServer::connectTransportInternal()
 {
     if (!m_poller->isValid()) {
-        setConnectError(tr("error listening tcp port %1: %2").arg(m_port).arg(qt_error_string(m_poller->error())));
+        setConnectError(tr("error listening tcp port %1: %2").arg(port()).arg(qt_error_string(m_poller->error())));
         return false;
     }
-    if (!m_listener->listen(m_address, quint16(m_port))) {
-        setConnectError(tr("error listening tcp port %1: %2").arg(m_port).arg(m_listener->errorString()));
+    if (!m_listener->listen(address(), quint16(port()))) {
+        setConnectError(tr("error listening tcp port %1: %2").arg(port()).arg(m_listener->errorString()));
         return false;
     }
     setPort(m_listener->serverPort());
@@ -298,7 +219,7 @@ bool ModbusTcpServer::disconnectTransportInternal()
         // Every target is a peer's, and goes with it; a peer lost meanwhile is closed already.
         const std::shared_ptr<ModbusTcpPeer> peer = peerOf(m_targets.last());
         const QString address = peer->target->addressStr();
-        if (!flushOutput(peer, m_disconnectTimeout) && peer->fd >= 0) {
+        if (!flushOutput(peer, disconnectTimeout()) && peer->fd >= 0) {
             setErrorString(tr("can't disconnect socket: %1, %2").arg(address, qt_error_string(errno)));
             return false;
         }
@@ -429,7 +350,7 @@ void ModbusTcpServer::serve(const std::shared_ptr<ModbusTcpPeer> &peer)
     if (peer->stream.isEmpty())
         peer->expiry.stop();
     else if (received)
-        peer->expiry.start(m_readAnswerTimeout, this);
+        peer->expiry.start(readAnswerTimeout(), this);
 }
 
 // Reads what the peer has sent, up to a limit; false when there was nothing or the peer is gone.
@@ -523,7 +444,7 @@ bool ModbusTcpServer::sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
     peer->output.remove(0, sent);
     // A peer that reads, if slowly, gets the whole time again.
     if (wasHeldBack && sent > 0 && peer->heldBack())
-        peer->unreadAnswers.start(m_writeTimeout, this);
+        peer->unreadAnswers.start(writeTimeout(), this);
     updateWatch(*peer);
     // Requests it sent meanwhile may be whole already.
     if (wasHeldBack && !peer->heldBack())
@@ -555,7 +476,7 @@ void ModbusTcpServer::updateWatch(ModbusTcpPeer &peer)
         peer.unreadAnswers.stop();
     } else if (!peer.unreadAnswers.isActive()) {
         peer.expiry.stop();
-        peer.unreadAnswers.start(m_writeTimeout, this);
+        peer.unreadAnswers.start(writeTimeout(), this);
     }
 }
 
@@ -580,7 +501,7 @@ void ModbusTcpServer::dropPartialFrame(ModbusTcpPeer &peer)
     if (peer.stream.isEmpty())
         return;
     setErrorString(tr("incomplete request dropped after %1 ms of silence: %2 bytes")
-                       .arg(m_readAnswerTimeout)
+                       .arg(readAnswerTimeout())
                        .arg(peer.stream.size()));
     peer.stream.clear();
 }
@@ -591,7 +512,7 @@ void ModbusTcpServer::dropNonReader(const std::shared_ptr<ModbusTcpPeer> &peer)
     setErrorString(tr("error while waiting for send bytes: %1")
                        .arg(tr("peer %1 has read none of its answers for %2 ms, %3 bytes wait; connection closed")
                                 .arg(dropped->text())
-                                .arg(m_writeTimeout)
+                                .arg(writeTimeout())
                                 .arg(dropped->output.size())));
     removePeer(dropped);
 }
@@ -608,14 +529,14 @@ bool ModbusTcpServer::sendBytes(const ModbusBytes &bytes, const Target *target, 
     }
     if (!writeFrame(peer, bytes, error))
         return false;
-    if (!flushOutput(peer, m_writeTimeout)) {
+    if (!flushOutput(peer, writeTimeout())) {
         setErrorString(tr("error while waiting for send bytes: %1").arg(qt_error_string(errno)), error);
         return false;
     }
     emit bytesSent(bytes, target);
     if (!answer)
         return true;
-    if (!waitFor(peer->fd, POLLIN, m_readAnswerTimeout)) {
+    if (!waitFor(peer->fd, POLLIN, readAnswerTimeout())) {
         setErrorString(tr("answer timeout: %1").arg(qt_error_string(errno)), error);
         return false;
     }
@@ -646,11 +567,11 @@ QString ModbusTcpServer::toString(bool oneLine) const
 {
     QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TCP server"), TavrexBus::busTypeStr(busType()));
     text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("address: %1; port: %2").arg(m_address.toString()).arg(m_port) + QLatin1Char('\n');
+    text += tr("address: %1; port: %2").arg(address().toString()).arg(port()) + QLatin1Char('\n');
     text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
-                .arg(m_disconnectTimeout)
-                .arg(m_readAnswerTimeout)
-                .arg(m_writeTimeout);
+                .arg(disconnectTimeout())
+                .arg(readAnswerTimeout())
+                .arg(writeTimeout());
     text += tr("targets [%1]:").arg(m_targets.size()) + QLatin1Char('\n');
     for (int i = 0; i < m_targets.size(); ++i)
         text += tr("  target %1: %2").arg(i).arg(m_targets.at(i)->toString(true)) + QLatin1Char('\n');

@@ -18,10 +18,19 @@ ModbusTFtpClient::ModbusTFtpClient(QObject *parent)
 }
 
 ModbusTFtpClient::ModbusTFtpClient(const ModbusIpTarget &target, QObject *parent)
-    : ModbusTransport(TavrexBus::ClientBus, parent, false)
+    : ModbusIpTransport(TavrexBus::ClientBus, target.address(), target.port(), parent)
     , m_target(target)
 {
     m_target.setParent(this);
+    // The socket thread reads the peer from the target, so it changes between exchanges only.
+    connect(this, &ModbusIpTransport::addressChanged, this, [this] {
+        const std::lock_guard locker(m_sendMutex);
+        m_target.setAddress(address());
+    }, Qt::DirectConnection);
+    connect(this, &ModbusIpTransport::portChanged, this, [this] {
+        const std::lock_guard locker(m_sendMutex);
+        m_target.setPort(port());
+    }, Qt::DirectConnection);
     m_socket = new QUdpSocket;
     // Answers are decoded inside the socket's waits, on the socket thread.
     connect(m_socket, &QUdpSocket::readyRead, this, &ModbusTFtpClient::onReadyRead, Qt::DirectConnection);
@@ -43,103 +52,9 @@ ModbusTFtpClient::~ModbusTFtpClient()
     m_socketThread.wait();
 }
 
-QHostAddress ModbusTFtpClient::address() const
-{
-    return m_target.address();
-}
-
-void ModbusTFtpClient::setAddress(const QHostAddress &address)
-{
-    {
-        const std::lock_guard locker(m_sendMutex);
-        if (m_target.address() == address)
-            return;
-        m_target.setAddress(address);
-    }
-    emit addressChanged();
-}
-
-QString ModbusTFtpClient::addressStr() const
-{
-    return m_target.addressStr();
-}
-
-void ModbusTFtpClient::setAddressStr(const QString &address)
-{
-    QHostAddress parsed;
-    if (parsed.setAddress(address))
-        setAddress(parsed);
-}
-
-int ModbusTFtpClient::port() const
-{
-    return m_target.port();
-}
-
-void ModbusTFtpClient::setPort(int port)
-{
-    {
-        const std::lock_guard locker(m_sendMutex);
-        if (m_target.port() == port)
-            return;
-        m_target.setPort(port);
-    }
-    emit portChanged();
-}
-
-int ModbusTFtpClient::disconnectTimeout() const
-{
-    return m_disconnectTimeout;
-}
-
-void ModbusTFtpClient::setDisconnectTimeout(int msecs)
-{
-    m_disconnectTimeout = msecs;
-}
-
-int ModbusTFtpClient::connectTimeout() const
-{
-    return m_connectTimeout;
-}
-
-void ModbusTFtpClient::setConnectTimeout(int msecs)
-{
-    m_connectTimeout = msecs;
-}
-
-int ModbusTFtpClient::readAnswerTimeout() const
-{
-    return m_readAnswerTimeout;
-}
-
-void ModbusTFtpClient::setReadAnswerTimeout(int msecs)
-{
-    m_readAnswerTimeout = msecs;
-}
-
-int ModbusTFtpClient::writeTimeout() const
-{
-    return m_writeTimeout;
-}
-
-void ModbusTFtpClient::setWriteTimeout(int msecs)
-{
-    m_writeTimeout = msecs;
-}
-
 QString ModbusTFtpClient::tftpErrorStr(quint16 code)
 {
     return TftpPacket::errorText(code);
-}
-
-bool ModbusTFtpClient::hasTarget(const Target *target)
-{
-    return target == &m_target;
-}
-
-int ModbusTFtpClient::targetsCount() const
-{
-    return 1;
 }
 
 Target *ModbusTFtpClient::clientTarget()
@@ -231,7 +146,7 @@ bool ModbusTFtpClient::awaitAnswer(QString &failure)
 {
     m_receipt = Receipt::Waiting;
     m_awaiting = true;
-    const QDeadlineTimer deadline(m_readAnswerTimeout);
+    const QDeadlineTimer deadline(readAnswerTimeout());
     while (m_receipt == Receipt::Waiting && !deadline.hasExpired()
            && m_socket->waitForReadyRead(int(deadline.remainingTime())))
         onReadyRead();
@@ -367,10 +282,10 @@ QString ModbusTFtpClient::toString(bool oneLine) const
     text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
     text += tr("target: %1").arg(m_target.toString(true)) + QLatin1Char('\n');
     text += tr("timeouts:  (connect: %1; disconnect: %2; read answer: %3; write: %4)\n")
-                .arg(m_connectTimeout)
-                .arg(m_disconnectTimeout)
-                .arg(m_readAnswerTimeout)
-                .arg(m_writeTimeout);
+                .arg(connectTimeout())
+                .arg(disconnectTimeout())
+                .arg(readAnswerTimeout())
+                .arg(writeTimeout());
     if (oneLine)
         text.replace(QLatin1Char('\n'), QStringLiteral("; "));
     return text;

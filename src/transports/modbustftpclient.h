@@ -2,7 +2,7 @@
 #define TAVREXBUS1_MODBUSTFTPCLIENT_H
 
 #include "modbusiptarget.h"
-#include "modbustransport.h"
+#include "modbusiptransport.h"
 
 #include <QtCore/QThread>
 
@@ -16,53 +16,15 @@ class QUdpSocket;
 /// its own.
 ///
 /// Available in QML as `ModbusTFtpClient` from `import TavrexBus 1.0`.
-class TAVREXBUS1_EXPORT ModbusTFtpClient : public ModbusTransport
+class TAVREXBUS1_EXPORT ModbusTFtpClient : public ModbusIpTransport
 {
     Q_OBJECT
-    /// The device's address (an IPv4 or IPv6 literal); used at the next exchange.
-    Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
-    /// The device's TFTP port, 502 by default.
-    Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
-
 public:
     /// A client of 127.0.0.1, port 502.
     explicit ModbusTFtpClient(QObject *parent = nullptr);
     /// A client of the address and port of target.
     explicit ModbusTFtpClient(const ModbusIpTarget &target, QObject *parent = nullptr);
     ~ModbusTFtpClient() override;
-
-    /// The device's address.
-    QHostAddress address() const;
-    /// Sets the device's address; used at the next exchange.
-    void setAddress(const QHostAddress &address);
-    /// Getter of the address property.
-    QString addressStr() const;
-    /// Setter of the address property; text that is no IP address is ignored.
-    void setAddressStr(const QString &address);
-    /// Getter of the port property.
-    int port() const;
-    /// Setter of the port property.
-    void setPort(int port);
-
-    /// How long to wait for an orderly close, in milliseconds; 1000 by default. UDP has no connection
-    /// to close, so it is only kept with the settings.
-    int disconnectTimeout() const;
-    /// Sets the disconnect timeout.
-    void setDisconnectTimeout(int msecs);
-    /// How long to wait for the connection, in milliseconds; 1000 by default. UDP has no connection to
-    /// wait for, so it is only kept with the settings.
-    int connectTimeout() const;
-    /// Sets the connect timeout.
-    void setConnectTimeout(int msecs);
-    /// How long to wait for the answer packet, in milliseconds; 1000 by default.
-    int readAnswerTimeout() const;
-    /// Sets how long to wait for the answer packet.
-    void setReadAnswerTimeout(int msecs);
-    /// How long to wait for a request to be written, in milliseconds; 1000 by default. A datagram is
-    /// sent at once, so it is only kept with the settings.
-    int writeTimeout() const;
-    /// Sets the write timeout.
-    void setWriteTimeout(int msecs);
 
     /// The text of a TFTP error code, as messages show it.
     static QString tftpErrorStr(quint16 code);
@@ -73,8 +35,6 @@ public:
                    QString *error = nullptr) override;
     /// The same to the client's own target.
     bool sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error = nullptr);
-    bool hasTarget(const Target *target) override;
-    int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
     Target *clientTarget() override;
     ModbusParser *createParser(QObject *parent) override;
@@ -84,12 +44,6 @@ public:
     ModbusBytes packBytes(const ModbusBytes &frame) const;
 
     QString toString(bool oneLine) const override;
-
-Q_SIGNALS:
-    /// address changed.
-    void addressChanged();
-    /// port changed.
-    void portChanged();
 
 protected:
     bool connectTransportInternal() override;
@@ -110,10 +64,6 @@ private:
 
     ModbusIpTarget m_target;
     QUdpSocket *m_socket = nullptr;
-    int m_disconnectTimeout = 1000;
-    int m_connectTimeout = 1000;
-    int m_readAnswerTimeout = 1000;
-    int m_writeTimeout = 1000;
     bool m_disconnecting = false;
     std::mutex m_sendMutex;
     QThread m_socketThread;

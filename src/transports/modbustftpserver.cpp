@@ -11,8 +11,7 @@ ModbusTFtpServer::ModbusTFtpServer(QObject *parent)
 }
 
 ModbusTFtpServer::ModbusTFtpServer(int port, QObject *parent)
-    : ModbusTransport(TavrexBus::ServerBus, parent, false)
-    , m_port(port)
+    : ModbusIpTransport(TavrexBus::ServerBus, QHostAddress(QHostAddress::AnyIPv4), port, parent)
 {
     m_socket.setParent(this);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ModbusTFtpServer::onReadyRead);
@@ -24,74 +23,6 @@ ModbusTFtpServer::~ModbusTFtpServer()
     if (connected())
         disconnectTransport();
     m_socket.disconnect(this);
-}
-
-QHostAddress ModbusTFtpServer::address() const
-{
-    return m_address;
-}
-
-void ModbusTFtpServer::setAddress(const QHostAddress &address)
-{
-    if (m_address == address)
-        return;
-    m_address = address;
-    emit addressChanged();
-}
-
-QString ModbusTFtpServer::addressStr() const
-{
-    return m_address.toString();
-}
-
-void ModbusTFtpServer::setAddressStr(const QString &address)
-{
-    QHostAddress parsed;
-    if (parsed.setAddress(address))
-        setAddress(parsed);
-}
-
-int ModbusTFtpServer::port() const
-{
-    return m_port;
-}
-
-void ModbusTFtpServer::setPort(int port)
-{
-    if (m_port == port)
-        return;
-    m_port = port;
-    emit portChanged();
-}
-
-int ModbusTFtpServer::disconnectTimeout() const
-{
-    return m_disconnectTimeout;
-}
-
-void ModbusTFtpServer::setDisconnectTimeout(int msecs)
-{
-    m_disconnectTimeout = msecs;
-}
-
-int ModbusTFtpServer::readAnswerTimeout() const
-{
-    return m_readAnswerTimeout;
-}
-
-void ModbusTFtpServer::setReadAnswerTimeout(int msecs)
-{
-    m_readAnswerTimeout = msecs;
-}
-
-int ModbusTFtpServer::writeTimeout() const
-{
-    return m_writeTimeout;
-}
-
-void ModbusTFtpServer::setWriteTimeout(int msecs)
-{
-    m_writeTimeout = msecs;
 }
 
 QString ModbusTFtpServer::tftpErrorStr(quint16 code)
@@ -158,8 +89,8 @@ ModbusBytes ModbusTFtpServer::depackBytes(const ModbusBytes &datagram)
 
 bool ModbusTFtpServer::connectTransportInternal()
 {
-    if (!m_socket.bind(m_address, quint16(m_port), QAbstractSocket::ReuseAddressHint)) {
-        setConnectError(tr("error binding udp socket %1: %2").arg(m_port).arg(m_socket.errorString()));
+    if (!m_socket.bind(address(), quint16(port()), QAbstractSocket::ReuseAddressHint)) {
+        setConnectError(tr("error binding udp socket %1: %2").arg(port()).arg(m_socket.errorString()));
         return false;
     }
     setPort(m_socket.localPort());
@@ -170,7 +101,7 @@ bool ModbusTFtpServer::disconnectTransportInternal()
 {
     m_socket.close();
     if (m_socket.state() != QAbstractSocket::UnconnectedState) {
-        setErrorString(tr("can't disconnect udp socket: %1, %2").arg(m_address.toString(), m_socket.errorString()));
+        setErrorString(tr("can't disconnect udp socket: %1, %2").arg(addressStr(), m_socket.errorString()));
         return false;
     }
     return true;
@@ -249,7 +180,7 @@ bool ModbusTFtpServer::sendBytes(const ModbusBytes &bytes, const Target *target,
     QByteArray datagram;
     QHostAddress sender;
     quint16 senderPort = 0;
-    if (!m_socket.hasPendingDatagrams() && !m_socket.waitForReadyRead(m_readAnswerTimeout)) {
+    if (!m_socket.hasPendingDatagrams() && !m_socket.waitForReadyRead(readAnswerTimeout())) {
         setErrorString(tr("read answer timeout: %1").arg(m_socket.errorString()), error);
         return false;
     }
@@ -263,12 +194,12 @@ QString ModbusTFtpServer::toString(bool oneLine) const
 {
     QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TFtp server"), TavrexBus::busTypeStr(busType()));
     text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("address: %1").arg(m_address.toString()) + QLatin1Char('\n');
-    text += tr("port: %1").arg(m_port) + QLatin1Char('\n');
+    text += tr("address: %1").arg(addressStr()) + QLatin1Char('\n');
+    text += tr("port: %1").arg(port()) + QLatin1Char('\n');
     text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
-                .arg(m_disconnectTimeout)
-                .arg(m_readAnswerTimeout)
-                .arg(m_writeTimeout);
+                .arg(disconnectTimeout())
+                .arg(readAnswerTimeout())
+                .arg(writeTimeout());
     if (oneLine)
         text.replace(QLatin1Char('\n'), QStringLiteral("; "));
     return text;

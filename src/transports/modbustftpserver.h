@@ -1,7 +1,7 @@
 #ifndef TAVREXBUS1_MODBUSTFTPSERVER_H
 #define TAVREXBUS1_MODBUSTFTPSERVER_H
 
-#include "modbustransport.h"
+#include "modbusiptransport.h"
 
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QUdpSocket>
@@ -14,48 +14,15 @@ class ModbusIpTarget;
 /// Everything runs on the thread the server lives in.
 ///
 /// Available in QML as `ModbusTFtpServer` from `import TavrexBus 1.0`.
-class TAVREXBUS1_EXPORT ModbusTFtpServer : public ModbusTransport
+class TAVREXBUS1_EXPORT ModbusTFtpServer : public ModbusIpTransport
 {
     Q_OBJECT
-    /// The address to listen on, any IPv4 address by default; used at the next connect.
-    Q_PROPERTY(QString address READ addressStr WRITE setAddressStr NOTIFY addressChanged)
-    /// The UDP port to listen on, 69 by default; 0 picks a free port when listening starts.
-    Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)
-
 public:
     /// A server on port 69.
     explicit ModbusTFtpServer(QObject *parent = nullptr);
     /// A server on port (0: a free port, chosen when listening starts).
     explicit ModbusTFtpServer(int port, QObject *parent = nullptr);
     ~ModbusTFtpServer() override;
-
-    /// The address listened on.
-    QHostAddress address() const;
-    /// Sets the address to listen on; used at the next connect.
-    void setAddress(const QHostAddress &address);
-    /// Getter of the address property.
-    QString addressStr() const;
-    /// Setter of the address property; text that is no IP address is ignored.
-    void setAddressStr(const QString &address);
-    /// Getter of the port property.
-    int port() const;
-    /// Setter of the port property.
-    void setPort(int port);
-
-    /// How long to wait for an orderly close, in milliseconds; 1000 by default. UDP has no connection
-    /// to close, so it is only kept with the settings.
-    int disconnectTimeout() const;
-    /// Sets the disconnect timeout.
-    void setDisconnectTimeout(int msecs);
-    /// How long sendBytes() waits for the sender's next request, in milliseconds; 1000 by default.
-    int readAnswerTimeout() const;
-    /// Sets how long sendBytes() waits for the sender's next request.
-    void setReadAnswerTimeout(int msecs);
-    /// How long to wait for an answer to be written, in milliseconds; 1000 by default. A datagram is
-    /// sent at once, so it is only kept with the settings.
-    int writeTimeout() const;
-    /// Sets the write timeout.
-    void setWriteTimeout(int msecs);
 
     /// The text of a TFTP error code, as messages show it.
     static QString tftpErrorStr(quint16 code);
@@ -77,12 +44,6 @@ public:
 
     QString toString(bool oneLine) const override;
 
-Q_SIGNALS:
-    /// address changed.
-    void addressChanged();
-    /// port changed.
-    void portChanged();
-
 protected:
     bool connectTransportInternal() override;
     bool disconnectTransportInternal() override;
@@ -97,11 +58,6 @@ private:
 
     const ModbusIpTarget *m_currentTarget = nullptr;
     QUdpSocket m_socket;
-    QHostAddress m_address{QHostAddress::AnyIPv4};
-    int m_port = 69;
-    int m_disconnectTimeout = 1000;
-    int m_readAnswerTimeout = 1000;
-    int m_writeTimeout = 1000;
     ModbusBytes m_requestBuffer;
 };
 

@@ -20,3 +20,13 @@ Target *ModbusTransport::clientTarget()
 {
     return nullptr;
 }
+
+bool ModbusTransport::hasTarget(const Target *target)
+{
+    return target && target == clientTarget();
+}
+
+int ModbusTransport::targetsCount() const
+{
+    return m_busType == TavrexBus::ClientBus ? 1 : 0;
+}

@@ -28,6 +28,10 @@ public:
     Target *defaultTarget() override;
     /// The one peer of a client link; null for a server.
     virtual Target *clientTarget();
+    /// A client link has one peer, clientTarget(); a server overrides both to tell its peers.
+    bool hasTarget(const Target *target) override;
+    /// 1 for a client link, 0 for a server that does not override it.
+    int targetsCount() const override;
     /// The caller owns the returned object (made with the given parent).
     virtual ModbusParser *createParser(QObject *parent) = 0;
     /// A new frame builder of this link's framing, with the given parent; the caller owns it.

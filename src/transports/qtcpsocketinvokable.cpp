@@ -1,5 +1,6 @@
 #include "qtcpsocketinvokable.h"
 
+#include "modbusprotocol.h"
 #include "modbustcpstream_p.h"
 #include "tavrexbuslogging_p.h"
 #include "tcpframewrite_p.h"
@@ -7,6 +8,11 @@
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QThread>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <sys/socket.h>
+#endif
 
 QTcpSocketInvokable::QTcpSocketInvokable(QObject *parent)
     : QTcpSocket(parent)
@@ -102,11 +108,8 @@ bool QTcpSocketInvokable::waitForFrame(ModbusBytes &frame, quint16 transactionId
     const QDeadlineTimer deadline(msecs);
     ModbusTcpStream stream;
     for (;;) {
-        if (QTcpSocket::bytesAvailable() == 0 && !QAbstractSocket::waitForReadyRead(int(deadline.remainingTime()))) {
-            *error = QTcpSocket::errorString();
+        if (!receive(stream, deadline, error))
             return false;
-        }
-        stream.append(QIODevice::read(QTcpSocket::bytesAvailable()));
         ModbusBytes candidate;
         ModbusTcpStream::Result result;
         while ((result = stream.takeFrame(candidate, error)) == ModbusTcpStream::Frame) {
@@ -118,6 +121,52 @@ bool QTcpSocketInvokable::waitForFrame(ModbusBytes &frame, quint16 transactionId
         if (result == ModbusTcpStream::Garbage)
             return false;
     }
+}
+
+// Appends what the peer has sent to stream, waiting until the deadline for the first bytes.
+bool QTcpSocketInvokable::receive(ModbusTcpStream &stream, const QDeadlineTimer &deadline, QString *error)
+{
+    if (QTcpSocket::bytesAvailable() > 0) {
+        stream.append(QIODevice::read(QTcpSocket::bytesAvailable()));
+        return true;
+    }
+#ifdef Q_OS_UNIX
+    // With Qt's buffer empty, the answer is taken from the socket itself: one wait and one read,
+    // where Qt would add a size query and a copy through its buffer.
+    const int fd = int(socketDescriptor());
+    for (;;) {
+        pollfd readable = {fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(deadline.remainingTime()));
+        if (ready == 0) {
+            // The same words as Qt's own wait, so the message does not depend on which path waited.
+            *error = tr("Network operation timed out");
+            return false;
+        }
+        QByteArray chunk(ModbusProtocol::MaxTcpFrameSize, Qt::Uninitialized);
+        const ssize_t received = ready < 0 ? -1 : ::recv(fd, chunk.data(), size_t(chunk.size()), MSG_DONTWAIT);
+        if (received > 0) {
+            chunk.resize(received);
+            stream.append(chunk);
+            return true;
+        }
+        // The closed connection is left for Qt to find, which then reports it as usual.
+        if (received == 0) {
+            *error = tr("The remote host closed the connection");
+            return false;
+        }
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            *error = qt_error_string(errno);
+            return false;
+        }
+    }
+#else
+    if (!QAbstractSocket::waitForReadyRead(int(deadline.remainingTime()))) {
+        *error = QTcpSocket::errorString();
+        return false;
+    }
+    stream.append(QIODevice::read(QTcpSocket::bytesAvailable()));
+    return true;
+#endif
 }
 
 quint16 QTcpSocketInvokable::localPort() const

@@ -7,6 +7,9 @@
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QTcpSocket>
 
+class ModbusTcpStream;
+class QDeadlineTimer;
+
 /// A TCP socket that may be driven from any thread: called from another thread, each operation
 /// runs on the socket's own thread; connect and disconnect return at once, the others wait for it.
 class TAVREXBUS1_EXPORT QTcpSocketInvokable : public QTcpSocket
@@ -63,6 +66,7 @@ private:
     auto onSocketThread(F function, QString *error = nullptr) const;
     bool flushWithin(int msecs);
     bool waitForFrame(ModbusBytes &frame, quint16 transactionId, int msecs, QString *error);
+    bool receive(ModbusTcpStream &stream, const QDeadlineTimer &deadline, QString *error);
 };
 
 #endif

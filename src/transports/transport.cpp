@@ -212,9 +212,9 @@ void Transport::setConnectError(const QString &message)
         qCDebug(lcTransport).noquote() << "reconnection failed:" << message;
 }
 
-bool Transport::checkCanSendBytes(const Target *target, QString *error)
+bool Transport::checkCanSendBytes(const Target *target, QString *error, bool linkUp)
 {
-    if (!m_connected) {
+    if (!m_connected || !linkUp) {
         setErrorString(tr("can't send bytes via disconnected transport"), error);
         return false;
     }

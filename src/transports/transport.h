@@ -137,7 +137,9 @@ protected:
     virtual void retire();
     bool event(QEvent *event) override;
     void setConnectError(const QString &message);
-    bool checkCanSendBytes(const Target *target, QString *error);
+    // linkUp false: the transport has let go of its device already, though it still counts as
+    // connected until its disconnect is done.
+    bool checkCanSendBytes(const Target *target, QString *error, bool linkUp = true);
     bool checkValidThread();
 
 protected Q_SLOTS:

@@ -25,6 +25,21 @@ struct Request
     bool operator==(const Request &other) const { return label == other.label && count == other.count; }
 };
 
+// A range to read and what comes of it; missing records (read with function 65 where the archive has
+// none) are zeros.
+struct Range
+{
+    int archIndex;
+    int func;
+    int recordsPerRequest;
+    const char *from;
+    const char *to;
+    int records;
+    int missing;
+    const char *first;
+    const char *last;
+};
+
 QString text(quint32 label, bool time = true)
 {
     return time ? TavrexBus::archLabelToTime(label).toString(textFormat) : QString::number(label);
@@ -33,6 +48,7 @@ QString text(quint32 label, bool time = true)
 } // namespace
 
 Q_DECLARE_METATYPE(Request)
+Q_DECLARE_METATYPE(Range)
 
 // Range readings against the simulated meter over Modbus/TCP on 127.0.0.1.
 class tst_ArchReader : public QObject
@@ -102,43 +118,25 @@ private Q_SLOTS:
 
     void readsTheRangeAcrossGaps_data()
     {
-        QTest::addColumn<int>("archIndex");
-        QTest::addColumn<int>("func");
-        QTest::addColumn<int>("recordsPerRequest");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<int>("records");
-        QTest::addColumn<int>("missing");  // read with function 65 where the archive has none: zeros
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("last");
+        QTest::addColumn<Range>("range");
         const int f65 = TavrexBus::Func65;
         const int f67 = TavrexBus::Func67;
-        QTest::newRow("listed labels") << 1 << f67 << 1 << "2024-03-05 00:00" << "2024-03-05 23:00" << 21 << 0
-                                       << "2024-03-05 00:00" << "2024-03-05 23:00";
-        QTest::newRow("listed labels, runs of five") << 1 << f67 << 5 << "2024-03-05 00:00" << "2024-03-05 23:00"
-                                                     << 21 << 0 << "2024-03-05 00:00" << "2024-03-05 23:00";
-        QTest::newRow("computed labels") << 1 << f65 << 4 << "2024-03-05 00:00" << "2024-03-05 23:00" << 24 << 3
-                                         << "2024-03-05 00:00" << "2024-03-05 23:00";
-        QTest::newRow("whole archive, two batches") << 1 << f67 << 10 << "" << "" << 69 << 0 << "2024-03-03 00:00"
-                                                    << "2024-03-05 23:00";
-        QTest::newRow("computed, two batches") << 1 << f65 << 1 << "2024-03-03 00:00" << "2024-03-05 23:00" << 72
-                                               << 3 << "2024-03-03 00:00" << "2024-03-05 23:00";
-        QTest::newRow("index archive") << 0 << f67 << 3 << "5" << "12" << 6 << 0 << "5" << "12";
-        QTest::newRow("to before the first record") << 1 << f67 << 1 << "2024-01-01 00:00" << "2024-01-02 00:00"
-                                                    << 0 << 0 << "" << "";
+        const char *day = "2024-03-05 00:00";
+        const char *end = "2024-03-05 23:00";
+        QTest::newRow("listed labels") << Range{1, f67, 1, day, end, 21, 0, day, end};
+        QTest::newRow("listed labels, runs of five") << Range{1, f67, 5, day, end, 21, 0, day, end};
+        QTest::newRow("computed labels") << Range{1, f65, 4, day, end, 24, 3, day, end};
+        QTest::newRow("whole archive, two batches") << Range{1, f67, 10, "", "", 69, 0, "2024-03-03 00:00", end};
+        QTest::newRow("computed, two batches") << Range{1, f65, 1, "2024-03-03 00:00", end, 72, 3, "2024-03-03 00:00", end};
+        QTest::newRow("index archive") << Range{0, f67, 3, "5", "12", 6, 0, "5", "12"};
+        QTest::newRow("to before the first record")
+            << Range{1, f67, 1, "2024-01-01 00:00", "2024-01-02 00:00", 0, 0, "", ""};
     }
 
     void readsTheRangeAcrossGaps()
     {
-        QFETCH(int, archIndex);
-        QFETCH(int, func);
-        QFETCH(int, recordsPerRequest);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(int, records);
-        QFETCH(int, missing);
-        QFETCH(QString, first);
-        QFETCH(QString, last);
+        QFETCH(Range, range);
+        const auto [archIndex, func, recordsPerRequest, from, to, records, missing, first, last] = range;
         prepare(archIndex, TavrexBus::ArchFunc(func), recordsPerRequest, from, to);
         QSignalSpy progress(m_reader.get(), &ModbusArchReader::progressChanged);
         QSignalSpy completed(m_reader.get(), &ModbusArchReader::completed);
@@ -163,8 +161,8 @@ private Q_SLOTS:
         }
         QCOMPARE(zeros, missing);
         if (records > 0) {
-            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(0)), time), first);
-            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(records - 1)), time), last);
+            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(0)), time), QLatin1String(first));
+            QCOMPARE(text(TavrexBus::getIntLabel(m_reader->getLabelOf(records - 1)), time), QLatin1String(last));
         }
     }
 

@@ -12,29 +12,13 @@ namespace {
 
 enum Codec { Time, U16, U32, Float, DStruct };
 
-// The value each codec is tested with, as the device writes it, and as the record gives it back.
-ModbusBytes wire(Codec codec)
+// The value each codec is tested with, as the device writes it and as the record gives it back.
+QPair<ModbusBytes, QVariant> sample(Codec codec)
 {
-    switch (codec) {
-    case Time: return QByteArray::fromHex("65e6ed20");      // 2024-03-05 10:00:00
-    case U16: return QByteArray::fromHex("a1b2");
-    case U32: return QByteArray::fromHex("a1b2c3d4");
-    case Float: return QByteArray::fromHex("3fc00000");     // 1.5
-    case DStruct: return QByteArray::fromHex("000004d23f000000");  // 1234 + 0.5
-    }
-    return {};
-}
-
-QVariant value(Codec codec)
-{
-    switch (codec) {
-    case Time: return QDateTime(QDate(2024, 3, 5), QTime(10, 0));
-    case U16: return 0xa1b2u;
-    case U32: return 0xa1b2c3d4u;
-    case Float: return 1.5f;
-    case DStruct: return 1234.5;
-    }
-    return {};
+    const QPair<const char *, QVariant> samples[] = {
+        {"65e6ed20", QDateTime(QDate(2024, 3, 5), QTime(10, 0))}, {"a1b2", 0xa1b2u}, {"a1b2c3d4", 0xa1b2c3d4u},
+        {"3fc00000", 1.5f}, {"000004d23f000000", 1234.5} /* 1234 + 0.5 */};
+    return {QByteArray::fromHex(samples[codec].first), samples[codec].second};
 }
 
 struct Field
@@ -86,6 +70,8 @@ QList<int> range(int first, int last)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Field)
+
 class tst_ArchRecords : public QObject
 {
     Q_OBJECT
@@ -95,34 +81,28 @@ private Q_SLOTS:
     void recordFieldsDecodeAtTheirOffsets_data()
     {
         QTest::addColumn<int>("generation");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("codec");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<Field>("field");
         const QList<QList<Field>> layouts{generation1, generation2, generation3};
         for (int generation = 1; generation <= 3; ++generation) {
             for (const Field &field : layouts.at(generation - 1))
-                QTest::addRow("generation %d %s", generation, field.property)
-                    << generation << field.offset << int(field.codec) << field.role << QByteArray(field.property);
+                QTest::addRow("generation %d %s", generation, field.property) << generation << field;
         }
     }
 
     void recordFieldsDecodeAtTheirOffsets()
     {
         QFETCH(int, generation);
-        QFETCH(int, offset);
-        QFETCH(int, codec);
-        QFETCH(int, role);
-        QFETCH(QByteArray, property);
+        QFETCH(Field, field);
+        const auto [offset, codec, role, property] = field;
         static const int sizes[] = {58, 92, 128};
         ModbusBytes record = ModbusBytes::fromSize(sizes[generation - 1]);
-        record.setBytes(wire(Codec(codec)), offset);
+        const auto [bytes, expected] = sample(codec);
+        record.setBytes(bytes, offset);
         ModbusArchRecordEkDigital item;
         item.setEkdGeneration(generation);
         item.setBytesArray({record}, ModbusItemBase::InternalChange);
-        const QVariant expected = value(Codec(codec));
         QCOMPARE(item.data(record, role), expected);
-        QVariant read = item.property(property.constData());
+        QVariant read = item.property(property);
         if (read.metaType() != expected.metaType())
             QVERIFY(read.convert(expected.metaType()));
         QCOMPARE(read, expected);

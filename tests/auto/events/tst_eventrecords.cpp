@@ -1,4 +1,5 @@
 #include "recordedeventtransport.h"
+#include "signaltexts.h"
 
 #include <TavrexBus1/eventer.h>
 #include <TavrexBus1/keypadevent.h>
@@ -6,18 +7,56 @@
 #include <TavrexBus1/systemevent.h>
 #include <TavrexBus1/transporter.h>
 
+#include <QtCore/QLoggingCategory>
 #include <QtCore/QPointer>
+#include <QtCore/QRegularExpression>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
 #include <memory>
 
-// Event records decoded and built, and their way through the translator to the Eventer's signals.
+namespace {
+
+QList<QByteArray> hexChunks(const QStringList &chunks)
+{
+    QList<QByteArray> bytes;
+    for (const QString &chunk : chunks)
+        bytes.append(QByteArray::fromHex(chunk.toLatin1()));
+    return bytes;
+}
+
+} // namespace
+
+// Event records decoded and built, and their way to the Eventer's signals: through the translator,
+// and from a transport's reader thread that polls device bytes cut across reads as a device may
+// deliver them.
 class tst_EventRecords : public QObject
 {
     Q_OBJECT
 
+private:
+    struct Link
+    {
+        Link()
+        {
+            transport.setEventsCheckInterval(2);
+            eventer.setTransport(&transport);
+        }
+        // Connects and has the reader take and drop the first (stale) read.
+        bool open()
+        {
+            transport.feed({QByteArray::fromHex("02ee")});
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^discarded first events: ")));
+            return transport.connectTransport(false) && QTest::qWaitFor([this] { return transport.pendingChunks() == 0; });
+        }
+        RecordedEventTransport transport;
+        Eventer eventer;
+    };
+
 private Q_SLOTS:
+    // The discarded first read is told on the events category, which is quiet by default.
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("tavrexbus.events.debug=true")); }
+
     void recordsDecodeToEvents_data()
     {
         QTest::addColumn<QByteArray>("record");
@@ -160,34 +199,27 @@ private Q_SLOTS:
         QCOMPARE(sent.count(), int(!block && keypad));
     }
 
-    // The transport property follows the transporter: set, replaced, and destroyed under it.
-    void transportPropertyNotifiesEveryChange()
-    {
-        Eventer eventer;
-        QSignalSpy changed(&eventer, &Eventer::transportChanged);
-        RecordedEventTransport first;
-        auto *second = new RecordedEventTransport;
-        eventer.setTransport(&first);
-        eventer.setTransport(&first);
-        QCOMPARE(changed.count(), 1);
-        eventer.setTransport(second);
-        QCOMPARE(changed.count(), 2);
-        QCOMPARE(eventer.transport(), second);
-        QCOMPARE(eventer.transporter()->transports().size(), 1);
-        delete second;
-        QCOMPARE(eventer.transport(), nullptr);
-        QCOMPARE(changed.count(), 3);
-    }
-
-    // A link set from outside stays its owner's, open and whole, whatever becomes of the Eventer;
-    // a client the Eventer made goes with it.
-    void eventerOwnsOnlyTheClientsItMakes()
+    // The transport property follows the transporter: set, replaced, and destroyed under it. A link
+    // set from outside stays its owner's, open and whole; a client the Eventer made goes with it.
+    void eventerTransportFollowsItsLinksButOwnsOnlyItsOwn()
     {
         RecordedEventTransport link;
         QVERIFY(link.connectTransport(false));
         QPointer<ModbusC55Client> made;
         {
             Eventer eventer;
+            QSignalSpy changed(&eventer, &Eventer::transportChanged);
+            eventer.setTransport(&link);
+            eventer.setTransport(&link);
+            QCOMPARE(changed.count(), 1);
+            auto *second = new RecordedEventTransport;
+            eventer.setTransport(second);
+            QCOMPARE(changed.count(), 2);
+            QCOMPARE(eventer.transport(), second);
+            QCOMPARE(eventer.transporter()->transports().size(), 1);
+            delete second;
+            QCOMPARE(eventer.transport(), nullptr);
+            QCOMPARE(changed.count(), 3);
             eventer.setTransport(&link);
             eventer.setTransport(nullptr);
             QVERIFY(link.connected());
@@ -216,6 +248,99 @@ private Q_SLOTS:
         QCOMPARE(eventer.transporter(), nullptr);
         QVERIFY(!eventer.connectTransports());
         QCOMPARE(eventer.errorString(), QStringLiteral("transporter == null"));
+    }
+    void recordsSurviveAnyCutAcrossReads_data()
+    {
+        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QStringList>("errors");
+
+        QTest::newRow("two records in a read") << QStringList{"03018b03010b"} << QList<int>{0x8B, 0x0B} << QStringList();
+        QTest::newRow("record split in three") << QStringList{"03", "01", "8b"} << QList<int>{0x8B} << QStringList();
+        QTest::newRow("records joined across a cut") << QStringList{"03018b03", "010b"} << QList<int>{0x8B, 0x0B}
+                                                     << QStringList();
+        QTest::newRow("zero byte skipped") << QStringList{"00", "03018b"} << QList<int>{0x8B} << QStringList();
+        QTest::newRow("unknown kind between keys")
+            << QStringList{"03018b", "0204", "03010b"} << QList<int>{0x8B, 0x0B}
+            << QStringList{"Event parser error: unknown event type: 4 (bytes: 04)"};
+        QTest::newRow("truncated keypad record") << QStringList{"0201", "03012d"} << QList<int>{0x2D}
+                                                 << QStringList{"Event parser error: error bytes length: 1 (bytes: 01)"};
+        QTest::newRow("empty record") << QStringList{"01", "03012d"} << QList<int>{0x2D}
+                                      << QStringList{"Event parser error: event bytes array is too short (bytes: )"};
+        const QString zeros = QStringLiteral("00").repeated(253);
+        QTest::newRow("oversized record")
+            << QStringList{"ff01" + zeros.left(200), zeros.mid(200) + "03012d"} << QList<int>{0x2D}
+            << QStringList{"Event parser error: error bytes length: 254 (bytes: 01" + QStringLiteral(" 00").repeated(253) + ")"};
+    }
+
+    void recordsSurviveAnyCutAcrossReads()
+    {
+        QFETCH(QStringList, reads);
+        QFETCH(QList<int>, keys);
+        QFETCH(QStringList, errors);
+        Link link;
+        QVERIFY(link.open());
+        QSignalSpy received(&link.eventer, &Eventer::keypadEvent);
+        QSignalSpy reported(&link.eventer, &ErrObject::error);
+        QSignalSpy records(&link.transport, &EventedTransport::eventBytesReceived);
+        link.transport.feed(hexChunks(reads));
+        QTRY_COMPARE(received.count(), keys.size());
+        QTRY_COMPARE(signalTexts(reported), errors);
+        for (int i = 0; i < keys.size(); ++i)
+            QCOMPARE(received.at(i).at(0).value<quint8>(), quint8(keys.at(i)));
+        QCOMPARE(records.last().at(1).value<const Target *>(), link.transport.target());
+    }
+
+    // The rest of a record that never comes is given up after eventsTimeout, and said so; the
+    // records after it decode as usual.
+    void stalePartialRecordIsDroppedAndReported()
+    {
+        Link link;
+        link.transport.setEventsTimeout(30);
+        QVERIFY(link.open());
+        QSignalSpy received(&link.eventer, &Eventer::keypadEvent);
+        QSignalSpy reported(&link.eventer, &ErrObject::error);
+        link.transport.feed({QByteArray::fromHex("0301")});
+        QTRY_COMPARE(signalTexts(reported), QStringList{"incomplete event record dropped: 03 01"});
+        link.transport.feed({QByteArray::fromHex("03018b")});
+        QTRY_COMPARE(received.count(), 1);
+        QCOMPARE(received.at(0).at(0).value<quint8>(), quint8(0x8B));
+        QCOMPARE(reported.count(), 1);
+    }
+
+    // Polls with nothing to read do not use up the discard of the first read after a connect.
+    void firstSuccessfulReadAfterEachConnectIsDiscarded()
+    {
+        Link link;
+        QSignalSpy received(&link.eventer, &Eventer::keypadEvent);
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(link.transport.connectTransport(false));
+            const int before = link.transport.reads();
+            QTRY_VERIFY(link.transport.reads() > before + 3);
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^discarded first events: .*01 81")));
+            link.transport.feed({QByteArray::fromHex("030181"), QByteArray::fromHex("030101")});
+            QTRY_COMPARE(received.count(), round + 1);
+            QCOMPARE(received.last().at(0).value<quint8>(), quint8(0x01));
+            QVERIFY(link.transport.disconnectTransport());
+        }
+    }
+
+    // The reader polls only while the link is connected, and again after a reconnect.
+    void pollingFollowsTheConnection()
+    {
+        Link link;
+        QVERIFY(link.open());
+        QVERIFY(link.transport.disconnectTransport());
+        // A poll already past its check of the connection may still end; none starts after it.
+        QTest::qWait(20);
+        const int stopped = link.transport.reads();
+        link.transport.feed({QByteArray::fromHex("030181")});
+        QTest::qWait(50);
+        QCOMPARE(link.transport.pendingChunks(), 1);
+        QCOMPARE(link.transport.reads(), stopped);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^discarded first events: ")));
+        QVERIFY(link.transport.connectTransport(false));
+        QTRY_COMPARE(link.transport.pendingChunks(), 0);
     }
 };
 

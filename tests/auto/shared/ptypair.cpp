@@ -25,16 +25,6 @@ PtyPair::~PtyPair()
         ::close(m_slave);
 }
 
-bool PtyPair::isValid() const
-{
-    return m_master >= 0 && m_slave >= 0;
-}
-
-QString PtyPair::portName() const
-{
-    return m_portName;
-}
-
 bool PtyPair::write(const QByteArray &bytes)
 {
     qsizetype done = 0;

@@ -16,8 +16,8 @@ public:
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    bool isValid() const;
-    QString portName() const;
+    bool isValid() const { return m_master >= 0 && m_slave >= 0; }
+    QString portName() const { return m_portName; }
     int masterFd() const { return m_master; }
 
     bool write(const QByteArray &bytes);

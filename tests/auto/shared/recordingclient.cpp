@@ -8,35 +8,10 @@ RecordingClient::~RecordingClient()
     intervalTasks.clearWithDelete();
 }
 
-void RecordingClient::executeTask(ModbusTask *task)
-{
-    queued.append(task);
-}
-
 void RecordingClient::executeTaskSyncSilent(ModbusTask *task)
 {
     task->setState(syncState);
     task->setLastProcessTime(QDateTime::currentDateTime());
-}
-
-void RecordingClient::startExecutingIntervalTask(ModbusTask *task)
-{
-    intervalTasks.append(task);
-}
-
-void RecordingClient::stopExecutingIntervalTask(ModbusItemBase *item)
-{
-    intervalTasks.removeWithDelete(item);
-}
-
-void RecordingClient::registerItem(ModbusItemBase *item)
-{
-    registered.append(item);
-}
-
-void RecordingClient::unRegisterItem(ModbusItemBase *item)
-{
-    unregistered.append(item);
 }
 
 bool RecordingClient::completeNext(const ModbusBytesArray &bytes, TavrexBus::ModbusTaskState state,

@@ -14,12 +14,12 @@ public:
     using ModbusClient::ModbusClient;
     ~RecordingClient() override;
 
-    void executeTask(ModbusTask *task) override;
+    void executeTask(ModbusTask *task) override { queued.append(task); }
     void executeTaskSyncSilent(ModbusTask *task) override;
-    void startExecutingIntervalTask(ModbusTask *task) override;
-    void stopExecutingIntervalTask(ModbusItemBase *item) override;
-    void registerItem(ModbusItemBase *item) override;
-    void unRegisterItem(ModbusItemBase *item) override;
+    void startExecutingIntervalTask(ModbusTask *task) override { intervalTasks.append(task); }
+    void stopExecutingIntervalTask(ModbusItemBase *item) override { intervalTasks.removeWithDelete(item); }
+    void registerItem(ModbusItemBase *item) override { registered.append(item); }
+    void unRegisterItem(ModbusItemBase *item) override { unregistered.append(item); }
 
     using ModbusClient::setConnected;
 

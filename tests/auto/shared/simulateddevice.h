@@ -20,6 +20,13 @@ class SimulatedDevice : public QObject
     Q_PROPERTY(ModbusLoopbackServer *server READ server CONSTANT)
     Q_PROPERTY(bool silent READ silent WRITE setSilent)
 
+    template <typename F>
+    auto locked(F f) const
+    {
+        const std::lock_guard locker(m_mutex);
+        return f();
+    }
+
 public:
     struct Request
     {
@@ -33,21 +40,24 @@ public:
     ModbusLoopbackServer *server() { return &m_server; }
     Modbuser &modbuser() { return m_modbuser; }
 
-    Q_INVOKABLE void setRegister(quint32 address, int value);
-    Q_INVOKABLE int reg(quint32 address) const;
-    Q_INVOKABLE int requestCount() const;
-    Q_INVOKABLE void clearRequests();
-    QList<Request> requests() const;
-    void setFile(const ModbusBytes &bytes);
-    ModbusBytes file() const;
+    Q_INVOKABLE void setRegister(quint32 address, int value) { locked([&] { m_registers[address] = quint16(value); }); }
+    Q_INVOKABLE int reg(quint32 address) const { return locked([&] { return int(m_registers.value(address)); }); }
+    Q_INVOKABLE int requestCount() const { return locked([&] { return int(m_requests.size()); }); }
+    Q_INVOKABLE void clearRequests() { locked([&] { m_requests.clear(); }); }
+    QList<Request> requests() const { return locked([&] { return m_requests; }); }
+    void setFile(const ModbusBytes &bytes) { locked([&] { m_file = bytes; }); }
+    ModbusBytes file() const { return locked([&] { return m_file; }); }
     bool silent() const { return m_silent; }
     void setSilent(bool silent) { m_silent = silent; }
     // What it answers to a report request.
     QString name() const { return QStringLiteral("Meter 2.1.7"); }
 
 private:
-    void record(int function, quint32 address, int count);
-    bool answering(bool &handled);
+    void record(int function, quint32 address, int count)
+    {
+        locked([&] { m_requests.append({function, address, count}); });
+    }
+    bool answering(bool &handled) { return handled = !m_silent; }
 
     ModbusLoopbackServer m_server;
     Modbuser m_modbuser;

@@ -438,6 +438,25 @@ private Q_SLOTS:
         QVERIFY(errors.at(1).first().toString().startsWith(QLatin1String("socket has been disconnected: ")));
     }
 
+    // A closing link lets go of its socket before it counts as disconnected: an exchange that
+    // comes in between is refused with the message of a closed link, never without one.
+    void exchangeWhileTheLinkClosesIsRefused()
+    {
+        struct ClosingClient : ModbusTcpClient
+        {
+            using ModbusTcpClient::ModbusTcpClient;
+            bool dropSocket() { return disconnectTransportInternal(); }
+        };
+        const std::unique_ptr<ModbusTcpServer> server = startServer();
+        ClosingClient client(QHostAddress::LocalHost, server->port());
+        QVERIFY(client.connectTransport(false));
+        QVERIFY(client.dropSocket());
+        QVERIFY(client.connected());
+        const Exchange result = exchange(client, tcpFrame(1, 1, readOneRegister));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, QStringLiteral("can't send bytes via disconnected transport"));
+    }
+
     void serverSendsToOnePeerAndWaitsForItsAnswer()
     {
         auto server = startServer();

@@ -215,6 +215,46 @@ private Q_SLOTS:
         QVERIFY2(printed.startsWith(QStringLiteral("tavrexbus-sim: ") + message), qPrintable(printed));
     }
 
+    // Meter k holds the map's values plus k - 1, on a port of its own or as unit k behind one port.
+    void manyMetersHaveValuesOfTheirOwn_data()
+    {
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<int>("portOffset");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("expected");
+        const QStringList ports{ "--devices", "3" };
+        const QStringList units{ "--devices", "3", "--units" };
+        QTest::newRow("first port") << ports << 0 << "1" << 0 << "^400003: -5\n$";
+        QTest::newRow("third port") << ports << 2 << "1" << 0 << "^400003: -3\n$";
+        QTest::newRow("unit 2") << units << 0 << "2" << 0 << "^400003: -4\n$";
+        QTest::newRow("no such unit") << units << 0 << "4" << 1 << "exception 11 \\(gateway target device failed";
+        QTest::newRow("no meters") << QStringList{ "--devices", "0" } << 0 << "1" << -1 << "--devices needs a number";
+    }
+
+    void manyMetersHaveValuesOfTheirOwn()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(int, portOffset);
+        QFETCH(QString, unit);
+        QFETCH(int, exitCode);
+        QFETCH(QString, expected);
+        SimulatorProcess sim;
+        const QUrl url(sim.launch(layout));
+        if (exitCode < 0) {
+            QVERIFY(sim.waitForFinished(20000) || sim.state() == QProcess::NotRunning);
+            QCOMPARE(sim.exitCode(), 1);
+            QVERIFY(QString::fromUtf8(sim.readAllStandardError()).contains(expected));
+            return;
+        }
+        QVERIFY2(url.port() > 0, qPrintable(sim.readAllStandardError()));
+        const QString meter = QStringLiteral("tcp://127.0.0.1:%1").arg(url.port() + portOffset);
+        const ProgramRun run = runCli({ "read", "400003", "int16", "--unit", unit, "--url", meter });
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        QVERIFY2(QRegularExpression(expected).match(exitCode == 0 ? run.out : run.err).hasMatch(),
+                 qPrintable(run.out + run.err));
+    }
+
     // Polling rides out a device restart: values come back once it listens again.
     void pollingSurvivesADeviceRestart()
     {

@@ -1,4 +1,5 @@
 #include "ptypair.h"
+#include "signaltexts.h"
 
 #include <TavrexBus1/modbusc55client.h>
 
@@ -42,9 +43,8 @@ private Q_SLOTS:
         client.setDevicePath(QStringLiteral("/dev/tavrex-no-c55"));
         QSignalSpy errors(&client, &ErrObject::error);
         QVERIFY(!client.connectTransport(false));
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.at(0).at(0).toString(),
-                 QStringLiteral("error opening c55 device /dev/tavrex-no-c55: No such file or directory"));
+        QCOMPARE(signalTexts(errors),
+                 QStringList{QStringLiteral("error opening c55 device /dev/tavrex-no-c55: No such file or directory")});
         QString error;
         QVERIFY(!client.sendBytes(QByteArray("\x01"), client.target(), nullptr, &error));
         QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
@@ -82,17 +82,10 @@ private Q_SLOTS:
         QVERIFY(client.checkEventsSync());
         QCOMPARE(records.count(), 1);
         QCOMPARE(records.at(0).at(0).value<ModbusBytes>(), QByteArray::fromHex("a1a2"));
-    }
 
-    void silentDeviceFailsTheExchange()
-    {
-        PtyPair pty;
-        ModbusC55Client client;
-        client.setDevicePath(pty.portName());
+        // A silent device fails the exchange and keeps the link.
         client.setReadTimeout(50);
-        QVERIFY(client.connectTransport(false));
         QString error;
-        ModbusBytes answer;
         QVERIFY(!client.sendBytes(QByteArray::fromHex("0102"), client.target(), &answer, &error));
         QCOMPARE(error, QStringLiteral("received 0 bytes answer"));
         QVERIFY(client.connected());

@@ -1,8 +1,10 @@
 #include "ptypair.h"
 #include "rtuframe.h"
+#include "signaltexts.h"
 
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbusserialclient.h>
+#include <TavrexBus1/modbusserialserver.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
@@ -46,12 +48,12 @@ private:
     std::thread m_thread;
 };
 
-void open(ModbusSerialClient &client, const PtyPair &pty)
+void open(ModbusSerialClient &client, const PtyPair &pty, int readTimeout = 1000, int byteTimeout = 500)
 {
     QVERIFY(pty.isValid());
     client.setPort(pty.portName());
-    client.setReadTimeout(1000);
-    client.setByteTimeout(500);
+    client.setReadTimeout(readTimeout);
+    client.setByteTimeout(byteTimeout);
     QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
 }
 
@@ -60,8 +62,32 @@ bool exchange(ModbusSerialClient &client, ModbusBytes *reply, QString *error = n
     return client.sendBytes(request, client.target(), reply, error);
 }
 
+// A server on the line, whose device side asks; it gives the answers in turn (an empty one leaves
+// the request unanswered).
+struct ServedLine
+{
+    ServedLine(QObject *context)
+    {
+        QVERIFY(pty.isValid());
+        server.setReadTimeout(50);
+        QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
+        QObject::connect(&server, &Transport::requestBytesReceived, context,
+                         [this](ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes) {
+                             QCOMPARE(target, server.target());
+                             requests.append(bytes);
+                             *answerBytes = answers.value(requests.size() - 1);
+                         });
+    }
+
+    PtyPair pty;
+    ModbusSerialServer server{pty.portName()};
+    QList<ModbusBytes> requests;
+    QList<ModbusBytes> answers{answer, answer, answer};
+};
+
 } // namespace
 
+// The serial client and server, each on a pseudo-terminal whose master side plays the other end.
 class tst_ModbusSerialClient : public QObject
 {
     Q_OBJECT
@@ -98,18 +124,15 @@ private Q_SLOTS:
         QFETCH(QByteArray, late);
         PtyPair pty;
         ModbusSerialClient client;
-        open(client, pty);
-        client.setReadTimeout(readTimeout);
-        client.setByteTimeout(byteTimeout);
+        open(client, pty, readTimeout, byteTimeout);
         QSignalSpy received(&client, &Transport::bytesReceived);
 
         ModbusBytes got;
         QString firstError;
-        bool ok = false;
-        {
+        const bool ok = [&] {
             Device device(pty, reply, cuts);
-            ok = exchange(client, &got, &firstError);
-        }
+            return exchange(client, &got, &firstError);
+        }();
         QCOMPARE(ok, error.isEmpty());
         QCOMPARE(firstError, error);
         QCOMPARE(received.count(), ok ? 1 : 0);
@@ -140,9 +163,7 @@ private Q_SLOTS:
         QFETCH(bool, answersNext);
         PtyPair pty;
         ModbusSerialClient client;
-        open(client, pty);
-        client.setReadTimeout(400);
-        client.setByteTimeout(20);
+        open(client, pty, 400, 20);
         QCOMPARE(client.guardTime(), 400);
         Device device([&] {
             if (pty.readExactly(request.size(), 5000) != request)
@@ -251,10 +272,9 @@ private Q_SLOTS:
     {
         PtyPair pty;
         ModbusSerialClient client;
-        open(client, pty);
-        client.setSendDelay(0);
         // The device answers in one write, so a short gap ends each answer and keeps the test quick.
-        client.setByteTimeout(20);
+        open(client, pty, 1000, 20);
+        client.setSendDelay(0);
         constexpr int perThread = 25;
         // A request garbled by another one leaves this and all later exchanges unanswered.
         Device device([&] {
@@ -291,9 +311,8 @@ private Q_SLOTS:
     {
         PtyPair pty;
         ModbusSerialClient client;
-        open(client, pty);
+        open(client, pty, 1000, 5);
         client.setSendDelay(80);
-        client.setByteTimeout(5);
         qint64 gap = -1;
         {
             Device device([&] {
@@ -325,8 +344,7 @@ private Q_SLOTS:
         QCOMPARE(error, QStringLiteral("incorrect target to send bytes"));
         QSignalSpy errors(&client, &ErrObject::error);
         QCOMPARE(client.bytesAvailable(&stranger), 0);
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("unknown target, bytes available will be 0"));
+        QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("unknown target, bytes available will be 0")});
     }
 
     // Delays follow the line speed until set; rates and delays that make no sense are refused.
@@ -371,8 +389,7 @@ private Q_SLOTS:
         client.setDtr(true);
         QSignalSpy errors(&client, &ErrObject::error);
         QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
-        QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("can't set 'dtr' property to: 1\n"));
+        QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("can't set 'dtr' property to: 1\n")});
 
         // Direction control is skipped without complaint: the frame still goes out.
         QVERIFY(client.controlRts());
@@ -381,6 +398,54 @@ private Q_SLOTS:
         QVERIFY2(exchange(client, &reply), qPrintable(client.errorString()));
         QCOMPARE(reply, answer);
         QCOMPARE(errors.count(), 1);
+    }
+
+    void requestOnLineIsAnswered_data()
+    {
+        QTest::addColumn<ModbusBytes>("request");
+        QTest::addColumn<int>("cut");
+        QTest::newRow("read registers, split") << request << 3;
+        QTest::newRow("write registers, split") << rtuFrame("11 10 00 01 00 02 04 00 0A 01 02") << 7;
+    }
+
+    void requestOnLineIsAnswered()
+    {
+        QFETCH(ModbusBytes, request);
+        QFETCH(int, cut);
+        ServedLine line(this);
+        // Generous, so that a loaded machine cannot stretch a split request into a frame gap.
+        line.server.setByteTimeout(1000);
+        QSignalSpy received(&line.server, &Transport::bytesReceived);
+        QVERIFY(line.pty.write(request.left(cut)));
+        QVERIFY(line.pty.write(request.mid(cut)));
+        QTRY_COMPARE(line.requests.count(), 1);
+        QCOMPARE(line.requests.first(), request);
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(line.pty.readExactly(answer.size(), 5000), QByteArray(answer));
+    }
+
+    void unansweredRequestWritesNothing()
+    {
+        ServedLine line(this);
+        line.answers = {ModbusBytes(), rtuFrame("02 03 02 00 01")};
+        QVERIFY(line.pty.write(request));
+        QTRY_COMPARE(line.requests.count(), 1);
+        QVERIFY(line.pty.write(rtuFrame("02 03 00 00 00 01")));
+        QTRY_COMPARE(line.requests.count(), 2);
+        // The first bytes the device sees are those of the second answer.
+        QCOMPARE(line.pty.readExactly(7, 5000), QByteArray(rtuFrame("02 03 02 00 01")));
+    }
+
+    void requestRightAfterAnAnswerIsServed()
+    {
+        ServedLine line(this);
+        // Long enough that a server still listening after its answer would swallow the next request.
+        line.server.setReadTimeout(60000);
+        for (int i = 1; i <= 3; ++i) {
+            QVERIFY(line.pty.write(request));
+            QTRY_COMPARE(line.requests.count(), i);
+            QCOMPARE(line.pty.readExactly(answer.size(), 5000), QByteArray(answer));
+        }
     }
 };
 

@@ -1,5 +1,10 @@
+#include "signaltexts.h"
+
+#include <TavrexBus1/modbusloopbackclient.h>
+#include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbustarget.h>
 #include <TavrexBus1/modbustransport.h>
+#include <TavrexBus1/modbustransporter.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
@@ -42,8 +47,39 @@ protected:
     bool disconnectTransportInternal() override { return true; }
 };
 
+const ModbusBytes request = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A"));
+const ModbusBytes answer = ModbusBytes::fromModbusString(QStringLiteral("01 03 02 00 2A 39 9B"));
+
+// A loopback client linked to its server, both connected.
+struct LoopbackLink
+{
+    LoopbackLink() : client(*server)
+    {
+        QVERIFY(server->connectTransport(false));
+        QVERIFY(client.connectTransport(false));
+    }
+    std::unique_ptr<ModbusLoopbackServer> server = std::make_unique<ModbusLoopbackServer>();
+    ModbusLoopbackClient client;
+};
+
+// An evented transport that is not a Modbus one.
+class PlainTransport : public EventedTransport
+{
+public:
+    bool sendBytes(const ModbusBytes &, const Target *, ModbusBytes *, QString *) override { return false; }
+    bool hasTarget(const Target *) override { return false; }
+    int targetsCount() const override { return 0; }
+    int bytesAvailable(const Target *) override { return 0; }
+    QString toString(bool) const override { return QString(); }
+
+protected:
+    bool connectTransportInternal() override { return true; }
+    bool disconnectTransportInternal() override { return true; }
+};
+
 } // namespace
 
+// A transport's link, loopback links, and the transporter that routes frames to its transports.
 class tst_Transport : public QObject
 {
     Q_OBJECT
@@ -106,6 +142,184 @@ private Q_SLOTS:
         QCOMPARE(transport.connected(), autoReconnect);
         QVERIFY(!changes.wait(transport.autoReconnectInterval() * 2));
         QCOMPARE(transport.attempts, autoReconnect ? 2 : 1);
+    }
+
+    void connectNeedsConnectedServer_data()
+    {
+        QTest::addColumn<bool>("withServer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no server") << false << QStringLiteral("server loopback transport doesn't assigned");
+        QTest::newRow("server closed") << true << QStringLiteral("server loopback transport disconnected");
+    }
+
+    void connectNeedsConnectedServer()
+    {
+        QFETCH(bool, withServer);
+        QFETCH(QString, message);
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient client;
+        if (withServer)
+            client.setServer(&server);
+        QSignalSpy errors(&client, &ErrObject::error);
+        QVERIFY(!client.connectTransport(false));
+        QVERIFY(!client.connected());
+        QCOMPARE(signalTexts(errors), QStringList{message});
+    }
+
+    // A destroyed server lets its client go as a disconnected one does.
+    void destroyedServerReleasesClient()
+    {
+        LoopbackLink link;
+        link.server.reset();
+        QVERIFY(!link.client.connected());
+        QCOMPARE(link.client.server(), nullptr);
+        QString error;
+        QVERIFY(!link.client.sendBytes(request, link.client.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
+    }
+
+    void textAnswerIsTheFallback()
+    {
+        LoopbackLink link;
+        QString seen;
+        connect(link.server.get(), &Transport::read, this, [&](QString text, const Target *, QString &reply) {
+            seen = text;
+            reply = QStringLiteral("01 03 02 00 2a 39 9b");
+        });
+        ModbusBytes reply;
+        QVERIFY(link.client.sendBytes(request, link.client.target(), &reply));
+        QCOMPARE(reply, answer);
+        QCOMPARE(seen, QStringLiteral("01 03 00 00 00 01 84 0a"));
+    }
+
+    void serverCannotSend()
+    {
+        ModbusLoopbackServer server;
+        QVERIFY(server.connectTransport(false));
+        QSignalSpy sent(&server, &Transport::bytesSent);
+        QString error;
+        QVERIFY(!server.sendBytes(answer, server.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("you can't send bytes through ModbusLoopbackServer, only answer for requests"));
+        QCOMPARE(sent.count(), 0);
+    }
+    void listKeepsEachModbusTransportOnce()
+    {
+        ModbusTransporter transporter;
+        auto server = std::make_unique<ModbusLoopbackServer>();
+        PlainTransport plain;
+        QSignalSpy changes(&transporter, &Transporter::transportsChanged);
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        transporter.addTransport(*server);
+        transporter.addTransport(*server, true);
+        transporter.addTransport(plain);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{server.get()});
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(server->parent(), nullptr);
+        QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("you can add only ModbusTransport")});
+        server.reset();
+        QVERIFY(transporter.transports().isEmpty());
+        QCOMPARE(changes.count(), 2);
+    }
+
+    void removingDeletesOnlyOwnedTransports_data()
+    {
+        QTest::addColumn<bool>("asChild");
+        QTest::newRow("child") << true;
+        QTest::newRow("not a child") << false;
+    }
+
+    void removingDeletesOnlyOwnedTransports()
+    {
+        QFETCH(bool, asChild);
+        ModbusTransporter transporter;
+        auto *server = new ModbusLoopbackServer;
+        QPointer<ModbusLoopbackServer> guard(server);
+        QVERIFY(server->connectTransport(false));
+        transporter.addTransport(*server, asChild);
+        QSignalSpy removing(&transporter, &Transporter::transportRemoving);
+
+        transporter.removeTransport(*server);
+        QCOMPARE(removing.count(), 1);
+        QVERIFY(transporter.transports().isEmpty());
+        if (asChild) {
+            QVERIFY(!server->connected());
+            QTRY_VERIFY(guard.isNull());
+        } else {
+            QVERIFY(server->connected());
+            delete server;
+        }
+    }
+
+    void onlyAClientTransportServesAsClient()
+    {
+        ModbusTransporter transporter;
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient first;
+        ModbusLoopbackClient second;
+        transporter.addTransport(server);
+        transporter.setClientTransport(&first);
+        transporter.setClientTransport(&second);
+        QCOMPARE(transporter.clientTransport(), &second);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&server, &second}));
+        transporter.setClientTransport(nullptr);
+        QCOMPARE(transporter.clientTransport(), nullptr);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{&server});
+
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        ModbusLoopbackServer otherServer;
+        transporter.setClientTransport(&otherServer);
+        QCOMPARE(transporter.transports(), QList<EventedTransport *>{&server});
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("you can set only modbus transport of ModbusClient type"));
+    }
+
+    void framesRouteToTheirTransport()
+    {
+        LoopbackLink link;
+        ModbusLoopbackServer &server = *link.server;
+        ModbusLoopbackClient &client = link.client;
+        connect(&server, &Transport::requestBytesReceived, this,
+                [](ModbusBytes bytes, const Target *, ModbusBytes *answer) { *answer = bytes + ModbusBytes(char(9)); });
+
+        ModbusTransporter transporter;
+        transporter.addTransport(server);
+        transporter.setClientTransport(&client);
+        QCOMPARE(transporter.getTransportByTarget(client.target()), &client);
+        QCOMPARE(transporter.getTransportByTarget(server.target()), &server);
+        QSignalSpy sent(&transporter, &Transporter::bytesSent);
+        QSignalSpy received(&transporter, &Transporter::bytesReceived);
+
+        ModbusBytes answer;
+        QVERIFY(transporter.sendBytes(ModbusBytes(char(1)), client.target(), &answer));
+        QCOMPARE(answer, ModbusBytes(QByteArray::fromHex("0109")));
+        // The request is announced by the transporter; the server's answer reaches it as a request
+        // (its own requestBytesReceived) and the answer as the client's received bytes.
+        QCOMPARE(sent.count(), 2);
+        QCOMPARE(received.count(), 2);
+
+        ModbusTarget stranger;
+        QSignalSpy errors(&transporter, &ErrObject::error);
+        QVERIFY(!transporter.sendBytes(ModbusBytes(char(1)), &stranger, nullptr));
+        QVERIFY(!transporter.sendEventBytes(ModbusBytes(char(1)), &stranger));
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("transport not found"));
+        QCOMPARE(sent.count(), 2);
+    }
+
+    void connectTransportsReportsAnyFailure()
+    {
+        ModbusLoopbackServer server;
+        ModbusLoopbackClient orphan;
+        orphan.setAutoReconnect(false);
+        ModbusTransporter transporter;
+        transporter.addTransport(server);
+        transporter.addTransport(orphan);
+        QVERIFY(!transporter.connectTransports());
+        QVERIFY(server.connected());
+        QVERIFY(!orphan.connected());
+        QVERIFY(orphan.disconnectTransport());
+        QVERIFY(transporter.disconnectTransports());
+        QVERIFY(!server.connected());
     }
 };
 

@@ -1,4 +1,4 @@
-#include "c55devicenode.h"
+#include "ptydevicenode.h"
 
 #include <TavrexBus1/modbusrtudeparser.h>
 #include <TavrexBus1/modbusrtuparser.h>
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,52 +21,56 @@ constexpr int RequestGap = 3;
 
 } // namespace
 
-C55DeviceNode::C55DeviceNode(QObject *parent)
+PtyDeviceNode::PtyDeviceNode(QObject *parent)
     : ModbusTransport(TavrexBus::ServerBus, parent, false)
 {
     m_clientWatch.setInterval(ClientWatchInterval);
-    connect(&m_clientWatch, &QTimer::timeout, this, &C55DeviceNode::watchClient);
+    connect(&m_clientWatch, &QTimer::timeout, this, &PtyDeviceNode::watchClient);
     m_requestGap.setSingleShot(true);
     m_requestGap.setInterval(RequestGap);
-    connect(&m_requestGap, &QTimer::timeout, this, &C55DeviceNode::onRequestComplete);
+    connect(&m_requestGap, &QTimer::timeout, this, &PtyDeviceNode::onRequestComplete);
 }
 
-C55DeviceNode::~C55DeviceNode()
+PtyDeviceNode::~PtyDeviceNode()
 {
     disconnectTransportInternal();
 }
 
-QString C55DeviceNode::devicePath() const
+QString PtyDeviceNode::devicePath() const
 {
     return m_devicePath;
 }
 
-bool C55DeviceNode::deviceOpen() const
+bool PtyDeviceNode::deviceOpen() const
 {
     return m_deviceOpen;
 }
 
-ModbusTarget *C55DeviceNode::target()
+ModbusTarget *PtyDeviceNode::target()
 {
     return &m_target;
 }
 
-bool C55DeviceNode::hasTarget(const Target *target)
+bool PtyDeviceNode::hasTarget(const Target *target)
 {
     return target == &m_target;
 }
 
-int C55DeviceNode::targetsCount() const
+int PtyDeviceNode::targetsCount() const
 {
     return 1;
 }
 
-int C55DeviceNode::bytesAvailable(const Target *)
+// What the client has written and no request has taken yet.
+int PtyDeviceNode::bytesAvailable(const Target *target)
 {
-    return 0;
+    int unread = 0;
+    if (!hasTarget(target) || !m_deviceOpen || ::ioctl(m_master, FIONREAD, &unread) != 0)
+        unread = 0;
+    return int(m_request.size()) + unread;
 }
 
-bool C55DeviceNode::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *, QString *error)
+bool PtyDeviceNode::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *, QString *error)
 {
     if (!checkCanSendBytes(target, error))
         return false;
@@ -76,7 +81,7 @@ bool C55DeviceNode::sendBytes(const ModbusBytes &bytes, const Target *target, Mo
     return true;
 }
 
-bool C55DeviceNode::sendEventBytes(const ModbusBytes &bytes, const Target *target)
+bool PtyDeviceNode::sendEventBytes(const ModbusBytes &bytes, const Target *target)
 {
     const ModbusBytes frame = EventedTransport::frameEventRecord(bytes);
     if (!checkCanSendBytes(target, nullptr))
@@ -94,22 +99,22 @@ bool C55DeviceNode::sendEventBytes(const ModbusBytes &bytes, const Target *targe
     return true;
 }
 
-ModbusParser *C55DeviceNode::createParser(QObject *parent)
+ModbusParser *PtyDeviceNode::createParser(QObject *parent)
 {
     return new ModbusRTUParser(parent);
 }
 
-ModbusDeparser *C55DeviceNode::createDeparser(QObject *parent)
+ModbusDeparser *PtyDeviceNode::createDeparser(QObject *parent)
 {
     return new ModbusRTUDeparser(parent);
 }
 
-QString C55DeviceNode::toString(bool oneLine) const
+QString PtyDeviceNode::toString(bool oneLine) const
 {
-    return formatLines(QStringLiteral("C55 device node: %1\n").arg(m_devicePath), oneLine);
+    return formatLines(QStringLiteral("pseudo-terminal device: %1\n").arg(m_devicePath), oneLine);
 }
 
-bool C55DeviceNode::connectTransportInternal()
+bool PtyDeviceNode::connectTransportInternal()
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const char *slave = master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 ? ::ptsname(master) : nullptr;
@@ -132,12 +137,12 @@ bool C55DeviceNode::connectTransportInternal()
     m_devicePath = QString::fromLocal8Bit(slave);
     m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     m_notifier->setEnabled(false);
-    connect(m_notifier, &QSocketNotifier::activated, this, &C55DeviceNode::onReadable);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PtyDeviceNode::onReadable);
     m_clientWatch.start();
     return true;
 }
 
-bool C55DeviceNode::disconnectTransportInternal()
+bool PtyDeviceNode::disconnectTransportInternal()
 {
     m_clientWatch.stop();
     setDeviceOpen(false);
@@ -149,14 +154,14 @@ bool C55DeviceNode::disconnectTransportInternal()
     return true;
 }
 
-void C55DeviceNode::watchClient()
+void PtyDeviceNode::watchClient()
 {
     pollfd fd{m_master, POLLIN, 0};
     if (::poll(&fd, 1, 0) >= 0)
         setDeviceOpen(!(fd.revents & POLLHUP));
 }
 
-void C55DeviceNode::setDeviceOpen(bool open)
+void PtyDeviceNode::setDeviceOpen(bool open)
 {
     if (m_deviceOpen == open)
         return;
@@ -173,7 +178,7 @@ void C55DeviceNode::setDeviceOpen(bool open)
         emit deviceClosed();
 }
 
-void C55DeviceNode::onReadable()
+void PtyDeviceNode::onReadable()
 {
     if (!m_deviceOpen)
         return;
@@ -191,7 +196,7 @@ void C55DeviceNode::onReadable()
     }
 }
 
-void C55DeviceNode::onRequestComplete()
+void PtyDeviceNode::onRequestComplete()
 {
     const ModbusBytes request = m_request;
     m_request.clear();
@@ -203,13 +208,13 @@ void C55DeviceNode::onRequestComplete()
     flushEvents();
 }
 
-void C55DeviceNode::flushEvents()
+void PtyDeviceNode::flushEvents()
 {
     while (!m_pendingEvents.isEmpty() && m_deviceOpen)
         writeAll(m_pendingEvents.takeFirst());
 }
 
-bool C55DeviceNode::writeAll(const QByteArray &bytes)
+bool PtyDeviceNode::writeAll(const QByteArray &bytes)
 {
     qsizetype written = 0;
     while (written < bytes.size()) {

@@ -1,5 +1,5 @@
-#ifndef C55DEVICENODE_H
-#define C55DEVICENODE_H
+#ifndef PTYDEVICENODE_H
+#define PTYDEVICENODE_H
 
 #include <TavrexBus1/modbustarget.h>
 #include <TavrexBus1/modbustransport.h>
@@ -8,16 +8,17 @@
 
 class QSocketNotifier;
 
-// The meter's end of a C55 link: a pseudo-terminal whose other side a ModbusC55Client opens as its
-// device node (devicePath()). Modbus RTU requests written there are raised as incoming requests and
-// answered; event records go out between exchanges, so that they never mix with an answer.
-class C55DeviceNode : public ModbusTransport
+// The meter's end of a pseudo-terminal whose other side a client opens as its device (devicePath()):
+// a serial line without hardware for a ModbusSerialClient, or the device node of a ModbusC55Client.
+// Modbus RTU requests written there are raised as incoming requests and answered; event records go
+// out between exchanges, so that they never mix with an answer.
+class PtyDeviceNode : public ModbusTransport
 {
     Q_OBJECT
 
 public:
-    explicit C55DeviceNode(QObject *parent = nullptr);
-    ~C55DeviceNode() override;
+    explicit PtyDeviceNode(QObject *parent = nullptr);
+    ~PtyDeviceNode() override;
 
     // The node a client opens; known once connected.
     QString devicePath() const;
