@@ -139,6 +139,14 @@ qint64 ModbusTcpServer::bytesToWrite(const Target *target)
     return peer ? peer->output.size() : 0;
 }
 
+bool ModbusTcpServer::disconnectPeer(const Target *target)
+{
+    const std::shared_ptr<ModbusTcpPeer> peer = peerOf(target);
+    if (peer)
+        removePeer(peer);
+    return peer != nullptr;
+}
+
 bool ModbusTcpServer::hasTarget(const Target *target)
 {
     return std::any_of(m_targets.cbegin(), m_targets.cend(), [target](const ModbusTcpTarget *held) {

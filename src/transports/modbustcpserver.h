@@ -54,6 +54,9 @@ public:
     /// The bytes of answers waiting for target to read them; a peer is read on only while they
     /// are few, and dropped when they reach 64 KiB.
     qint64 bytesToWrite(const Target *target);
+    /// Closes the connection of target's peer at once, answers it has not read included; the
+    /// others are served on. False when target is no peer of this server.
+    bool disconnectPeer(const Target *target);
     ModbusParser *createParser(QObject *parent) override;
     ModbusDeparser *createDeparser(QObject *parent) override;
 
