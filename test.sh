@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole suite with ctest. Extra arguments go to ctest (e.g. -L core).
-# Environment: BUILD_DIR (default build), TAVREX_WERROR=ON, TAVREX_SANITIZE=address,undefined.
+# Environment: BUILD_DIR (default build), TAVREX_WERROR=ON, TAVREX_SANITIZE=address,undefined or thread,
+# TAVREX_TARGETS (build only these targets, e.g. "tests_client tests_tcp").
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh

@@ -36,6 +36,14 @@ public:
         m_thread.wait();
     }
     int port() const { return m_server->port(); }
+    // Runs work with the server on the server's thread and returns what it returns.
+    template <typename Work>
+    auto onServer(Work work)
+    {
+        decltype(work(*m_server)) result{};
+        QMetaObject::invokeMethod(m_server, [&] { result = work(*m_server); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
 
 private:
     QThread m_thread;

@@ -24,10 +24,15 @@ tavrex_install_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once) and builds the tree in $1 with the settings taken from the environment.
+# Configures (once) and builds the tree in $1 with the settings taken from the environment; with
+# TAVREX_TARGETS, only those targets (e.g. "tests_client tests_tcp").
 tavrex_build() {
     local dir=$1; shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
         -DTAVREX_WERROR="${TAVREX_WERROR:-OFF}" -DTAVREX_SANITIZE="${TAVREX_SANITIZE:-}" "$@" >/dev/null
-    cmake --build "$dir" -j "${TAVREX_JOBS:-2}"
+    local targets=() target
+    for target in ${TAVREX_TARGETS:-}; do
+        targets+=(--target "$target")
+    done
+    cmake --build "$dir" -j "${TAVREX_JOBS:-2}" "${targets[@]}"
 }

@@ -58,7 +58,7 @@ void ModbusClient::connectExecutor()
     connect(m_executor, &ModbusClientExecutor::executingItemsChanged, this,
             [this](const QList<ItemPointer> &items) {
                 {
-                    const QMutexLocker locker(&m_executingLock);
+                    const std::lock_guard locker(m_executingLock);
                     m_executingChanges.append(items);
                 }
                 notify(ExecutingNotification);
@@ -145,7 +145,7 @@ void ModbusClient::applyExecutingChanges()
 {
     QList<QList<ItemPointer>> changes;
     {
-        const QMutexLocker locker(&m_executingLock);
+        const std::lock_guard locker(m_executingLock);
         changes.swap(m_executingChanges);
     }
     for (const QList<ItemPointer> &items : std::as_const(changes))
@@ -228,7 +228,7 @@ void ModbusClient::setExecutorTransport(ModbusTransport *transport, bool wait)
         executor->setTransport(static_cast<ModbusTransport *>(lease.transport()));
     };
     if (!wait) {
-        QMetaObject::invokeMethod(executor, hand, Qt::QueuedConnection);
+        postToOwnerThread(executor, hand);
         return;
     }
     QString error;

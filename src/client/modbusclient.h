@@ -9,7 +9,6 @@
 #include <QtCore/qatomic.h>
 #include <QtCore/qbasictimer.h>
 #include <QtCore/qhash.h>
-#include <QtCore/qmutex.h>
 #include <QtCore/qpointer.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qthread.h>
@@ -17,6 +16,7 @@
 #include <QtQml/qqmllist.h>
 
 #include <functional>
+#include <mutex>
 
 class ModbusClientExecutor;
 class ModbusItemBase;
@@ -302,7 +302,7 @@ private:
     QAtomicInt m_pendingNotifications;
     QAtomicInt m_notificationsArmed;
     QBasicTimer m_notificationTimer;
-    QMutex m_executingLock;
+    std::mutex m_executingLock;
     // Every start and end of a task the executor made since the last delivery, oldest first.
     QList<QList<ItemPointer>> m_executingChanges;
     // Calling attached items directly saves every item a set of connections to the client.

@@ -136,7 +136,7 @@ void ModbusClientExecutor::requestWakeUp()
 
 void ModbusClientExecutor::abortExecuting(ModbusItemBase *item)
 {
-    const QMutexLocker locker(&m_abortLock);
+    const std::lock_guard locker(m_abortLock);
     m_abortItems.append(item);
     m_abortRequested = true;
 }
@@ -208,7 +208,7 @@ void ModbusClientExecutor::executeTask(ModbusTask *task)
     if (!task)
         qFatal("unknown task type");
     {
-        const QMutexLocker locker(&m_abortLock);
+        const std::lock_guard locker(m_abortLock);
         m_abortItems.clear();
         m_abortRequested = false;
         m_abortAll = false;
@@ -252,7 +252,7 @@ bool ModbusClientExecutor::checkAbort(ModbusItemBase *item)
 {
     if (!m_abortRequested && !m_abortAll)
         return false;
-    const QMutexLocker locker(&m_abortLock);
+    const std::lock_guard locker(m_abortLock);
     const bool found = m_abortItems.contains(item);
     m_abortItems.clear();
     m_abortRequested = false;

@@ -7,10 +7,10 @@
 #include "modbusprotocol.h"
 
 #include <QtCore/qlist.h>
-#include <QtCore/qmutex.h>
 #include <QtCore/qtimer.h>
 
 #include <atomic>
+#include <mutex>
 
 class ModbusItemBase;
 class ModbusTask;
@@ -116,7 +116,7 @@ private:
     std::atomic<bool> m_wakeUpPosted{false};
     std::atomic<int> m_maxArchRecords{1};
     QList<ModbusItemBase *> m_abortItems;
-    mutable QMutex m_abortLock;
+    mutable std::mutex m_abortLock;
     std::atomic<bool> m_abortRequested{false};
     std::atomic<bool> m_abortAll{false};
     std::atomic<int> m_retries{1};

@@ -1,5 +1,7 @@
 #include "errobject.h"
 
+#include "threadcall_p.h"
+
 #include <QtCore/QThread>
 
 ErrObject::ErrObject(QObject *parent)
@@ -31,8 +33,7 @@ void ErrObject::clearError()
 void ErrObject::setErrorString(const QString &value)
 {
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, "setErrorString", Qt::QueuedConnection,
-                                  Q_ARG(QString, value));
+        postToOwnerThread(this, [this, value] { setErrorString(value); });
         return;
     }
     m_errorString = value;

@@ -12,7 +12,6 @@
 #include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
-#include <QtCore/QMutexLocker>
 
 #include <memory>
 
@@ -322,12 +321,12 @@ ModbusPacket *ModbusTranslator::sendAndReceive(ModbusPacket &packet, const Modbu
 
     ModbusBytes answerBytes;
     {
-        QMutexLocker locker(&m_awaitingMutex);
+        const std::lock_guard locker(m_awaitingMutex);
         m_awaitingTargets.append(target);
     }
     const bool sent = m_transporter->sendBytes(lease, bytes, target, &answerBytes);
     {
-        QMutexLocker locker(&m_awaitingMutex);
+        const std::lock_guard locker(m_awaitingMutex);
         m_awaitingTargets.removeOne(target);
     }
     if (!sent || answerBytes.isEmpty())
@@ -370,7 +369,7 @@ ModbusPacket *ModbusTranslator::decodeAnswer(const ModbusTransport &transport, c
 
 bool ModbusTranslator::isAwaiting(const ModbusTarget *target) const
 {
-    QMutexLocker locker(&m_awaitingMutex);
+    const std::lock_guard locker(m_awaitingMutex);
     return m_awaitingTargets.contains(target);
 }
 

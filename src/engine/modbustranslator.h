@@ -10,9 +10,9 @@
 #include "qtavrexobject.h"
 
 #include <QtCore/QList>
-#include <QtCore/QMutex>
 
 #include <memory>
+#include <mutex>
 
 class ModbusDeparser;
 class ModbusParser;
@@ -145,7 +145,7 @@ private:
     QList<Entry<ModbusDeparser>> m_deparsers;
     QList<Entry<PacketDispatcher>> m_dispatchers;
     QList<const ModbusTarget *> m_awaitingTargets;
-    mutable QMutex m_awaitingMutex;
+    mutable std::mutex m_awaitingMutex;
 };
 
 #endif // MODBUSTRANSLATOR_H

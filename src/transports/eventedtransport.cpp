@@ -1,6 +1,7 @@
 #include "eventedtransport.h"
 
 #include "tavrexbuslogging_p.h"
+#include "threadcall_p.h"
 #include "transporteventreader.h"
 
 EventedTransport::EventedTransport(QObject *parent, bool eventable)
@@ -63,7 +64,7 @@ bool EventedTransport::checkEvents()
 {
     if (!m_eventable)
         return false;
-    QMetaObject::invokeMethod(this, "checkEventsSync", Qt::QueuedConnection);
+    postToOwnerThread(this, [this] { checkEventsSync(); });
     return true;
 }
 
@@ -73,7 +74,7 @@ bool EventedTransport::checkEventsSync()
         return false;
     QList<ModbusBytes> records;
     {
-        QMutexLocker locker(mutex());
+        const std::lock_guard locker(*mutex());
         const bool ok = readEventBytes(m_eventBuffer, nullptr);
         if (ok)
             m_eventBufferTime = QDateTime::currentDateTime();

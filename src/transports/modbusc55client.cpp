@@ -2,6 +2,7 @@
 
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
+#include "threadcall_p.h"
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -28,7 +29,7 @@ ModbusC55Client::ModbusC55Client(QObject *parent)
 ModbusC55Client::~ModbusC55Client()
 {
     stopEventReader();
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     disconnectTransportInternal();
 }
 
@@ -125,7 +126,7 @@ QString ModbusC55Client::toString(bool oneLine) const
 
 bool ModbusC55Client::connectTransportInternal()
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     const QByteArray path = m_devicePath.toLocal8Bit();
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -146,7 +147,7 @@ bool ModbusC55Client::connectTransportInternal()
 
 bool ModbusC55Client::disconnectTransportInternal()
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -156,14 +157,17 @@ bool ModbusC55Client::disconnectTransportInternal()
 bool ModbusC55Client::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                 QString *error)
 {
-    QMutexLocker locker(mutex());
+    std::unique_lock locker(*mutex());
     if (!checkCanSendBytes(target, error))
         return false;
     m_pendingEvents.append(readPending(0));
     if (!writeAll(bytes)) {
         setErrorString(tr("error write data"), error);
         // Closed on the owner thread, and reopened there when autoReconnect asks for it.
-        QMetaObject::invokeMethod(this, "autoDisconnect", Qt::AutoConnection);
+        if (QThread::currentThread() == thread())
+            autoDisconnect();
+        else
+            postToOwnerThread(this, [this] { autoDisconnect(); });
         return false;
     }
     if (!answer)
@@ -181,7 +185,7 @@ bool ModbusC55Client::sendBytes(const ModbusBytes &bytes, const Target *target, 
 
 bool ModbusC55Client::readEventBytes(ModbusBytes &bytes, QString *error)
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     if (!connected() || m_fd < 0) {
         setErrorString(tr("can't receive events via disconnected transport"), error);
         return false;
@@ -233,7 +237,7 @@ bool ModbusC55Client::disconnectTransportInternal()
 
 bool ModbusC55Client::sendBytes(const ModbusBytes &, const Target *target, ModbusBytes *, QString *error)
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     return checkCanSendBytes(target, error);
 }
 

@@ -10,14 +10,14 @@ ModbusIpTransport::ModbusIpTransport(TavrexBus::BusType busType, const QHostAddr
 
 QHostAddress ModbusIpTransport::address() const
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard locker(m_mutex);
     return m_address;
 }
 
 void ModbusIpTransport::setAddress(const QHostAddress &address)
 {
     {
-        QMutexLocker locker(&m_mutex);
+        const std::lock_guard locker(m_mutex);
         if (m_address == address)
             return;
         m_address = address;
@@ -39,14 +39,14 @@ void ModbusIpTransport::setAddressStr(const QString &address)
 
 int ModbusIpTransport::port() const
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard locker(m_mutex);
     return m_port;
 }
 
 void ModbusIpTransport::setPort(int port)
 {
     {
-        QMutexLocker locker(&m_mutex);
+        const std::lock_guard locker(m_mutex);
         if (m_port == port)
             return;
         m_port = port;

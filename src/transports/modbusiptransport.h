@@ -3,8 +3,9 @@
 
 #include "modbustransport.h"
 
-#include <QtCore/QMutex>
 #include <QtNetwork/QHostAddress>
+
+#include <mutex>
 
 /// A transport that reaches its peers over IP: the address and port it connects to or listens on,
 /// and the timeouts of its socket. Setters may be called from any thread; a changed endpoint is used
@@ -61,7 +62,7 @@ Q_SIGNALS:
     void portChanged();
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QHostAddress m_address;
     int m_port;
     int m_connectTimeout = 1000;

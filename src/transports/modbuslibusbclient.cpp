@@ -2,6 +2,7 @@
 
 #include "modbusrtudeparser.h"
 #include "modbusrtuparser.h"
+#include "threadcall_p.h"
 #include "usbbulkdevice.h"
 #include "usbsession_p.h"
 
@@ -25,7 +26,7 @@ ModbusLibusbClient::ModbusLibusbClient(QObject *parent)
 ModbusLibusbClient::~ModbusLibusbClient()
 {
     stopEventReader();
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     m_device->close(true);
 }
 
@@ -127,7 +128,7 @@ int ModbusLibusbClient::bytesAvailable(const Target *target)
 bool ModbusLibusbClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                    QString *error)
 {
-    QMutexLocker locker(mutex());
+    std::unique_lock locker(*mutex());
     if (!checkCanSendBytes(target, error))
         return false;
     if (!m_device->selectInterface(UsbInterface)) {
@@ -184,7 +185,7 @@ QString ModbusLibusbClient::toString(bool oneLine) const
 
 bool ModbusLibusbClient::connectTransportInternal()
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     QString serial = m_serialNumber;
     bool opened = m_device->open(m_vid, m_pid, UsbConfiguration, serial);
     if (!opened && !m_strictSerialNumber && !m_serialNumber.isEmpty()) {
@@ -207,14 +208,14 @@ bool ModbusLibusbClient::connectTransportInternal()
 
 bool ModbusLibusbClient::disconnectTransportInternal()
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     m_device->close(true);
     return true;
 }
 
 bool ModbusLibusbClient::readEventBytes(ModbusBytes &bytes, QString *error)
 {
-    QMutexLocker locker(mutex());
+    const std::lock_guard locker(*mutex());
     if (!connected()) {
         setErrorString(tr("can't receive events via disconnected transport"), error);
         return false;
@@ -236,5 +237,8 @@ bool ModbusLibusbClient::readEventBytes(ModbusBytes &bytes, QString *error)
 void ModbusLibusbClient::dropLink()
 {
     // Closing and reopening are the owner thread's business; from the request thread they are queued.
-    QMetaObject::invokeMethod(this, "autoDisconnect", Qt::AutoConnection);
+    if (QThread::currentThread() == thread())
+        autoDisconnect();
+    else
+        postToOwnerThread(this, [this] { autoDisconnect(); });
 }

@@ -21,6 +21,11 @@ ModbusLoopbackClient::ModbusLoopbackClient(ModbusLoopbackServer &server, QObject
 
 ModbusLoopbackClient::~ModbusLoopbackClient()
 {
+    retire();
+}
+
+void ModbusLoopbackClient::retire()
+{
     withdraw([this] { serveWaitingExchanges(); });
 }
 
@@ -39,7 +44,7 @@ void ModbusLoopbackClient::serveWaitingExchanges()
 
 ModbusLoopbackServer *ModbusLoopbackClient::server() const
 {
-    QMutexLocker locker(&m_serverMutex);
+    const std::lock_guard locker(m_serverMutex);
     return m_server;
 }
 
@@ -51,7 +56,7 @@ void ModbusLoopbackClient::setServer(ModbusLoopbackServer *server)
     if (old)
         disconnect(old, nullptr, this, nullptr);
     {
-        QMutexLocker locker(&m_serverMutex);
+        const std::lock_guard locker(m_serverMutex);
         m_server = server;
         m_serverLifeline = server ? TransportLifeline::of(*server) : nullptr;
     }
@@ -61,7 +66,7 @@ void ModbusLoopbackClient::setServer(ModbusLoopbackServer *server)
         connect(server, &QObject::destroyed, this, [this] {
             // The guarded pointer is already null here; only the link is left to close.
             {
-                QMutexLocker locker(&m_serverMutex);
+                const std::lock_guard locker(m_serverMutex);
                 m_serverLifeline.reset();
             }
             if (connected())
@@ -96,7 +101,7 @@ bool ModbusLoopbackClient::sendBytes(const ModbusBytes &bytes, const Target *tar
         return false;
     std::shared_ptr<TransportLifeline> lifeline;
     {
-        QMutexLocker locker(&m_serverMutex);
+        const std::lock_guard locker(m_serverMutex);
         lifeline = m_serverLifeline;
     }
     const TransportLease server(std::move(lifeline));

@@ -5,10 +5,10 @@
 #include "modbustarget.h"
 #include "modbustransport.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QPointer>
 
 #include <memory>
+#include <mutex>
 
 class TransportLifeline;
 
@@ -53,6 +53,7 @@ Q_SIGNALS:
 protected:
     bool connectTransportInternal() override;
     bool disconnectTransportInternal() override;
+    void retire() override;
 
 private Q_SLOTS:
     void onServerConnectedChanged();
@@ -63,7 +64,7 @@ private:
     // Requests come from other threads while the owner thread may swap or destroy the server:
     // they reach it through its lifeline.
     std::shared_ptr<TransportLifeline> m_serverLifeline;
-    mutable QMutex m_serverMutex;
+    mutable std::mutex m_serverMutex;
 };
 
 #endif

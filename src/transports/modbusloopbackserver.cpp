@@ -11,8 +11,13 @@ ModbusLoopbackServer::ModbusLoopbackServer(QObject *parent)
 {
 }
 
-// A client waiting on another thread for an answer is let go without one.
 ModbusLoopbackServer::~ModbusLoopbackServer()
+{
+    retire();
+}
+
+// A client waiting on another thread for an answer is let go without one.
+void ModbusLoopbackServer::retire()
 {
     withdraw([this] { QCoreApplication::removePostedEvents(this, QEvent::MetaCall); });
 }

@@ -36,6 +36,7 @@ public:
 protected:
     bool connectTransportInternal() override;
     bool disconnectTransportInternal() override;
+    void retire() override;
 
 private:
     void answerRequest(const ModbusBytes &bytes, ModbusBytes &answer);

@@ -4,6 +4,7 @@
 #include "modbusrtuparser.h"
 #include "qserialportinvokable.h"
 #include "tavrexbuslogging_p.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QThread>
 #include <QtSerialPort/QSerialPortInfo>
@@ -339,7 +340,7 @@ int ModbusSerialTransport::targetsCount() const
 
 int ModbusSerialTransport::bytesAvailable(const Target *target)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!hasTarget(target)) {
         setErrorString(tr("unknown target, bytes available will be 0"));
         return 0;
@@ -350,7 +351,7 @@ int ModbusSerialTransport::bytesAvailable(const Target *target)
 bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                       QString *error)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     // Slow devices need a breath between the end of one answer and the next request.
     if (!m_firstSend) {
         const qint64 remaining = m_sendDelay - m_sendTimer.elapsed();
@@ -368,7 +369,7 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
         setErrorString(tr("can't set 'rts' property to: %1").arg(1));
     if (!exchange.lostError.isEmpty()) {
         setErrorString(tr("serial port %1 lost: %2").arg(m_port, exchange.lostError), error);
-        QMetaObject::invokeMethod(this, "autoDisconnect", Qt::QueuedConnection);
+        postToOwnerThread(this, [this] { autoDisconnect(); });
         return false;
     }
     if (!answer)

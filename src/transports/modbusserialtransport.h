@@ -7,8 +7,9 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
-#include <QtCore/QMutex>
 #include <QtSerialPort/QSerialPort>
+
+#include <mutex>
 
 class QSerialPortInvokable;
 class QThread;
@@ -255,7 +256,7 @@ private:
     FlowControl m_flowControl = NoFlowControl;
     bool m_dtr = false;
     bool m_rts = false;
-    QMutex m_sendMutex;
+    std::mutex m_sendMutex;
     ModbusParser *m_parser = nullptr;
     ModbusBytes m_requestBuffer;
     QElapsedTimer m_gapTimer;

@@ -4,6 +4,7 @@
 #include "modbustcpparser.h"
 #include "modbustcpstream_p.h"
 #include "qtcpsocketinvokable.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QMetaMethod>
 
@@ -36,7 +37,7 @@ ModbusTcpClient::~ModbusTcpClient()
     if (connected())
         disconnectTransport();
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         dropSocket();
     }
     m_socketThread.quit();
@@ -60,7 +61,7 @@ ModbusDeparser *ModbusTcpClient::createDeparser(QObject *parent)
 
 int ModbusTcpClient::bytesAvailable(const Target *target)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!connected() || !m_socket)
         return 0;
     if (!hasTarget(target)) {
@@ -78,7 +79,7 @@ bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, Q
 bool ModbusTcpClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                 QString *error)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     // A closing link drops its socket first, and only then counts as disconnected.
     if (!checkCanSendBytes(target, error, m_socket != nullptr))
         return false;
@@ -107,13 +108,13 @@ void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
     if (QThread::currentThread() == thread())
         emit bytesSent(bytes, &m_target);
     else
-        QMetaObject::invokeMethod(this, [this, bytes] { emitBytesSent(bytes); }, Qt::QueuedConnection);
+        postToOwnerThread(this, [this, bytes] { emitBytesSent(bytes); });
 }
 
 bool ModbusTcpClient::connectTransportInternal()
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         dropSocket();
     }
     auto *socket = new QTcpSocketInvokable;
@@ -126,7 +127,7 @@ bool ModbusTcpClient::connectTransportInternal()
     }
     connect(socket, &QAbstractSocket::disconnected, this, &ModbusTcpClient::onSocketDisconnected);
     connect(this, &QObject::destroyed, socket, &QObject::deleteLater);
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     m_socket = socket;
     return true;
 }
@@ -134,7 +135,7 @@ bool ModbusTcpClient::connectTransportInternal()
 bool ModbusTcpClient::disconnectTransportInternal()
 {
     // An exchange in progress ends first; the socket is not taken from under it.
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!m_socket)
         return true;
     m_socket->disconnect(this);
@@ -163,7 +164,7 @@ void ModbusTcpClient::dropSocket()
 void ModbusTcpClient::onSocketDisconnected()
 {
     {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         const QString reason = m_socket ? m_socket->errorString() : QString();
         setErrorString(tr("socket has been disconnected: %1").arg(reason));
     }

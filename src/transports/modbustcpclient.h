@@ -4,8 +4,9 @@
 #include "modbustcptarget.h"
 #include "modbusiptransport.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QThread>
+
+#include <mutex>
 
 class QTcpSocketInvokable;
 
@@ -52,7 +53,7 @@ private:
 
     ModbusTcpTarget m_target;
     QTcpSocketInvokable *m_socket = nullptr;
-    QMutex m_sendMutex;
+    std::mutex m_sendMutex;
     QThread m_socketThread;
 };
 

@@ -24,11 +24,11 @@ ModbusTFtpClient::ModbusTFtpClient(const ModbusIpTarget &target, QObject *parent
     m_target.setParent(this);
     // The socket thread reads the peer from the target, so it changes between exchanges only.
     connect(this, &ModbusIpTransport::addressChanged, this, [this] {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         m_target.setAddress(address());
     }, Qt::DirectConnection);
     connect(this, &ModbusIpTransport::portChanged, this, [this] {
-        QMutexLocker locker(&m_sendMutex);
+        const std::lock_guard locker(m_sendMutex);
         m_target.setPort(port());
     }, Qt::DirectConnection);
     m_socket = new QUdpSocket;
@@ -79,7 +79,7 @@ ModbusBytes ModbusTFtpClient::packBytes(const ModbusBytes &frame) const
 
 int ModbusTFtpClient::bytesAvailable(const Target *target)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!connected())
         return 0;
     if (!hasTarget(target)) {
@@ -97,7 +97,7 @@ bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, 
 bool ModbusTFtpClient::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                                  QString *error)
 {
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!checkCanSendBytes(target, error))
         return false;
     QString failure;
@@ -243,7 +243,7 @@ bool ModbusTFtpClient::connectTransportInternal()
     m_disconnecting = false;
     QString failure;
     bool bound = false;
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     if (!callOnOwnerThread(m_socket, [&] { bound = openSocket(failure); }, &failure) || !bound) {
         setConnectError(tr("can't connect to: %1, %2").arg(m_target.addressStr(), failure));
         return false;
@@ -256,7 +256,7 @@ bool ModbusTFtpClient::disconnectTransportInternal()
     m_disconnecting = true;
     QString failure;
     bool closed = false;
-    QMutexLocker locker(&m_sendMutex);
+    const std::lock_guard locker(m_sendMutex);
     callOnOwnerThread(m_socket, [&] {
         m_socket->close();
         closed = m_socket->state() == QAbstractSocket::UnconnectedState;

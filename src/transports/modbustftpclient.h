@@ -4,8 +4,9 @@
 #include "modbusiptarget.h"
 #include "modbusiptransport.h"
 
-#include <QtCore/QMutex>
 #include <QtCore/QThread>
+
+#include <mutex>
 
 class QUdpSocket;
 
@@ -64,7 +65,7 @@ private:
     ModbusIpTarget m_target;
     QUdpSocket *m_socket = nullptr;
     bool m_disconnecting = false;
-    QMutex m_sendMutex;
+    std::mutex m_sendMutex;
     QThread m_socketThread;
     // State of the exchange in progress; touched only on the socket thread.
     ModbusBytes m_answerBuffer;

@@ -13,8 +13,8 @@
 
 namespace {
 
-template <typename F>
-auto onObjectThread(QObject *object, F f, QString *error = nullptr)
+template <typename Object, typename F>
+auto onObjectThread(Object *object, F f, QString *error = nullptr)
 {
     if constexpr (std::is_void_v<decltype(f())>)
         callOnOwnerThread(object, f, error);

@@ -44,7 +44,7 @@ void QTcpSocketInvokable::connectToHost(const QHostAddress &address, quint16 por
     if (onOwnThread())
         QAbstractSocket::connectToHost(address, port, mode);
     else
-        QMetaObject::invokeMethod(this, [=] { connectToHost(address, port, mode); }, Qt::QueuedConnection);
+        postToOwnerThread(this, [=] { connectToHost(address, port, mode); });
 }
 
 void QTcpSocketInvokable::disconnectFromHost()
@@ -52,7 +52,7 @@ void QTcpSocketInvokable::disconnectFromHost()
     if (onOwnThread())
         QAbstractSocket::disconnectFromHost();
     else
-        QMetaObject::invokeMethod(this, [this] { disconnectFromHost(); }, Qt::QueuedConnection);
+        postToOwnerThread(this, [this] { disconnectFromHost(); });
 }
 
 qint64 QTcpSocketInvokable::bytesAvailable() const

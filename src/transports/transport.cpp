@@ -5,6 +5,7 @@
 #include "transporter.h"
 #include "transportlifeline_p.h"
 
+#include <QtCore/QEvent>
 #include <QtCore/QPointer>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
@@ -28,6 +29,18 @@ void Transport::withdraw(const std::function<void()> &whileWaiting)
         if (holder)
             holder->onTransportWithdrawn(*this);
     }
+}
+
+void Transport::retire()
+{
+    withdraw();
+}
+
+bool Transport::event(QEvent *event)
+{
+    if (event->type() == QEvent::DeferredDelete)
+        retire();
+    return ErrObject::event(event);
 }
 
 bool Transport::connected() const
@@ -64,7 +77,7 @@ bool Transport::connectAfterInit() const
     return m_connectAfterInit;
 }
 
-QRecursiveMutex *Transport::mutex()
+std::recursive_mutex *Transport::mutex()
 {
     return &m_mutex;
 }
@@ -110,6 +123,9 @@ void Transport::serveWaitingExchanges()
 void Transport::componentComplete()
 {
     MyDeclarativeParserStatus::componentComplete();
+    // QML deletes its objects' children only after telling that the parent goes.
+    if (QObject *owner = parent())
+        connect(owner, &QObject::destroyed, this, &Transport::retire);
     // Opened only once every property of the declaration has been applied.
     if (m_connectAfterInit)
         QMetaObject::invokeMethod(this, "setConnected", Qt::QueuedConnection, Q_ARG(bool, true));
@@ -119,7 +135,7 @@ bool Transport::connectTransport(bool force)
 {
     if (!checkValidThread())
         return false;
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock locker(m_mutex);
     if (m_connected) {
         setErrorString(tr("also connected"));
         return false;
@@ -150,7 +166,7 @@ bool Transport::disconnectTransport()
 {
     if (!checkValidThread())
         return false;
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock locker(m_mutex);
     if (m_reconnectPending) {
         m_reconnectPending = false;
         if (!m_connected)

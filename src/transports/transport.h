@@ -7,11 +7,10 @@
 #include "qtavrexobject.h"
 #include "target.h"
 
-#include <QtCore/QRecursiveMutex>
-
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class TransportLifeline;
 
@@ -50,7 +49,7 @@ public:
     /// True when QML asked for the link to open while it was still creating the object.
     bool connectAfterInit() const;
     /// The mutex that serialises exchanges on this link.
-    QRecursiveMutex *mutex();
+    std::recursive_mutex *mutex();
 
     /// Setter of the connected property.
     Q_INVOKABLE void setConnected(bool value);
@@ -131,6 +130,12 @@ protected:
     /// exchanges need this thread to answer them. A transport must not be destroyed from inside
     /// one of its own exchanges.
     void withdraw(const std::function<void()> &whileWaiting = {});
+    /// Withdraws the transport the way its class needs: withdraw() by default. It also runs before
+    /// a deferred deletion and when the QML parent goes, so that other threads have let go before
+    /// any destructor starts; the first step of a destructor already changes what their calls on
+    /// this object dispatch to.
+    virtual void retire();
+    bool event(QEvent *event) override;
     void setConnectError(const QString &message);
     // linkUp false: the transport has let go of its device already, though it still counts as
     // connected until its disconnect is done.
@@ -154,7 +159,9 @@ private:
     bool m_connectAfterInit = false;
     bool m_reconnectPending = false;
     bool m_reconnectScheduled = false;
-    QRecursiveMutex m_mutex;
+    // A standard mutex rather than Qt's, whose locking happens inside Qt where thread checkers
+    // do not see it.
+    std::recursive_mutex m_mutex;
     std::shared_ptr<TransportLifeline> m_lifeline;
 };
 

@@ -1,5 +1,6 @@
 #include "transportlifeline_p.h"
 
+#include "threadcall_p.h"
 #include "transport.h"
 #include "transporter.h"
 
@@ -97,8 +98,7 @@ QList<Transporter *> TransportLifeline::close(const std::function<void()> &while
         // holder gets the address only, to know which entry to drop.
         QObject *gone = transport;
         QObject::disconnect(gone, nullptr, holder, nullptr);
-        QMetaObject::invokeMethod(holder, [holder, gone] { holder->onTransportDestroyed(gone); },
-                                  Qt::QueuedConnection);
+        postToOwnerThread(holder, [holder, gone] { holder->onTransportDestroyed(gone); });
     }
     return local;
 }

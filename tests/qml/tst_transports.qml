@@ -47,6 +47,7 @@ TestCase {
         tryCompare(tcpClient, "connected", true)
         tryCompare(tcpServer, "targetsCount", 1)
         compare(tcpServer.busType, TavrexBus.ServerBus)
+        compare(tcpServer.maxConnections, 256)
         tcpClient.connected = false
         tryCompare(tcpServer, "targetsCount", 0)
         tcpClient.address = "nowhere"

@@ -1,11 +1,12 @@
 #include "faultinjector.h"
 
 #include <TavrexBus1/modbuspacketreg.h>
+#include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
 #include <TavrexBus1/modbustranslator.h>
 #include <TavrexBus1/modbustransport.h>
 
-#include <QtNetwork/QTcpSocket>
+#include <QtCore/QPointer>
 
 #include <utility>
 
@@ -160,15 +161,12 @@ void FaultInjector::release(const Target *target, bool send)
         m_listener.sendBytes(pending.bytes, target, nullptr, nullptr);
 }
 
-// The server keeps its peers' sockets to itself; they are its children, known by the peer's
-// address and port, as the target is. The close waits until the server has finished the request.
+// The close waits until the server has finished the request.
 void FaultInjector::closePeer(const Target *target)
 {
-    const auto *peer = qobject_cast<const ModbusTcpTarget *>(target);
-    const QList<QTcpSocket *> sockets = m_listener.findChildren<QTcpSocket *>();
-    for (QTcpSocket *socket : sockets) {
-        if (peer && socket->peerAddress() == peer->address() && socket->peerPort() == peer->port())
-            QMetaObject::invokeMethod(
-                socket, [socket] { socket->disconnectFromHost(); }, Qt::QueuedConnection);
-    }
+    auto *server = qobject_cast<ModbusTcpServer *>(&m_listener);
+    const QPointer<Target> peer = const_cast<Target *>(target);
+    if (server)
+        QMetaObject::invokeMethod(
+            server, [server, peer] { if (peer) server->disconnectPeer(peer); }, Qt::QueuedConnection);
 }

@@ -1,5 +1,6 @@
 #include "signaltexts.h"
 #include "simulateddevice.h"
+#include "threadcall_p.h"
 
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbusfile.h>
@@ -34,7 +35,7 @@ public:
         m_device->moveToThread(&m_thread);
         QObject::connect(&m_thread, &QThread::finished, m_device, &QObject::deleteLater);
         m_thread.start();
-        QMetaObject::invokeMethod(m_device, [this] {
+        callOnOwnerThread(m_device, [this] {
             auto *server = new ModbusTcpServer(0, m_device);
             server->setAddress(QHostAddress::LocalHost);
             m_device->modbuser().translator().addTransport(*server, true, false);
@@ -43,7 +44,7 @@ public:
                              [] { QThread::usleep(500); });
             if (server->connectTransport(false))
                 m_port = server->port();
-        }, Qt::BlockingQueuedConnection);
+        });
     }
 
     ~TcpMeter()
@@ -136,8 +137,7 @@ private Q_SLOTS:
         m_client.reset();
         m_link.reset();
         if (m_deviceThread) {
-            QMetaObject::invokeMethod(m_device, [this] { m_device->moveToThread(QCoreApplication::instance()->thread()); },
-                                      Qt::BlockingQueuedConnection);
+            callOnOwnerThread(m_device, [this] { m_device->moveToThread(QCoreApplication::instance()->thread()); });
             m_deviceThread->quit();
             m_deviceThread->wait();
             m_deviceThread.reset();
@@ -442,7 +442,9 @@ private Q_SLOTS:
                 items.at(i % items.size())->read();
             switch (order) {
             case Order::TransportFirst:
-                delete link.data();
+                // As QML's destroy() does it.
+                link->deleteLater();
+                QTRY_VERIFY(!link);
                 break;
             case Order::ClientFirst:
                 delete client;

@@ -118,7 +118,7 @@ private Q_SLOTS:
         QTest::newRow("serial port") << Scenario(serialPortOpen) << notRunning("QSerialPortInvokable") << "";
         QTest::newRow("loopback server") << Scenario(loopbackExchange) << notRunning("ModbusLoopbackServer") << "";
         QTest::newRow("transporter") << Scenario([](QThread &idle) { return serverRequest(idle, false); }) << ""
-                                     << unanswered + notRunning("ModbusTransporter");
+                                     << unanswered + notRunning("Transporter");
         QTest::newRow("translator") << Scenario([](QThread &idle) { return serverRequest(idle, true); }) << ""
                                     << unanswered + notRunning("ModbusTranslator");
         QTest::newRow("client executor") << Scenario(clientSynchronousRead) << notRunning("ModbusClientExecutor")
@@ -148,10 +148,10 @@ private Q_SLOTS:
         QSemaphore quitting;
         for (int round = 0; round < 50; ++round) {
             thread.start();
-            QMetaObject::invokeMethod(&target, [&] {
+            postToOwnerThread(&target, [&] {
                 quitting.release();
                 thread.quit();
-            }, Qt::QueuedConnection);
+            });
             // Posted while the thread quits, a call is mostly left behind; posted beside it, mostly run.
             if (round % 2 == 0)
                 quitting.acquire();

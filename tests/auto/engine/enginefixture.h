@@ -8,6 +8,7 @@
 #include <TavrexBus1/modbustranslateoptions.h>
 
 #include "ptybridge.h"
+#include "threadcall_p.h"
 
 #include <QtCore/QMap>
 #include <QtCore/QThread>
@@ -29,10 +30,10 @@ auto runOn(Modbuser &modbuser, Op op) -> decltype(op(modbuser))
 {
     decltype(op(modbuser)) result{};
     std::atomic_bool done{false};
-    QMetaObject::invokeMethod(&modbuser, [&] {
+    postToOwnerThread(&modbuser, [&] {
         result = op(modbuser);
         done = true;
-    }, Qt::QueuedConnection);
+    });
     if (!QTest::qWaitFor([&] { return done.load(); }, 30000))
         qFatal("a client operation did not come back");
     return result;
@@ -53,7 +54,7 @@ public:
 
     ~ClientThread()
     {
-        QMetaObject::invokeMethod(m_client, [this] { delete m_client; }, Qt::BlockingQueuedConnection);
+        callOnOwnerThread(m_client, [this] { delete m_client; });
         m_thread.quit();
         m_thread.wait();
     }

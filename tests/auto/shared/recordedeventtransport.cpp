@@ -2,19 +2,19 @@
 
 void RecordedEventTransport::feed(const QList<QByteArray> &chunks)
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_chunks.append(chunks);
 }
 
 int RecordedEventTransport::pendingChunks() const
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return int(m_chunks.size());
 }
 
 QList<QByteArray> RecordedEventTransport::sentFrames() const
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     return m_sent;
 }
 
@@ -22,7 +22,7 @@ bool RecordedEventTransport::sendEventBytes(const ModbusBytes &bytes, const Targ
 {
     if (!checkCanSendBytes(target, nullptr))
         return false;
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     m_sent.append(frameEventRecord(bytes));
     return true;
 }
@@ -30,7 +30,7 @@ bool RecordedEventTransport::sendEventBytes(const ModbusBytes &bytes, const Targ
 bool RecordedEventTransport::readEventBytes(ModbusBytes &bytes, QString *)
 {
     ++m_reads;
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard locker(m_lock);
     if (m_chunks.isEmpty())
         return false;
     bytes.append(m_chunks.takeFirst());

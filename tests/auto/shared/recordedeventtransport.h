@@ -4,9 +4,8 @@
 #include <TavrexBus1/eventedtransport.h>
 #include <TavrexBus1/modbustarget.h>
 
-#include <QtCore/QMutex>
-
 #include <atomic>
+#include <mutex>
 
 // An eventable transport whose device plays back recorded event bytes: every chunk fed is what one
 // poll of the event reader thread reads, so the test decides how records are cut across reads.
@@ -48,7 +47,7 @@ protected:
     bool readEventBytes(ModbusBytes &bytes, QString *error) override;
 
 private:
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QList<QByteArray> m_chunks;
     QList<QByteArray> m_sent;
     std::atomic<int> m_reads{0};

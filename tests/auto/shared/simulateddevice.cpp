@@ -19,7 +19,7 @@ SimulatedDevice::SimulatedDevice(QObject *parent)
                 record(TavrexBus::isInput(address) ? 4 : 3, address, count);
                 if (!answering(handled))
                     return;
-                const QMutexLocker locker(&m_mutex);
+                const std::lock_guard locker(m_mutex);
                 for (quint32 i = 0; i < count; ++i)
                     out.appendReg(m_registers.value(address + i));
             });
@@ -28,7 +28,7 @@ SimulatedDevice::SimulatedDevice(QObject *parent)
                 record(m_lastFunction, address, values.regsCount());
                 if (!answering(handled))
                     return;
-                const QMutexLocker locker(&m_mutex);
+                const std::lock_guard locker(m_mutex);
                 for (int i = 0; i < values.regsCount(); ++i)
                     m_registers[address + quint32(i)] = values.getReg(i);
             });
@@ -43,7 +43,7 @@ SimulatedDevice::SimulatedDevice(QObject *parent)
                 record(68, start, count);
                 if (!answering(handled))
                     return;
-                const QMutexLocker locker(&m_mutex);
+                const std::lock_guard locker(m_mutex);
                 out = ModbusBytes::fromOther(m_file, start * 2, count * 2);
             });
     connect(&m_modbuser, &Modbuser::onWriteFile, this,
@@ -51,7 +51,7 @@ SimulatedDevice::SimulatedDevice(QObject *parent)
                 record(69, start, values.regsCount());
                 if (!answering(handled))
                     return;
-                const QMutexLocker locker(&m_mutex);
+                const std::lock_guard locker(m_mutex);
                 m_file.setBytes(values, start * 2);
             });
     // Functions 6 and 16 both reach onWriteRegisters; the packet, seen first, tells them apart.

@@ -7,10 +7,10 @@
 #include <TavrexBus1/modbusloopbackserver.h>
 
 #include <QtCore/qhash.h>
-#include <QtCore/qmutex.h>
 #include <QtCore/qobject.h>
 
 #include <atomic>
+#include <mutex>
 
 // A meter behind an in-process loopback link: holding and input registers, one file, a report
 // name. It records every request and can fall silent. It may live on another thread than its clients.
@@ -23,7 +23,7 @@ class SimulatedDevice : public QObject
     template <typename F>
     auto locked(F f) const
     {
-        const QMutexLocker locker(&m_mutex);
+        const std::lock_guard locker(m_mutex);
         return f();
     }
 
@@ -61,7 +61,7 @@ private:
 
     ModbusLoopbackServer m_server;
     Modbuser m_modbuser;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QHash<quint32, quint16> m_registers;
     ModbusBytes m_file;
     QList<Request> m_requests;

@@ -1,4 +1,5 @@
 #include "modbustcpstream_p.h"
+#include "tcpframe.h"
 
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
@@ -22,12 +23,6 @@
 #include <thread>
 
 namespace {
-
-QByteArray tcpFrame(quint16 transactionId, quint8 unit, const QByteArray &pdu)
-{
-    return ModbusBytes::fromUInt16(transactionId) + ModbusBytes::fromUInt16(0)
-        + ModbusBytes::fromUInt16(ushort(pdu.size() + 1)) + QByteArray(1, char(unit)) + pdu;
-}
 
 const QByteArray readOneRegister = QByteArray::fromHex("0300000001");
 const QByteArray fortyTwo = QByteArray::fromHex("0302002A");
@@ -53,11 +48,14 @@ struct Exchange
 // keeps answering meanwhile.
 void onWorker(const std::function<void()> &work)
 {
-    std::unique_ptr<QThread> worker(QThread::create(work));
-    worker->start();
-    if (!QTest::qWaitFor([&] { return worker->isFinished(); }, 20000))
+    std::atomic_bool done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done.load(); }, 20000))
         qFatal("exchange did not return");
-    worker->wait();
+    worker.join();
 }
 
 Exchange exchange(ModbusTcpClient &client, const ModbusBytes &request)

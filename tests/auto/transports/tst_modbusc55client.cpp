@@ -101,7 +101,11 @@ private Q_SLOTS:
         QVERIFY(client.connectTransport(false));
         client.lockTransport();
         bool heldForOthers = false;
-        std::thread([&] { heldForOthers = !client.mutex()->tryLock(); }).join();
+        std::thread([&] {
+            heldForOthers = !client.mutex()->try_lock();
+            if (!heldForOthers)
+                client.mutex()->unlock();
+        }).join();
         QVERIFY(heldForOthers);
         QVERIFY(client.connected());
         bool ok = false;

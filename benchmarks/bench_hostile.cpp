@@ -1,0 +1,196 @@
+#include "ourserver.h"
+
+#include <TavrexBus1/modbustcpserver.h>
+
+#include <QtCore/QCoreApplication>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Our Modbus/TCP server with many idle peers: how fast it still answers a well-behaved client, and
+// what an idle peer costs it.
+namespace {
+
+constexpr int IdlePeers = 1000;
+constexpr int Registers = 100;
+constexpr int Requests = 10000;
+constexpr int Rounds = 5;
+
+OurServer<ModbusTcpServer> *server = nullptr;
+std::vector<int> idle;
+
+int connectTo(int port, bool blocking)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (!blocking)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    return fd;
+}
+
+int targets()
+{
+    return server->onServer([](ModbusTcpServer &ours) { return ours.targetsCount(); });
+}
+
+double serverCpuSeconds()
+{
+    return server->onServer([](ModbusTcpServer &) {
+        timespec now = {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    });
+}
+
+// Opened in batches that the listen backlog takes whole, once the server has no other peer.
+bool openIdlePeers(int count)
+{
+    while (targets() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (int(idle.size()) < count) {
+        for (int i = 0; i < 40 && int(idle.size()) < count; ++i)
+            idle.push_back(connectTo(server->port(), false));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (targets() < int(idle.size())) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return true;
+}
+
+void closeIdlePeers()
+{
+    for (const int fd : idle)
+        close(fd);
+    idle.clear();
+}
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> value;
+            return value;
+        }
+    }
+    return 0;
+}
+
+struct Run
+{
+    double rate = 0;
+    double serverCpuMicroseconds = 0;
+};
+
+// The best of several runs: the highest rate, the least server time per request.
+void keepBest(Run &best, const Run &run)
+{
+    best.rate = std::max(best.rate, run.rate);
+    if (best.serverCpuMicroseconds == 0 || run.serverCpuMicroseconds < best.serverCpuMicroseconds)
+        best.serverCpuMicroseconds = run.serverCpuMicroseconds;
+}
+
+// Sequential reads of 100 registers, one send and blocking receives each.
+Run wellBehavedClient()
+{
+    const int fd = connectTo(server->port(), true);
+    constexpr int AnswerSize = 9 + 2 * Registers;
+    uint8_t request[12] = {0, 0, 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers};
+    uint8_t answer[AnswerSize];
+    const double cpuBefore = serverCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    for (int transaction = 1; transaction <= Requests; ++transaction) {
+        request[0] = uint8_t(transaction >> 8);
+        request[1] = uint8_t(transaction);
+        int received = 0;
+        if (send(fd, request, sizeof request, 0) == sizeof request) {
+            for (ssize_t got = 1; received < AnswerSize && got > 0; received += int(got))
+                got = recv(fd, answer + received, size_t(AnswerSize - received), 0);
+        }
+        if (received != AnswerSize) {
+            close(fd);
+            return {};
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = serverCpuSeconds() - cpuBefore;
+    close(fd);
+    return {Requests / seconds, cpu * 1e6 / Requests};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // Each idle peer takes two descriptors here: its own and the server's.
+    rlimit limit = {};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur < 2 * IdlePeers + 100) {
+        std::fprintf(stderr, "the descriptor limit (%ld) is too low for %d idle peers\n", long(limit.rlim_cur),
+                     IdlePeers);
+        return 1;
+    }
+    OurServer<ModbusTcpServer> ours;
+    server = &ours;
+    ours.onServer([](ModbusTcpServer &tcp) {
+        tcp.setMaxConnections(IdlePeers + 10);
+        return true;
+    });
+    // Rounds with and without idle peers take turns, and the best of each counts, so that a
+    // machine busy with other work disturbs both alike. The server's own processor time per
+    // request tells the same with less noise.
+    Run undisturbed;
+    Run besideIdle;
+    double memoryPerPeer = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        keepBest(undisturbed, wellBehavedClient());
+        const long before = residentKiB();
+        if (!openIdlePeers(IdlePeers)) {
+            std::fprintf(stderr, "the idle peers were not all accepted\n");
+            return 1;
+        }
+        if (round == 0)
+            memoryPerPeer = double(residentKiB() - before) / IdlePeers;
+        keepBest(besideIdle, wellBehavedClient());
+        closeIdlePeers();
+    }
+    if (undisturbed.rate == 0 || besideIdle.rate == 0) {
+        std::fprintf(stderr, "an exchange failed\n");
+        return 1;
+    }
+    std::printf("hostile_undisturbed: %.0f requests/s\n", undisturbed.rate);
+    std::printf("hostile_beside_%d_idle_peers: %.0f requests/s\n", IdlePeers, besideIdle.rate);
+    std::printf("hostile_rate_kept_beside_idle_peers: %.1f %%\n", 100 * besideIdle.rate / undisturbed.rate);
+    std::printf("hostile_server_cpu_per_request_undisturbed: %.2f us\n", undisturbed.serverCpuMicroseconds);
+    std::printf("hostile_server_cpu_per_request_beside_idle_peers: %.2f us\n", besideIdle.serverCpuMicroseconds);
+    std::printf("hostile_server_memory_per_idle_peer: %.2f KiB\n", memoryPerPeer);
+    return 0;
+}
