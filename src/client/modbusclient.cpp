@@ -333,14 +333,8 @@ void ModbusClient::setIntervalReadingEnabled(bool enabled)
 
 void ModbusClient::setDeviceAddress(int address)
 {
-    QString error;
-    if (!TavrexBus::checkDeviceAddress(address, &error)) {
-        setErrorString(error);
+    if (!acceptDeviceAddress(address, m_deviceAddress))
         return;
-    }
-    if (address == m_deviceAddress)
-        return;
-    m_deviceAddress = quint8(address);
     emit deviceAddressChanged();
     visitAttachedItems([](ModbusItemBase *item) { item->onClientDeviceAddressChanged(); });
 }

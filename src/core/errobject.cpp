@@ -1,5 +1,6 @@
 #include "errobject.h"
 
+#include "tavrexbus.h"
 #include "threadcall_p.h"
 
 #include <QtCore/QThread>
@@ -39,4 +40,17 @@ void ErrObject::setErrorString(const QString &value)
     m_errorString = value;
     incrementErrorCount();
     Q_EMIT error(value);
+}
+
+bool ErrObject::acceptDeviceAddress(int address, quint8 &stored)
+{
+    QString error;
+    if (!TavrexBus::checkDeviceAddress(address, &error)) {
+        setErrorString(error);
+        return false;
+    }
+    if (address == stored)
+        return false;
+    stored = quint8(address);
+    return true;
 }

@@ -43,6 +43,11 @@ protected Q_SLOTS:
     /// Reports a failure: stores value, counts it and emits error(); safe from any thread.
     virtual void setErrorString(const QString &value);
 
+protected:
+    /// Stores a valid Modbus device address in stored and reports an invalid one; true when
+    /// stored changed.
+    bool acceptDeviceAddress(int address, quint8 &stored);
+
 private:
     QString m_errorString;
     quint64 m_errorCount = 0;

@@ -580,14 +580,8 @@ void ModbusItemBase::setDeviceAddress(int address)
 
 void ModbusItemBase::storeDeviceAddress(int address)
 {
-    QString error;
-    if (!TavrexBus::checkDeviceAddress(address, &error)) {
-        setErrorString(error);
+    if (!acceptDeviceAddress(address, m_deviceAddress))
         return;
-    }
-    if (address == m_deviceAddress)
-        return;
-    m_deviceAddress = quint8(address);
     emit deviceAddressChanged();
     reinitIntervalReading();
     needValueRead();

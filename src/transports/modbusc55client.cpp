@@ -1,7 +1,5 @@
 #include "modbusc55client.h"
 
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "threadcall_p.h"
 
 #ifdef Q_OS_LINUX
@@ -99,27 +97,14 @@ int ModbusC55Client::bytesAvailable(const Target *target)
     return 0;
 }
 
-ModbusParser *ModbusC55Client::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusC55Client::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
-}
-
 QString ModbusC55Client::toString(bool oneLine) const
 {
-    QString text = QStringLiteral("transport: %1 (%2)\n")
-                       .arg(QStringLiteral("Modbus C55 transport"), TavrexBus::busTypeStr(busType()));
-    text += QStringLiteral("status: ") + (connected() ? QStringLiteral("connected") : QStringLiteral("disconnected"))
-        + QStringLiteral("\n");
-    text += QStringLiteral("target: %1").arg(m_target.toString(oneLine)) + QStringLiteral("\n");
-    text += QStringLiteral("timeouts:  (read: %1; write: %2)\n").arg(readTimeout()).arg(writeTimeout());
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+    return describe(QStringLiteral("Modbus C55 transport"),
+                    QStringLiteral("target: %1\ntimeouts:  (read: %2; write: %3)\n")
+                        .arg(m_target.toString(oneLine))
+                        .arg(readTimeout())
+                        .arg(writeTimeout()),
+                    oneLine);
 }
 
 #ifdef Q_OS_LINUX

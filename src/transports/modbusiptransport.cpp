@@ -93,3 +93,12 @@ void ModbusIpTransport::setWriteTimeout(int msecs)
 {
     m_writeTimeout = msecs;
 }
+
+QString ModbusIpTransport::timeoutsText(bool withConnect) const
+{
+    const QString rest = tr("disconnect: %1; read answer: %2; write: %3")
+                             .arg(disconnectTimeout())
+                             .arg(readAnswerTimeout())
+                             .arg(writeTimeout());
+    return tr("timeouts:  (%1)\n").arg(withConnect ? tr("connect: %1; ").arg(connectTimeout()) + rest : rest);
+}

@@ -61,6 +61,10 @@ Q_SIGNALS:
     /// port changed.
     void portChanged();
 
+protected:
+    /// The timeouts line of the diagnostics text; a client's names its connect timeout too.
+    QString timeoutsText(bool withConnect) const;
+
 private:
     mutable std::mutex m_mutex;
     QHostAddress m_address;

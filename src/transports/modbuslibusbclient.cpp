@@ -1,7 +1,5 @@
 #include "modbuslibusbclient.h"
 
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "threadcall_p.h"
 #include "usbbulkdevice.h"
 #include "usbsession_p.h"
@@ -160,27 +158,14 @@ bool ModbusLibusbClient::sendBytes(const ModbusBytes &bytes, const Target *targe
     return true;
 }
 
-ModbusParser *ModbusLibusbClient::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusLibusbClient::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
-}
-
 QString ModbusLibusbClient::toString(bool oneLine) const
 {
-    QString text = QStringLiteral("transport: %1 (%2)\n")
-                       .arg(QStringLiteral("Modbus Libusb client"), TavrexBus::busTypeStr(busType()));
-    text += QStringLiteral("status: ") + (connected() ? QStringLiteral("connected") : QStringLiteral("disconnected"))
-        + QStringLiteral("\n");
-    text += QStringLiteral("target: %1").arg(m_target.toString(oneLine)) + QStringLiteral("\n");
-    text += QStringLiteral("timeouts:  (read answer: %1; write: %2)\n").arg(readTimeout()).arg(writeTimeout());
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+    return describe(QStringLiteral("Modbus Libusb client"),
+                    QStringLiteral("target: %1\ntimeouts:  (read answer: %2; write: %3)\n")
+                        .arg(m_target.toString(oneLine))
+                        .arg(readTimeout())
+                        .arg(writeTimeout()),
+                    oneLine);
 }
 
 bool ModbusLibusbClient::connectTransportInternal()

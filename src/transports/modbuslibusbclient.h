@@ -55,8 +55,6 @@ public:
     int bytesAvailable(const Target *target) override;
     bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,
                    QString *error = nullptr) override;
-    ModbusParser *createParser(QObject *parent) override;
-    ModbusDeparser *createDeparser(QObject *parent) override;
     QString toString(bool oneLine = false) const override;
 
 public Q_SLOTS:

@@ -1,8 +1,6 @@
 #include "modbusloopbackclient.h"
 
 #include "modbusloopbackserver.h"
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "transportlifeline_p.h"
 
 #include <QtCore/QCoreApplication>
@@ -124,16 +122,6 @@ bool ModbusLoopbackClient::sendBytes(const ModbusBytes &bytes, const Target *tar
     }
     emit bytesReceived(*answer, target);
     return true;
-}
-
-ModbusParser *ModbusLoopbackClient::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusLoopbackClient::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
 }
 
 QString ModbusLoopbackClient::toString(bool) const

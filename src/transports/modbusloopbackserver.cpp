@@ -1,7 +1,5 @@
 #include "modbusloopbackserver.h"
 
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "threadcall_p.h"
 
 #include <QtCore/QCoreApplication>
@@ -66,16 +64,6 @@ bool ModbusLoopbackServer::sendBytes(const ModbusBytes &, const Target *, Modbus
 {
     setErrorString(tr("you can't send bytes through ModbusLoopbackServer, only answer for requests"), error);
     return false;
-}
-
-ModbusParser *ModbusLoopbackServer::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusLoopbackServer::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
 }
 
 QString ModbusLoopbackServer::toString(bool) const

@@ -1,7 +1,6 @@
 #include "modbusserialtransport.h"
 
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
+#include "modbusparser.h"
 #include "qserialportinvokable.h"
 #include "tavrexbuslogging_p.h"
 #include "threadcall_p.h"
@@ -385,24 +384,9 @@ bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *ta
     return true;
 }
 
-ModbusParser *ModbusSerialTransport::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusSerialTransport::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
-}
-
 QString ModbusSerialTransport::toString(bool oneLine) const
 {
-    const bool client = busType() == TavrexBus::ClientBus;
-    QString text = QStringLiteral("transport: Modbus Serial %1 (%2)\n")
-                       .arg(client ? QStringLiteral("Client") : QStringLiteral("Server"),
-                            TavrexBus::busTypeStr(busType()));
-    text += QStringLiteral("status: %1\n").arg(connected() ? QStringLiteral("connected") : QStringLiteral("disconnected"));
-    text += QStringLiteral("port: %1\n").arg(m_port);
+    QString text = QStringLiteral("port: %1\n").arg(m_port);
     text += QStringLiteral("rate: %1\n").arg(m_baudRate);
     text += QStringLiteral("parity: %1\n").arg(parityStr(m_parity));
     text += QStringLiteral("data bits: %1\n").arg(dataBitsStr(m_dataBits));
@@ -412,7 +396,9 @@ QString ModbusSerialTransport::toString(bool oneLine) const
     text += QStringLiteral("RTS: %1\n").arg(int(m_rts));
     text += QStringLiteral("target: %1\n").arg(m_target.toString(true));
     text += QStringLiteral("timeouts:  (read: %1; write: %2)\n").arg(m_readTimeout).arg(m_writeTimeout);
-    return formatLines(text, oneLine);
+    const bool client = busType() == TavrexBus::ClientBus;
+    return describe(client ? QStringLiteral("Modbus Serial Client") : QStringLiteral("Modbus Serial Server"), text,
+                    oneLine);
 }
 
 // Unlike a network peer's, every failed open is told, also while reconnecting: the port's own

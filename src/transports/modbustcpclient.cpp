@@ -179,15 +179,6 @@ void ModbusTcpClient::moveToThread(QThread *thread)
 
 QString ModbusTcpClient::toString(bool oneLine) const
 {
-    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TCP client"), TavrexBus::busTypeStr(busType()));
-    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("target: %1").arg(m_target.toString(true)) + QLatin1Char('\n');
-    text += tr("timeouts:  (connect: %1; disconnect: %2; read answer: %3; write: %4)\n")
-                .arg(connectTimeout())
-                .arg(disconnectTimeout())
-                .arg(readAnswerTimeout())
-                .arg(writeTimeout());
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+    return describe(tr("Modbus TCP client"), tr("target: %1\n").arg(m_target.toString(true)) + timeoutsText(true),
+                    oneLine);
 }

@@ -571,19 +571,10 @@ void ModbusTcpServer::removePeer(std::shared_ptr<ModbusTcpPeer> peer)
 }
 
 QString ModbusTcpServer::toString(bool oneLine) const
-
 {
-    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TCP server"), TavrexBus::busTypeStr(busType()));
-    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("address: %1; port: %2").arg(address().toString()).arg(port()) + QLatin1Char('\n');
-    text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
-                .arg(disconnectTimeout())
-                .arg(readAnswerTimeout())
-                .arg(writeTimeout());
-    text += tr("targets [%1]:").arg(m_targets.size()) + QLatin1Char('\n');
+    QString lines = tr("address: %1; port: %2\n").arg(address().toString()).arg(port()) + timeoutsText(false);
+    lines += tr("targets [%1]:\n").arg(m_targets.size());
     for (int i = 0; i < m_targets.size(); ++i)
-        text += tr("  target %1: %2").arg(i).arg(m_targets.at(i)->toString(true)) + QLatin1Char('\n');
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+        lines += tr("  target %1: %2\n").arg(i).arg(m_targets.at(i)->toString(true));
+    return describe(tr("Modbus TCP server"), lines, oneLine);
 }

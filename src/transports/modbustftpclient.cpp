@@ -2,8 +2,6 @@
 
 #include "framing_p.h"
 #include "modbusprotocol.h"
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "tavrexbuslogging_p.h"
 #include "tftppacket_p.h"
 #include "threadcall_p.h"
@@ -60,16 +58,6 @@ QString ModbusTFtpClient::tftpErrorStr(quint16 code)
 Target *ModbusTFtpClient::clientTarget()
 {
     return &m_target;
-}
-
-ModbusParser *ModbusTFtpClient::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusTFtpClient::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
 }
 
 ModbusBytes ModbusTFtpClient::packBytes(const ModbusBytes &frame) const
@@ -278,15 +266,6 @@ void ModbusTFtpClient::onSocketDisconnected()
 
 QString ModbusTFtpClient::toString(bool oneLine) const
 {
-    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TFtp client"), TavrexBus::busTypeStr(busType()));
-    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("target: %1").arg(m_target.toString(true)) + QLatin1Char('\n');
-    text += tr("timeouts:  (connect: %1; disconnect: %2; read answer: %3; write: %4)\n")
-                .arg(connectTimeout())
-                .arg(disconnectTimeout())
-                .arg(readAnswerTimeout())
-                .arg(writeTimeout());
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+    return describe(tr("Modbus TFtp client"), tr("target: %1\n").arg(m_target.toString(true)) + timeoutsText(true),
+                    oneLine);
 }

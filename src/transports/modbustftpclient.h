@@ -37,8 +37,6 @@ public:
     bool sendBytes(const ModbusBytes &bytes, ModbusBytes *answer, QString *error = nullptr);
     int bytesAvailable(const Target *target) override;
     Target *clientTarget() override;
-    ModbusParser *createParser(QObject *parent) override;
-    ModbusDeparser *createDeparser(QObject *parent) override;
 
     /// The read request packet that carries frame.
     ModbusBytes packBytes(const ModbusBytes &frame) const;

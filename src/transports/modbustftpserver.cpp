@@ -1,8 +1,6 @@
 #include "modbustftpserver.h"
 
 #include "modbusiptarget.h"
-#include "modbusrtudeparser.h"
-#include "modbusrtuparser.h"
 #include "tftppacket_p.h"
 
 ModbusTFtpServer::ModbusTFtpServer(QObject *parent)
@@ -49,16 +47,6 @@ int ModbusTFtpServer::bytesAvailable(const Target *target)
         return 0;
     }
     return int(m_socket.bytesAvailable());
-}
-
-ModbusParser *ModbusTFtpServer::createParser(QObject *parent)
-{
-    return new ModbusRTUParser(parent);
-}
-
-ModbusDeparser *ModbusTFtpServer::createDeparser(QObject *parent)
-{
-    return new ModbusRTUDeparser(parent);
 }
 
 ModbusBytes ModbusTFtpServer::packBytes(const ModbusBytes &frame) const
@@ -192,15 +180,6 @@ bool ModbusTFtpServer::sendBytes(const ModbusBytes &bytes, const Target *target,
 
 QString ModbusTFtpServer::toString(bool oneLine) const
 {
-    QString text = tr("transport: %1 (%2)\n").arg(tr("Modbus TFtp server"), TavrexBus::busTypeStr(busType()));
-    text += tr("status: ") + (connected() ? tr("connected") : tr("disconnected")) + QLatin1Char('\n');
-    text += tr("address: %1").arg(addressStr()) + QLatin1Char('\n');
-    text += tr("port: %1").arg(port()) + QLatin1Char('\n');
-    text += tr("timeouts:  (disconnect: %1; read answer: %2; write: %3)\n")
-                .arg(disconnectTimeout())
-                .arg(readAnswerTimeout())
-                .arg(writeTimeout());
-    if (oneLine)
-        text.replace(QLatin1Char('\n'), QStringLiteral("; "));
-    return text;
+    return describe(tr("Modbus TFtp server"),
+                    tr("address: %1\nport: %2\n").arg(addressStr()).arg(port()) + timeoutsText(false), oneLine);
 }

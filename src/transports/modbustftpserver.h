@@ -34,8 +34,6 @@ public:
     bool hasTarget(const Target *target) override;
     int targetsCount() const override;
     int bytesAvailable(const Target *target) override;
-    ModbusParser *createParser(QObject *parent) override;
-    ModbusDeparser *createDeparser(QObject *parent) override;
 
     /// The DATA packet that carries frame.
     ModbusBytes packBytes(const ModbusBytes &frame) const;

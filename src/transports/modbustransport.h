@@ -32,10 +32,17 @@ public:
     bool hasTarget(const Target *target) override;
     /// 1 for a client link, 0 for a server that does not override it.
     int targetsCount() const override;
-    /// The caller owns the returned object (made with the given parent).
-    virtual ModbusParser *createParser(QObject *parent) = 0;
+    /// A new frame parser of this link's framing, with the given parent; the caller owns it.
+    /// RTU framing unless the link overrides it.
+    virtual ModbusParser *createParser(QObject *parent);
     /// A new frame builder of this link's framing, with the given parent; the caller owns it.
-    virtual ModbusDeparser *createDeparser(QObject *parent) = 0;
+    /// RTU framing unless the link overrides it.
+    virtual ModbusDeparser *createDeparser(QObject *parent);
+
+protected:
+    /// The diagnostics text every link begins with ("transport: name (bus type)", then its
+    /// status), followed by lines, in one line or many.
+    QString describe(const QString &name, const QString &lines, bool oneLine) const;
 
 private:
     const TavrexBus::BusType m_busType;

@@ -1,13 +1,21 @@
 #include "signaltexts.h"
 
+#include <TavrexBus1/modbusc55client.h>
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
+#include <TavrexBus1/modbusserialtransport.h>
 #include <TavrexBus1/modbustarget.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustftpclient.h>
+#include <TavrexBus1/modbustftpserver.h>
 #include <TavrexBus1/modbustransport.h>
 #include <TavrexBus1/modbustransporter.h>
 
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
+
+#include <memory>
 
 namespace {
 
@@ -320,6 +328,52 @@ private Q_SLOTS:
         QVERIFY(orphan.disconnectTransport());
         QVERIFY(transporter.disconnectTransports());
         QVERIFY(!server.connected());
+    }
+
+    // Field engineers paste these lines into reports: every link's text keeps its exact form.
+    void diagnosticsTextKeepsItsForm_data()
+    {
+        QTest::addColumn<std::shared_ptr<ModbusTransport>>("link");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, ModbusTransport *link, const QString &text) {
+            QTest::newRow(name) << std::shared_ptr<ModbusTransport>(link) << text;
+        };
+        const QString ipTarget = QStringLiteral("target: address: 127.0.0.1; port: 1502; ");
+        const QString clientTimeouts
+            = QStringLiteral("timeouts:  (connect: 1000; disconnect: 1000; read answer: 1000; write: 1000); ");
+        row("tcp client", new ModbusTcpClient(QHostAddress::LocalHost, 1502),
+            QStringLiteral("transport: Modbus TCP client (modbus client); status: disconnected; ") + ipTarget
+                + QStringLiteral("transaction ID: 0; ; ") + clientTimeouts);
+        auto *server = new ModbusTcpServer(1502);
+        server->setDisconnectTimeout(300);
+        row("tcp server", server,
+            QStringLiteral("transport: Modbus TCP server (modbus server); status: disconnected; address: 0.0.0.0; "
+                           "port: 1502; timeouts:  (disconnect: 300; read answer: 1000; write: 1000); targets [0]:; "));
+        auto *tftp = new ModbusTFtpClient;
+        tftp->setAddress(QHostAddress::LocalHost);
+        tftp->setPort(1502);
+        row("tftp client", tftp,
+            QStringLiteral("transport: Modbus TFtp client (modbus client); status: disconnected; ") + ipTarget
+                + QStringLiteral("; ") + clientTimeouts);
+        row("tftp server", new ModbusTFtpServer(1502),
+            QStringLiteral("transport: Modbus TFtp server (modbus server); status: disconnected; address: 0.0.0.0; "
+                           "port: 1502; timeouts:  (disconnect: 1000; read answer: 1000; write: 1000); "));
+        auto *serial = new ModbusSerialTransport(TavrexBus::ServerBus);
+        serial->setPort(QStringLiteral("ttyS7"));
+        row("serial server", serial,
+            QStringLiteral("transport: Modbus Serial Server (modbus server); status: disconnected; port: ttyS7; "
+                           "rate: 19200; parity: None; data bits: 8; stop bits: 1; flow control: None; DTR: 0; "
+                           "RTS: 0; target: ; timeouts:  (read: 500; write: 500); "));
+        row("c55", new ModbusC55Client,
+            QStringLiteral("transport: Modbus C55 transport (modbus client); status: disconnected; target: ; "
+                           "timeouts:  (read: 3000; write: 3000); "));
+    }
+
+    void diagnosticsTextKeepsItsForm()
+    {
+        QFETCH(std::shared_ptr<ModbusTransport>, link);
+        QFETCH(QString, text);
+        QCOMPARE(link->toString(true), text);
     }
 };
 
