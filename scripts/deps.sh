@@ -29,7 +29,8 @@ tavrex_install_deps() {
 tavrex_build() {
     local dir=$1; shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
-        -DTAVREX_WERROR="${TAVREX_WERROR:-OFF}" -DTAVREX_SANITIZE="${TAVREX_SANITIZE:-}" "$@" >/dev/null
+        -DTAVREX_WERROR="${TAVREX_WERROR:-OFF}" -DTAVREX_SANITIZE="${TAVREX_SANITIZE:-}" \
+        -DTAVREX_BUILD_BENCHMARKS="${TAVREX_BUILD_BENCHMARKS:-ON}" "$@" >/dev/null
     local targets=() target
     for target in ${TAVREX_TARGETS:-}; do
         targets+=(--target "$target")
