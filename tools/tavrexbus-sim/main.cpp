@@ -326,7 +326,7 @@ int main(int argc, char **argv)
     }
     MeterSimulator meter;
     const QByteArray document = readMap(options.value(options.map), &error);
-    if (document.isEmpty() || !meter.load(document, &error))
+    if (!error.isEmpty() || !meter.load(document, &error))
         return fail(error);
     Faults faults;
     if (!faults.load(options, &error))

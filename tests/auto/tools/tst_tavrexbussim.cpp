@@ -199,6 +199,7 @@ private Q_SLOTS:
                                     << "file entry 1 and file entry 3 both describe file 2";
         QTest::newRow("unknown interval") << QByteArray(R"({"archives": [{"index": 1, "type": "time", "interval": "fortnight"}]})")
                                           << "archive entry 1: interval \"fortnight\" is not a number of seconds";
+        QTest::newRow("empty file") << QByteArray() << "register map is not valid JSON: illegal value at offset 0";
         QTest::newRow("bad gap") << QByteArray(R"({"archives": [{"index": 1, "type": "index", "gaps": [[5, 2]]}]})")
                                  << "archive entry 1: gap 1 is not a label or a [first, last] pair of labels";
     }
