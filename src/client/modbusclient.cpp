@@ -185,6 +185,10 @@ void ModbusClient::shutDownExecutor()
         if (answeredHere && m_transport)
             m_transport->serveWaitingExchanges();
     }
+    // The executor is gone; taking its lock orders its last changes before their destruction in a
+    // way a thread checker sees (Qt's join it cannot see).
+    const std::lock_guard locker(m_executingLock);
+    m_executingChanges.clear();
 }
 
 // Whether an exchange of the executor waits for this thread: it cannot take a blocking call then.

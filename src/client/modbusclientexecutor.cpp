@@ -8,6 +8,7 @@
 #include "modbustaskserver.h"
 #include "modbustransport.h"
 #include "modbustransporter.h"
+#include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
 #include <QtCore/qdatetime.h>
@@ -70,6 +71,10 @@ ModbusClientExecutor::~ModbusClientExecutor()
     if (ModbusTransporter *transporter = m_modbuser.transporter())
         disconnect(transporter, nullptr, this, nullptr);
     disconnect(&m_taskServer, nullptr, this, nullptr);
+    // Aborts are asked for from other threads, under this lock; it orders their last one before
+    // the list goes, where the event that deletes us does not show a thread checker that order.
+    const std::lock_guard locker(m_abortLock);
+    m_abortItems.clear();
 }
 
 Modbuser &ModbusClientExecutor::modbuser()
@@ -128,10 +133,10 @@ void ModbusClientExecutor::requestWakeUp()
     }
     if (m_wakeUpPosted.exchange(true, std::memory_order_acq_rel))
         return;
-    QMetaObject::invokeMethod(this, [this] {
+    postToOwnerThread(this, [this] {
         m_wakeUpPosted.store(false, std::memory_order_release);
         wakeUp();
-    }, Qt::QueuedConnection);
+    });
 }
 
 void ModbusClientExecutor::abortExecuting(ModbusItemBase *item)
