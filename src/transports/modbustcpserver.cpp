@@ -82,6 +82,8 @@ struct ModbusTcpPeer
     QBasicTimer expiry;
     QBasicTimer unreadAnswers;
     int interests = TcpPeerPoller::Read;
+    // While set, answers wait in output for the others of the same read, to leave in one write.
+    bool corked = false;
 
     QString text() const { return QStringLiteral("%1:%2").arg(target->addressStr()).arg(target->port()); }
     bool heldBack() const { return output.size() >= AnswerBacklog; }
@@ -147,11 +149,10 @@ bool ModbusTcpServer::disconnectPeer(const Target *target)
     return peer != nullptr;
 }
 
+// Asked for every request the server answers: a scan of the targets would grow with the idle peers.
 bool ModbusTcpServer::hasTarget(const Target *target)
 {
-    return std::any_of(m_targets.cbegin(), m_targets.cend(), [target](const ModbusTcpTarget *held) {
-        return held == target;
-    });
+    return m_peersByTarget.contains(target);
 }
 
 int ModbusTcpServer::targetsCount() const
@@ -194,11 +195,7 @@ std::shared_ptr<ModbusTcpPeer> ModbusTcpServer::peerOf(const Target *target)
         setErrorString(tr("invalid target type"));
         return nullptr;
     }
-    for (const std::shared_ptr<ModbusTcpPeer> &peer : std::as_const(m_peers)) {
-        if (peer->target == tcpTarget)
-            return peer;
-    }
-    return nullptr;
+    return m_peersByTarget.value(tcpTarget);
 }
 
 bool ModbusTcpServer::connectTransportInternal()
@@ -264,16 +261,25 @@ void ModbusTcpServer::acceptPeer(int fd)
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &KernelSendBuffer, sizeof KernelSendBuffer);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    if (!allow || !m_poller->add(fd, TcpPeerPoller::Read) || !addTarget(target)) {
-        m_poller->remove(fd);
+    if (!allow || !m_poller->add(fd, TcpPeerPoller::Read)) {
         ::close(fd);
         delete target;
         return;
     }
+    // Known before it is announced, so that receivers of targetAdded find it.
     auto peer = std::make_shared<ModbusTcpPeer>();
     peer->fd = fd;
     peer->target = target;
     m_peers.insert(fd, peer);
+    m_peersByTarget.insert(target, peer);
+    if (!addTarget(target)) {
+        m_poller->remove(fd);
+        ::close(fd);
+        m_peers.remove(fd);
+        m_peersByTarget.remove(target);
+        delete target;
+        return;
+    }
     emit targetsCountChanged();
 }
 
@@ -344,6 +350,8 @@ void ModbusTcpServer::serve(const std::shared_ptr<ModbusTcpPeer> &peer)
         QString error;
         const ModbusTcpStream::Result result = peer->stream.takeFrame(frame, &error);
         if (result == ModbusTcpStream::Frame) {
+            // Requests sent back to back get their answers back to back, in one write.
+            peer->corked = !peer->stream.isEmpty() || peer->corked;
             answerFrame(peer, frame);
             continue;
         }
@@ -353,6 +361,8 @@ void ModbusTcpServer::serve(const std::shared_ptr<ModbusTcpPeer> &peer)
             break;
         received = true;
     }
+    if (std::exchange(peer->corked, false) && peer->fd >= 0 && !sendOutput(peer))
+        return;
     if (peer->fd < 0 || peer->heldBack())
         return;
     if (peer->stream.isEmpty())
@@ -407,9 +417,10 @@ bool ModbusTcpServer::writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, con
         removePeer(peer);
         return false;
     }
-    if (!peer->output.isEmpty()) {
+    if (peer->corked || !peer->output.isEmpty()) {
         peer->output.append(bytes);
-        updateWatch(*peer);
+        if (!peer->corked)
+            updateWatch(*peer);
         return true;
     }
     // Usually the kernel takes the whole frame at once, and nothing needs to be kept.
@@ -561,6 +572,7 @@ void ModbusTcpServer::removePeer(std::shared_ptr<ModbusTcpPeer> peer)
     m_poller->remove(peer->fd);
     ::close(peer->fd);
     m_peers.remove(peer->fd);
+    m_peersByTarget.remove(peer->target);
     peer->fd = -1;
     peer->expiry.stop();
     peer->unreadAnswers.stop();

@@ -103,6 +103,7 @@ private:
     QTimer m_acceptRetry;
     QList<ModbusTcpTarget *> m_targets;
     QHash<int, std::shared_ptr<ModbusTcpPeer>> m_peers;
+    QHash<const Target *, std::shared_ptr<ModbusTcpPeer>> m_peersByTarget;
     ModbusBytes m_lastChunk;
 };
 
