@@ -30,6 +30,8 @@ namespace {
 constexpr int PeerReadSize = 4096;
 // A peer's requests wait while this many bytes of its answers are not yet sent.
 constexpr qsizetype AnswerBacklog = 16 * 1024;
+// Answers held back for one write go out once they reach this much, well short of the backlog.
+constexpr qsizetype CorkedOutput = 4 * 1024;
 // A frame that would leave more than this unsent for one peer drops the peer.
 constexpr qsizetype MaxPendingOutput = 64 * 1024;
 // What the kernel may hold of a peer's answers: a few hundred, where it would otherwise grow its
@@ -344,25 +346,36 @@ void ModbusTcpServer::onPeerReady(int fd, bool readable, bool writable)
 void ModbusTcpServer::serve(const std::shared_ptr<ModbusTcpPeer> &peer)
 {
     bool received = false;
-    // An answer may have lost the peer; its descriptor is gone then.
-    while (peer->fd >= 0 && !peer->heldBack()) {
-        ModbusBytes frame;
-        QString error;
-        const ModbusTcpStream::Result result = peer->stream.takeFrame(frame, &error);
-        if (result == ModbusTcpStream::Frame) {
-            // Requests sent back to back get their answers back to back, in one write.
-            peer->corked = !peer->stream.isEmpty() || peer->corked;
-            answerFrame(peer, frame);
-            continue;
+    for (;;) {
+        // An answer may have lost the peer; its descriptor is gone then.
+        while (peer->fd >= 0 && !peer->heldBack()) {
+            ModbusBytes frame;
+            QString error;
+            const ModbusTcpStream::Result result = peer->stream.takeFrame(frame, &error);
+            if (result == ModbusTcpStream::Frame) {
+                // Requests sent back to back get their answers back to back, in few writes.
+                peer->corked = peer->corked || !peer->stream.isEmpty();
+                answerFrame(peer, frame);
+                if (peer->corked && peer->output.size() >= CorkedOutput && peer->fd >= 0
+                    && !(peer->interests & TcpPeerPoller::Write) && !writeOutput(peer))
+                    return;
+                continue;
+            }
+            if (result == ModbusTcpStream::Garbage)
+                setErrorString(error);
+            if (received || !receive(peer))
+                break;
+            received = true;
         }
-        if (result == ModbusTcpStream::Garbage)
-            setErrorString(error);
-        if (received || !receive(peer))
+        const bool heldBack = peer->heldBack();
+        if (!std::exchange(peer->corked, false) || peer->fd < 0)
             break;
-        received = true;
+        if (!writeOutput(peer))
+            return;
+        // Sending made room for the answers to requests that are here already.
+        if (!heldBack || peer->heldBack())
+            break;
     }
-    if (std::exchange(peer->corked, false) && peer->fd >= 0 && !sendOutput(peer))
-        return;
     if (peer->fd < 0 || peer->heldBack())
         return;
     if (peer->stream.isEmpty())
@@ -440,8 +453,21 @@ bool ModbusTcpServer::writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, con
     return true;
 }
 
-// Sends what the kernel takes of a peer's waiting answers; false when the peer is gone.
+// Sends what the kernel takes of a peer's waiting answers, then serves the requests that waited for
+// room; false when the peer is gone.
 bool ModbusTcpServer::sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
+{
+    const bool wasHeldBack = peer->heldBack();
+    if (!writeOutput(peer))
+        return false;
+    // Requests it sent meanwhile may be whole already.
+    if (wasHeldBack && !peer->heldBack())
+        serve(peer);
+    return true;
+}
+
+// Sends what the kernel takes of a peer's waiting answers, and nothing else; false when the peer is gone.
+bool ModbusTcpServer::writeOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
 {
     const bool wasHeldBack = peer->heldBack();
     qsizetype sent = 0;
@@ -465,9 +491,6 @@ bool ModbusTcpServer::sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
     if (wasHeldBack && sent > 0 && peer->heldBack())
         peer->unreadAnswers.start(writeTimeout(), this);
     updateWatch(*peer);
-    // Requests it sent meanwhile may be whole already.
-    if (wasHeldBack && !peer->heldBack())
-        serve(peer);
     return true;
 }
 

@@ -88,6 +88,7 @@ private:
     void answerFrame(const std::shared_ptr<ModbusTcpPeer> &peer, const ModbusBytes &frame);
     bool writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, const ModbusBytes &bytes, QString *error);
     bool sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer);
+    bool writeOutput(const std::shared_ptr<ModbusTcpPeer> &peer);
     bool flushOutput(const std::shared_ptr<ModbusTcpPeer> &peer, int msecs);
     void updateWatch(ModbusTcpPeer &peer);
     void dropPartialFrame(ModbusTcpPeer &peer);
