@@ -4,6 +4,7 @@
 #include "modbusclient.h"
 #include "modbustask.h"
 
+#include <QtCore/qmetaobject.h>
 #include <QtCore/qscopedvaluerollback.h>
 #include <QtCore/qset.h>
 
@@ -363,11 +364,22 @@ bool ModbusItemBase::checkValidResultTask(ModbusTask *task)
     return task->type() != TavrexBus::ReadTask || task->firstBytes().size() == m_count;
 }
 
+bool ModbusItemBase::bytesWasReadConnected() const
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&ModbusItemBase::bytesWasRead);
+    return isSignalConnected(signal);
+}
+
+// The clock is read only when the read is labelled: most items are polled without a trend or a
+// listener, and local time costs a time-zone look-up on every call.
 void ModbusItemBase::applyResultTask(const ModbusTask &task)
 {
     setTopBytesArray(task.firstBytes(), ReadChange);
+    const bool trended = m_maxTrendSize >= 1;
+    if (!trended && !bytesWasReadConnected())
+        return;
     const QDateTime now = QDateTime::currentDateTime();
-    if (m_maxTrendSize >= 1)
+    if (trended)
         insertTopBytesToTrend(now);
     emit bytesWasRead(now);
 }

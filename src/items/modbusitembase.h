@@ -534,6 +534,8 @@ Q_SIGNALS:
     void abortExecutingInternal(ModbusItemBase *item);
 
 protected:
+    /// Whether anyone takes the time label of a read; a label in local time costs a time-zone look-up.
+    bool bytesWasReadConnected() const;
     virtual void taskCreated(ModbusTask *task);
     virtual void applyResultTask(const ModbusTask &task);
     virtual void newBytesFromSource(const ModbusBytesArray &array);

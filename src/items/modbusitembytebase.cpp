@@ -23,5 +23,6 @@ void ModbusItemByteBase::setAlignToWord(bool align)
 void ModbusItemByteBase::applyResultTask(const ModbusTask &task)
 {
     setBytesArray(task.firstBytes().shrinkedToByte(), ReadChange);
-    emit bytesWasRead(QDateTime::currentDateTime());
+    if (bytesWasReadConnected())
+        emit bytesWasRead(QDateTime::currentDateTime());
 }

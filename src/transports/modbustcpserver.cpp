@@ -30,6 +30,8 @@ namespace {
 constexpr int PeerReadSize = 4096;
 // A peer's requests wait while this many bytes of its answers are not yet sent.
 constexpr qsizetype AnswerBacklog = 16 * 1024;
+// Answers held back for one write go out once they reach this much, well short of the backlog.
+constexpr qsizetype CorkedOutput = 4 * 1024;
 // A frame that would leave more than this unsent for one peer drops the peer.
 constexpr qsizetype MaxPendingOutput = 64 * 1024;
 // What the kernel may hold of a peer's answers: a few hundred, where it would otherwise grow its
@@ -82,6 +84,8 @@ struct ModbusTcpPeer
     QBasicTimer expiry;
     QBasicTimer unreadAnswers;
     int interests = TcpPeerPoller::Read;
+    // While set, answers wait in output for the others of the same read, to leave in one write.
+    bool corked = false;
 
     QString text() const { return QStringLiteral("%1:%2").arg(target->addressStr()).arg(target->port()); }
     bool heldBack() const { return output.size() >= AnswerBacklog; }
@@ -147,11 +151,10 @@ bool ModbusTcpServer::disconnectPeer(const Target *target)
     return peer != nullptr;
 }
 
+// Asked for every request the server answers: a scan of the targets would grow with the idle peers.
 bool ModbusTcpServer::hasTarget(const Target *target)
 {
-    return std::any_of(m_targets.cbegin(), m_targets.cend(), [target](const ModbusTcpTarget *held) {
-        return held == target;
-    });
+    return m_peersByTarget.contains(target);
 }
 
 int ModbusTcpServer::targetsCount() const
@@ -194,11 +197,7 @@ std::shared_ptr<ModbusTcpPeer> ModbusTcpServer::peerOf(const Target *target)
         setErrorString(tr("invalid target type"));
         return nullptr;
     }
-    for (const std::shared_ptr<ModbusTcpPeer> &peer : std::as_const(m_peers)) {
-        if (peer->target == tcpTarget)
-            return peer;
-    }
-    return nullptr;
+    return m_peersByTarget.value(tcpTarget);
 }
 
 bool ModbusTcpServer::connectTransportInternal()
@@ -264,16 +263,25 @@ void ModbusTcpServer::acceptPeer(int fd)
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &KernelSendBuffer, sizeof KernelSendBuffer);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    if (!allow || !m_poller->add(fd, TcpPeerPoller::Read) || !addTarget(target)) {
-        m_poller->remove(fd);
+    if (!allow || !m_poller->add(fd, TcpPeerPoller::Read)) {
         ::close(fd);
         delete target;
         return;
     }
+    // Known before it is announced, so that receivers of targetAdded find it.
     auto peer = std::make_shared<ModbusTcpPeer>();
     peer->fd = fd;
     peer->target = target;
     m_peers.insert(fd, peer);
+    m_peersByTarget.insert(target, peer);
+    if (!addTarget(target)) {
+        m_poller->remove(fd);
+        ::close(fd);
+        m_peers.remove(fd);
+        m_peersByTarget.remove(target);
+        delete target;
+        return;
+    }
     emit targetsCountChanged();
 }
 
@@ -338,20 +346,35 @@ void ModbusTcpServer::onPeerReady(int fd, bool readable, bool writable)
 void ModbusTcpServer::serve(const std::shared_ptr<ModbusTcpPeer> &peer)
 {
     bool received = false;
-    // An answer may have lost the peer; its descriptor is gone then.
-    while (peer->fd >= 0 && !peer->heldBack()) {
-        ModbusBytes frame;
-        QString error;
-        const ModbusTcpStream::Result result = peer->stream.takeFrame(frame, &error);
-        if (result == ModbusTcpStream::Frame) {
-            answerFrame(peer, frame);
-            continue;
+    for (;;) {
+        // An answer may have lost the peer; its descriptor is gone then.
+        while (peer->fd >= 0 && !peer->heldBack()) {
+            ModbusBytes frame;
+            QString error;
+            const ModbusTcpStream::Result result = peer->stream.takeFrame(frame, &error);
+            if (result == ModbusTcpStream::Frame) {
+                // Requests sent back to back get their answers back to back, in few writes.
+                peer->corked = peer->corked || !peer->stream.isEmpty();
+                answerFrame(peer, frame);
+                if (peer->corked && peer->output.size() >= CorkedOutput && peer->fd >= 0
+                    && !(peer->interests & TcpPeerPoller::Write) && !writeOutput(peer))
+                    return;
+                continue;
+            }
+            if (result == ModbusTcpStream::Garbage)
+                setErrorString(error);
+            if (received || !receive(peer))
+                break;
+            received = true;
         }
-        if (result == ModbusTcpStream::Garbage)
-            setErrorString(error);
-        if (received || !receive(peer))
+        const bool heldBack = peer->heldBack();
+        if (!std::exchange(peer->corked, false) || peer->fd < 0)
             break;
-        received = true;
+        if (!writeOutput(peer))
+            return;
+        // Sending made room for the answers to requests that are here already.
+        if (!heldBack || peer->heldBack())
+            break;
     }
     if (peer->fd < 0 || peer->heldBack())
         return;
@@ -407,9 +430,10 @@ bool ModbusTcpServer::writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, con
         removePeer(peer);
         return false;
     }
-    if (!peer->output.isEmpty()) {
+    if (peer->corked || !peer->output.isEmpty()) {
         peer->output.append(bytes);
-        updateWatch(*peer);
+        if (!peer->corked)
+            updateWatch(*peer);
         return true;
     }
     // Usually the kernel takes the whole frame at once, and nothing needs to be kept.
@@ -429,8 +453,21 @@ bool ModbusTcpServer::writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, con
     return true;
 }
 
-// Sends what the kernel takes of a peer's waiting answers; false when the peer is gone.
+// Sends what the kernel takes of a peer's waiting answers, then serves the requests that waited for
+// room; false when the peer is gone.
 bool ModbusTcpServer::sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
+{
+    const bool wasHeldBack = peer->heldBack();
+    if (!writeOutput(peer))
+        return false;
+    // Requests it sent meanwhile may be whole already.
+    if (wasHeldBack && !peer->heldBack())
+        serve(peer);
+    return true;
+}
+
+// Sends what the kernel takes of a peer's waiting answers, and nothing else; false when the peer is gone.
+bool ModbusTcpServer::writeOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
 {
     const bool wasHeldBack = peer->heldBack();
     qsizetype sent = 0;
@@ -454,9 +491,6 @@ bool ModbusTcpServer::sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer)
     if (wasHeldBack && sent > 0 && peer->heldBack())
         peer->unreadAnswers.start(writeTimeout(), this);
     updateWatch(*peer);
-    // Requests it sent meanwhile may be whole already.
-    if (wasHeldBack && !peer->heldBack())
-        serve(peer);
     return true;
 }
 
@@ -561,6 +595,7 @@ void ModbusTcpServer::removePeer(std::shared_ptr<ModbusTcpPeer> peer)
     m_poller->remove(peer->fd);
     ::close(peer->fd);
     m_peers.remove(peer->fd);
+    m_peersByTarget.remove(peer->target);
     peer->fd = -1;
     peer->expiry.stop();
     peer->unreadAnswers.stop();

@@ -88,6 +88,7 @@ private:
     void answerFrame(const std::shared_ptr<ModbusTcpPeer> &peer, const ModbusBytes &frame);
     bool writeFrame(const std::shared_ptr<ModbusTcpPeer> &peer, const ModbusBytes &bytes, QString *error);
     bool sendOutput(const std::shared_ptr<ModbusTcpPeer> &peer);
+    bool writeOutput(const std::shared_ptr<ModbusTcpPeer> &peer);
     bool flushOutput(const std::shared_ptr<ModbusTcpPeer> &peer, int msecs);
     void updateWatch(ModbusTcpPeer &peer);
     void dropPartialFrame(ModbusTcpPeer &peer);
@@ -103,6 +104,7 @@ private:
     QTimer m_acceptRetry;
     QList<ModbusTcpTarget *> m_targets;
     QHash<int, std::shared_ptr<ModbusTcpPeer>> m_peers;
+    QHash<const Target *, std::shared_ptr<ModbusTcpPeer>> m_peersByTarget;
     ModbusBytes m_lastChunk;
 };
 
