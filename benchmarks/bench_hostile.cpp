@@ -1,15 +1,11 @@
 #include "ourserver.h"
+#include "rawtcppeer.h"
 
 #include <TavrexBus1/modbustcpserver.h>
 
 #include <QtCore/QCoreApplication>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -33,21 +29,6 @@ constexpr int Rounds = 5;
 OurServer<ModbusTcpServer> *server = nullptr;
 std::vector<int> idle;
 
-int connectTo(int port, bool blocking)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (!blocking)
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    return fd;
-}
-
 int targets()
 {
     return server->onServer([](ModbusTcpServer &ours) { return ours.targetsCount(); });
@@ -69,7 +50,7 @@ bool openIdlePeers(int count)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     while (int(idle.size()) < count) {
         for (int i = 0; i < 40 && int(idle.size()) < count; ++i)
-            idle.push_back(connectTo(server->port(), false));
+            idle.push_back(RawTcpPeer::connectTo(server->port(), false));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (targets() < int(idle.size())) {
             if (std::chrono::steady_clock::now() > deadline)
@@ -118,21 +99,15 @@ void keepBest(Run &best, const Run &run)
 // Sequential reads of 100 registers, one send and blocking receives each.
 Run wellBehavedClient()
 {
-    const int fd = connectTo(server->port(), true);
-    constexpr int AnswerSize = 9 + 2 * Registers;
-    uint8_t request[12] = {0, 0, 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers};
-    uint8_t answer[AnswerSize];
+    const int fd = RawTcpPeer::connectTo(server->port(), true);
+    std::vector<uint8_t> request = RawTcpPeer::readRequests(1, Registers);
+    std::vector<uint8_t> answer;
     const double cpuBefore = serverCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     for (int transaction = 1; transaction <= Requests; ++transaction) {
         request[0] = uint8_t(transaction >> 8);
         request[1] = uint8_t(transaction);
-        int received = 0;
-        if (send(fd, request, sizeof request, 0) == sizeof request) {
-            for (ssize_t got = 1; received < AnswerSize && got > 0; received += int(got))
-                got = recv(fd, answer + received, size_t(AnswerSize - received), 0);
-        }
-        if (received != AnswerSize) {
+        if (!RawTcpPeer::exchange(fd, request, answer, RawTcpPeer::readAnswerSize(Registers))) {
             close(fd);
             return {};
         }

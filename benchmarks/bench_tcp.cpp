@@ -1,3 +1,5 @@
+#include "rawtcppeer.h"
+
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
@@ -16,7 +18,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -355,33 +356,20 @@ void qtClient(benchmark::State &state, const ServerProcess &server, const std::s
 // Its rate bounds what a client can gain over another against the same server.
 void plainSocketClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(server.port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    const int fd = RawTcpPeer::connectTo(server.port());
+    if (fd < 0) {
         state.SkipWithError("cannot connect");
-        close(fd);
         return;
     }
-    constexpr int AnswerSize = 9 + 2 * Registers;
-    uint8_t request[12] = {0, 0, 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers};
-    uint8_t answer[AnswerSize];
+    std::vector<uint8_t> request = RawTcpPeer::readRequests(1, Registers);
+    std::vector<uint8_t> answer;
     quint16 transaction = 0;
     const Measurement measurement(server);
     for (auto _ : state) {
         ++transaction;
         request[0] = uint8_t(transaction >> 8);
         request[1] = uint8_t(transaction);
-        int received = 0;
-        if (send(fd, request, sizeof request, 0) == sizeof request) {
-            for (ssize_t got = 1; received < AnswerSize && got > 0; received += int(got))
-                got = recv(fd, answer + received, size_t(AnswerSize - received), 0);
-        }
-        if (received != AnswerSize) {
+        if (!RawTcpPeer::exchange(fd, request, answer, RawTcpPeer::readAnswerSize(Registers))) {
             state.SkipWithError("exchange failed");
             close(fd);
             return;
@@ -397,31 +385,16 @@ void plainSocketClient(benchmark::State &state, const ServerProcess &server, con
 void pipelinedClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
 {
     constexpr int Pipelined = 100;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(server.port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    const int fd = RawTcpPeer::connectTo(server.port());
+    if (fd < 0) {
         state.SkipWithError("cannot connect");
-        close(fd);
         return;
     }
-    std::vector<uint8_t> batch;
-    for (int i = 0; i < Pipelined; ++i)
-        batch.insert(batch.end(), {uint8_t(i >> 8), uint8_t(i), 0, 0, 0, 6, 1, 3, 0, 0, 0, Registers});
-    constexpr int BatchAnswerSize = Pipelined * (9 + 2 * Registers);
-    std::vector<uint8_t> answers(BatchAnswerSize);
+    const std::vector<uint8_t> batch = RawTcpPeer::readRequests(Pipelined, Registers);
+    std::vector<uint8_t> answers;
     const Measurement measurement(server);
     for (auto _ : state) {
-        int received = 0;
-        if (send(fd, batch.data(), batch.size(), 0) == ssize_t(batch.size())) {
-            for (ssize_t got = 1; received < BatchAnswerSize && got > 0; received += int(got))
-                got = recv(fd, answers.data() + received, size_t(BatchAnswerSize - received), 0);
-        }
-        if (received != BatchAnswerSize) {
+        if (!RawTcpPeer::exchange(fd, batch, answers, Pipelined * RawTcpPeer::readAnswerSize(Registers))) {
             state.SkipWithError("exchange failed");
             close(fd);
             return;
