@@ -617,54 +617,44 @@ bool Modbuser::readTimeArchLabels(quint16 archIndex, const QDateTime &from, quin
     return ok;
 }
 
-bool Modbuser::readRecords(ModbusPacketArch &request, QList<ModbusBytes> &out, const ModbusTarget *target)
+int Modbuser::readRecords(TavrexBus::FunctionCode function, quint16 archIndex, quint32 label, quint16 count,
+                          TavrexBus::ArchType archType, TavrexBus::ArchDirection direction,
+                          QList<ModbusBytes> &out, const ModbusTarget *target)
 {
+    ModbusPacketArch request(archType, direction);
+    request.setFunctionCode(function);
+    request.setArchIndex(archIndex);
+    request.setRequestRecordsCount(count);
+    request.setRequestLabel(label);
     request.setAddress(m_deviceAddress);
     const ModbusParseInfo parseInfo(TavrexBus::Response, request.requestRecordsCount(), request.archType());
     const auto answer = exchange<ModbusPacketArch>(request, parseInfo, target);
     if (!answer)
-        return false;
+        return 0;
     if (answer->hasException()) {
         reportException(*answer, false);
-        return false;
+        return 0;
     }
     if (answer->records().isEmpty()) {
         setErrorString(tr("received empty arch packet: ") + answer->toString(false));
-        return false;
+        return 0;
     }
     out = answer->records();
-    return true;
+    return int(out.size());
 }
 
 int Modbuser::readArchRecords65(quint16 archIndex, quint32 label, quint16 count, QList<ModbusBytes> &out,
                                 TavrexBus::ArchType archType, const ModbusTarget *target)
 {
-    ModbusPacketArch request(archType);
-    request.setFunctionCode(TavrexBus::ReadArchRecord65);
-    request.setArchIndex(archIndex);
-    request.setRequestRecordsCount(count);
-    request.setRequestLabel(label);
-    QList<ModbusBytes> records;
-    if (!readRecords(request, records, target))
-        return 0;
-    out = records;
-    return int(records.size());
+    return readRecords(TavrexBus::ReadArchRecord65, archIndex, label, count, archType, TavrexBus::Forward, out,
+                       target);
 }
 
 int Modbuser::readArchRecords67(quint16 archIndex, quint32 label, TavrexBus::ArchDirection direction,
                                 quint16 count, QList<ModbusBytes> &out, TavrexBus::ArchType archType,
                                 const ModbusTarget *target)
 {
-    ModbusPacketArch request(archType, direction);
-    request.setFunctionCode(TavrexBus::ReadArchRecord67);
-    request.setArchIndex(archIndex);
-    request.setRequestRecordsCount(count);
-    request.setRequestLabel(label);
-    QList<ModbusBytes> records;
-    if (!readRecords(request, records, target))
-        return 0;
-    out = records;
-    return int(records.size());
+    return readRecords(TavrexBus::ReadArchRecord67, archIndex, label, count, archType, direction, out, target);
 }
 
 bool Modbuser::readArchRecord65(quint16 archIndex, quint32 label, ModbusBytes &out, TavrexBus::ArchType archType,
@@ -691,13 +681,9 @@ int Modbuser::readArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchF
                               TavrexBus::ArchType archType, ModbusBytes &out, TavrexBus::ArchDirection direction,
                               quint16 count, const ModbusTarget *target)
 {
-    ModbusPacketArch request(archType, direction);
-    request.setFunctionCode(func == TavrexBus::Func65 ? TavrexBus::ReadArchRecord65 : TavrexBus::ReadArchRecord67);
-    request.setArchIndex(archIndex);
-    request.setRequestRecordsCount(count);
-    request.setRequestLabel(label);
+    const TavrexBus::FunctionCode function = func == TavrexBus::Func65 ? TavrexBus::ReadArchRecord65 : TavrexBus::ReadArchRecord67;
     QList<ModbusBytes> records;
-    if (!readRecords(request, records, target))
+    if (readRecords(function, archIndex, label, count, archType, direction, records, target) == 0)
         return 0;
     out = ModbusBytes::fromList(records);
     return count;

@@ -306,7 +306,9 @@ private:
     bool inAddressRange(quint32 address, int registers);
     void reportException(const ModbusPacket &answer, bool oneLine);
     void reportException(const ModbusPacket &answer, const ModbusPacket &request);
-    bool readRecords(ModbusPacketArch &request, QList<ModbusBytes> &out, const ModbusTarget *target);
+    // One function-65 or -67 request: the number of records answered, 0 (and reported) on failure.
+    int readRecords(TavrexBus::FunctionCode function, quint16 archIndex, quint32 label, quint16 count,
+                    TavrexBus::ArchType archType, TavrexBus::ArchDirection direction, QList<ModbusBytes> &out, const ModbusTarget *target);
 
     // Each returns the answer to the request when a handler took it (handled), else null.
     std::unique_ptr<ModbusPacket> dispatch(ModbusPacket &packet, ModbusTranslateOptions &options, bool &handled);
