@@ -1,5 +1,6 @@
 #include "modbusarchreader.h"
 
+#include "objectwatch_p.h"
 #include "tavrexbuslogging_p.h"
 #include "modbusarchrecord.h"
 #include "modbustask.h"
@@ -480,11 +481,7 @@ void ModbusArchReader::setRecord(ModbusArchRecord *record)
         return;
     // The reading's destination is gone: it cannot go on.
     stopAt(false);
-    if (m_record)
-        disconnect(m_record, nullptr, this, nullptr);
-    m_record = record;
-    if (record)
-        connect(record, &QObject::destroyed, this, &ModbusArchReader::onRecordDestroyed);
+    rewatch(this, m_record, record, &ModbusArchReader::onRecordDestroyed);
     emit recordChanged(record);
 }
 

@@ -1,5 +1,6 @@
 #include "eventer.h"
 
+#include "objectwatch_p.h"
 #include "keypadevent.h"
 #include "modbusc55client.h"
 #include "modbuslibusbclient.h"
@@ -127,11 +128,7 @@ void Eventer::onTransportsChanged()
 
 void Eventer::watch(Transporter *transporter)
 {
-    if (m_watched)
-        disconnect(m_watched, nullptr, this, nullptr);
-    m_watched = transporter;
-    if (!m_watched)
-        return;
-    connect(m_watched, &Transporter::transportsChanged, this, &Eventer::onTransportsChanged);
-    connect(m_watched, &QObject::destroyed, this, [this] { m_watched = nullptr; });
+    rewatch(this, m_watched, transporter, [this] { m_watched = nullptr; });
+    if (transporter)
+        connect(transporter, &Transporter::transportsChanged, this, &Eventer::onTransportsChanged);
 }

@@ -1,5 +1,6 @@
 #include "modbusitemreader.h"
 
+#include "objectwatch_p.h"
 #include "modbusitembase.h"
 
 ModbusItemReader::ModbusItemReader(QObject *parent)
@@ -21,17 +22,11 @@ void ModbusItemReader::setItem(ModbusItemBase *item)
 {
     if (item == m_item)
         return;
-    if (m_item) {
-        if (holding())
-            m_item->endReading();
-        disconnect(m_item, nullptr, this, nullptr);
-    }
-    m_item = item;
-    if (item) {
-        connect(item, &QObject::destroyed, this, &ModbusItemReader::onItemDestroyed);
-        if (holding())
-            item->beginReading();
-    }
+    if (m_item && holding())
+        m_item->endReading();
+    rewatch(this, m_item, item, &ModbusItemReader::onItemDestroyed);
+    if (item && holding())
+        item->beginReading();
     emit itemChanged(item);
 }
 

@@ -1,5 +1,6 @@
 #include "eksitesmodel.h"
 
+#include "objectwatch_p.h"
 #include "eksitestable_p.h"
 #include "modbusitembase.h"
 
@@ -102,13 +103,9 @@ void EkSitesModel::setItem(ModbusItemBase *item)
 {
     if (m_item == item)
         return;
-    if (m_item)
-        disconnect(m_item, nullptr, this, nullptr);
-    m_item = item;
-    if (item) {
+    rewatch(this, m_item, item, &EkSitesModel::onItemDestroyed);
+    if (item)
         connect(item, &ModbusItemBase::afterRead, this, &EkSitesModel::onItemAfterRead);
-        connect(item, &QObject::destroyed, this, &EkSitesModel::onItemDestroyed);
-    }
     bytesToList();
     if (!initializing())
         fill();

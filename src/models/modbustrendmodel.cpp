@@ -1,5 +1,6 @@
 #include "modbustrendmodel.h"
 
+#include "objectwatch_p.h"
 #include "modbusitembase.h"
 
 #include <QtCore/qcoreevent.h>
@@ -17,11 +18,8 @@ void ModbusTrendModel::setItem(QObject *item)
 {
     if (m_item == item)
         return;
-    if (m_item)
-        disconnect(m_item, nullptr, this, nullptr);
-    m_item = item;
+    rewatch(this, m_item, item, &ModbusTrendModel::onItemDestroyed);
     if (item) {
-        connect(item, &QObject::destroyed, this, &ModbusTrendModel::onItemDestroyed);
         if (auto *modbusItem = qobject_cast<ModbusItemBase *>(item)) {
             connect(modbusItem, &ModbusItemBase::bytesWasRead, this, &ModbusTrendModel::onItemBytesWasRead);
             if (m_useItemBuffer) {
