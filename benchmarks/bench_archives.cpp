@@ -2,7 +2,8 @@
 // Figures: records read per second, the wall time beside the link's exchanges (client, executor and reader
 // together) and beside the same requests made one after another through Modbuser on one thread, the
 // reading thread's CPU time (reader, items and result delivery) beside the wall time, beside the link's
-// time and per record, and the resident memory per record held.
+// time and per record, and the resident memory per record held. Every request crosses from the reading
+// thread to the client's executor and back; the bare cost of that round trip is measured beside it.
 #include "simulatedmeter.h"
 
 #include <TavrexBus1/modbusarchreader.h>
@@ -13,6 +14,7 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
+#include <QtCore/qthread.h>
 
 #include <benchmark/benchmark.h>
 
@@ -74,6 +76,7 @@ struct Figures
     double threadCpuBesideTransport = 0;
     double threadCpuPerRecord = 0;
     double requests = 0;
+    double overheadPerRequest = 0;
     double kilobytesPerRecord = 0;
 };
 std::map<std::string, Figures> figures;
@@ -137,6 +140,7 @@ void readTenThousandRecords(benchmark::State &state)
     result.threadCpuBesideTransport = 100.0 * double(cpuNanoseconds) / double(transportNanoseconds);
     result.threadCpuPerRecord = double(cpuNanoseconds) / 1000.0 / (RecordCount * iterations);
     result.requests = double(exchanges) / iterations;
+    result.overheadPerRequest = double(wallNanoseconds - transportNanoseconds) / 1000.0 / double(exchanges);
     figures[(state.range(0) ? std::string("live") : std::string("at_end"))
             + (state.range(1) ? "_filled" : "_single")] = result;
     state.counters["records/s"] = result.recordsPerSecond;
@@ -192,6 +196,34 @@ void directRequests(benchmark::State &state)
     }
     directRequestsNanoseconds[recordsPerRequest] = wallNanoseconds / qMax<qint64>(1, state.iterations());
 }
+double threadRoundTripMicroseconds = 0;
+
+// A queued call from this thread to an idle thread and a queued call back: what the reading thread and
+// the executor pay per request, whatever the reader does.
+void threadRoundTrip(benchmark::State &state)
+{
+    QThread worker;
+    QObject peer;
+    peer.moveToThread(&worker);
+    worker.start();
+    QObject home;
+    bool answered = false;
+    QElapsedTimer wall;
+    wall.start();
+    for (auto _ : state) {
+        answered = false;
+        QMetaObject::invokeMethod(&peer, [&home, &answered] {
+            QMetaObject::invokeMethod(&home, [&answered] { answered = true; }, Qt::QueuedConnection);
+        }, Qt::QueuedConnection);
+        while (!answered)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    threadRoundTripMicroseconds = double(wall.nsecsElapsed()) / 1000.0 / double(state.iterations());
+    worker.quit();
+    worker.wait();
+}
+BENCHMARK(threadRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 BENCHMARK(directRequests)
     ->Arg(FilledRecordsPerRequest)
     ->Arg(1)
@@ -221,6 +253,7 @@ int main(int argc, char **argv)
         std::printf("archive_reader_%s_overhead_beside_transport: %.1f %%\n", name.c_str(), result.overheadPercent);
         std::printf("archive_reader_%s_overhead_beside_direct_requests: %.1f %%\n", name.c_str(),
                     result.overheadBesideDirect);
+        std::printf("archive_reader_%s_overhead_per_request: %.1f us\n", name.c_str(), result.overheadPerRequest);
         std::printf("archive_reader_%s_reading_thread_cpu: %.1f %%\n", name.c_str(), result.threadCpuPercent);
         std::printf("archive_reader_%s_reading_thread_cpu_beside_transport: %.1f %%\n", name.c_str(),
                     result.threadCpuBesideTransport);
@@ -228,5 +261,6 @@ int main(int argc, char **argv)
                     result.threadCpuPerRecord);
         std::printf("archive_reader_%s_memory_per_record: %.2f KiB\n", name.c_str(), result.kilobytesPerRecord);
     }
+    std::printf("thread_round_trip: %.1f us\n", threadRoundTripMicroseconds);
     return 0;
 }

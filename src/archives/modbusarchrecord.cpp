@@ -209,7 +209,9 @@ void ModbusArchRecord::applyResultTask(const ModbusTask &task)
         setRecordSize(int(answer.first().size()));
     if (static_cast<const ModbusTaskArchRecord65 &>(task).label() == label() || m_useNearLabel)
         setBytesArray(answer, ReadChange);
-    emit bytesWasRead(QDateTime::currentDateTime());
+    // Local time costs a time-zone look-up, and a reader takes thousands of records unheard.
+    if (bytesWasReadConnected())
+        emit bytesWasRead(QDateTime::currentDateTime());
 }
 
 void ModbusArchRecord::appendRecords(const ModbusBytesArray &records, BytesChangeType type)

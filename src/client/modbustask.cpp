@@ -69,7 +69,9 @@ void ModbusTask::append(ModbusItemBase &item)
 
 void ModbusTask::initLastProcessTime(const ModbusItemBase &item)
 {
-    m_lastProcessTime = m_type == TavrexBus::ReadTask ? item.lastReadTime() : item.lastWriteTime();
+    // The stored time, not the getter's local one: a time-zone look-up per request would cost more than
+    // building the rest of the task.
+    m_lastProcessTime = m_type == TavrexBus::ReadTask ? item.m_lastReadTime : item.m_lastWriteTime;
 }
 
 int ModbusTask::requestBytesCount() const

@@ -572,6 +572,7 @@ protected:
 
 private:
     friend class ModbusClient;
+    friend class ModbusTask;
 
 private Q_SLOTS:
     void updateConnected();
