@@ -6,6 +6,7 @@
 #include "modbustask.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -76,7 +77,7 @@ ModbusArchReader::ModbusArchReader(QObject *parent)
 {
     connect(m_labelReader.get(), &ModbusItemBase::afterRead, this, &ModbusArchReader::onLabelsRead);
     connect(m_recordReader.get(), &ModbusItemBase::afterRead, this, &ModbusArchReader::onRecordRead);
-    connect(m_labelReader.get(), &ErrObject::error, this, &ModbusArchReader::onInnerError);
+    connect(m_labelReader.get(), &ErrObject::error, this, &ModbusArchReader::onLabelError);
     connect(m_recordReader.get(), &ErrObject::error, this, &ModbusArchReader::onInnerError);
 }
 
@@ -210,8 +211,11 @@ void ModbusArchReader::onLabelsRead()
     if (!m_running || !m_readingLabels)
         return;
     QList<quint32> batch = m_labelReader->labels();
-    if (!checkOrder(batch, m_labelReader->label()))
+    const QString disorder = orderProblem(batch, m_labelReader->label());
+    if (!disorder.isEmpty()) {
+        failLabels(disorder);
         return;
+    }
     m_readingLabels = false;
     m_labelsShort = batch.size() != m_labelReader->count();
     // A batch that reaches past the end is the last one of this archive.
@@ -221,29 +225,42 @@ void ModbusArchReader::onLabelsRead()
     }
     // Labels asked for again after a short answer come first.
     m_labels.append(batch);
+    // A full batch's last label starts the next batch, which is asked for ahead of this one's records:
+    // its labels are in before the executor runs out of requests. The device confirms the order by
+    // listing that label again.
+    if (!m_labelsShort && !m_labels.isEmpty() && m_labels.constLast() != m_endLabel
+        && issued() + m_labels.size() < recordLimit())
+        readLabels(m_labels.takeLast());
     pump();
 }
 
 // The device lists labels in archive order, each once, from the one asked for.
-bool ModbusArchReader::checkOrder(const QList<quint32> &labels, quint32 requested)
+QString ModbusArchReader::orderProblem(const QList<quint32> &labels, quint32 requested) const
 {
     for (qsizetype i = 0; i < labels.size(); ++i) {
         const quint32 before = i == 0 ? requested : labels.at(i - 1);
         if (i == 0 ? labels.at(i) >= before : labels.at(i) > before)
             continue;
-        fail(tr("arch labels out of order: %1 follows %2").arg(labelText(labels.at(i)), labelText(before)));
-        return false;
+        return tr("arch labels out of order: %1 follows %2").arg(labelText(labels.at(i)), labelText(before));
     }
-    return true;
+    return {};
 }
 
-// Keeps the executor busy: every record request of the batch goes at once, and the next batch is asked for
-// behind them, so that no answer waits for this thread. Until the record size is known, one request goes
+// The next batch is asked for ahead of the records before it: those are still read, and the reading
+// stops where the bad batch begins, as it would had the labels been asked for after them.
+void ModbusArchReader::failLabels(const QString &message)
+{
+    m_labelFailure = message;
+    pump();
+}
+
+// Keeps the executor busy: every record request of the batch goes at once, behind the request for the
+// next batch, so that no answer waits for this thread. Until the record size is known, one request goes
 // alone, so that the rest can fill their answers.
 void ModbusArchReader::pump()
 {
     const bool sizeUnknown = m_recordsPerRequestOptimization && m_recordReader->recordSize() == 0;
-    while (m_running && m_labels.size() > heldBack() && issued() < recordLimit()
+    while (m_running && !m_labels.isEmpty() && issued() < recordLimit()
            && !(sizeUnknown && !m_inFlight.isEmpty())) {
         const int count = runLength();
         m_inFlight.append(m_labels.mid(0, count));
@@ -253,19 +270,12 @@ void ModbusArchReader::pump()
         if (!m_recordReader->read() && m_running)
             fail(tr("can't read the records of archive %1").arg(m_archIndex));
     }
-    if (!m_running)
+    if (!m_running || !m_inFlight.isEmpty() || (!m_labels.isEmpty() && issued() < recordLimit()))
         return;
-    // The last label of a full batch starts the next batch, so that the device confirms the order.
-    if (heldBack() == 1 && !m_readingLabels && issued() < recordLimit())
-        readLabels(m_labels.takeFirst());
-    else if (m_inFlight.isEmpty() && !m_readingLabels && (m_labels.isEmpty() || issued() >= recordLimit()))
+    if (!m_labelFailure.isEmpty() && issued() < recordLimit())
+        fail(std::exchange(m_labelFailure, QString()));
+    else if (!m_readingLabels || !m_labelFailure.isEmpty())
         finishArchive(issued() >= recordLimit());
-}
-
-// 1 when the only label left starts the next batch.
-int ModbusArchReader::heldBack() const
-{
-    return m_labels.size() == 1 && !m_labelsShort && m_labels.constFirst() != m_endLabel ? 1 : 0;
 }
 
 qsizetype ModbusArchReader::issued() const
@@ -289,13 +299,11 @@ int ModbusArchReader::recordsPerAnswer() const
     return qMax(1, m_recordsPerRequest);
 }
 
-// Function 65 reads consecutive labels: one request covers a run of labels without a gap, never the
-// label held back for the next batch, never more than the record limit leaves.
+// Function 65 reads consecutive labels: one request covers a run of labels without a gap, never more
+// than the record limit leaves.
 int ModbusArchReader::runLength() const
 {
-    qsizetype available = m_labels.size();
-    if (!m_labelsShort && available > 1 && m_labels.constLast() != m_endLabel)
-        --available;
+    const qsizetype available = m_labels.size();
     int limit = recordsPerAnswer();
     if (m_maxRecords > 0)
         limit = int(qMin<qsizetype>(limit, qMax<qsizetype>(1, m_maxRecords - issued())));
@@ -398,6 +406,7 @@ void ModbusArchReader::stopAt(bool complete)
     if (!m_running)
         return;
     m_running = false;
+    m_labelFailure.clear();
     m_labelReader->forget();
     m_recordReader->forget();
     quint32 at = 0;
@@ -433,6 +442,12 @@ void ModbusArchReader::onInnerError(const QString &message)
 {
     if (m_running && !message.isEmpty())
         fail(message);
+}
+
+void ModbusArchReader::onLabelError(const QString &message)
+{
+    if (m_running && !message.isEmpty())
+        failLabels(message);
 }
 
 // ---- queries ----------------------------------------------------------------------------------

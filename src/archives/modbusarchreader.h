@@ -163,6 +163,7 @@ private Q_SLOTS:
     void onLabelsRead();
     void onRecordRead();
     void onInnerError(const QString &message);
+    void onLabelError(const QString &message);
     void onRecordDestroyed();
 
 private:
@@ -172,7 +173,6 @@ private:
     bool setNextArchIndex();
     void readLabels(quint32 from);
     void pump();
-    int heldBack() const;
     qsizetype issued() const;
     qsizetype recordLimit() const;
     int recordsPerAnswer() const;
@@ -188,7 +188,8 @@ private:
     quint32 fromLabel() const;
     QVariant labelValue(quint32 label) const;
     QString labelText(quint32 label) const;
-    bool checkOrder(const QList<quint32> &labels, quint32 requested);
+    QString orderProblem(const QList<quint32> &labels, quint32 requested) const;
+    void failLabels(const QString &message);
 
     QPointer<ModbusArchRecord> m_record;
     std::unique_ptr<RecordPart> m_recordReader;
@@ -204,6 +205,7 @@ private:
     QList<QList<quint32>> m_inFlight;  // the labels of each record request under way, oldest first
     bool m_labelsShort = false;
     bool m_readingLabels = false;
+    QString m_labelFailure;
     int m_total = -1;
     int m_progress = 0;
     bool m_recordsPerRequestOptimization = false;

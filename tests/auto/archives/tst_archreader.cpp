@@ -262,6 +262,7 @@ private Q_SLOTS:
         QTest::newRow("labels out of order") << "order" << "^arch labels out of order: " << 61 << "2024-03-05 16:00";
         QTest::newRow("labels before the one asked for") << "earlier" << "^arch labels out of order: " << 61
                                                          << "2024-03-05 16:00";
+        QTest::newRow("next labels unanswered") << "labels silent" << "time|answer" << 61 << "2024-03-05 16:00";
         QTest::newRow("archive the device lacks") << "archive" << "^received exception packet: " << 69
                                                   << "1970-01-01 00:00";
     }
@@ -288,9 +289,11 @@ private Q_SLOTS:
                 });
         connect(&device, &Modbuser::onReadArchPresence, this,
                 [fault](quint16, quint32 label, TavrexBus::ArchDirection, quint16, QList<quint32> &out,
-                        ModbusTranslateOptions &, TavrexBus::ArchType, bool &) {
+                        ModbusTranslateOptions &, TavrexBus::ArchType, bool &handled) {
                     if (label == 0 || out.size() < 2)
                         return;  // the first batch passes
+                    if (fault == "labels silent")
+                        handled = false;
                     if (fault == "order")
                         out.swapItemsAt(0, 1);
                     if (fault == "earlier")
