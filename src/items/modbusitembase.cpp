@@ -51,8 +51,8 @@ QString binaryText(const QVariant &value, const ModbusBytes &bytes)
 
 ModbusItemBase::ModbusItemBase(int requestItemBytesCount, QObject *parent)
     : ErrObject(parent),
-      m_lastReadTime(QDateTime::fromMSecsSinceEpoch(0)),
-      m_lastWriteTime(QDateTime::fromMSecsSinceEpoch(0)),
+      m_lastReadTime(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC)),
+      m_lastWriteTime(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC)),
       m_requestItemBytesCount(requestItemBytesCount)
 {
     m_roles = defaultRoles();
