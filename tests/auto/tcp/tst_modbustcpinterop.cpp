@@ -1,6 +1,7 @@
+#include "tcpframe.h"
+
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
-#include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/modbustranslator.h>
 
@@ -8,8 +9,6 @@
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
-#include <QtNetwork/QTcpServer>
-#include <QtNetwork/QTcpSocket>
 #include <QtTest/QTest>
 
 #include <memory>
@@ -18,13 +17,6 @@ namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
 const QString peers = QStringLiteral(TAVREX_TCP_PEERS);
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 bool pymodbusInstalled()
 {
