@@ -1,3 +1,4 @@
+#include "programrun.h"
 #include "tcpframe.h"
 
 #include <TavrexBus1/modbuser.h>
@@ -158,6 +159,11 @@ private Q_SLOTS:
         QVERIFY(!modbuser.readRegisters(400901, 1, bytes));
         QVERIFY2(modbuser.errorString().startsWith(QLatin1String("received exception packet: ")),
                  qPrintable(modbuser.errorString()));
+
+        // Its report has no zero byte after the name (text and a run indicator): the CLI still shows the text.
+        const ProgramRun report = runCli({ "report", "--url", QStringLiteral("tcp://127.0.0.1:%1").arg(port) });
+        QVERIFY2(report.out.startsWith("name: (none: no zero byte ends a name in the report)\ntext: Pymodbus\n"),
+                 qPrintable(report.out + report.err));
     }
 
 private:

@@ -420,30 +420,6 @@ private Q_SLOTS:
         QVERIFY2(!err.contains("disconnected transport"), qPrintable(err));
     }
 
-    // A report with no zero byte after the name (pymodbus sends text and a run indicator) still shows its text.
-    void reportWithoutNameShowsItsText()
-    {
-        QProcess probe;
-        probe.start(QStringLiteral("/usr/bin/python3"), { "-c", "import pymodbus" });
-        if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
-            QSKIP("pymodbus is not installed for /usr/bin/python3");
-        QTcpServer free;
-        QVERIFY(free.listen(QHostAddress::LocalHost, 0));
-        const QString port = QString::number(free.serverPort());
-        free.close();
-        QProcess peer;
-        peer.setStandardErrorFile(QProcess::nullDevice());
-        peer.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral(PYMODBUS_SERVER), port });
-        auto stop = qScopeGuard([&peer] {
-            peer.kill();
-            peer.waitForFinished();
-        });
-        ProgramRun run;
-        QTRY_VERIFY_WITH_TIMEOUT((run = runCli({ "report", "--url", "tcp://127.0.0.1:" + port })).exitCode == 0, 30000);
-        QVERIFY2(run.out.startsWith("name: (none: no zero byte ends a name in the report)\ntext: Pymodbus\n"),
-                 qPrintable(run.out));
-    }
-
     void cliReadsTheSimulatorOverASerialLine()
     {
         PtyBridge line;
