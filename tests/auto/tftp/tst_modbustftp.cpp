@@ -1,6 +1,7 @@
 #include "enginefixture.h"
 #include "modbusercases.h"
 #include "rtuframe.h"
+#include "signaltexts.h"
 
 #include <TavrexBus1/modbusiptarget.h>
 #include <TavrexBus1/modbustftpclient.h>
@@ -299,9 +300,7 @@ private slots:
         QCOMPARE(peer.received.size(), refusal.isEmpty() ? 1 : 2);
         if (!refusal.isEmpty())
             QVERIFY(peer.received.first().startsWith(refusal));
-        QCOMPARE(errors.count(), error.isEmpty() ? 0 : 1);
-        if (!error.isEmpty())
-            QCOMPARE(errors.first().first().toString(), error);
+        QCOMPARE(signalTexts(errors), error.isEmpty() ? QStringList() : QStringList{error});
     }
 
     void serverAnswersOnlyTheSenderInHand()
