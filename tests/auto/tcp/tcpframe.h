@@ -1,6 +1,8 @@
 #ifndef TCPFRAME_H
 #define TCPFRAME_H
 
+// What the Modbus/TCP suites share: hand-built frames, servers that answer them, and plain peers.
+
 #include "modbustcpstream_p.h"
 
 #include <TavrexBus1/modbustcpserver.h>
