@@ -8,14 +8,18 @@
 
 namespace {
 
-// Starts the simulator on a map, which it reads before it listens.
-QString launchWithMap(SimulatorProcess &sim, const QByteArray &json)
+// Starts the simulator; the text after --map is a map, written to a file that it reads before it listens.
+QString launchWithMap(SimulatorProcess &sim, QStringList arguments, QTemporaryFile &map)
 {
-    QTemporaryFile map;
-    if (!map.open() || map.write(json) != json.size())
-        return QString();
-    map.close();
-    return sim.launch({ QStringLiteral("--map"), map.fileName() });
+    const int json = int(arguments.indexOf(QStringLiteral("--map"))) + 1;
+    if (json > 0) {
+        const QByteArray text = arguments.at(json).toUtf8();
+        if (!map.open() || map.write(text) != text.size())
+            return QString();
+        map.close();
+        arguments[json] = map.fileName();
+    }
+    return sim.launch(arguments);
 }
 
 } // namespace
@@ -261,11 +265,13 @@ private Q_SLOTS:
     void customMapIsServed()
     {
         SimulatorProcess sim;
+        QTemporaryFile map;
         const QString url = launchWithMap(
-            sim, R"({"name": "Test meter", "registers": [{"address": 400100, "type": "int32", "value": -70000}],)"
-                 R"( "archives": [{"index": 4, "type": "time", "interval": "day", "generation": 2,)"
-                 R"( "records": 1200, "last": "2024-03-31T00:00:00",)"
-                 R"( "gaps": [["2024-03-10T00:00:00", "2024-03-11T00:00:00"]]}]})");
+            sim, { "--map", R"({"name": "Test meter",)"
+                            R"( "registers": [{"address": 400100, "type": "int32", "value": -70000}],)"
+                            R"( "archives": [{"index": 4, "type": "time", "interval": "day", "generation": 2,)"
+                            R"( "records": 1200, "last": "2024-03-31T00:00:00",)"
+                            R"( "gaps": [["2024-03-10T00:00:00", "2024-03-11T00:00:00"]]}]})" }, map);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.readAllStandardError()));
         QCOMPARE(runCli({ "read", "400100", "int32", "--url", url }).out, QStringLiteral("400100: -70000\n"));
         QVERIFY(runCli({ "report", "--url", url }).out.startsWith(QLatin1String("name: Test meter\n")));
@@ -340,14 +346,8 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         QTemporaryFile map;
-        const int json = int(arguments.indexOf(QStringLiteral("--map"))) + 1;
-        if (json > 0) {
-            QVERIFY(map.open() && map.write(arguments.at(json).toUtf8()) == arguments.at(json).size());
-            map.close();
-            arguments[json] = map.fileName();
-        }
         SimulatorProcess sim;
-        QVERIFY(sim.launch(arguments).isEmpty());
+        QVERIFY(launchWithMap(sim, arguments, map).isEmpty());
         QVERIFY(sim.waitForFinished(20000) || sim.state() == QProcess::NotRunning);
         QCOMPARE(sim.exitCode(), 1);
         const QString printed = QString::fromUtf8(sim.readAllStandardError());
@@ -437,14 +437,12 @@ private Q_SLOTS:
     void exportedValuesImportBack()
     {
         QTemporaryFile map;
-        QVERIFY(map.open());
-        map.write("{\"registers\": [{\"address\": 400001, \"type\": \"uint16\", \"value\": 17},"
-                  "{\"address\": 400002, \"type\": \"float\", \"value\": 2.5, \"count\": 2},"
-                  "{\"address\": 400010, \"type\": \"string\", \"length\": 4, \"value\": \"a;\\\"b\\\"\"},"
-                  "{\"address\": 300001, \"type\": \"int32\", \"value\": -5}]}");
-        map.close();
         SimulatorProcess sim;
-        const QString url = sim.launch({ QStringLiteral("--map"), map.fileName() });
+        const QString url = launchWithMap(
+            sim, { "--map", R"({"registers": [{"address": 400001, "type": "uint16", "value": 17},)"
+                            R"({"address": 400002, "type": "float", "value": 2.5, "count": 2},)"
+                            "{\"address\": 400010, \"type\": \"string\", \"length\": 4, \"value\": \"a;\\\"b\\\"\"},"
+                            R"({"address": 300001, "type": "int32", "value": -5}]})" }, map);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.readAllStandardError()));
         QTemporaryDir dir;
         const QString xml = dir.filePath("values.xml");
