@@ -4,14 +4,26 @@
 #include "metersimulator.h"
 
 #include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbusitembase.h>
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustranslator.h>
 
+#include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
 
 #include <memory>
+
+// Labels as the archive suites write them.
+inline const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
+
+// Reads the item and waits for the answer.
+inline bool readAndWait(ModbusItemBase &item)
+{
+    QSignalSpy done(&item, &ModbusItemBase::afterRead);
+    return item.read() && done.wait(5000);
+}
 
 // The simulated meter on 127.0.0.1 (port 0) with the archives of a register map, and a client linked
 // to it over Modbus/TCP. The meter answers on the test's thread; its Modbuser is there to be tampered with.

@@ -8,8 +8,6 @@
 
 namespace {
 
-const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
-
 // An hourly archive of 2024-03-04 11:00 to 2024-03-05 10:00 without 03:00 and 05:00-06:00 of the 5th,
 // and an index archive of records 1-20 without 8-9.
 const QByteArray map = R"({ "archives": [
@@ -34,12 +32,6 @@ QStringList texts(const ModbusArchLabel &item, const QList<quint32> &values)
     for (quint32 value : values)
         result << text(item, value);
     return result;
-}
-
-bool readAndWait(ModbusItemBase &item)
-{
-    QSignalSpy done(&item, &ModbusItemBase::afterRead);
-    return item.read() && done.wait(5000);
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 
 namespace {
 
-const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
-
 // Archive 1: generation 1 records, hourly from 2024-03-03 00:00 to 2024-03-05 23:00, none at 03:00-05:00
 // of the 5th. Archive 2: 12-byte records of the 5th. Archive 0: records 1-20 but 8 and 9. Every record
 // starts with its label.
@@ -87,9 +85,7 @@ private:
         probe.setTimeFormat(textFormat);
         probe.setVariantLabel(QStringLiteral("2024-03-05 00:00"));
         probe.setClient(m_device->client.get());
-        QSignalSpy done(&probe, &ModbusItemBase::afterRead);
-        QVERIFY(probe.read());
-        QVERIFY(done.wait(5000));
+        QVERIFY(readAndWait(probe));
         m_requests.removeLast();
     }
 

@@ -386,40 +386,32 @@ private Q_SLOTS:
         out.clearWithDelete();
     }
 
+    // Aborting an item takes its queued work; removing it takes its templates and results too, however
+    // often it registers and lets go of them.
     void removingAndAbortingAnItem()
     {
         ModbusTaskServer server;
         ModbusUInt16 *target = item(400010);
+        ModbusUInt16 *other = item(400011);
         server.addQueuedTask(new ModbusTaskAddressed(*target, 0));
-        server.addQueuedTask(task(400011));
+        server.addQueuedTask(new ModbusTaskAddressed(*other, 0));
         server.addIntervalTask(new ModbusTaskAddressed(*target, 100));
+        server.addIntervalTask(new ModbusTaskAddressed(*other, 100));
+        server.addIntervalTask(new ModbusTaskAddressed(*target, 200));
         server.addResult(new ModbusTaskAddressed(*target, 0));
         server.abortTasks(target);
         QCOMPARE(server.queuedTasksCount(), 1);
+        QCOMPARE(server.intervalTasksCount(), 3);
+        server.removeIntervalTasks(target);
+        server.removeIntervalTasks(target);
         QCOMPARE(server.intervalTasksCount(), 1);
+        server.addIntervalTask(new ModbusTaskAddressed(*target, 300));
         server.removeTasks(target);
-        QCOMPARE(server.intervalTasksCount(), 0);
+        QCOMPARE(server.intervalTasksCount(), 1);
         QCOMPARE(server.resultTasksCount(), 0);
         server.abortAllTasks();
         QCOMPARE(server.queuedTasksCount(), 0);
-    }
-
-    // An item's templates go however often it registers and lets go of them.
-    void templatesGoWithTheirItem()
-    {
-        ModbusTaskServer server;
-        ModbusUInt16 *first = item(400010);
-        ModbusUInt16 *second = item(400011);
-        server.addIntervalTask(new ModbusTaskAddressed(*first, 100));
-        server.addIntervalTask(new ModbusTaskAddressed(*second, 100));
-        server.addIntervalTask(new ModbusTaskAddressed(*first, 200));
-        server.removeIntervalTasks(first);
-        QCOMPARE(server.intervalTasksCount(), 1);
-        server.removeIntervalTasks(first);
-        server.addIntervalTask(new ModbusTaskAddressed(*first, 300));
-        server.removeTasks(second);
-        QCOMPARE(server.intervalTasksCount(), 1);
-        server.removeIntervalTasks(first);
+        server.removeTasks(other);
         QCOMPARE(server.intervalTasksCount(), 0);
     }
 

@@ -63,11 +63,6 @@ private Q_SLOTS:
         for (const QString &lines : expected)
             QVERIFY2(keys.out.contains(lines), qPrintable(QStringLiteral("missing \"%1\" in:\n%2").arg(lines, keys.out)));
         QVERIFY2(!keys.out.contains(QLatin1String("Escape repeated")), qPrintable(keys.out));
-
-        SimulatorProcess badScript;
-        QVERIFY(badScript.launch({"--c55", "--keys", "1 Shift"}).isEmpty());
-        QCOMPARE(badScript.exitCode(), 1);
-        QVERIFY(badScript.readAllStandardError().startsWith("tavrexbus-sim: --keys: \"Shift\": no such key"));
     }
 
     void dayRecordsPrintsYesterdaysHours()

@@ -1,20 +1,14 @@
-#include "modbustcpstream_p.h"
 #include "tcpframe.h"
 
 #include <TavrexBus1/modbustcpclient.h>
-#include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustcptarget.h>
 #include <TavrexBus1/qtcpsocketinvokable.h>
 
 #include <QtCore/QThread>
 #include <QtNetwork/QTcpServer>
-#include <QtNetwork/QTcpSocket>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,19 +17,6 @@
 #include <thread>
 
 namespace {
-
-const QByteArray readOneRegister = QByteArray::fromHex("0300000001");
-const QByteArray fortyTwo = QByteArray::fromHex("0302002A");
-
-// Answers every request with register value 42, under the request's identifier and unit.
-void answerFortyTwo(ModbusTcpServer &server)
-{
-    QObject::connect(&server, &Transport::requestBytesReceived, &server,
-                     [](ModbusBytes request, const Target *, ModbusBytes *answer) {
-                         *answer = tcpFrame(ModbusTcpStream::transactionId(request), quint8(request.at(6)),
-                                            fortyTwo);
-                     });
-}
 
 struct Exchange
 {
@@ -65,22 +46,6 @@ Exchange exchange(ModbusTcpClient &client, const ModbusBytes &request)
     return result;
 }
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-std::unique_ptr<ModbusTcpServer> startServer()
-{
-    auto server = std::make_unique<ModbusTcpServer>(0);
-    server->setAddress(QHostAddress::LocalHost);
-    if (!server->connectTransport(false))
-        qWarning() << server->errorString();
-    return server;
-}
-
 std::unique_ptr<ModbusTcpClient> connectClient(quint16 port)
 {
     auto client = std::make_unique<ModbusTcpClient>(QHostAddress::LocalHost, port);
@@ -88,15 +53,6 @@ std::unique_ptr<ModbusTcpClient> connectClient(quint16 port)
     if (!client->connectTransport(false))
         qWarning() << client->errorString();
     return client;
-}
-
-std::unique_ptr<QTcpSocket> connectRaw(quint16 port)
-{
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    if (!socket->waitForConnected(5000))
-        qWarning() << socket->errorString();
-    return socket;
 }
 
 using Reply = std::function<void(QTcpSocket *, const QByteArray &)>;
@@ -171,13 +127,11 @@ private Q_SLOTS:
     // Each client is answered under its own unit and identifier; identifiers wrap after 65535.
     void clientsShareOneServer()
     {
-        auto server = startServer();
+        auto server = startServer(fortyTwo);
         QList<quint16> seenByServer;
-        connect(server.get(), &Transport::requestBytesReceived, server.get(),
-                [&](ModbusBytes request, const Target *target, ModbusBytes *answer) {
-                    seenByServer.append(qobject_cast<const ModbusTcpTarget *>(target)->transactionID());
-                    *answer = tcpFrame(ModbusTcpStream::transactionId(request), quint8(request.at(6)), fortyTwo);
-                });
+        connect(server.get(), &Transport::requestBytesReceived, server.get(), [&](ModbusBytes, const Target *target) {
+            seenByServer.append(qobject_cast<const ModbusTcpTarget *>(target)->transactionID());
+        });
         std::vector<std::unique_ptr<ModbusTcpClient>> clients;
         for (int i = 0; i < 3; ++i)
             clients.push_back(connectClient(quint16(server->port())));
@@ -224,12 +178,11 @@ private Q_SLOTS:
         QFETCH(int, silenceMs);
         QFETCH(QString, error);
         QFETCH(QByteArray, answers);
-        auto server = startServer();
+        auto server = startServer(fortyTwo);
         server->setReadAnswerTimeout(silenceMs);
-        answerFortyTwo(*server);
         QSignalSpy errors(server.get(), &ErrObject::error);
         QSignalSpy requests(server.get(), &Transport::requestBytesReceived);
-        auto peer = connectRaw(quint16(server->port()));
+        auto peer = connectPeer(*server);
         for (int i = 0; i < chunks.size(); ++i) {
             peer->write(chunks.at(i));
             QVERIFY(peer->waitForBytesWritten(5000));
@@ -254,26 +207,15 @@ private Q_SLOTS:
     {
         constexpr int requests = 20000;
         const QByteArray registers = QByteArray::fromHex("03FA") + QByteArray(250, '\x5A');
-        auto server = startServer();
+        auto server = startServer(registers);
         server->setWriteTimeout(20000);
-        QObject::connect(server.get(), &Transport::requestBytesReceived, server.get(),
-                         [&](ModbusBytes request, const Target *, ModbusBytes *answer) {
-                             *answer = tcpFrame(ModbusTcpStream::transactionId(request), 1, registers);
-                         });
         QByteArray pipeline;
         QByteArray expected;
         for (int i = 0; i < requests; ++i) {
             pipeline += tcpFrame(quint16(i), 1, readOneRegister);
             expected += tcpFrame(quint16(i), 1, registers);
         }
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 4096;
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(server->port()));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        const int fd = rawConnection(quint16(server->port()), true, 4096);
         QByteArray received;
         std::atomic_bool done{false};
         std::thread peer([&] {
@@ -389,23 +331,22 @@ private Q_SLOTS:
     // A refused peer leaves no target; a lost one removes only its own, and the rest are still served.
     void serverKeepsOneTargetPerPeer()
     {
-        auto server = startServer();
+        auto server = startServer(fortyTwo);
         bool refuse = true;
         connect(server.get(), &ModbusTcpServer::newClientConnection, this,
                 [&refuse](ModbusTcpTarget *, bool &allow) { allow = !refuse; });
         QSignalSpy removed(server.get(), &Transport::targetRemoved);
-        auto refused = connectRaw(quint16(server->port()));
+        auto refused = connectPeer(*server);
         QTRY_COMPARE(refused->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(server->targetsCount(), 0);
 
         refuse = false;
-        auto first = connectRaw(quint16(server->port()));
-        auto second = connectRaw(quint16(server->port()));
+        auto first = connectPeer(*server);
+        auto second = connectPeer(*server);
         QTRY_COMPARE(server->targetsCount(), 2);
         first->disconnectFromHost();
         QTRY_COMPARE(server->targetsCount(), 1);
         QCOMPARE(removed.count(), 1);
-        answerFortyTwo(*server);
         second->write(tcpFrame(2, 1, readOneRegister));
         QTRY_COMPARE(second->bytesAvailable(), qint64(tcpFrame(2, 1, fortyTwo).size()));
     }
@@ -423,7 +364,7 @@ private Q_SLOTS:
 
         ModbusTcpServer server(port);
         server.setAddress(QHostAddress::LocalHost);
-        answerFortyTwo(server);
+        answerWith(server, fortyTwo);
         QVERIFY2(server.connectTransport(false), qPrintable(server.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(client.connected() && server.targetsCount() == 1, 10000);
         QCOMPARE(errors.count(), 1);

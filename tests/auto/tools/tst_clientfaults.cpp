@@ -81,42 +81,23 @@ private Q_SLOTS:
             = QStringLiteral("^(ModbusRTUParser parse error: crc checksum error|can't find needed parser "
                              "for bytes: )");
         const QString refused = QStringLiteral("^received exception packet: ");
-        QTest::newRow("tcp silent") << "tcp"
-                                    << "silent every 2" << timedOut << true;
-        QTest::newRow("tcp late") << "tcp"
-                                  << "late every 2 800ms" << timedOut << true;
-        QTest::newRow("tcp late within the timeout") << "tcp"
-                                                     << "late every 2 100ms" << QString() << true;
-        QTest::newRow("tcp garble") << "tcp"
-                                    << "garble every 2" << tcpBroken << true;
-        QTest::newRow("tcp partial") << "tcp"
-                                     << "partial every 2 800ms" << timedOut << true;
-        QTest::newRow("tcp partial within the timeout") << "tcp"
-                                                        << "partial every 2 100ms" << QString() << true;
-        QTest::newRow("tcp stray") << "tcp"
-                                   << "stray every 2 3" << tcpBroken << true;
-        QTest::newRow("tcp exception") << "tcp"
-                                       << "exception every 2 6" << refused << false;
-        QTest::newRow("tcp close") << "tcp"
-                                   << "close every 2"
-                                   << "^error sending/receiving bytes: .*closed" << true;
-        QTest::newRow("rtu silent") << "rtu"
-                                    << "silent every 2"
-                                    << "^read timeout$" << true;
-        QTest::newRow("rtu late") << "rtu"
-                                  << "late every 2 700ms"
-                                  << "^read timeout$" << true;
-        QTest::newRow("rtu garble") << "rtu"
-                                    << "garble every 2" << rtuBroken << true;
-        QTest::newRow("rtu partial") << "rtu"
-                                     << "partial every 2 100ms" << rtuBroken << true;
-        QTest::newRow("rtu stray") << "rtu"
-                                   << "stray every 2 3" << rtuBroken << true;
-        QTest::newRow("rtu exception") << "rtu"
-                                       << "exception every 2 6" << refused << false;
-        QTest::newRow("rtu close") << "rtu"
-                                   << "close every 2"
-                                   << "^read timeout$" << true;
+        const QString rtuTimedOut = QStringLiteral("^read timeout$");
+        QTest::newRow("tcp silent") << "tcp" << "silent every 2" << timedOut << true;
+        QTest::newRow("tcp late") << "tcp" << "late every 2 800ms" << timedOut << true;
+        QTest::newRow("tcp late within the timeout") << "tcp" << "late every 2 100ms" << QString() << true;
+        QTest::newRow("tcp garble") << "tcp" << "garble every 2" << tcpBroken << true;
+        QTest::newRow("tcp partial") << "tcp" << "partial every 2 800ms" << timedOut << true;
+        QTest::newRow("tcp partial within the timeout") << "tcp" << "partial every 2 100ms" << QString() << true;
+        QTest::newRow("tcp stray") << "tcp" << "stray every 2 3" << tcpBroken << true;
+        QTest::newRow("tcp exception") << "tcp" << "exception every 2 6" << refused << false;
+        QTest::newRow("tcp close") << "tcp" << "close every 2" << "^error sending/receiving bytes: .*closed" << true;
+        QTest::newRow("rtu silent") << "rtu" << "silent every 2" << rtuTimedOut << true;
+        QTest::newRow("rtu late") << "rtu" << "late every 2 700ms" << rtuTimedOut << true;
+        QTest::newRow("rtu garble") << "rtu" << "garble every 2" << rtuBroken << true;
+        QTest::newRow("rtu partial") << "rtu" << "partial every 2 100ms" << rtuBroken << true;
+        QTest::newRow("rtu stray") << "rtu" << "stray every 2 3" << rtuBroken << true;
+        QTest::newRow("rtu exception") << "rtu" << "exception every 2 6" << refused << false;
+        QTest::newRow("rtu close") << "rtu" << "close every 2" << rtuTimedOut << true;
     }
 
     // Three writes-and-reads: the second request meets the fault, the third must succeed.
@@ -178,48 +159,6 @@ private Q_SLOTS:
         QVERIFY(first.contains(true) && first.contains(false));
         QCOMPARE(faultedRequests(QStringLiteral("11")), first);
         QVERIFY(faultedRequests(QStringLiteral("12")) != first);
-    }
-
-    void badFaultSpecIsRefused_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-        const auto faults = [](const QString &rules) { return QStringList{ "--faults", rules }; };
-        QTest::newRow("unknown fault") << faults("silent 1%, slow 2%")
-                                       << "--faults: \"slow 2%\": unknown fault \"slow\"";
-        QTest::newRow("no rate") << faults("silent") << "--faults: \"silent\": say how often";
-        QTest::newRow("over 100%") << faults("silent 101%") << "--faults: \"silent 101%\": 101% is not a percentage";
-        QTest::newRow("sum over 100%") << faults("silent 60%, late 50%")
-                                       << "--faults: the probabilities add up to 110%";
-        QTest::newRow("every 0") << faults("close every 0")
-                                 << "--faults: \"close every 0\": \"every\" needs a whole number";
-        QTest::newRow("delay in seconds")
-            << faults("late 1% 2s") << "--faults: \"late 1% 2s\": the delay is milliseconds";
-        QTest::newRow("backward range") << faults("partial 1% 500-100ms")
-                                        << "--faults: \"partial 1% 500-100ms\": the pause";
-        QTest::newRow("no stray bytes") << faults("stray 1% 0") << "--faults: \"stray 1% 0\": the byte count";
-        QTest::newRow("unknown exception")
-            << faults("exception 1% 7") << "exception code 7 is not one of 1, 2, 3, 4, 5, 6, 8";
-        QTest::newRow("garble with an argument")
-            << faults("garble 1% 3") << "\"garble 1% 3\": garble takes no argument";
-        QTest::newRow("empty rule") << faults("silent 1%,,close 1%")
-                                    << "--faults: a rule is missing between two commas";
-        QTest::newRow("seed alone") << QStringList{ "--seed", "3" } << "--seed needs --faults";
-        QTest::newRow("no faulty link") << QStringList{ "--no-tcp", "--tftp", "127.0.0.1:0", "--faults", "silent 1%" }
-                                        << "--faults needs a TCP or serial listener";
-    }
-
-    void badFaultSpecIsRefused()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        SimulatorProcess sim;
-        QVERIFY(sim.launch(arguments).isEmpty());
-        QVERIFY(sim.waitForFinished(20000) || sim.state() == QProcess::NotRunning);
-        QCOMPARE(sim.exitCode(), 1);
-        const QString printed = QString::fromUtf8(sim.readAllStandardError());
-        QVERIFY2(printed.startsWith(QStringLiteral("tavrexbus-sim: ")) && printed.contains(message),
-                 qPrintable(printed));
     }
 };
 

@@ -313,9 +313,8 @@ private Q_SLOTS:
         ModbusTarget other;
         QSignalSpy errors(&client, &ErrObject::error);
         QCOMPARE(client.bytesAvailable(&other), 0);
-        QCOMPARE(errors.count(), 1);
         QCOMPARE(client.bytesAvailable(client.target()), 0);
-        QCOMPARE(errors.count(), 1);
+        QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("unknown target, bytes available will be 0")});
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "ptypair.h"
 #include "signaltexts.h"
 
 #include <TavrexBus1/modbusc55client.h>
@@ -15,7 +16,11 @@
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -85,9 +90,25 @@ protected:
     bool disconnectTransportInternal() override { return true; }
 };
 
+// Tells whether the device has bytes waiting for the client, without taking them.
+class Probe
+{
+public:
+    explicit Probe(const QString &path) : m_fd(::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK)) {}
+    ~Probe() { ::close(m_fd); }
+    bool readable() const
+    {
+        pollfd fd{m_fd, POLLIN, 0};
+        return ::poll(&fd, 1, 0) == 1;
+    }
+
+private:
+    int m_fd;
+};
+
 } // namespace
 
-// A transport's link, loopback links, and the transporter that routes frames to its transports.
+// A transport's link, loopback and C55 links, and the transporter that routes frames to its transports.
 class tst_Transport : public QObject
 {
     Q_OBJECT
@@ -103,9 +124,7 @@ private Q_SLOTS:
         QVERIFY(transport.disconnectTransport());
         QVERIFY(!transport.disconnectTransport());
         QCOMPARE(changes.count(), 2);
-        QCOMPARE(errors.count(), 2);
-        QCOMPARE(errors.at(0).first().toString(), QStringLiteral("also connected"));
-        QCOMPARE(errors.at(1).first().toString(), QStringLiteral("also disconnected"));
+        QCOMPARE(signalTexts(errors), (QStringList{"also connected", "also disconnected"}));
     }
 
     void disconnectCancelsPendingReconnection()
@@ -309,8 +328,7 @@ private Q_SLOTS:
         QSignalSpy errors(&transporter, &ErrObject::error);
         QVERIFY(!transporter.sendBytes(ModbusBytes(char(1)), &stranger, nullptr));
         QVERIFY(!transporter.sendEventBytes(ModbusBytes(char(1)), &stranger));
-        QCOMPARE(errors.count(), 2);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("transport not found"));
+        QCOMPARE(signalTexts(errors), QStringList(2, QStringLiteral("transport not found")));
         QCOMPARE(sent.count(), 2);
     }
 
@@ -374,6 +392,90 @@ private Q_SLOTS:
         QFETCH(std::shared_ptr<ModbusTransport>, link);
         QFETCH(QString, text);
         QCOMPARE(link->toString(true), text);
+    }
+
+    // The C55 facility is a character device; a pseudo-terminal plays it here.
+    void c55MissingDeviceNodeRefusesToConnect()
+    {
+        ModbusC55Client client;
+        client.setDevicePath(QStringLiteral("/dev/tavrex-no-c55"));
+        QSignalSpy errors(&client, &ErrObject::error);
+        QVERIFY(!client.connectTransport(false));
+        QCOMPARE(signalTexts(errors),
+                 QStringList{QStringLiteral("error opening c55 device /dev/tavrex-no-c55: No such file or directory")});
+        QString error;
+        QVERIFY(!client.sendBytes(QByteArray("\x01"), client.target(), nullptr, &error));
+        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
+    }
+
+    // Bytes the device offers between exchanges are events: an exchange keeps them for the next
+    // event poll instead of taking them for its answer.
+    void c55ExchangeAnswersAndKeepsEvents()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        ModbusC55Client client;
+        client.setDevicePath(pty.portName());
+        client.setReadTimeout(2000);
+        client.setEventsCheckInterval(3600000); // the test polls by itself
+        QVERIFY2(client.connectTransport(false), qPrintable(client.errorString()));
+        const Probe probe(pty.portName());
+        QSignalSpy records(&client, &EventedTransport::eventBytesReceived);
+        pty.write(QByteArray::fromHex("02ee"));
+        QTRY_VERIFY(probe.readable());
+        QVERIFY(!client.checkEventsSync()); // the first read after a connect is dropped
+        QVERIFY(!probe.readable());
+
+        pty.write(QByteArray::fromHex("03a1a2"));
+        QTRY_VERIFY(probe.readable());
+        std::thread device([&pty] {
+            if (pty.readExactly(3, 2000) == QByteArray::fromHex("010203"))
+                pty.write(QByteArray::fromHex("0a0b"));
+        });
+        ModbusBytes answer;
+        const bool ok = client.sendBytes(QByteArray::fromHex("010203"), client.target(), &answer);
+        device.join();
+        QVERIFY2(ok, qPrintable(client.errorString()));
+        QCOMPARE(answer, QByteArray::fromHex("0a0b"));
+        QVERIFY(client.checkEventsSync());
+        QCOMPARE(records.count(), 1);
+        QCOMPARE(records.at(0).at(0).value<ModbusBytes>(), QByteArray::fromHex("a1a2"));
+
+        // A silent device fails the exchange and keeps the link.
+        client.setReadTimeout(50);
+        QString error;
+        QVERIFY(!client.sendBytes(QByteArray::fromHex("0102"), client.target(), &answer, &error));
+        QCOMPARE(error, QStringLiteral("received 0 bytes answer"));
+        QVERIFY(client.connected());
+    }
+
+    // While another user holds the device, a request from another thread waits and then goes through.
+    void c55LockedTransportHoldsRequestsBack()
+    {
+        PtyPair pty;
+        ModbusC55Client client;
+        client.setDevicePath(pty.portName());
+        client.setReadTimeout(2000);
+        QVERIFY(client.connectTransport(false));
+        client.lockTransport();
+        bool heldForOthers = false;
+        std::thread([&] {
+            heldForOthers = !client.mutex()->try_lock();
+            if (!heldForOthers)
+                client.mutex()->unlock();
+        }).join();
+        QVERIFY(heldForOthers);
+        QVERIFY(client.connected());
+        bool ok = false;
+        std::thread requester([&] {
+            ModbusBytes answer;
+            ok = client.sendBytes(QByteArray::fromHex("0102"), client.target(), &answer);
+        });
+        client.unlockTransport();
+        QCOMPARE(pty.readExactly(2, 2000), QByteArray::fromHex("0102"));
+        pty.write(QByteArray::fromHex("05"));
+        requester.join();
+        QVERIFY(ok);
     }
 };
 
