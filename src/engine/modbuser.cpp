@@ -681,7 +681,8 @@ int Modbuser::readArchRecords(quint16 archIndex, quint32 label, TavrexBus::ArchF
                               TavrexBus::ArchType archType, ModbusBytes &out, TavrexBus::ArchDirection direction,
                               quint16 count, const ModbusTarget *target)
 {
-    const TavrexBus::FunctionCode function = func == TavrexBus::Func65 ? TavrexBus::ReadArchRecord65 : TavrexBus::ReadArchRecord67;
+    const TavrexBus::FunctionCode function =
+        func == TavrexBus::Func65 ? TavrexBus::ReadArchRecord65 : TavrexBus::ReadArchRecord67;
     QList<ModbusBytes> records;
     if (readRecords(function, archIndex, label, count, archType, direction, records, target) == 0)
         return 0;

@@ -308,7 +308,8 @@ private:
     void reportException(const ModbusPacket &answer, const ModbusPacket &request);
     // One function-65 or -67 request: the number of records answered, 0 (and reported) on failure.
     int readRecords(TavrexBus::FunctionCode function, quint16 archIndex, quint32 label, quint16 count,
-                    TavrexBus::ArchType archType, TavrexBus::ArchDirection direction, QList<ModbusBytes> &out, const ModbusTarget *target);
+                    TavrexBus::ArchType archType, TavrexBus::ArchDirection direction, QList<ModbusBytes> &out,
+                    const ModbusTarget *target);
 
     // Each returns the answer to the request when a handler took it (handled), else null.
     std::unique_ptr<ModbusPacket> dispatch(ModbusPacket &packet, ModbusTranslateOptions &options, bool &handled);
