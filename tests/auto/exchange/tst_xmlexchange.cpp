@@ -87,7 +87,8 @@ private Q_SLOTS:
         QTest::newRow("double") << &make<ModbusDouble> << QVariant(1.000125);
         QTest::newRow("double struct") << &make<ModbusDoubleStruct> << QVariant(-12.625);
         QTest::newRow("bit") << &make<ModbusBit> << QVariant(true);
-        QTest::newRow("datetime") << &make<ModbusDateTime> << QVariant(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58)));
+        QTest::newRow("datetime") << &make<ModbusDateTime>
+                                  << QVariant(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58)));
         QTest::newRow("ansi string") << &make<ModbusStringAnsi> << QVariant(QStringLiteral("a<b & \"c\""));
         QTest::newRow("utf8 string") << &make<ModbusStringUtf8> << QVariant(QStringLiteral("Котельная ²"));
         QTest::newRow("custom bytes") << &make<ModbusCustomBytes> << QVariant(QStringLiteral("0a0b"));
