@@ -8,13 +8,6 @@ TestCase {
     ModbusLoopbackServer { id: server; connected: true }
     ModbusLoopbackClient { id: client; server: server; connected: true }
 
-    ModbusSerialClient {
-        id: serial
-        port: "/dev/tavrex-no-such-port"
-        baudRate: 9600
-        parity: ModbusSerialTransport.EvenParity
-    }
-
     ModbusTcpServer { id: tcpServer; address: "127.0.0.1"; port: 0; connected: true }
     ModbusTcpClient { id: tcpClient; address: "127.0.0.1"; autoReconnect: false }
     ModbusTFtpServer { id: tftpServer; address: "127.0.0.1"; port: 0; connected: true }
@@ -32,11 +25,6 @@ TestCase {
         client.server = server
         client.connected = true
         compare(client.connected, true)
-    }
-
-    function test_serialPortThatIsNotThereStaysClosed() {
-        compare(serial.connected, false)
-        compare(serial.parity, ModbusSerialTransport.EvenParity)
     }
 
     function test_tcpClientAndServerDeclaredSideBySide() {
