@@ -1,9 +1,10 @@
+#include "programrun.h"
+
 #include <TavrexBus1/tavrexbus1.h>
 #include <TavrexBus1/customfieldevent.h>
 
 #include <QtCore/qjsonarray.h>
 #include <QtCore/qjsondocument.h>
-#include <QtCore/qprocess.h>
 #include <QtCore/qtemporarydir.h>
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
@@ -54,11 +55,9 @@ import csv, json, sys
 with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
     print(json.dumps(list(csv.reader(f, delimiter=';'))))
 )";
-        QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"), { "-c", QString::fromLatin1(script), path("table.csv") });
-        QVERIFY(python.waitForFinished(60000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        const ProgramRun python = runProgram(QStringLiteral("/usr/bin/python3"), { "-c", script, path("table.csv") });
+        QVERIFY2(python.exitCode == 0, qPrintable(python.err));
+        const QJsonArray rows = QJsonDocument::fromJson(python.out.toUtf8()).array();
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0).toArray().toVariantList(), QVariantList({ "#", "Label", "note; \"1\"", "Value" }));
         QCOMPARE(rows.at(1).toArray().at(2).toString(), notes.at(0));

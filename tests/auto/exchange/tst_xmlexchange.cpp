@@ -1,8 +1,8 @@
+#include "programrun.h"
 #include "recordingclient.h"
 
 #include <TavrexBus1/tavrexbus1.h>
 
-#include <QtCore/qprocess.h>
 #include <QtCore/qtemporarydir.h>
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
@@ -148,11 +148,8 @@ with open(sys.argv[1], encoding='utf-8') as f:
     head = f.read(200)
 assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE tavrexbus>' in head, head
 )";
-        QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral("-c"), QString::fromLatin1(script),
-                                                           path("python.xml") });
-        QVERIFY(python.waitForFinished(60000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const ProgramRun python = runProgram(QStringLiteral("/usr/bin/python3"), { "-c", script, path("python.xml") });
+        QVERIFY2(python.exitCode == 0, qPrintable(python.err));
     }
 
     void badFileChangesNoItem_data()

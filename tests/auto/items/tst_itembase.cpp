@@ -1,3 +1,4 @@
+#include "packettesting.h"
 #include "recordingclient.h"
 
 #include <TavrexBus1/modbusreport.h>
@@ -7,12 +8,9 @@
 
 #include <QtTest/QtTest>
 
-namespace {
+using PacketTesting::hex;
 
-ModbusBytes hex(const char *text)
-{
-    return ModbusBytes::fromHex(QByteArray(text));
-}
+namespace {
 
 const QString noClient = QStringLiteral("you should assign 'client' - property");
 

@@ -1,14 +1,13 @@
+#include "packettesting.h"
+
 #include <TavrexBus1/tavrexbus1.h>
 
 #include <QtTest/QAbstractItemModelTester>
 #include <QtTest/QtTest>
 
-namespace {
+using PacketTesting::hex;
 
-ModbusBytes hex(const char *text)
-{
-    return ModbusBytes::fromHex(QByteArray(text));
-}
+namespace {
 
 QDateTime at(int minute)
 {

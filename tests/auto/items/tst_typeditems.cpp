@@ -1,3 +1,4 @@
+#include "packettesting.h"
 #include "recordingclient.h"
 
 #include <TavrexBus1/tavrexbus1.h>
@@ -6,6 +7,8 @@
 
 #include <cmath>
 #include <memory>
+
+using PacketTesting::hex;
 
 namespace {
 
@@ -29,11 +32,6 @@ std::unique_ptr<ModbusItemBase> makeItem(const QString &type)
     if (type.startsWith(QLatin1String("String")))
         item->setProperty("length", type == QLatin1String("StringUtf8") ? 8 : 4);
     return item;
-}
-
-ModbusBytes hex(const char *text)
-{
-    return ModbusBytes::fromHex(QByteArray(text));
 }
 
 void readBytes(ModbusItemBase &item, const ModbusBytes &bytes)
