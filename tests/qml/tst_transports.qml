@@ -34,8 +34,6 @@ TestCase {
         tcpClient.connected = true
         tryCompare(tcpClient, "connected", true)
         tryCompare(tcpServer, "targetsCount", 1)
-        compare(tcpServer.busType, TavrexBus.ServerBus)
-        compare(tcpServer.maxConnections, 256)
         tcpClient.connected = false
         tryCompare(tcpServer, "targetsCount", 0)
         tcpClient.address = "nowhere"
@@ -45,11 +43,9 @@ TestCase {
     function test_tftpClientAndServerDeclaredSideBySide() {
         tryCompare(tftpServer, "connected", true)
         verify(tftpServer.port > 0, "a free port is picked and shown")
-        compare(tftpServer.targetsCount, 0)
         tftpClient.port = tftpServer.port
         tftpClient.connected = true
         tryCompare(tftpClient, "connected", true)
-        compare(tftpClient.busType, TavrexBus.ClientBus)
         compare(tftpClient.targetsCount, 1)
         tftpClient.connected = false
         compare(tftpClient.connected, false)

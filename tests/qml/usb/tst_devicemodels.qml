@@ -110,6 +110,5 @@ TestCase {
         compare(ports.headerData(1, Qt.Horizontal), "location")
         compare(ports.headerData(6, Qt.Horizontal), "busy")
         ports.fill()
-        verify(ports.rowCount() >= 0)
     }
 }
