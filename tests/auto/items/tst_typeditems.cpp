@@ -108,12 +108,8 @@ private Q_SLOTS:
                                                    << QVariant(-2.5);
         QTest::newRow("bit set") << "Bit" << Both << hex("01") << "true" << QVariant(true);
         QTest::newRow("bit neither text") << "Bit" << Encode << ModbusBytes() << "TRUE" << none;
-        QTest::newRow("ansi padded to length") << "StringAnsi" << Both << hex("0041004200000000") << "AB"
-                                               << QVariant(QStringLiteral("AB"));
         QTest::newRow("utf8 up to zero byte") << "StringUtf8" << Decode << hex("d09fd1800000")
                                               << QString::fromUtf8("Пр") << QVariant(QString::fromUtf8("Пр"));
-        QTest::newRow("utf8 padded to length") << "StringUtf8" << Encode << hex("d09fd18000000000")
-                                               << QString::fromUtf8("Пр") << none;
     }
 
     void conversions()
