@@ -69,7 +69,7 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
     }
 
     // The header row: custom fields go where their index says, in the file's encoding, after the
-    // byte order mark of a Unicode one.
+    // byte order mark of a Unicode one unless that is switched off (here: no encoding, UTF-8 without it).
     void headerRow_data()
     {
         QTest::addColumn<QString>("encoding");
@@ -81,6 +81,7 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
         };
         const QByteArray bom("\xEF\xBB\xBF");
         QTest::newRow("model only") << "UTF-8" << false << QVariantList{} << bom + "\"Label\";\"Value\"\n";
+        QTest::newRow("no byte order mark") << "" << false << QVariantList{} << QByteArray("\"Label\";\"Value\"\n");
         QTest::newRow("first, after #") << "UTF-8" << true << QVariantList{ field(0, "A") }
                                         << bom + "\"#\";\"A\";\"Label\";\"Value\"\n";
         QTest::newRow("equal indexes keep order") << "UTF-8" << false << QVariantList{ field(1, "B"), field(1, "C") }
@@ -105,7 +106,8 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
         fill(item);
         ModbusItemCSVExporter exporter;
         exporter.setItem(&item);
-        exporter.setEncoding(encoding);
+        exporter.setUseBom(!encoding.isEmpty());
+        exporter.setEncoding(encoding.isEmpty() ? QStringLiteral("UTF-8") : encoding);
         exporter.setIndexColumn(indexColumn);
         exporter.setCustomFields(fields);
         exporter.setFileName(path("header.csv"));
