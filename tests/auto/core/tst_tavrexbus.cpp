@@ -383,8 +383,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("newName");
         QTest::addColumn<QByteArray>("renamed");
 
-        // None of these holds a name: it needs a zero byte after it. A new one overwrites the front only. A plain
-        // terminated name is read in tst_pymodbusframes and written by the report item.
+        // None of these holds a name, which needs a zero byte after it; a new one overwrites the front only.
+        // A plain terminated name is read in tst_pymodbusframes and written by the report item.
         QTest::newRow("leading zero") << QByteArray("0041") << "" << QByteArray("00 41");
         QTest::newRow("no zero") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
         QTest::newRow("empty") << QByteArray() << "AB" << QByteArray("41 42 00");

@@ -344,7 +344,7 @@ private Q_SLOTS:
         QCOMPARE(aborted.count(), 1);
     }
 
-    // An item the client owns goes with it; tst_clientlifetime destroys such clients while they poll.
+    // An item the client owns goes with it; tst_modbusclient destroys such clients while they poll.
     // Here the item also deletes a later one as it learns that its client is gone.
     void itemOutlivingItsClientIsSafe()
     {
