@@ -112,8 +112,8 @@ private Q_SLOTS:
         QLoggingCategory::setFilterRules(QStringLiteral("tavrexbus.transport.debug=true"));
         QVERIFY(server.connectTransport());
         QLoggingCategory::setFilterRules(QString());
-        QCOMPARE(recorder.logged(), (QStringList{QStringLiteral("tavrexbus.core: takeFirst - invalid argument"),
-                                                 QStringLiteral("tavrexbus.transport: connected ModbusLoopbackServer")}));
+        QCOMPARE(recorder.logged(), (QStringList{"tavrexbus.core: takeFirst - invalid argument",
+                                                 "tavrexbus.transport: connected ModbusLoopbackServer"}));
     }
 };
 
