@@ -1,19 +1,7 @@
 // The sites table decoder: the first three bytes pick the name size, the reserved bytes and the
 // number of records; the rest, cut or padded to that table's length, is the table.
 #include "eksitestable_p.h"
-
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "%s\n", what);
-    std::abort();
-}
-
-} // namespace
+#include "fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -37,22 +25,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const EkSitesTable::Sites first = EkSitesTable::decode(ModbusBytes(table), nameSize, reserved, count);
     for (auto site = first.cbegin(); site != first.cend(); ++site) {
         if (site.key() >= count || site->size() != 3 || site->at(2).isEmpty())
-            fail("decoded site outside the table or without a name");
+            FuzzCheck::fail("decoded site outside the table or without a name", table);
         if (site->at(0).isEmpty() && !site->at(1).isEmpty())
-            fail("subgroup under an empty group");
+            FuzzCheck::fail("subgroup under an empty group", table);
     }
     // Written and read again, the table settles after one round: names are cut to their fields once.
     const ModbusBytes image = EkSitesTable::encode(first, nameSize, reserved, count);
     if (image.size() != qsizetype(record) * count)
-        fail("table image of the wrong length");
+        FuzzCheck::fail("table image of the wrong length", table);
     const EkSitesTable::Sites second = EkSitesTable::decode(image, nameSize, reserved, count);
     for (quint16 key : second.keys()) {
         if (!first.contains(key))
-            fail("a site appeared on writing");
+            FuzzCheck::fail("a site appeared on writing", table);
     }
     if (EkSitesTable::decode(EkSitesTable::encode(second, nameSize, reserved, count), nameSize, reserved, count)
         != second) {
-        fail("table does not settle after one round");
+        FuzzCheck::fail("table does not settle after one round", table);
     }
     return 0;
 }

@@ -1,9 +1,7 @@
 // An XML file as the importer loads it: on success every group is entered and left, properties
 // are asked for and items of a few layouts are paired, each at most once.
+#include "fuzzcheck.h"
 #include "modbusxmlengine.h"
-
-#include <cstdio>
-#include <cstdlib>
 
 // The engine only hands item pointers on; the items themselves are not part of this target.
 class ModbusItemBase : public QObject
@@ -14,8 +12,7 @@ namespace {
 
 [[noreturn]] void fail(const char *what)
 {
-    std::fprintf(stderr, "%s\n", what);
-    std::abort();
+    FuzzCheck::fail(what, ModbusBytes());
 }
 
 // Walks a group and those below it; the engine must come back to where it started.

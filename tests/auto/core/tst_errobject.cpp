@@ -1,6 +1,9 @@
 #include <TavrexBus1/errobject.h>
+#include <TavrexBus1/modbusbytes.h>
+#include <TavrexBus1/modbusloopbackserver.h>
 
 #include <QtCore/QThread>
+#include <QtCore/qloggingcategory.h>
 #include <QtTest/QtTest>
 
 namespace {
@@ -17,14 +20,33 @@ public:
     }
 };
 
+// The category and text of every message logged while it lives.
+class LogRecorder
+{
+public:
+    LogRecorder() : m_previous(qInstallMessageHandler(&LogRecorder::record)) { s_logged.clear(); }
+    ~LogRecorder() { qInstallMessageHandler(m_previous); }
+    const QStringList &logged() const { return s_logged; }
+
+private:
+    static void record(QtMsgType, const QMessageLogContext &context, const QString &text)
+    {
+        s_logged.append(QStringLiteral("%1: %2").arg(QLatin1String(context.category), text));
+    }
+
+    inline static QStringList s_logged;
+    QtMessageHandler m_previous;
+};
+
 } // namespace
 
+// Errors reach their owner and its listeners; log messages go out under the category names the
+// README lists, so that applications can filter them.
 class tst_ErrObject : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-
     void everyReportCountsAndSignals()
     {
         // A repeated message is still a new error, and clearing is one more.
@@ -78,6 +100,20 @@ private Q_SLOTS:
         QCOMPARE(object.errorCount(), quint64(1));
         // The override ran twice: once on the worker (re-posting) and once here.
         QCOMPARE(object.seen, (QStringList{ "from worker", "from worker" }));
+    }
+
+    void warningsAreOnAndDebugWaitsToBeSwitchedOn()
+    {
+        const LogRecorder recorder;
+        ModbusBytes(QByteArray("ab")).takeFirst(-1);
+        ModbusLoopbackServer server;
+        QVERIFY(server.connectTransport());
+        QVERIFY(server.disconnectTransport());
+        QLoggingCategory::setFilterRules(QStringLiteral("tavrexbus.transport.debug=true"));
+        QVERIFY(server.connectTransport());
+        QLoggingCategory::setFilterRules(QString());
+        QCOMPARE(recorder.logged(), (QStringList{"tavrexbus.core: takeFirst - invalid argument",
+                                                 "tavrexbus.transport: connected ModbusLoopbackServer"}));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "enginefixture.h"
+#include "programrun.h"
 
 #include <QtCore/QProcess>
 #include <QtTest/QTest>
@@ -8,13 +9,6 @@
 namespace {
 
 const QString Python = QStringLiteral("/usr/bin/python3");
-
-bool pymodbusAvailable()
-{
-    QProcess probe;
-    probe.start(Python, {QStringLiteral("-c"), QStringLiteral("import pymodbus.server, serial_asyncio")});
-    return probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
-}
 
 // A script of peers/ run by the system Python against one end of a serial line.
 class Peer
@@ -78,7 +72,7 @@ class tst_ModbuserInterop : public QObject
 private slots:
     void initTestCase()
     {
-        if (!pymodbusAvailable())
+        if (runProgram(Python, {"-c", "import pymodbus.server, serial_asyncio"}).exitCode != 0)
             QSKIP("pymodbus with serial support is not importable by /usr/bin/python3");
     }
 

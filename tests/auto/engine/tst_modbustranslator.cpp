@@ -1,29 +1,25 @@
+#include "enginefixture.h"
 #include "rtuframe.h"
 
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbuspacketreg.h>
-#include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/modbustransporter.h>
 
 #include <QtCore/QRandomGenerator>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
-namespace {
-
 QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
 
-} // namespace
-
 // The server path from request bytes to answer bytes, driven through a loopback server so that
-// every request and answer is an exact RTU frame.
+// every request and answer is an exact RTU frame; the engine fixture's device serves the requests.
 class tst_ModbusTranslator : public QObject
 {
     Q_OBJECT
 
     ModbusLoopbackServer *m_transport = nullptr;
     Modbuser *m_server = nullptr;
+    Device *m_device = nullptr;
 
     ModbusBytes answerTo(const ModbusBytes &request)
     {
@@ -39,28 +35,13 @@ private slots:
         QVERIFY(m_transport->connectTransport());
         m_server = new Modbuser;
         m_server->translator().addTransport(*m_transport, true, false);
-        QObject::connect(m_server, &Modbuser::onReadRegisters, m_server,
-                         [](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &options,
-                            bool &handled) {
-                             if (TavrexBus::isInput(address))
-                                 return;
-                             handled = true;
-                             if (address >= 400257)
-                                 options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
-                             for (quint32 i = 0; i < count; ++i)
-                                 out.appendReg(quint16(address - 400001 + i + 42));
-                         });
-        QObject::connect(m_server, &Modbuser::onWriteRegisters, m_server,
-                         [](quint32, ModbusBytes, ModbusTranslateOptions &, bool &handled) { handled = true; });
-        QObject::connect(m_server, &Modbuser::onGetDevName, m_server,
-                         [](QString &name, ModbusTranslateOptions &, bool &handled) {
-                             name = QStringLiteral("EK-TEST");
-                             handled = true;
-                         });
+        m_device = new Device;
+        m_device->attach(*m_server);
     }
 
     void cleanup()
     {
+        delete m_device;
         delete m_server;
         delete m_transport;
     }
@@ -68,39 +49,47 @@ private slots:
     void serverAnswers_data()
     {
         QTest::addColumn<ModbusBytes>("request");
+        QTest::addColumn<Answer>("handlers");
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("error");
 
         // A few served answers byte for byte; an independent client meets the rest in the interop suite.
         QTest::newRow("unit 17 is answered by unit 17")
-            << rtuFrame("1103 0001 0002") << QByteArray("1103 04 002B 002C") << "";
+            << rtuFrame("1103 000A 0002") << Answer::Fill << QByteArray("1103 04 0101 0202") << "";
         QTest::newRow("write multiple confirms the count")
-            << rtuFrame("0110 0005 0002 04 0001 0002") << QByteArray("0110 0005 0002") << "";
-        QTest::newRow("handler exception") << rtuFrame("0103 0100 0001") << QByteArray("0183 02") << "";
-        QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << QByteArray("01AB 01") << "";
-        QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << QByteArray("0183 03") << "";
-        QTest::newRow("read of 126 registers") << rtuFrame("0103 0000 007E") << QByteArray("0183 03") << "";
-        QTest::newRow("write of 0 registers") << rtuFrame("0110 0000 0000 00") << QByteArray("0190 03") << "";
-        QTest::newRow("unhandled input read") << rtuFrame("0104 0000 0001") << QByteArray() << "";
+            << rtuFrame("0110 0005 0002 04 0001 0002") << Answer::Fill << QByteArray("0110 0005 0002") << "";
+        QTest::newRow("handler exception") << rtuFrame("0103 0100 0001") << Answer::Exception << QByteArray("0183 02")
+                                           << "";
+        QTest::newRow("unhandled read") << rtuFrame("0104 0000 0001") << Answer::Ignore << QByteArray() << "";
+        QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << Answer::Fill << QByteArray("01AB 01") << "";
+        QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << Answer::Fill << QByteArray("0183 03")
+                                             << "";
+        QTest::newRow("read of 126 registers") << rtuFrame("0103 0000 007E") << Answer::Fill << QByteArray("0183 03")
+                                               << "";
+        QTest::newRow("write of 0 registers") << rtuFrame("0110 0000 0000 00") << Answer::Fill << QByteArray("0190 03")
+                                              << "";
 
         ModbusBytes badCrc = rtuFrame("0103 0000 0001");
         badCrc[6] = uchar(badCrc.at(6) ^ 0xFF);
         const QString noParser = QStringLiteral("can't find needed parser2");
-        QTest::newRow("bad crc") << badCrc << QByteArray() << "ModbusRTUParser parse error: crc checksum error";
-        QTest::newRow("truncated") << ModbusBytes::fromHex("010300") << QByteArray() << noParser;
-        QTest::newRow("empty") << ModbusBytes() << QByteArray() << noParser;
+        QTest::newRow("bad crc") << badCrc << Answer::Fill << QByteArray()
+                                 << "ModbusRTUParser parse error: crc checksum error";
+        QTest::newRow("truncated") << ModbusBytes::fromHex("010300") << Answer::Fill << QByteArray() << noParser;
+        QTest::newRow("empty") << ModbusBytes() << Answer::Fill << QByteArray() << noParser;
         QTest::newRow("exception frame as request")
-            << rtuFrame("0183 02") << QByteArray() << "received exception packet as a request: ";
-        QTest::newRow("unknown function, bad crc") << ModbusBytes::fromHex("0105 0000 FF00 0000") << QByteArray()
-                                                   << noParser;
+            << rtuFrame("0183 02") << Answer::Fill << QByteArray() << "received exception packet as a request: ";
+        QTest::newRow("unknown function, bad crc")
+            << ModbusBytes::fromHex("0105 0000 FF00 0000") << Answer::Fill << QByteArray() << noParser;
     }
 
     // Whatever the request, the next good one is served as if nothing had happened.
     void serverAnswers()
     {
         QFETCH(ModbusBytes, request);
+        QFETCH(Answer, handlers);
         QFETCH(QByteArray, answer);
         QFETCH(QString, error);
+        m_device->answer = handlers;
         QSignalSpy errors(&m_server->translator(), &ErrObject::error);
         QCOMPARE(hex(answerTo(request)), hex(rtuFrame(answer.constData())));
         if (!error.isEmpty()) {
@@ -108,7 +97,8 @@ private slots:
             const QString message = errors.first().first().toString();
             QVERIFY2(message.startsWith(error), qPrintable(message));
         }
-        QCOMPARE(hex(answerTo(rtuFrame("0103 0000 0001"))), hex(rtuFrame("0103 02 002A")));
+        m_device->answer = Answer::Fill;
+        QCOMPARE(hex(answerTo(rtuFrame("0103 000A 0001"))), hex(rtuFrame("0103 02 0101")));
     }
 
     void handlersSeeTheRequestOptions()
@@ -130,7 +120,7 @@ private slots:
         QObject::connect(&m_server->translator(), &ModbusTranslator::packetRequestReceived, m_server,
                          &Modbuser::onPacketRequestReceived);
         QSignalSpy errors(m_server, &ErrObject::error);
-        QCOMPARE(hex(answerTo(rtuFrame("0103 0000 0001"))), hex(rtuFrame("0103 02 002A")));
+        QCOMPARE(hex(answerTo(rtuFrame("0103 000A 0001"))), hex(rtuFrame("0103 02 0101")));
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().toString(),
                  QStringLiteral("somebody else has been answered for this modbus request"));
@@ -202,7 +192,7 @@ private slots:
             QVERIFY2(answer.at(0) == frame.at(0), qPrintable(hex(frame) + " -> " + hex(answer)));
             QVERIFY2((answer.at(1) & 0x7F) == frame.at(1), qPrintable(hex(frame) + " -> " + hex(answer)));
         }
-        QCOMPARE(hex(answerTo(rtuFrame("0103 0000 0001"))), hex(rtuFrame("0103 02 002A")));
+        QCOMPARE(hex(answerTo(rtuFrame("0103 000A 0001"))), hex(rtuFrame("0103 02 0101")));
     }
 };
 

@@ -42,9 +42,12 @@ private Q_SLOTS:
         QCOMPARE(report.formatValue(), text);
     }
 
-    void fileValueIsItsBytesInHex()
+    // The value is the bytes in hex; an answer meant for another stretch of the file is dropped.
+    void fileItemHoldsItsStretchInHex()
     {
         ModbusFile file;
+        file.setFile(7);
+        file.setOffset(12);
         file.setLength(3);
         QSignalSpy changed(&file, &ModbusFile::valueChanged);
         file.setValue(QStringLiteral("0A0b0C"));
@@ -53,13 +56,7 @@ private Q_SLOTS:
         QCOMPARE(file.value(), QStringLiteral("0a0b0c"));
         QCOMPARE(file.requestItemModbusBytesCount(), 4);
         QCOMPARE(file.getModbusBytes().first().size(), 4);
-    }
 
-    void fileTaskCarriesTheStretchAndDropsAnotherOne()
-    {
-        ModbusFile file;
-        file.setFile(7);
-        file.setOffset(12);
         file.setLength(2);
         RecordingClient client;
         file.setClient(&client);

@@ -1,3 +1,5 @@
+#include "programrun.h"
+
 #include <TavrexBus1/modbuspacketreg.h>
 #include <TavrexBus1/modbuspacketreport.h>
 #include <TavrexBus1/modbusparseinfo.h>
@@ -10,7 +12,6 @@
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
-#include <QtCore/QProcess>
 #include <QtTest/QtTest>
 
 #include <memory>
@@ -29,18 +30,6 @@ class tst_PymodbusFrames : public QObject
 {
     Q_OBJECT
 
-    static QByteArray runPeer(const QStringList &arguments)
-    {
-        QProcess peer;
-        peer.start(QStringLiteral("/usr/bin/python3"),
-                   QStringList{ QStringLiteral(PYMODBUS_PEER) } + arguments);
-        if (!peer.waitForStarted(30000))
-            return QByteArray();
-        if (!peer.waitForFinished(60000) || peer.exitCode() != 0)
-            qWarning("peer failed: %s", peer.readAllStandardError().constData());
-        return peer.readAllStandardOutput();
-    }
-
     ModbusRTUParser m_rtuParser;
     ModbusTCPParser m_tcpParser;
     ModbusRTUDeparser m_rtuDeparser;
@@ -49,16 +38,15 @@ class tst_PymodbusFrames : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QProcess probe;
-        probe.start(QStringLiteral("/usr/bin/python3"),
-                    { QStringLiteral("-c"), QStringLiteral("import pymodbus") });
-        if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        if (runProgram(QStringLiteral("/usr/bin/python3"), { "-c", "import pymodbus" }).exitCode != 0)
             QSKIP("pymodbus is not installed for /usr/bin/python3");
     }
 
     void weDecodeAndWritePeerFrames()
     {
-        const QList<QByteArray> lines = runPeer({ QStringLiteral("encode"), QStringLiteral("7") }).split('\n');
+        const ProgramRun peer = runProgram(QStringLiteral("/usr/bin/python3"), { PYMODBUS_PEER, "encode", "7" });
+        QVERIFY2(peer.exitCode == 0, qPrintable(peer.err));
+        const QList<QByteArray> lines = peer.out.toUtf8().split('\n');
         QVERIFY(lines.size() > 400);
         for (const QByteArray &line : lines) {
             if (line.isEmpty())

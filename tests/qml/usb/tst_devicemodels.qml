@@ -10,7 +10,6 @@ TestCase {
     UsbDevicesModel { id: bySerial; serialNumberFilter: "*-7" }
     SerialPortsModel { id: ports }
     ModbusLibusbClient { id: usbLink; vid: 0x6a3d; pid: 0x2c05; serialNumber: "SN0001"; connected: true }
-    ModbusC55Client { id: c55; devicePath: "/dev/tavrex-no-c55"; autoReconnect: false }
 
     // A row as a delegate sees it: required properties take the roles of the same names.
     component DeviceRow: Item {
@@ -74,9 +73,7 @@ TestCase {
         meters.vidFilter = "*"
         meters.fill()
         compare(meters.rowCount(), 2, "pid 2c0? matches both 2c05 devices")
-    }
-
-    function test_3_unchangedBusNotifiesNothing() {
+        // An unchanged bus notifies nothing.
         inserted.clear()
         removed.clear()
         all.fill()
@@ -100,9 +97,6 @@ TestCase {
         compare(usbLink.eventable, true)
         // The test bed serves one open device at a time: the models below open it too.
         usbLink.connected = false
-        c55.connected = true
-        compare(c55.connected, false)
-        compare(c55.errorString, "error opening c55 device /dev/tavrex-no-c55: No such file or directory")
     }
 
     function test_5_serialPortColumns() {
@@ -110,6 +104,5 @@ TestCase {
         compare(ports.headerData(1, Qt.Horizontal), "location")
         compare(ports.headerData(6, Qt.Horizontal), "busy")
         ports.fill()
-        verify(ports.rowCount() >= 0)
     }
 }
