@@ -145,7 +145,8 @@ private Q_SLOTS:
         click("archiveRead");
         QTRY_VERIFY_WITH_TIMEOUT(value("archive", "running").toBool() || value("archive", "rows").toInt() > 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!value("archive", "running").toBool(), 20000);
-        QCOMPARE(value("archiveTable", "rows").toInt(), 24);
+        // The view takes in the model's new rows at its next polish, after the reading may have ended.
+        QTRY_COMPARE(value("archiveTable", "rows").toInt(), 24);
         QCOMPARE(value("archiveCount", "text").toString(), QStringLiteral("24 records"));
     }
 
