@@ -139,6 +139,17 @@ void postToOwnerThread(QObject *target, Call &&call)
                               Qt::QueuedConnection);
 }
 
+// Emits signal of sender on sender's thread: at once when the caller is there, otherwise posted
+// with copies of args, where a thread checker sees the hand-off that a queued connection hides.
+template <typename Sender, typename Object, typename... Params, typename... Args>
+void emitOnOwnerThread(Sender *sender, void (Object::*signal)(Params...), const Args &...args)
+{
+    if (QThread::currentThread() == sender->thread())
+        (sender->*signal)(args...);
+    else
+        postToOwnerThread(sender, [sender, signal, args...] { (sender->*signal)(args...); });
+}
+
 // Runs call on the thread that target lives in and returns once it has run: directly when the
 // caller is on that thread, otherwise as a queued call that the caller waits for. When that thread
 // is not running, or stops or drops the call before it starts, call never runs: the result is false

@@ -103,12 +103,8 @@ void ModbusTcpClient::emitBytesSent(const ModbusBytes &bytes)
 {
     // Crossing threads costs an event and a wake-up of the owner thread on every request.
     static const QMetaMethod signal = QMetaMethod::fromSignal(&Transport::bytesSent);
-    if (!isSignalConnected(signal))
-        return;
-    if (QThread::currentThread() == thread())
-        emit bytesSent(bytes, &m_target);
-    else
-        postToOwnerThread(this, [this, bytes] { emitBytesSent(bytes); });
+    if (isSignalConnected(signal))
+        emitOnOwnerThread(this, &Transport::bytesSent, bytes, static_cast<const Target *>(&m_target));
 }
 
 bool ModbusTcpClient::connectTransportInternal()

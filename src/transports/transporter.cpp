@@ -5,6 +5,7 @@
 #include "threadcall_p.h"
 #include "transportlifeline_p.h"
 
+#include <QtCore/QMetaMethod>
 #include <QtCore/QThread>
 
 namespace {
@@ -58,7 +59,7 @@ bool Transporter::sendBytes(const TransportLease &held, const ModbusBytes &bytes
         setErrorString(tr("transport not found"));
         return false;
     }
-    emit bytesSent(bytes, target);
+    announce(&Transporter::bytesSent, bytes, target);
     qCDebug(lcTraffic).noquote() << "sent" << frameText(bytes);
     // On its own thread the transport's error signal reaches us anyway; from elsewhere it
     // would arrive late, so the message is collected and reported here.
@@ -165,7 +166,7 @@ void Transporter::addTransport(EventedTransport &transport, bool addAsChild)
     if (addAsChild)
         transport.setParent(this);
     m_entries.append({&transport, &transport, std::move(lifeline)});
-    connect(&transport, &Transport::bytesReceived, this, &Transporter::bytesReceived);
+    connect(&transport, &Transport::bytesReceived, this, &Transporter::onBytesReceived, Qt::DirectConnection);
     // The answer must be filled before the transport's emission returns, whichever thread
     // emits: the slot itself crosses to this object's thread when needed.
     connect(&transport, &Transport::requestBytesReceived, this, &Transporter::onRequestBytesReceived,
@@ -208,6 +209,20 @@ void Transporter::removeEntry(Entry entry)
         transport.deleteLater();
     }
     detach(transport);
+}
+
+void Transporter::onBytesReceived(ModbusBytes bytes, const Target *target)
+{
+    announce(&Transporter::bytesReceived, bytes, target);
+}
+
+// Traffic comes mostly from the executor's thread: a queued copy per frame would wake this
+// object's thread on every exchange, listened to or not.
+void Transporter::announce(void (Transporter::*signal)(ModbusBytes, const Target *), const ModbusBytes &bytes,
+                           const Target *target)
+{
+    if (isSignalConnected(QMetaMethod::fromSignal(signal)))
+        emitOnOwnerThread(this, signal, bytes, target);
 }
 
 // The answer must be there when the transport's emission returns, whichever thread emits.

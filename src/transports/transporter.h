@@ -73,6 +73,7 @@ Q_SIGNALS:
     void transportWithdrawn(const Transport *transport);
 
 private Q_SLOTS:
+    void onBytesReceived(ModbusBytes bytes, const Target *target);
     void onRequestBytesReceived(ModbusBytes bytes, const Target *target, ModbusBytes *answerBytes);
     void onTransportError(const QString &message);
     void onTransportDestroyed(QObject *transport);
@@ -103,6 +104,8 @@ private:
     qsizetype indexOf(const QObject *transport) const;
     void removeEntry(Entry entry);
     void onTransportWithdrawn(Transport &transport);
+    void announce(void (Transporter::*signal)(ModbusBytes, const Target *), const ModbusBytes &bytes,
+                  const Target *target);
     void detach(EventedTransport &transport);
 
     QList<Entry> m_entries;
