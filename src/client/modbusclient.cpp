@@ -63,6 +63,8 @@ void ModbusClient::connectExecutor()
                 }
                 notify(ExecutingNotification);
             }, Qt::DirectConnection);
+    connect(m_executor, &ModbusClientExecutor::queueDrained, this, &ModbusClient::flushNotifications,
+            Qt::DirectConnection);
     connect(m_taskServer, &ModbusTaskServer::enabledChanged, this, &ModbusClient::enabledChanged);
     connect(m_taskServer, &ModbusTaskServer::pausedChanged, this, &ModbusClient::pausedChanged);
     connect(this, &ModbusClient::abortExecuting, m_taskServer, &ModbusTaskServer::abortTasks);
@@ -94,6 +96,14 @@ void ModbusClient::notify(Notifications notification)
     }
     m_pendingNotifications.fetchAndOrRelease(notification);
     if (m_notificationsArmed.testAndSetAcquire(0, 1))
+        QCoreApplication::postEvent(this, new QEvent(NotificationsEvent));
+}
+
+// Gathering pays only while work keeps coming: once the executor has nothing left, a caller that
+// waits for these results (a read chained to the previous answer) must not wait for the next tick.
+void ModbusClient::flushNotifications()
+{
+    if (m_pendingNotifications.loadAcquire() != 0 && m_notificationsArmed.loadAcquire() != 0)
         QCoreApplication::postEvent(this, new QEvent(NotificationsEvent));
 }
 

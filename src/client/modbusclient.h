@@ -269,6 +269,7 @@ private:
     void notify(Notifications notification);
     void emitNotifications(int notifications);
     bool deliverNotifications();
+    void flushNotifications();
     void applyExecutingChanges();
     void onNotificationTimer();
     void shutDownExecutor();

@@ -174,6 +174,8 @@ void ModbusClientExecutor::onTimer()
         executeTask(task);
         deliver(task);
     } while (!slice.hasExpired(BatchSlice) && (task = nextTask()));
+    if (!task)
+        emit queueDrained();
     wakeUp();
 }
 

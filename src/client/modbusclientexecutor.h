@@ -82,6 +82,8 @@ Q_SIGNALS:
     void taskPartialExecuted();
     /// retries changed.
     void retriesChanged(bool changed);
+    /// The queue ran dry after a run of tasks: results gathered for a later delivery are due now.
+    void queueDrained();
 
 private Q_SLOTS:
     void onTimer();
