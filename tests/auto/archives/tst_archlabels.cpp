@@ -195,9 +195,6 @@ private Q_SLOTS:
     void usePrevReadsALiveItemAtOnce()
     {
         ModbusArchLabel item;
-        QCOMPARE(item.maxRequestLabels(), 62);
-        QCOMPARE(item.firstLabelInt(), 0u);
-        QCOMPARE(item.lastLabelInt(), 4294967295u);
         setUpItem(item, "2024-03-05 02:00", 1);
         item.setFunc(TavrexBus::Func67);
         item.setLiveRead(true);

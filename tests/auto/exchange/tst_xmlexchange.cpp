@@ -77,10 +77,8 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("value");
         QTest::newRow("uint8") << &make<ModbusUInt8> << QVariant(200);
         QTest::newRow("int8") << &make<ModbusInt8> << QVariant(-100);
-        QTest::newRow("uint16") << &make<ModbusUInt16> << QVariant(65535);
         QTest::newRow("int16") << &make<ModbusInt16> << QVariant(-32768);
         QTest::newRow("uint32") << &make<ModbusUInt32> << QVariant(4000000000u);
-        QTest::newRow("int32") << &make<ModbusInt32> << QVariant(-2000000000);
         QTest::newRow("uint64") << &make<ModbusUInt64> << QVariant(quint64(18446744073709551615ull));
         QTest::newRow("int64") << &make<ModbusInt64> << QVariant(qint64(-9007199254740993ll));
         QTest::newRow("float") << &make<ModbusFloat> << QVariant(0.1f);
