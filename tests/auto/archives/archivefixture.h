@@ -18,7 +18,6 @@
 // Labels as the archive suites write them.
 inline const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
 
-// Reads the item and waits for the answer.
 inline bool readAndWait(ModbusItemBase &item)
 {
     QSignalSpy done(&item, &ModbusItemBase::afterRead);

@@ -120,7 +120,6 @@ private Q_SLOTS:
         const char *day = "2024-03-05 00:00";
         const char *end = "2024-03-05 23:00";
         QTest::newRow("listed labels") << Range{1, f67, 1, day, end, 21, 0, day, end};
-        QTest::newRow("listed labels, runs of five") << Range{1, f67, 5, day, end, 21, 0, day, end};
         QTest::newRow("computed labels") << Range{1, f65, 4, day, end, 24, 3, day, end};
         QTest::newRow("whole archive, two batches") << Range{1, f67, 10, "", "", 69, 0, "2024-03-03 00:00", end};
         QTest::newRow("computed, two batches") << Range{1, f65, 1, "2024-03-03 00:00", end, 72, 3, "2024-03-03 00:00", end};

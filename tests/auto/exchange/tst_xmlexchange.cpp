@@ -109,9 +109,7 @@ private Q_SLOTS:
         QSignalSpy finished(&importer, &ModbusImporter::finished);
         QVERIFY2(importer.importItems(variants({ loaded.get() })), qPrintable(importer.errorString()));
         QCOMPARE(loaded->bytes().toHex(), saved->bytes().toHex());
-        QCOMPARE(loaded->property("value"), saved->property("value"));
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(importer.processed(), 1);
     }
 
     // The file must read with a parser that shares no code with ours.

@@ -59,7 +59,8 @@ QStringList linesMatching(SimulatorProcess &sim, QString &printed, const QString
 
 // The client against the simulator's faults, over Modbus/TCP and a pseudo-terminal: a fault costs
 // the exchange it hits and no other, with the message of its kind, and a write the client reports
-// failed may or may not have been carried out, but one it reports done is there, once.
+// failed may or may not have been carried out, but one it reports done is there, once. (Delays within
+// the answer timeout, which cost nothing, are the soak run's to check.)
 class tst_ClientFaults : public QObject
 {
     Q_OBJECT
@@ -69,7 +70,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("rule");
-        QTest::addColumn<QString>("failure"); // empty: the exchange succeeds all the same
+        QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("carriedOut");
 
         const QString timedOut = QStringLiteral("^error sending/receiving bytes: .+");
@@ -84,10 +85,8 @@ private Q_SLOTS:
         const QString rtuTimedOut = QStringLiteral("^read timeout$");
         QTest::newRow("tcp silent") << "tcp" << "silent every 2" << timedOut << true;
         QTest::newRow("tcp late") << "tcp" << "late every 2 800ms" << timedOut << true;
-        QTest::newRow("tcp late within the timeout") << "tcp" << "late every 2 100ms" << QString() << true;
         QTest::newRow("tcp garble") << "tcp" << "garble every 2" << tcpBroken << true;
         QTest::newRow("tcp partial") << "tcp" << "partial every 2 800ms" << timedOut << true;
-        QTest::newRow("tcp partial within the timeout") << "tcp" << "partial every 2 100ms" << QString() << true;
         QTest::newRow("tcp stray") << "tcp" << "stray every 2 3" << tcpBroken << true;
         QTest::newRow("tcp exception") << "tcp" << "exception every 2 6" << refused << false;
         QTest::newRow("tcp close") << "tcp" << "close every 2" << "^error sending/receiving bytes: .*closed" << true;
@@ -117,14 +116,9 @@ private Q_SLOTS:
         QSignalSpy reconnected(meter.link.get(), &Transport::transportConnected);
 
         QVERIFY2(meter.item.writeSync(ModbusBytes::fromUInt16(0x1111)), qPrintable(meter.item.errorString()));
-        const bool second = meter.item.writeSync(ModbusBytes::fromUInt16(0x2222));
-        if (failure.isEmpty()) {
-            QVERIFY2(second, qPrintable(meter.item.errorString()));
-        } else {
-            QVERIFY(!second);
-            QVERIFY2(QRegularExpression(failure).match(meter.item.errorString()).hasMatch(),
-                     qPrintable(meter.item.errorString()));
-        }
+        QVERIFY(!meter.item.writeSync(ModbusBytes::fromUInt16(0x2222)));
+        QVERIFY2(QRegularExpression(failure).match(meter.item.errorString()).hasMatch(),
+                 qPrintable(meter.item.errorString()));
         if (rule.startsWith(QLatin1String("close")) && link == QLatin1String("tcp"))
             QTRY_COMPARE_WITH_TIMEOUT(reconnected.count(), 1, 10000);
         QVERIFY2(meter.item.readSync(), qPrintable(meter.item.errorString()));
