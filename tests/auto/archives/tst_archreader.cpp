@@ -1,14 +1,71 @@
-#include "archivefixture.h"
+#include "metersimulator.h"
 
 #include <TavrexBus1/modbusarchlabel.h>
 #include <TavrexBus1/modbusarchreader.h>
 #include <TavrexBus1/modbusarchrecord.h>
+#include <TavrexBus1/modbusclient.h>
+#include <TavrexBus1/modbuser.h>
+#include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
+#include <TavrexBus1/modbustranslator.h>
 
 #include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
 
 #include <ctime>
+#include <memory>
 
 namespace {
+
+// Labels as the suite writes them.
+const QString textFormat = QStringLiteral("yyyy-MM-dd hh:mm");
+
+bool readAndWait(ModbusItemBase &item)
+{
+    QSignalSpy done(&item, &ModbusItemBase::afterRead);
+    return item.read() && done.wait(5000);
+}
+
+// The simulated meter on 127.0.0.1 (port 0) with the archives of the map, and a client linked to it
+// over Modbus/TCP. The meter answers on the test's thread; its Modbuser is there to be tampered with.
+struct ArchiveFixture
+{
+    MeterSimulator meter;
+    Modbuser device;
+    std::unique_ptr<ModbusTcpServer> server;
+    std::unique_ptr<ModbusTcpClient> link;
+    std::unique_ptr<ModbusClient> client;
+
+    bool start(const QByteArray &map)
+    {
+        QString error;
+        if (!meter.load(map, &error)) {
+            qWarning() << error;
+            return false;
+        }
+        meter.serve(device);
+        server = std::make_unique<ModbusTcpServer>(0);
+        server->setAddress(QHostAddress::LocalHost);
+        device.translator().addTransport(*server, true, false);
+        if (!server->connectTransport(false))
+            return false;
+        link = std::make_unique<ModbusTcpClient>(QHostAddress::LocalHost, server->port());
+        link->setReadAnswerTimeout(300);
+        client = std::make_unique<ModbusClient>();
+        client->setRetries(1);
+        client->setTransport(link.get());
+        return link->connectTransport(false);
+    }
+
+    ~ArchiveFixture()
+    {
+        client.reset();
+        if (link)
+            link->disconnectTransport();
+        if (server)
+            server->disconnectTransport();
+    }
+};
 
 // Archive 1: generation 1 records, hourly from 2024-03-03 00:00 to 2024-03-05 23:00, none at 03:00-05:00
 // of the 5th. Archive 2: 12-byte records of the 5th. Archive 3: hourly from 2024-03-04 11:00 to
