@@ -30,7 +30,6 @@ TestCase {
 
     function test_itemsBelongToTheClient() {
         compare(client.items.length, 6)
-        tryCompare(client, "connected", true)
         tryCompare(onConnect, "wasRead", true)
         compare(onConnect.value, 30)
     }

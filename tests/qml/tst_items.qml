@@ -36,7 +36,6 @@ TestCase {
         compare(valueSpy.count, 1)
         plain.formatValue = "xyz"
         compare(plain.value, 255)
-        plain.value = 255
         compare(valueSpy.count, 1)
         compare(plain.getBinaryValue(12), "000011111111")
     }

@@ -161,7 +161,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<int>("announced");
         QTest::newRow("unknown code") << 0x82 << true << 1;
-        QTest::newRow("code 0x7f") << 0x7F << true << 1;
         QTest::newRow("disabled") << 0x8B << false << 0;
     }
 

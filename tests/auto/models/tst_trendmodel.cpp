@@ -53,7 +53,6 @@ private Q_SLOTS:
         model.addValue(at(6), 6);
         model.addValue(at(7), 7);
         QCOMPARE(values(model), afterTwoMore);
-        QCOMPARE(model.count(), int(afterTwoMore.size()));
     }
 
     void pointsAreOrderedByTime_data()
@@ -79,7 +78,6 @@ private Q_SLOTS:
     void ratioScalesWhatIsShownOnly()
     {
         TrendModelBase model;
-        QCOMPARE(model.getMaxXValue(), QDateTime::fromMSecsSinceEpoch(0));
         model.addValue(at(1), 2.5);
         model.addValue(at(2), -1);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -126,8 +124,7 @@ private Q_SLOTS:
         QCOMPARE(values(model), (QList<double>{ 10, 20 }));
         QVERIFY(item.read());
         QVERIFY(client.completeNext(ModbusBytesArray{ ModbusBytes::fromUInt16(30) }));
-        QCOMPARE(model.count(), 3);
-        QCOMPARE(model.getValue(2), 30.0);
+        QCOMPARE(values(model), (QList<double>{ 10, 20, 30 }));
         model.setEnabled(false);
         QVERIFY(item.read());
         QVERIFY(client.completeNext(ModbusBytesArray{ ModbusBytes::fromUInt16(40) }));
