@@ -384,7 +384,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("renamed");
 
         // None of these holds a name, which needs a zero byte after it; a new one overwrites the front only.
-        // A plain terminated name is read in tst_pymodbusframes and written by the report item.
+        // A plain terminated name is written and read by the engine's device name case and the report item.
         QTest::newRow("leading zero") << QByteArray("0041") << "" << QByteArray("00 41");
         QTest::newRow("no zero") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
         QTest::newRow("empty") << QByteArray() << "AB" << QByteArray("41 42 00");
