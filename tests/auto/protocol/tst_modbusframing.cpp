@@ -1,4 +1,5 @@
 #include "packettesting.h"
+#include "programrun.h"
 
 #include <TavrexBus1/modbuspacketarch.h>
 #include <TavrexBus1/modbuspacketarchpresence.h>
@@ -12,6 +13,8 @@
 #include <TavrexBus1/modbustcpparser.h>
 #include <TavrexBus1/modbustcptarget.h>
 
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
 #include <QtTest/QtTest>
 
 #include <memory>
@@ -33,7 +36,7 @@ public:
 };
 
 // A valid message of every function and direction the library speaks beyond those exchanged
-// with pymodbus in tst_pymodbusframes: the packet a builder is given, its PDU, and the packet
+// with pymodbus in peerFramesAreTakenAndWrittenAgain: the packet a builder is given, its PDU, and the packet
 // parsing that PDU gives back where that differs (answers of 6 and 16 keep no echoed fields).
 struct Sample
 {
@@ -133,8 +136,8 @@ ModbusBytes registers(int count)
 
 Q_DECLARE_METATYPE(Sample)
 
-// Whole frames of both framings, and the PDU layer inside them: its completeness decisions,
-// refusals and edge cases, and the packets' own rules.
+// Whole frames of both framings, ours and those of pymodbus, and the PDU layer inside them: its
+// completeness decisions, refusals and edge cases, and the packets' own rules.
 class tst_ModbusFraming : public QObject
 {
     Q_OBJECT
@@ -217,6 +220,49 @@ private Q_SLOTS:
         QCOMPARE(modbus.toString(true), QString(text).replace(QLatin1Char('\n'), QLatin1String("; ")));
     }
 
+    // Frames of pymodbus, an independent Modbus implementation, with contents it picks: we must take
+    // them and write the same messages byte for byte. What the fields mean is checked against pymodbus
+    // clients and servers in the TCP and engine interop suites.
+    void peerFramesAreTakenAndWrittenAgain()
+    {
+        if (runProgram(QStringLiteral("/usr/bin/python3"), { "-c", "import pymodbus" }).exitCode != 0)
+            QSKIP("pymodbus is not installed for /usr/bin/python3");
+        const ProgramRun peer = runProgram(QStringLiteral("/usr/bin/python3"), { PYMODBUS_PEER, "encode", "7" });
+        QVERIFY2(peer.exitCode == 0, qPrintable(peer.err));
+        const QList<QByteArray> lines = peer.out.toUtf8().split('\n');
+        QVERIFY(lines.size() > 400);
+        for (const QByteArray &line : lines) {
+            if (line.isEmpty())
+                continue;
+            const QList<QByteArray> parts = line.split(' ');
+            const int framing = parts.at(0) == "rtu" ? Rtu : Tcp;
+            const bool request = parts.at(1) == "request";
+            const ModbusBytes frame(QByteArray::fromHex(parts.at(2)));
+            const QJsonObject fields = QJsonDocument::fromJson(line.mid(
+                    parts.at(0).size() + parts.at(1).size() + parts.at(2).size() + 3)).object();
+            const ModbusParseInfo info(request ? TavrexBus::Request : TavrexBus::Response);
+
+            QVERIFY2(parser(framing).canParse(frame, info.state()), line.constData());
+            const std::unique_ptr<IPacket> parsed(parser(framing).parse(frame, info, nullptr));
+            QVERIFY2(parsed, qPrintable(parser(framing).errorString()));
+            const auto &packet = dynamic_cast<const ModbusPacket &>(*parsed);
+            QCOMPARE(int(packet.address()), fields.value(QLatin1String("unit")).toInt());
+            const int fc = fields.value(QLatin1String("fc")).toInt();
+            QCOMPARE(int(packet.functionCode()), fc & 0x7F);
+            // Answers of 6 and 16 keep none of the echoed fields, so they cannot be written again.
+            if (request || (fc != TavrexBus::WriteSingleRegister && fc != TavrexBus::WriteMultipleRegisters)) {
+                ModbusTcpTarget target;
+                target.setTransactionID(frame.toUInt16(0));
+                ModbusBytes written;
+                QVERIFY2(deparser(framing).deparse(packet, written, &target),
+                         qPrintable(deparser(framing).errorString()));
+                QCOMPARE(written.toHex(' '), frame.toHex(' '));
+            }
+            if (fc & 0x80)
+                QCOMPARE(int(packet.exceptionCode()), fields.value(QLatin1String("exception_code")).toInt());
+        }
+    }
+
     // A refused frame is reported; a server still opens it, to answer with a standard exception,
     // when its envelope is sound.
     void badFramesAreRefused_data()
@@ -228,7 +274,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sound");
         QTest::addColumn<QString>("message");
 
-        // Good frames come from pymodbus in tst_pymodbusframes, and the TCP server suite takes the
+        // Good frames come from pymodbus in peerFramesAreTakenAndWrittenAgain, and the TCP server suite takes the
         // last transaction id and refuses a bad protocol id, a zero length and an overlong frame.
         const auto row = [](int framing, const char *name, const QByteArray &frame, bool response, bool whole,
                             bool sound, const char *message) {
