@@ -74,7 +74,6 @@ private slots:
         const QString noParser = QStringLiteral("can't find needed parser2");
         QTest::newRow("bad crc") << badCrc << Answer::Fill << QByteArray()
                                  << "ModbusRTUParser parse error: crc checksum error";
-        QTest::newRow("truncated") << ModbusBytes::fromHex("010300") << Answer::Fill << QByteArray() << noParser;
         QTest::newRow("empty") << ModbusBytes() << Answer::Fill << QByteArray() << noParser;
         QTest::newRow("exception frame as request")
             << rtuFrame("0183 02") << Answer::Fill << QByteArray() << "received exception packet as a request: ";
