@@ -369,6 +369,7 @@ private Q_SLOTS:
         QVERIFY(!item->read());
         QCOMPARE(item->errorString(), noClient);
     }
+
     // File and report items, the item container and the item reader.
     void reportSplitsNameAndVersion_data()
     {
@@ -427,7 +428,8 @@ private Q_SLOTS:
         QCOMPARE(file.value(), QStringLiteral("beef"));
     }
 
-    void containerTakesOnlyItems()
+    // Declared in QML, the container takes items only, and a reader holds its item from completion.
+    void declaredContainerAndReader()
     {
         QQmlEngine engine;
         QQmlComponent component(&engine);
@@ -435,9 +437,10 @@ private Q_SLOTS:
             import QtQml 2.15
             import TavrexBus 1.0
             ModbusItems {
-                ModbusUInt16 { address: 400001 }
+                ModbusUInt16 { id: value; address: 400001 }
                 QtObject { objectName: "stranger" }
                 ModbusFloat { address: 400002 }
+                property ModbusItemReader reader: ModbusItemReader { item: value }
             })", QUrl());
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression("modbusItems.items: you can add only objects of 'ModbusItemBase' type"));
@@ -447,6 +450,9 @@ private Q_SLOTS:
         QCOMPARE(items->count(), 2);
         QCOMPARE(items->at(0)->parent(), items);
         QVERIFY(!items->at(2));
+        QCOMPARE(items->at(0)->intervalReadingCounter(), 1u);
+        root->property("reader").value<ModbusItemReader *>()->setActive(false);
+        QCOMPARE(items->at(0)->intervalReadingCounter(), 0u);
         delete items->at(0);
         QCOMPARE(items->count(), 1);
     }
@@ -484,24 +490,6 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
-    void readerHoldsFromCompletion()
-    {
-        QQmlEngine engine;
-        QQmlComponent component(&engine);
-        component.setData(R"(
-            import QtQml 2.15
-            import TavrexBus 1.0
-            QtObject {
-                property ModbusUInt16 value: ModbusUInt16 { address: 400001 }
-                property ModbusItemReader reader: ModbusItemReader { item: value }
-            })", QUrl());
-        std::unique_ptr<QObject> root(component.create());
-        QVERIFY2(root, qPrintable(component.errorString()));
-        auto *item = root->property("value").value<ModbusItemBase *>();
-        QCOMPARE(item->intervalReadingCounter(), quint32(1));
-        root->property("reader").value<ModbusItemReader *>()->setActive(false);
-        QCOMPARE(item->intervalReadingCounter(), quint32(0));
-    }
 };
 
 QTEST_MAIN(tst_ItemBase)
