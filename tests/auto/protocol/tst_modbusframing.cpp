@@ -222,7 +222,7 @@ private Q_SLOTS:
 
     // Frames of pymodbus, an independent Modbus implementation, with contents it picks: we must take
     // them and write the same messages byte for byte. What the fields mean is checked against pymodbus
-    // clients and servers in the TCP and engine interop suites.
+    // clients and servers by the TCP interop suite and the engine suite's peer runs.
     void peerFramesAreTakenAndWrittenAgain()
     {
         if (runProgram(QStringLiteral("/usr/bin/python3"), { "-c", "import pymodbus" }).exitCode != 0)
