@@ -185,8 +185,7 @@ private Q_SLOTS:
                 QCOMPARE(bytes.toUInt8(pos, true), fits(2) ? uchar(first + 1) : uchar(0));
                 QCOMPARE(bytes.toInt8(pos, true), fits(2) ? qint8(first + 1) : qint8(0));
                 QCOMPARE(bytes.toUInt16(pos), fits(2) ? putIn16(first + 1, first) : ushort(0));
-                QCOMPARE(bytes.toUInt32(pos),
-                         fits(4) ? putIn32(first + 3, first + 2, first + 1, first) : 0u);
+                QCOMPARE(bytes.toUInt32(pos), fits(4) ? putIn32(first + 3, first + 2, first + 1, first) : 0u);
                 QCOMPARE(bytes.toUInt64(pos) != 0, fits(8));
                 QCOMPARE(bytes.toDouble(pos) != 0.0, fits(8));
                 QCOMPARE(bytes.toDoubleStruct(pos) != 0.0, fits(8));

@@ -190,8 +190,7 @@ private Q_SLOTS:
         QVERIFY(ok);
 
         const uint seconds = TB::archLabelToSeconds(label);
-        QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step),
-                 TB::archLabelToSeconds(next));
+        QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step), TB::archLabelToSeconds(next));
         // Stepping back from a label whose day exists in the earlier period returns.
         if (next.date().day() == label.date().day() || archInterval <= TB::Decade) {
             QCOMPARE(TB::getPrevTimeLabel(next, archInterval, &ok, step), label);

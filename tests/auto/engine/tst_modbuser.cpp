@@ -52,8 +52,7 @@ public:
         const auto ended = [&] {
             while (m_process.canReadLine())
                 lines << QString::fromUtf8(m_process.readLine()).trimmed();
-            return (!lines.isEmpty() && lines.last().startsWith(last))
-                || m_process.state() == QProcess::NotRunning;
+            return (!lines.isEmpty() && lines.last().startsWith(last)) || m_process.state() == QProcess::NotRunning;
         };
         if (!QTest::qWaitFor(ended, timeoutMs))
             lines << QStringLiteral("(timed out)");

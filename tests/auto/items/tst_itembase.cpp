@@ -463,8 +463,8 @@ private Q_SLOTS:
                 ModbusFloat { address: 400002 }
                 property ModbusItemReader reader: ModbusItemReader { item: value }
             })", QUrl());
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("modbusItems.items: you can add only objects of 'ModbusItemBase' type"));
+        const QRegularExpression stranger("modbusItems.items: you can add only objects of 'ModbusItemBase' type");
+        QTest::ignoreMessage(QtWarningMsg, stranger);
         std::unique_ptr<QObject> root(component.create());
         QVERIFY2(root, qPrintable(component.errorString()));
         auto *items = qobject_cast<ModbusItems *>(root.get());

@@ -270,8 +270,7 @@ private Q_SLOTS:
         const ModbusBytes none;
         QTest::newRow("ansi shorter over longer") << "StringAnsi" << 8 << false << hex("4142434445464748") << "X"
                                                   << hex("5800000000000000") << "X";
-        QTest::newRow("ansi odd field") << "StringAnsi" << 5 << false << none << "abc" << hex("616263000000")
-                                        << "abc";
+        QTest::newRow("ansi odd field") << "StringAnsi" << 5 << false << none << "abc" << hex("616263000000") << "abc";
         QTest::newRow("ansi char per register") << "StringAnsi" << 3 << true << hex("004100420043") << "z"
                                                 << hex("007a00000000") << "z";
         QTest::newRow("ansi cut to length") << "StringAnsi" << 2 << false << none << "abcd" << hex("6162") << "ab";

@@ -287,8 +287,7 @@ private Q_SLOTS:
         row(Rtu, "257 bytes", QByteArray(257, '\x03'), true, false, false, "bytes array is too long");
         row(Rtu, "read of zero registers", hex("01 03 00 00 00 00 45 CA"), false, true, true,
             "reading registers count can't be zero");
-        row(Rtu, "unsupported function", hex("11 2B 0E 01 00 B1 B4"), false, false, true,
-            "unsupported Function Code");
+        row(Rtu, "unsupported function", hex("11 2B 0E 01 00 B1 B4"), false, false, true, "unsupported Function Code");
         row(Tcp, "request one byte short", hex("00 05 00 00 00 06 01 03 00 00 00"), false, false, false,
             "invalid bytes array size");
         row(Tcp, "header only", hex("00 05 00 00 00 06 01"), false, false, false, "bytes array is too short");
@@ -402,8 +401,7 @@ private Q_SLOTS:
         row("byte count short of data", hex("04 02 00 01 00 02"), resp, 1, false, "invalid bytes array size");
         row("write request missing value", hex("10 00 01 00 01 02 00"), req, 1, false, "invalid bytes array size");
         row("write request too short", hex("10 00 01 00 00 00"), req, 1, false, "invalid bytes array size");
-        row("write count zero", hex("10 00 01 00 00 02 00 01"), req, 1, true,
-            "writing registers count can't be zero");
+        row("write count zero", hex("10 00 01 00 00 02 00 01"), req, 1, true, "writing registers count can't be zero");
         // 2 * 129 registers is 2 in a byte: the counts must be compared unwrapped.
         row("write 129 registers claims 2 bytes", hex("10 00 01 00 81 02 00 01"), req, 1, true,
             "registers count and bytes count doesn't match");
