@@ -1,9 +1,13 @@
 #include <TavrexBus1/errobject.h>
 #include <TavrexBus1/modbusbytes.h>
 #include <TavrexBus1/modbusloopbackserver.h>
+#include <TavrexBus1/mydeclarativeitem.h>
+#include <TavrexBus1/mydeclarativeparserstatus.h>
 
 #include <QtCore/QThread>
 #include <QtCore/qloggingcategory.h>
+#include <QtQml/QQmlComponent>
+#include <QtQml/QQmlEngine>
 #include <QtTest/QtTest>
 
 namespace {
@@ -38,15 +42,35 @@ private:
     QtMessageHandler m_previous;
 };
 
+class StatusObject : public QObject, public MyDeclarativeParserStatus
+{
+    Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
+    Q_PROPERTY(bool initializing READ initializing)
+};
+
+class StatusItem : public MyDeclarativeItem
+{
+    Q_OBJECT
+    Q_PROPERTY(bool initializing READ initializing)
+};
+
 } // namespace
 
-// Errors reach their owner and its listeners; log messages go out under the category names the
-// README lists, so that applications can filter them.
+// The bases the library's objects share. Errors reach their owner and its listeners; log messages
+// go out under the category names the README lists, so that applications can filter them; the
+// initializing flag spans a QML object's creation.
 class tst_ErrObject : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qmlRegisterType<StatusObject>("CoreTest", 1, 0, "StatusObject");
+        qmlRegisterType<StatusItem>("CoreTest", 1, 0, "StatusItem");
+    }
+
     void everyReportCountsAndSignals()
     {
         // A repeated message is still a new error, and clearing is one more.
@@ -115,8 +139,30 @@ private Q_SLOTS:
         QCOMPARE(recorder.logged(), (QStringList{"tavrexbus.core: takeFirst - invalid argument",
                                                  "tavrexbus.transport: connected ModbusLoopbackServer"}));
     }
+
+    void flagSpansQmlCreation_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::newRow("parser status object") << QByteArray("StatusObject");
+        QTest::newRow("declarative item") << QByteArray("StatusItem");
+    }
+
+    void flagSpansQmlCreation()
+    {
+        QFETCH(QByteArray, type);
+
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import CoreTest 1.0\n" + type + " {}", QUrl());
+        // Bindings are set between the two steps: the flag is up for them, down once built.
+        QScopedPointer<QObject> object(component.beginCreate(engine.rootContext()));
+        QVERIFY2(object, qPrintable(component.errorString()));
+        QVERIFY(object->property("initializing").toBool());
+        component.completeCreate();
+        QVERIFY(!object->property("initializing").toBool());
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_ErrObject)
+QTEST_MAIN(tst_ErrObject)
 
 #include "tst_errobject.moc"

@@ -190,8 +190,7 @@ private Q_SLOTS:
         QVERIFY(ok);
 
         const uint seconds = TB::archLabelToSeconds(label);
-        QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step),
-                 TB::archLabelToSeconds(next));
+        QCOMPARE(TB::getNextLabel(seconds, TB::TimeArch, archInterval, &ok, step), TB::archLabelToSeconds(next));
         // Stepping back from a label whose day exists in the earlier period returns.
         if (next.date().day() == label.date().day() || archInterval <= TB::Decade) {
             QCOMPARE(TB::getPrevTimeLabel(next, archInterval, &ok, step), label);
@@ -384,7 +383,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("renamed");
 
         // None of these holds a name, which needs a zero byte after it; a new one overwrites the front only.
-        // A plain terminated name is read in tst_pymodbusframes and written by the report item.
+        // A plain terminated name is written and read by the engine's device name case and the report item.
         QTest::newRow("leading zero") << QByteArray("0041") << "" << QByteArray("00 41");
         QTest::newRow("no zero") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
         QTest::newRow("empty") << QByteArray() << "AB" << QByteArray("41 42 00");

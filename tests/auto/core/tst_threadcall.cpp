@@ -121,8 +121,7 @@ private Q_SLOTS:
                                      << unanswered + notRunning("Transporter");
         QTest::newRow("translator") << Scenario([](QThread &idle) { return serverRequest(idle, true); }) << ""
                                     << unanswered + notRunning("ModbusTranslator");
-        QTest::newRow("client executor") << Scenario(clientSynchronousRead) << notRunning("ModbusClientExecutor")
-                                         << "";
+        QTest::newRow("client executor") << Scenario(clientSynchronousRead) << notRunning("ModbusClientExecutor") << "";
     }
 
     void callToAThreadThatIsNotRunningFails()

@@ -1,5 +1,5 @@
 """Usage: rtu_server.py PORT. A pymodbus RTU server, unit 1: holding register n = 1000 + n,
-input register n = 2000 + n, device name "EK-PEER". Prints "ready", serves until stdin closes."""
+device name "EK-PEER". Prints "ready", serves until stdin closes."""
 import asyncio
 import logging
 import sys
@@ -12,7 +12,6 @@ from pymodbus.transaction import ModbusRtuFramer
 async def serve(port):
     store = ModbusSlaveContext(
         hr=ModbusSequentialDataBlock(0, [1000 + i for i in range(200)]),
-        ir=ModbusSequentialDataBlock(0, [2000 + i for i in range(200)]),
         zero_mode=True,
     )
     store.reportSlaveIdData = b"EK-PEER\x00\x07"
