@@ -140,7 +140,17 @@ void ModbusArchReader::reset()
     m_archIndex = record.archIndex();
     m_endLabel = m_to.isValid() && !m_to.isNull() ? TavrexBus::getIntLabel(m_to, record.timeFormat()) : NoEndLabel;
     const quint32 from = fromLabel();
+    setUpReaders(record, from);
+    resetTotal(record, from);
+    setProgress(0);
+    if (m_stopped) {
+        m_stopped = false;
+        emit stoppedAtChanged();
+    }
+}
 
+void ModbusArchReader::setUpReaders(const ModbusArchRecord &record, quint32 from)
+{
     for (ModbusItemArchLabeledBase *part : {static_cast<ModbusItemArchLabeledBase *>(m_recordReader.get()),
                                             static_cast<ModbusItemArchLabeledBase *>(m_labelReader.get())}) {
         part->setClient(record.client());
@@ -167,7 +177,10 @@ void ModbusArchReader::reset()
     m_labelReader->setEndLabel(m_endLabel == NoEndLabel ? 0 : m_endLabel);
     // The reader needs no neighbour: asking for one would cost a second request per batch.
     m_labelReader->setUseNext(false);
+}
 
+void ModbusArchReader::resetTotal(const ModbusArchRecord &record, quint32 from)
+{
     if (record.func() == TavrexBus::Func65) {
         quint32 end = m_endLabel;
         const int labels = TavrexBus::getLabelsBetween(from, end, record.archType(), record.archInterval());
@@ -175,11 +188,6 @@ void ModbusArchReader::reset()
         setTotal(int(qMin<qint64>(qint64(labels) * archives, std::numeric_limits<int>::max())));
     } else {
         setTotal(-1);
-    }
-    setProgress(0);
-    if (m_stopped) {
-        m_stopped = false;
-        emit stoppedAtChanged();
     }
 }
 

@@ -170,6 +170,8 @@ private:
     class LabelPart;
     class RecordPart;
 
+    void setUpReaders(const ModbusArchRecord &record, quint32 from);
+    void resetTotal(const ModbusArchRecord &record, quint32 from);
     bool setNextArchIndex();
     void readLabels(quint32 from);
     void pump();
