@@ -1,7 +1,9 @@
 #include "ptypair.h"
+#include "recordedeventtransport.h"
 #include "signaltexts.h"
 
 #include <TavrexBus1/modbusc55client.h>
+#include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
 #include <TavrexBus1/modbusserialtransport.h>
@@ -73,21 +75,6 @@ struct LoopbackLink
     }
     std::unique_ptr<ModbusLoopbackServer> server = std::make_unique<ModbusLoopbackServer>();
     ModbusLoopbackClient client;
-};
-
-// An evented transport that is not a Modbus one.
-class PlainTransport : public EventedTransport
-{
-public:
-    bool sendBytes(const ModbusBytes &, const Target *, ModbusBytes *, QString *) override { return false; }
-    bool hasTarget(const Target *) override { return false; }
-    int targetsCount() const override { return 0; }
-    int bytesAvailable(const Target *) override { return 0; }
-    QString toString(bool) const override { return QString(); }
-
-protected:
-    bool connectTransportInternal() override { return true; }
-    bool disconnectTransportInternal() override { return true; }
 };
 
 // Tells whether the device has bytes waiting for the client, without taking them.
@@ -171,25 +158,34 @@ private Q_SLOTS:
         QCOMPARE(transport.attempts, autoReconnect ? 2 : 1);
     }
 
-    void connectNeedsConnectedServer_data()
+    // A loopback client needs a connected server; the C55 facility is a character device.
+    void connectFailureNamesTheCause_data()
     {
-        QTest::addColumn<bool>("withServer");
+        QTest::addColumn<std::shared_ptr<ModbusTransport>>("link");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no server") << false << QStringLiteral("server loopback transport doesn't assigned");
-        QTest::newRow("server closed") << true << QStringLiteral("server loopback transport disconnected");
+        QTest::newRow("loopback, no server") << std::shared_ptr<ModbusTransport>(new ModbusLoopbackClient)
+                                             << QStringLiteral("server loopback transport doesn't assigned");
+        auto *closed = new ModbusLoopbackServer;
+        QTest::newRow("loopback, server closed")
+            << std::shared_ptr<ModbusTransport>(new ModbusLoopbackClient(*closed), [closed](ModbusTransport *link) {
+                   delete link;
+                   delete closed;
+               })
+            << QStringLiteral("server loopback transport disconnected");
+        auto *c55 = new ModbusC55Client;
+        c55->setDevicePath(QStringLiteral("/dev/tavrex-no-c55"));
+        QTest::newRow("c55, no device node")
+            << std::shared_ptr<ModbusTransport>(c55)
+            << QStringLiteral("error opening c55 device /dev/tavrex-no-c55: No such file or directory");
     }
 
-    void connectNeedsConnectedServer()
+    void connectFailureNamesTheCause()
     {
-        QFETCH(bool, withServer);
+        QFETCH(std::shared_ptr<ModbusTransport>, link);
         QFETCH(QString, message);
-        ModbusLoopbackServer server;
-        ModbusLoopbackClient client;
-        if (withServer)
-            client.setServer(&server);
-        QSignalSpy errors(&client, &ErrObject::error);
-        QVERIFY(!client.connectTransport(false));
-        QVERIFY(!client.connected());
+        QSignalSpy errors(link.get(), &ErrObject::error);
+        QVERIFY(!link->connectTransport(false));
+        QVERIFY(!link->connected());
         QCOMPARE(signalTexts(errors), QStringList{message});
     }
 
@@ -233,7 +229,7 @@ private Q_SLOTS:
     {
         ModbusTransporter transporter;
         auto server = std::make_unique<ModbusLoopbackServer>();
-        PlainTransport plain;
+        RecordedEventTransport plain;
         QSignalSpy changes(&transporter, &Transporter::transportsChanged);
         QSignalSpy errors(&transporter, &ErrObject::error);
         transporter.addTransport(*server);
@@ -382,6 +378,9 @@ private Q_SLOTS:
             QStringLiteral("transport: Modbus Serial Server (modbus server); status: disconnected; port: ttyS7; "
                            "rate: 19200; parity: None; data bits: 8; stop bits: 1; flow control: None; DTR: 0; "
                            "RTS: 0; target: ; timeouts:  (read: 500; write: 500); "));
+        row("usb client", new ModbusLibusbClient,
+            QStringLiteral("transport: Modbus Libusb client (modbus client); status: disconnected; target: ; "
+                           "timeouts:  (read answer: 3000; write: 3000); "));
         row("c55", new ModbusC55Client,
             QStringLiteral("transport: Modbus C55 transport (modbus client); status: disconnected; target: ; "
                            "timeouts:  (read: 3000; write: 3000); "));
@@ -392,20 +391,6 @@ private Q_SLOTS:
         QFETCH(std::shared_ptr<ModbusTransport>, link);
         QFETCH(QString, text);
         QCOMPARE(link->toString(true), text);
-    }
-
-    // The C55 facility is a character device; a pseudo-terminal plays it here.
-    void c55MissingDeviceNodeRefusesToConnect()
-    {
-        ModbusC55Client client;
-        client.setDevicePath(QStringLiteral("/dev/tavrex-no-c55"));
-        QSignalSpy errors(&client, &ErrObject::error);
-        QVERIFY(!client.connectTransport(false));
-        QCOMPARE(signalTexts(errors),
-                 QStringList{QStringLiteral("error opening c55 device /dev/tavrex-no-c55: No such file or directory")});
-        QString error;
-        QVERIFY(!client.sendBytes(QByteArray("\x01"), client.target(), nullptr, &error));
-        QCOMPARE(error, QStringLiteral("can't send bytes via disconnected transport"));
     }
 
     // Bytes the device offers between exchanges are events: an exchange keeps them for the next
