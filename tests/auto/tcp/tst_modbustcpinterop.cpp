@@ -147,15 +147,12 @@ private Q_SLOTS:
         modbuser.setDeviceAddress(17);
         QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
 
+        // Functions are the engine interop suite's; here the frames around them.
         ModbusBytes bytes;
         QVERIFY2(modbuser.readRegisters(300002, 2, bytes), qPrintable(modbuser.errorString()));
         QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("02010202")));
-        QVERIFY2(modbuser.writeRegister(400001, 0xBEEF), qPrintable(modbuser.errorString()));
         QVERIFY2(modbuser.writeRegisters(400002, ModbusBytes(QByteArray::fromHex("111122223333"))),
                  qPrintable(modbuser.errorString()));
-        QVERIFY2(modbuser.readRegisters(400001, 4, bytes), qPrintable(modbuser.errorString()));
-        QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("BEEF111122223333")));
-
         QVERIFY(!modbuser.readRegisters(400901, 1, bytes));
         QVERIFY2(modbuser.errorString().startsWith(QLatin1String("received exception packet: ")),
                  qPrintable(modbuser.errorString()));
