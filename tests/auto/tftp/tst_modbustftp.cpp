@@ -305,20 +305,6 @@ private slots:
         QCOMPARE(late, QStringLiteral("incorrect target to send bytes"));
     }
 
-    void bindingATakenPortFails()
-    {
-        QUdpSocket taken;
-        QVERIFY(taken.bind(Local, 0, QAbstractSocket::DontShareAddress));
-        ModbusTFtpServer server(taken.localPort());
-        server.setAddress(Local);
-        server.setAutoReconnect(false);
-        QSignalSpy errors(&server, &ErrObject::error);
-        QVERIFY(!server.connectTransport(false));
-        QCOMPARE(errors.count(), 1);
-        QVERIFY(errors.first().first().toString().startsWith(
-            QStringLiteral("error binding udp socket %1: ").arg(taken.localPort())));
-    }
-
     // A stock TFTP client fetching the file named by a request receives the answer frame as its content.
     void stockTftpClientFetchesTheAnswer()
     {
