@@ -1,8 +1,8 @@
 #include "programrun.h"
-#include "tcpframe.h"
 
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/modbustranslator.h>
 
@@ -10,6 +10,7 @@
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
+#include <QtNetwork/QTcpServer>
 #include <QtTest/QTest>
 
 #include <memory>
@@ -18,6 +19,13 @@ namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
 const QString peers = QStringLiteral(TAVREX_TCP_PEERS);
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 bool pymodbusInstalled()
 {
