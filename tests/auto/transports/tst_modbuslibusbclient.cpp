@@ -124,9 +124,12 @@ private Q_SLOTS:
                      QStringList{"error opening usb device: open libusb device failed: device not found"});
             return;
         }
-        quint16 value = 0;
-        QVERIFY2(link.readRegister(400003, value), qPrintable(link.modbuser.errorString()));
-        QCOMPARE(value, quint16(1002));
+        // A 120-register answer is 245 bytes: one bulk transfer still carries it whole.
+        ModbusBytes registers;
+        QVERIFY2(link.modbuser.readRegisters(400001, 120, registers, link.client->target()),
+                 qPrintable(link.modbuser.errorString()));
+        QCOMPARE(registers.size(), 240);
+        QCOMPARE(registers.toUInt16(4), quint16(1002));
         QStringList answered;
         for (auto it = serials.cbegin(); it != serials.cend(); ++it) {
             if (m_bus->requestsSeen(it.key()) > 0)
@@ -136,18 +139,6 @@ private Q_SLOTS:
         QVERIFY2(answering.contains(answered.first()), qPrintable(answered.first()));
         // Only a fallback from a serial number that no device has tells the client another one.
         QCOMPARE(link.client->serialNumber(), strict ? serial : answered.first());
-    }
-
-    // A 120-register answer is 245 bytes: one bulk transfer still carries it whole.
-    void longAnswerComesWholeInOneTransfer()
-    {
-        m_bus->plug(Profile());
-        UsbLink link;
-        QVERIFY2(link.open(), qPrintable(link.client->errorString()));
-        ModbusBytes registers;
-        QVERIFY2(link.modbuser.readRegisters(400001, 120, registers, link.client->target()),
-                 qPrintable(link.modbuser.errorString()));
-        QCOMPARE(registers.size(), 240);
     }
 
     // A device that answers badly fails that request with a message, and the next one gets its own
