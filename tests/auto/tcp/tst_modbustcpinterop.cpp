@@ -1,8 +1,8 @@
 #include "programrun.h"
-#include "tcpframe.h"
 
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
+#include <TavrexBus1/modbustcpserver.h>
 #include <TavrexBus1/modbustranslateoptions.h>
 #include <TavrexBus1/modbustranslator.h>
 
@@ -10,6 +10,7 @@
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
+#include <QtNetwork/QTcpServer>
 #include <QtTest/QTest>
 
 #include <memory>
@@ -18,6 +19,13 @@ namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
 const QString peers = QStringLiteral(TAVREX_TCP_PEERS);
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 bool pymodbusInstalled()
 {
@@ -147,15 +155,12 @@ private Q_SLOTS:
         modbuser.setDeviceAddress(17);
         QVERIFY2(client->connectTransport(false), qPrintable(client->errorString()));
 
+        // Functions are the engine interop suite's; here the frames around them.
         ModbusBytes bytes;
         QVERIFY2(modbuser.readRegisters(300002, 2, bytes), qPrintable(modbuser.errorString()));
         QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("02010202")));
-        QVERIFY2(modbuser.writeRegister(400001, 0xBEEF), qPrintable(modbuser.errorString()));
         QVERIFY2(modbuser.writeRegisters(400002, ModbusBytes(QByteArray::fromHex("111122223333"))),
                  qPrintable(modbuser.errorString()));
-        QVERIFY2(modbuser.readRegisters(400001, 4, bytes), qPrintable(modbuser.errorString()));
-        QCOMPARE(bytes, ModbusBytes(QByteArray::fromHex("BEEF111122223333")));
-
         QVERIFY(!modbuser.readRegisters(400901, 1, bytes));
         QVERIFY2(modbuser.errorString().startsWith(QLatin1String("received exception packet: ")),
                  qPrintable(modbuser.errorString()));

@@ -124,9 +124,12 @@ private Q_SLOTS:
                      QStringList{"error opening usb device: open libusb device failed: device not found"});
             return;
         }
-        quint16 value = 0;
-        QVERIFY2(link.readRegister(400003, value), qPrintable(link.modbuser.errorString()));
-        QCOMPARE(value, quint16(1002));
+        // A 120-register answer is 245 bytes: one bulk transfer still carries it whole.
+        ModbusBytes registers;
+        QVERIFY2(link.modbuser.readRegisters(400001, 120, registers, link.client->target()),
+                 qPrintable(link.modbuser.errorString()));
+        QCOMPARE(registers.size(), 240);
+        QCOMPARE(registers.toUInt16(4), quint16(1002));
         QStringList answered;
         for (auto it = serials.cbegin(); it != serials.cend(); ++it) {
             if (m_bus->requestsSeen(it.key()) > 0)
@@ -136,29 +139,6 @@ private Q_SLOTS:
         QVERIFY2(answering.contains(answered.first()), qPrintable(answered.first()));
         // Only a fallback from a serial number that no device has tells the client another one.
         QCOMPARE(link.client->serialNumber(), strict ? serial : answered.first());
-    }
-
-    void mainFunctionsRoundTripThroughModbuser()
-    {
-        m_bus->plug(Profile());
-        UsbLink link;
-        QVERIFY2(link.open(), qPrintable(link.client->errorString()));
-        Modbuser &modbuser = link.modbuser;
-        const ModbusTarget *target = link.client->target();
-
-        ModbusBytes registers;
-        QVERIFY2(modbuser.readRegisters(400001, 4, registers, target), qPrintable(modbuser.errorString()));
-        QCOMPARE(registers, ModbusBytes::fromModbusString(QStringLiteral("03 E8 03 E9 03 EA 03 EB")));
-        QVERIFY(modbuser.writeRegister(400002, 7, target));
-        QCOMPARE(m_bus->meter().reg(400002), 7);
-        const ModbusBytes data = ModbusBytes::fromModbusString(QStringLiteral("11 22 33 44"));
-        QVERIFY(modbuser.writeFile(1, 8, data, target));
-        ModbusBytes file;
-        QVERIFY(modbuser.readFile(1, 8, 2, file, target));
-        QCOMPARE(file, data);
-        // A 125-register answer is 255 bytes: one bulk transfer still carries it whole.
-        QVERIFY2(modbuser.readRegisters(400001, 120, registers, target), qPrintable(modbuser.errorString()));
-        QCOMPARE(registers.size(), 240);
     }
 
     // A device that answers badly fails that request with a message, and the next one gets its own
@@ -236,18 +216,17 @@ private Q_SLOTS:
         QVERIFY2(link.readRegister(400001, value), qPrintable(link.modbuser.errorString()));
     }
 
+    // Without an event endpoint there is nothing to poll, and the link still answers.
     void deviceWithoutEventEndpointGivesNoEvents()
     {
         Profile profile;
         profile.inEndpoints = 1;
         const int number = m_bus->plug(profile);
-        ModbusLibusbClient client;
-        QVERIFY(client.connectTransport(false));
-        m_bus->pushEvent(number, QByteArray::fromHex("02aa"));
-        QVERIFY(!client.checkEventsSync());
-        quint16 value = 0;
         UsbLink link;
         QVERIFY(link.open());
+        m_bus->pushEvent(number, QByteArray::fromHex("02aa"));
+        QVERIFY(!link.client->checkEventsSync());
+        quint16 value = 0;
         QVERIFY(link.readRegister(400001, value));
     }
 
@@ -304,12 +283,9 @@ private Q_SLOTS:
         QVERIFY(!keypad.key0());
     }
 
-    void descriptionAndForeignTarget()
+    void foreignTargetHasNoBytes()
     {
         ModbusLibusbClient client;
-        QCOMPARE(client.toString(true),
-                 QStringLiteral("transport: Modbus Libusb client (modbus client); status: disconnected; target: ; "
-                                "timeouts:  (read answer: 3000; write: 3000); "));
         ModbusTarget other;
         QSignalSpy errors(&client, &ErrObject::error);
         QCOMPARE(client.bytesAvailable(&other), 0);
