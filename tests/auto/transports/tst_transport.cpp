@@ -380,6 +380,31 @@ private Q_SLOTS:
         QCOMPARE(sent.count(), 2);
     }
 
+    // Exchanges run on the client's executor thread; listeners hear of them on the transporter's.
+    void trafficIsAnnouncedOnTheTransportersThread()
+    {
+        LoopbackLink link;
+        connect(link.server.get(), &Transport::requestBytesReceived, this,
+                [](ModbusBytes bytes, const Target *, ModbusBytes *answer) { *answer = bytes; });
+        ModbusTransporter transporter;
+        transporter.setClientTransport(&link.client);
+        QList<QThread *> announcedOn;
+        for (auto signal : {&Transporter::bytesSent, &Transporter::bytesReceived}) {
+            connect(&transporter, signal, this, [&announcedOn] { announcedOn << QThread::currentThread(); },
+                    Qt::DirectConnection);
+        }
+        std::atomic<bool> answered{false};
+        std::unique_ptr<QThread> exchange(QThread::create([&] {
+            ModbusBytes answer;
+            answered = transporter.sendBytes(ModbusBytes(char(1)), link.client.target(), &answer);
+        }));
+        exchange->start();
+        QTRY_COMPARE(announcedOn.size(), 2);
+        QVERIFY(exchange->wait(5000));
+        QVERIFY(answered);
+        QCOMPARE(announcedOn, QList<QThread *>(2, QThread::currentThread()));
+    }
+
     void connectTransportsReportsAnyFailure()
     {
         ModbusLoopbackServer server;
