@@ -42,7 +42,7 @@ enum Shown { WithRequest, OneLine, MultiLine };
 
 // A client operation, its function code, how it shows an exception, what it yields against the
 // preset device and the registers it leaves written there. Index records and labels, input
-// registers and multiple writes are filled the same way in the client executor and interop suites.
+// registers and multiple writes are filled the same way in the task and interop suites.
 struct Case
 {
     QString name;

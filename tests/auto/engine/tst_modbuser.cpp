@@ -138,7 +138,7 @@ private slots:
     }
 
     // The general archive handler answers before the typed ones. Long reads in blocks are the
-    // client executor suite's.
+    // task suite's.
     void generalArchiveHandlerComesFirst()
     {
         Link link;

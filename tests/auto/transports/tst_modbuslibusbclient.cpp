@@ -270,7 +270,8 @@ private Q_SLOTS:
             const quint8 code = quint8((i % 2 ? 0x00 : 0x80) | (0x0B + i / 2 % 4));
             pushed.append(code);
             m_bus->pushEvent(meter, QByteArray::fromHex("0301") + char(code));
-            QTest::qWait(1);
+            // Each key is taken between the reads before the next is pushed.
+            QTRY_COMPARE(m_bus->pendingEventBytes(meter), 0);
         }
         QTRY_COMPARE(codes.count(), pushed.size());
         QTRY_VERIFY(reads >= Reads * 4);
