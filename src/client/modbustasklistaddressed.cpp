@@ -8,7 +8,8 @@
 namespace {
 
 // Walks from the end so that removing matches keeps the indexes of the rest valid; prepending keeps their order.
-ModbusTaskListAddressed takeMatching(ModbusTaskList &list, const std::function<bool(const ModbusTaskAddressed &)> &match)
+ModbusTaskListAddressed takeMatching(ModbusTaskList &list,
+                                     const std::function<bool(const ModbusTaskAddressed &)> &match)
 {
     ModbusTaskListAddressed taken;
     for (int i = int(list.size()) - 1; i >= 0; --i) {
@@ -25,8 +26,9 @@ ModbusTaskListAddressed takeMatching(ModbusTaskList &list, const std::function<b
 
 void ModbusTaskListAddressed::sort()
 {
-    std::stable_sort(begin(), end(),
-                     [](const ModbusTaskAddressed *a, const ModbusTaskAddressed *b) { return a->address() < b->address(); });
+    std::stable_sort(begin(), end(), [](const ModbusTaskAddressed *a, const ModbusTaskAddressed *b) {
+        return a->address() < b->address();
+    });
 }
 
 ModbusTaskListAddressed ModbusTaskListAddressed::takeFromTaskList(ModbusTaskList &list)
@@ -45,8 +47,9 @@ ModbusTaskListAddressed ModbusTaskListAddressed::takeRegistersFromTaskList(Modbu
 ModbusTaskListAddressed ModbusTaskListAddressed::takeFromTaskListByType(ModbusTaskList &list,
                                                                        TavrexBus::ModbusAddressType type)
 {
-    return takeMatching(list,
-                        [type](const ModbusTaskAddressed &task) { return TavrexBus::getAddressType(task.address()) == type; });
+    return takeMatching(list, [type](const ModbusTaskAddressed &task) {
+        return TavrexBus::getAddressType(task.address()) == type;
+    });
 }
 
 ModbusTaskListAddressed ModbusTaskListAddressed::takeCoilsFromTaskList(ModbusTaskList &list)

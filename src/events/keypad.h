@@ -27,13 +27,16 @@ class TAVREXBUS1_EXPORT Keypad : public ErrObject
     /// Repeat a held key while it is replayed (default true).
     Q_PROPERTY(bool autoRepeat READ autoRepeat WRITE setAutoRepeat NOTIFY autoRepeatChanged)
     /// Milliseconds between repeats (default 150).
-    Q_PROPERTY(int autoRepeatInterval READ autoRepeatInterval WRITE setAutoRepeatInterval NOTIFY autoRepeatIntervalChanged)
+    Q_PROPERTY(int autoRepeatInterval READ autoRepeatInterval WRITE setAutoRepeatInterval
+               NOTIFY autoRepeatIntervalChanged)
     /// Milliseconds from a press to its first repeat (default 700).
     Q_PROPERTY(int autoRepeatPause READ autoRepeatPause WRITE setAutoRepeatPause NOTIFY autoRepeatPauseChanged)
     /// Post a release after every repeated press (default true).
-    Q_PROPERTY(bool autoRepeatRelease READ autoRepeatRelease WRITE setAutoRepeatRelease NOTIFY autoRepeatReleaseChanging)
+    Q_PROPERTY(bool autoRepeatRelease READ autoRepeatRelease WRITE setAutoRepeatRelease
+               NOTIFY autoRepeatReleaseChanging)
     /// Qt keys never repeated: one key, or a list (or JavaScript array) of keys; as read back, a list.
-    Q_PROPERTY(QVariant autoRepeatIgnoreKeys READ autoRepeatIgnoreKeys WRITE setAutoRepeatIgnoreKeys NOTIFY autoRepeatIgnoreKeysChanging)
+    Q_PROPERTY(QVariant autoRepeatIgnoreKeys READ autoRepeatIgnoreKeys WRITE setAutoRepeatIgnoreKeys
+               NOTIFY autoRepeatIgnoreKeysChanging)
 
 public:
     /// A keypad with no eventer.

@@ -166,7 +166,8 @@ bool KeypadEkDigital::keyPower() const
 
 quint8 KeypadEkDigital::keyCode(const QString &name)
 {
-    const QString wanted = name.startsWith(QLatin1String("key"), Qt::CaseInsensitive) ? name : QStringLiteral("key") + name;
+    const QString wanted
+            = name.startsWith(QLatin1String("key"), Qt::CaseInsensitive) ? name : QStringLiteral("key") + name;
     for (const Key &key : keys) {
         if (wanted.compare(QLatin1String(key.name), Qt::CaseInsensitive) == 0)
             return key.code;

@@ -56,7 +56,8 @@ bool ModbusImporter::importItemList(const QList<ModbusItemBase *> &list)
     }
     // A file of another layout loads what matches; the rest is told, not fatal.
     if (!missing.isEmpty())
-        setErrorString(tr("no value found for %n item(s): %1", nullptr, int(missing.size())).arg(missing.join(QStringLiteral(", "))));
+        setErrorString(tr("no value found for %n item(s): %1", nullptr, int(missing.size()))
+                               .arg(missing.join(QStringLiteral(", "))));
 
     if (m_writeOnImport && !imported.isEmpty()) {
         startPending(imported);

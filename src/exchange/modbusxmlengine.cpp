@@ -87,7 +87,8 @@ void ModbusXmlEngine::createDocument()
     QDomImplementation implementation;
     m_document = QDomDocument(implementation.createDocumentType(docTypeName, QString(), QString()));
     m_document.appendChild(
-        m_document.createProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+        m_document.createProcessingInstruction(QStringLiteral("xml"),
+                                               QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
     QDomElement root = m_document.createElement(docTypeName);
     m_document.appendChild(root);
     QDomElement items = m_document.createElement(itemsTag);

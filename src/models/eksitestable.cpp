@@ -21,7 +21,8 @@ Sites decode(const ModbusBytes &bytes, int maxNameSize, int reservedBytesCount, 
         const ModbusBytes rec = ModbusBytes(bytes.mid(i * record, record));
         if (!rec.checkCrc16())
             continue;
-        QStringList path{ rec.toStringUtf8(0, field), rec.toStringUtf8(field, field), rec.toStringUtf8(2 * field, field) };
+        QStringList path{ rec.toStringUtf8(0, field), rec.toStringUtf8(field, field),
+                          rec.toStringUtf8(2 * field, field) };
         clearUnderEmptyGroup(path);
         if (!path.at(2).isEmpty())
             sites.insert(quint16(i), path);

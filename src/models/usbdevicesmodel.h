@@ -64,7 +64,8 @@ class TAVREXBUS1_EXPORT UsbDevicesModel : public QAbstractTableModel, public MyD
     /// Filter on the product identifier as normalised text.
     Q_PROPERTY(QString pidFilter READ pidFilter WRITE setPidFilter NOTIFY pidFilterChanged)
     /// Filter on the serial number text (empty for a device without one).
-    Q_PROPERTY(QString serialNumberFilter READ serialNumberFilter WRITE setSerialNumberFilter NOTIFY serialNumberFilterChanged)
+    Q_PROPERTY(QString serialNumberFilter READ serialNumberFilter WRITE setSerialNumberFilter
+               NOTIFY serialNumberFilterChanged)
 
 public:
     /// The fields of a device: its descriptor fields, its strings, and vid and pid as numbers for a transport.

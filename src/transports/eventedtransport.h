@@ -16,7 +16,8 @@ class TAVREXBUS1_EXPORT EventedTransport : public Transport
 {
     Q_OBJECT
     /// Polling period of the event reader, in milliseconds; 100 by default.
-    Q_PROPERTY(int eventsCheckInterval READ eventsCheckInterval WRITE setEventsCheckInterval NOTIFY eventsCheckIntervalChanged)
+    Q_PROPERTY(int eventsCheckInterval READ eventsCheckInterval WRITE setEventsCheckInterval
+               NOTIFY eventsCheckIntervalChanged)
     /// Age after which a partly received event record is dropped, in milliseconds; 500 by default.
     Q_PROPERTY(int eventsTimeout READ eventsTimeout WRITE setEventsTimeout NOTIFY eventsTimeoutChanged)
     /// Whether this link polls its device for event records.

@@ -24,7 +24,8 @@ class TAVREXBUS1_EXPORT ModbusLibusbClient : public ModbusTransport
     /// Serial number of the device to open; empty opens the first device with vid and pid.
     Q_PROPERTY(QString serialNumber READ serialNumber WRITE setSerialNumber NOTIFY serialNumberChanged)
     /// When false, a serial number that no device has falls back to any device with vid and pid.
-    Q_PROPERTY(bool strictSerialNumber READ strictSerialNumber WRITE setStrictSerialNumber NOTIFY strictSerialNumberChanged)
+    Q_PROPERTY(bool strictSerialNumber READ strictSerialNumber WRITE setStrictSerialNumber
+               NOTIFY strictSerialNumberChanged)
     /// Milliseconds to wait for an answer.
     Q_PROPERTY(int readTimeout READ readTimeout WRITE setReadTimeout NOTIFY readTimeoutChanged)
     /// Milliseconds to wait for a request to be taken by the device.

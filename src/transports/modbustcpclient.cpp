@@ -24,7 +24,8 @@ ModbusTcpClient::ModbusTcpClient(const ModbusTcpTarget &target, QObject *parent)
 {
     m_target.setParent(this);
     // The target is the peer's identity for the engine; it follows the endpoint properties.
-    connect(this, &ModbusIpTransport::addressChanged, this, [this] { m_target.setAddress(address()); }, Qt::DirectConnection);
+    connect(this, &ModbusIpTransport::addressChanged, this, [this] { m_target.setAddress(address()); },
+            Qt::DirectConnection);
     connect(this, &ModbusIpTransport::portChanged, this, [this] { m_target.setPort(port()); }, Qt::DirectConnection);
     m_socketThread.setObjectName(QStringLiteral("Modbus TCP socket thread"));
     m_socketThread.start();
