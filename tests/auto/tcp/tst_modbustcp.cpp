@@ -1,3 +1,4 @@
+#include "freeport.h"
 #include "modbustcpstream_p.h"
 #include "signaltexts.h"
 
@@ -62,13 +63,6 @@ std::unique_ptr<ModbusTcpServer> startServer(const QByteArray &answerPdu = QByte
     if (!server->connectTransport(false))
         qWarning() << server->errorString();
     return server;
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 // A plain socket to the server, as any peer could open one.

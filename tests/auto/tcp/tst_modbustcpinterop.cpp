@@ -1,3 +1,4 @@
+#include "freeport.h"
 #include "programrun.h"
 
 #include <TavrexBus1/modbuser.h>
@@ -10,7 +11,6 @@
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
-#include <QtNetwork/QTcpServer>
 #include <QtTest/QTest>
 
 #include <memory>
@@ -19,13 +19,6 @@ namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
 const QString peers = QStringLiteral(TAVREX_TCP_PEERS);
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 bool pymodbusInstalled()
 {

@@ -1,3 +1,4 @@
+#include "freeport.h"
 #include "programrun.h"
 #include "ptybridge.h"
 
@@ -9,7 +10,6 @@
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTemporaryFile>
 #include <QtCore/QUrl>
-#include <QtNetwork/QTcpServer>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
@@ -228,9 +228,7 @@ private Q_SLOTS:
                                                     << "^tavrexbus: received exception packet: .*; stopped at 1 "
                                                        "after 0 records\n$";
 
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(probe.serverPort());
+        const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
         QTest::newRow("unreachable device") << QStringList{ "read", "400001", "--url", nobody, "--timeout", "500" } << 1
                                             << "^tavrexbus: can't connect to: 127\\.0\\.0\\.1, ";
         QTest::newRow("not a device URL") << QStringList{ "read", "400001", "--url", "udp://nowhere" } << 1
