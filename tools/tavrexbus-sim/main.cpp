@@ -276,8 +276,6 @@ bool listenC55(const Options &options, Modbuser &modbuser, KeyScript &script, QO
     return true;
 }
 
-} // namespace
-
 // The meters --devices and --units ask for; 0 (with error) when the count is no good.
 int meterCount(const Options &options, QString *error)
 {
@@ -312,6 +310,112 @@ bool listenFleet(const Options &options, const QByteArray &document, int count, 
     return true;
 }
 
+// What runs while the event loop does, in the order it is built and torn down in.
+struct Simulation
+{
+    MeterSimulator meter;
+    QByteArray document;
+    int meters = 1;
+    Faults faults;
+    MeterFleet fleet;
+    Modbuser modbuser;
+    KeyScript script;
+    QStringList ready;
+
+    // The register map, the faults and the number of meters the options ask for.
+    bool load(const Options &options, QString *error)
+    {
+        document = readMap(options.value(options.map), error);
+        if (!error->isEmpty() || !meter.load(document, error) || !faults.load(options, error))
+            return false;
+        meters = meterCount(options, error);
+        if (meters == 0)
+            return false;
+        if (fleetWanted(options) && options.isSet(options.faults)) {
+            *error = QStringLiteral("--faults disturbs one meter: leave out --devices and --units");
+            return false;
+        }
+        return true;
+    }
+
+    bool fleetWanted(const Options &options) const { return meters > 1 || options.isSet(options.units); }
+
+    void serve(const Options &options, QObject *context)
+    {
+        meter.serve(modbuser);
+        QObject::connect(&modbuser, &ErrObject::error, context, [](const QString &message) { fail(message); });
+        if (!options.isSet(options.verbose))
+            return;
+        const auto print = [](const QString &line) { out() << line << Qt::endl; };
+        QObject::connect(&meter, &MeterSimulator::served, context, print);
+        QObject::connect(&fleet, &MeterFleet::served, context, print);
+    }
+
+    bool listenTcp(const Options &options, QObject *parent, QString *error)
+    {
+        QString url;
+        if (options.isSet(options.noTcp))
+            return true;
+        if (fleetWanted(options)) {
+            if (!listenFleet(options, document, meters, fleet, url, error))
+                return false;
+            // Ports found taken while looking for a run of free ones are no news.
+            QObject::connect(&fleet, &MeterFleet::error, parent, [](const QString &message) { fail(message); });
+        } else {
+            const QString hostPort = options.value(options.tcp);
+            ModbusTransport *listener
+                = listenIp<ModbusTcpServer>(hostPort, QStringLiteral("tcp"), modbuser, parent, url, error);
+            if (!listener)
+                return false;
+            faults.attach(*listener, modbuser, FaultInjector::Tcp);
+        }
+        ready << url;
+        return true;
+    }
+
+    // TFTP, the serial line and the C55 device, those the options ask for.
+    bool listenOthers(const Options &options, QObject *parent, QString *error)
+    {
+        QString url;
+        if (options.isSet(options.tftp)) {
+            const QString hostPort = options.value(options.tftp);
+            if (!listenIp<ModbusTFtpServer>(hostPort, QStringLiteral("tftp"), modbuser, parent, url, error))
+                return false;
+            ready << url;
+        }
+        if (options.isSet(options.serial)) {
+            ModbusTransport *listener = listenSerial(options, modbuser, parent, url, error);
+            if (!listener)
+                return false;
+            faults.attach(*listener, modbuser, FaultInjector::Serial);
+            ready << url;
+        }
+        url.clear();
+        if (!listenC55(options, modbuser, script, parent, url, error))
+            return false;
+        if (!url.isEmpty())
+            ready << url;
+        return true;
+    }
+
+    bool listen(const Options &options, QObject *parent, QString *error)
+    {
+        if (!listenTcp(options, parent, error) || !listenOthers(options, parent, error))
+            return false;
+        if (ready.isEmpty()) {
+            *error = QStringLiteral("nothing to listen on: give --serial, --tftp or --c55, or leave TCP on");
+            return false;
+        }
+        if (faults.unused()) {
+            *error = QStringLiteral("--faults needs a TCP or serial listener");
+            return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -324,75 +428,19 @@ int main(int argc, char **argv)
         out() << readMap(QString(), &error);
         return 0;
     }
-    MeterSimulator meter;
-    const QByteArray document = readMap(options.value(options.map), &error);
-    if (!error.isEmpty() || !meter.load(document, &error))
+    Simulation simulation;
+    if (!simulation.load(options, &error))
         return fail(error);
-    Faults faults;
-    if (!faults.load(options, &error))
+    simulation.serve(options, &app);
+    if (!simulation.listen(options, &app, &error))
         return fail(error);
-    const int meters = meterCount(options, &error);
-    if (meters == 0)
-        return fail(error);
-    const bool fleetWanted = meters > 1 || options.isSet(options.units);
-    if (fleetWanted && options.isSet(options.faults))
-        return fail(QStringLiteral("--faults disturbs one meter: leave out --devices and --units"));
-    MeterFleet fleet;
-
-    Modbuser modbuser;
-    meter.serve(modbuser);
-    QObject::connect(&modbuser, &ErrObject::error, &app, [](const QString &message) { fail(message); });
-    if (options.isSet(options.verbose)) {
-        QObject::connect(&meter, &MeterSimulator::served, &app, [](const QString &line) { out() << line << Qt::endl; });
-        QObject::connect(&fleet, &MeterFleet::served, &app, [](const QString &line) { out() << line << Qt::endl; });
-    }
-
-    QStringList ready;
-    QString url;
-    if (!options.isSet(options.noTcp) && fleetWanted) {
-        if (!listenFleet(options, document, meters, fleet, url, &error))
-            return fail(error);
-        // Ports found taken while looking for a run of free ones are no news.
-        QObject::connect(&fleet, &MeterFleet::error, &app, [](const QString &message) { fail(message); });
-        ready << url;
-    } else if (!options.isSet(options.noTcp)) {
-        ModbusTransport *listener
-            = listenIp<ModbusTcpServer>(options.value(options.tcp), QStringLiteral("tcp"), modbuser, &app, url, &error);
-        if (!listener)
-            return fail(error);
-        faults.attach(*listener, modbuser, FaultInjector::Tcp);
-        ready << url;
-    }
-    if (options.isSet(options.tftp)) {
-        if (!listenIp<ModbusTFtpServer>(options.value(options.tftp), QStringLiteral("tftp"), modbuser, &app, url,
-                                        &error))
-            return fail(error);
-        ready << url;
-    }
-    if (options.isSet(options.serial)) {
-        ModbusTransport *listener = listenSerial(options, modbuser, &app, url, &error);
-        if (!listener)
-            return fail(error);
-        faults.attach(*listener, modbuser, FaultInjector::Serial);
-        ready << url;
-    }
-    KeyScript script;
-    url.clear();
-    if (!listenC55(options, modbuser, script, &app, url, &error))
-        return fail(error);
-    if (!url.isEmpty())
-        ready << url;
-    if (ready.isEmpty())
-        return fail(QStringLiteral("nothing to listen on: give --serial, --tftp or --c55, or leave TCP on"));
-    if (faults.unused())
-        return fail(QStringLiteral("--faults needs a TCP or serial listener"));
 
     quitOnStopSignals(app);
-    if (!faults.summary().isEmpty())
-        out() << faults.summary() << Qt::endl;
-    out() << "listening on " << ready.join(QStringLiteral(" and ")) << Qt::endl;
+    if (!simulation.faults.summary().isEmpty())
+        out() << simulation.faults.summary() << Qt::endl;
+    out() << "listening on " << simulation.ready.join(QStringLiteral(" and ")) << Qt::endl;
     const int status = app.exec();
-    modbuser.disconnectTransports();
-    fleet.close();
+    simulation.modbuser.disconnectTransports();
+    simulation.fleet.close();
     return status;
 }
