@@ -20,9 +20,11 @@ QQuickWindow *loadPanel(QQmlApplicationEngine &engine, const QVariantMap &proper
     engine.setInitialProperties(properties);
     engine.load(QUrl(QStringLiteral("qrc:/panel/Main.qml")));
     QObject::disconnect(connection);
-    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    const QList<QObject *> roots = engine.rootObjects();
+    auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());
     if (!window && error)
-        *error = messages.isEmpty() ? QStringLiteral("the panel's QML made no window") : messages.join(QLatin1Char('\n'));
+        *error = messages.isEmpty() ? QStringLiteral("the panel's QML made no window")
+                                    : messages.join(QLatin1Char('\n'));
     return window;
 }
 

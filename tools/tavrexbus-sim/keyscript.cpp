@@ -54,7 +54,8 @@ bool KeyScript::parse(const QString &text, QString *error)
         if (!parseItem(item, error))
             return false;
     }
-    const bool sends = std::any_of(m_steps.cbegin(), m_steps.cend(), [](const Step &step) { return !step.record.isEmpty(); });
+    const bool sends
+        = std::any_of(m_steps.cbegin(), m_steps.cend(), [](const Step &step) { return !step.record.isEmpty(); });
     if (!sends) {
         *error = QStringLiteral("--keys: the script sends nothing");
         return false;
@@ -85,7 +86,8 @@ bool KeyScript::parseItem(const QString &item, QString *error)
         m_steps.append({GapMsecs, ModbusBytes(QByteArray(1, char(number))), false});
     } else if (name == QLatin1String("raw")) {
         const ModbusBytes record(QByteArray::fromHex(argument.toLatin1()));
-        if (record.isEmpty() || record.size() > EventedTransport::MaxEventRecordSize || record.toHex() != argument.toLower().toLatin1())
+        if (record.isEmpty() || record.size() > EventedTransport::MaxEventRecordSize
+            || record.toHex() != argument.toLower().toLatin1())
             return refuse(QStringLiteral("raw:HEX wants 1-254 bytes in hexadecimal"));
         m_steps.append({GapMsecs, record, false});
     } else {

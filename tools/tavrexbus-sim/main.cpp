@@ -129,8 +129,8 @@ struct Options
                              QStringLiteral("Seed of the faults' random choices, to repeat a run."),
                              QStringLiteral("number") };
     QCommandLineOption devices{ QStringLiteral("devices"),
-                                QStringLiteral("Simulate N meters on TCP, each with values of its own, on N consecutive "
-                                               "ports (see README.md)."),
+                                QStringLiteral("Simulate N meters on TCP, each with values of its own, "
+                                               "on N consecutive ports (see README.md)."),
                                 QStringLiteral("N"), QStringLiteral("1") };
     QCommandLineOption units{ QStringLiteral("units"),
                               QStringLiteral("With --devices: one TCP port, meter k answering unit address k.") };

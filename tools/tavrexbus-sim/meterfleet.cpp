@@ -96,7 +96,9 @@ bool MeterFleet::load(const QByteArray &json, int count, QString *error)
         }
         meter->simulator.serve(meter->modbuser);
         connect(&meter->simulator, &MeterSimulator::served, this,
-                [this, number](const QString &line) { emit served(QStringLiteral("meter %1: %2").arg(number).arg(line)); });
+                [this, number](const QString &line) {
+                    emit served(QStringLiteral("meter %1: %2").arg(number).arg(line));
+                });
         connect(&meter->modbuser, &ErrObject::error, this, &MeterFleet::error);
         m_meters.push_back(std::move(meter));
     }

@@ -183,7 +183,10 @@ bool MeterSimulator::loadRegister(const QJsonObject &entry, int index, QHash<qui
     const int count = qMax(1, entry.value(QLatin1String("count")).toInt(1));
     const qint64 last = address + qint64(count) * (bytes.size() / 2) - 1;
     if (last > (input ? 365536 : 465536)) {
-        *error = QStringLiteral("%1: registers %2-%3 run past the end of their range").arg(where).arg(address).arg(last);
+        *error = QStringLiteral("%1: registers %2-%3 run past the end of their range")
+                     .arg(where)
+                     .arg(address)
+                     .arg(last);
         return false;
     }
     for (quint32 reg = quint32(address); reg <= quint32(last); ++reg) {

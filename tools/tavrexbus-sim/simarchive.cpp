@@ -113,7 +113,9 @@ bool SimArchive::loadLabels(const QJsonObject &entry, const QString &where, QStr
         quint32 from = 0;
         quint32 to = 0;
         if (span.size() != 2 || !parseLabel(span.at(0), from) || !parseLabel(span.at(1), to) || to < from) {
-            *error = QStringLiteral("%1: gap %2 is not a label or a [first, last] pair of labels").arg(where).arg(i + 1);
+            *error = QStringLiteral("%1: gap %2 is not a label or a [first, last] pair of labels")
+                         .arg(where)
+                         .arg(i + 1);
             return false;
         }
         m_labels.removeIf([from, to](quint32 label) { return label >= from && label <= to; });

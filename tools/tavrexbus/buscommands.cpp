@@ -284,7 +284,8 @@ QList<QCommandLineOption> archiveOptions()
         { QStringLiteral("backward"), QStringLiteral("Read towards older records") },
         { QStringLiteral("records"), QStringLiteral("Number of records, 1-250"), QStringLiteral("n"),
           QStringLiteral("1") },
-        { QStringLiteral("from"), QStringLiteral("Read the range from this label (a number, or with --time a date-time)"),
+        { QStringLiteral("from"),
+          QStringLiteral("Read the range from this label (a number, or with --time a date-time)"),
           QStringLiteral("label") },
         { QStringLiteral("to"), QStringLiteral("Read the range up to this label"), QStringLiteral("label") },
         { QStringLiteral("function"),
@@ -440,7 +441,8 @@ int archive(const QStringList &args)
     if (!labelText.isEmpty()) {
         const QDateTime at = QDateTime::fromString(labelText, timeFormat);
         if (time ? !at.isValid() : !parseNumber(labelText, 0, 0xFFFFFFFFll, label))
-            return fail(QStringLiteral("\"%1\" is not a %2 label").arg(labelText, time ? QStringLiteral("time") : QStringLiteral("index")));
+            return fail(QStringLiteral("\"%1\" is not a %2 label")
+                            .arg(labelText, time ? QStringLiteral("time") : QStringLiteral("index")));
         if (time)
             label = TavrexBus::archLabelToSeconds(at);
     }

@@ -65,7 +65,8 @@ const QList<SerialSetting> &serialSettings()
               };
               port.setParity(parities.value(value));
           } },
-        { QStringLiteral("databits"), { QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8") },
+        { QStringLiteral("databits"),
+          { QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8") },
           [](ModbusSerialClient &port, const QString &value) {
               port.setDataBits(ModbusSerialTransport::DataBits(value.toInt()));
           } },

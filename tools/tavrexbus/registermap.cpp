@@ -29,7 +29,9 @@ bool RegisterMap::load(const QString &fileName, QString &error)
         const int count = qMax(1, entry.value(QLatin1String("count")).toInt(1));
         const bool input = address >= 300001 && address <= 365536;
         if (!input && !(address >= 400001 && address <= 465536)) {
-            error = QStringLiteral("%1: register %2 has no register number (300001... or 400001...)").arg(fileName).arg(i + 1);
+            error = QStringLiteral("%1: register %2 has no register number (300001... or 400001...)")
+                        .arg(fileName)
+                        .arg(i + 1);
             return false;
         }
         for (int n = 0; n < count; ++n) {
