@@ -213,6 +213,46 @@ void parseWriteFile(const ModbusBytes &pdu, bool request, ModbusPacketFile &pack
     packet.bytes = copyOf(pdu, 5, pdu.size() - 5);
 }
 
+// Fills the body of a request or answer whose function code and size are already checked.
+void parseBody(const ModbusBytes &pdu, const ModbusParseInfo &info, bool request, ModbusPacket &packet)
+{
+    switch (int(packet.functionCode())) {
+    case TavrexBus::ReadHoldingRegisters:
+    case TavrexBus::ReadInputRegisters:
+        return parseReadRegisters(pdu, request,
+                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::WriteSingleRegister:
+        return parseWriteRegister(pdu, request,
+                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::WriteMultipleRegisters:
+        return parseWriteRegisters(pdu, request,
+                                   bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
+    case TavrexBus::ReportSlaveId:
+        return parseReport(pdu, request,
+                           bodyOf<ModbusPacketReport>(packet, TavrexBus::ReportSlavePacket));
+    case TavrexBus::ReadArchRecord65:
+    case TavrexBus::ReadArchRecord67: {
+        auto &arch = bodyOf<ModbusPacketArch>(packet, TavrexBus::ArchivePacket);
+        if (!request)
+            return parseArchRecordsAnswer(pdu, info, arch);
+        if (packet.functionCode() == TavrexBus::ReadArchRecord65)
+            return parseArchRecordsRequest(pdu, arch);
+        return parseArchDirectionRequest(pdu, arch);
+    }
+    case TavrexBus::ReadArchPresence66:
+        return parseArchPresence(
+                pdu, info, request,
+                bodyOf<ModbusPacketArchPresence>(packet, TavrexBus::ArchPresencePacket));
+    case ReadFileRegisters:
+        return parseReadFile(pdu, request, bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
+    case WriteFileRegisters:
+        return parseWriteFile(pdu, request,
+                              bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
+    default:
+        throw ModbusParser::tr("unknown Function Code");
+    }
+}
+
 } // namespace
 
 ModbusParser::ModbusParser(QObject *parent)
@@ -329,42 +369,7 @@ void ModbusParser::parseModbusPDU(const ModbusBytes &pdu, const ModbusParseInfo 
         throw tr("unknown Function Code");
     if (packet.state() != TavrexBus::Request && packet.state() != TavrexBus::Response)
         return;
-    const bool request = packet.state() == TavrexBus::Request;
-    switch (int(packet.functionCode())) {
-    case TavrexBus::ReadHoldingRegisters:
-    case TavrexBus::ReadInputRegisters:
-        return parseReadRegisters(pdu, request,
-                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
-    case TavrexBus::WriteSingleRegister:
-        return parseWriteRegister(pdu, request,
-                                  bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
-    case TavrexBus::WriteMultipleRegisters:
-        return parseWriteRegisters(pdu, request,
-                                   bodyOf<ModbusPacketReg>(packet, TavrexBus::RegistersPacket));
-    case TavrexBus::ReportSlaveId:
-        return parseReport(pdu, request,
-                           bodyOf<ModbusPacketReport>(packet, TavrexBus::ReportSlavePacket));
-    case TavrexBus::ReadArchRecord65:
-    case TavrexBus::ReadArchRecord67: {
-        auto &arch = bodyOf<ModbusPacketArch>(packet, TavrexBus::ArchivePacket);
-        if (!request)
-            return parseArchRecordsAnswer(pdu, info, arch);
-        if (packet.functionCode() == TavrexBus::ReadArchRecord65)
-            return parseArchRecordsRequest(pdu, arch);
-        return parseArchDirectionRequest(pdu, arch);
-    }
-    case TavrexBus::ReadArchPresence66:
-        return parseArchPresence(
-                pdu, info, request,
-                bodyOf<ModbusPacketArchPresence>(packet, TavrexBus::ArchPresencePacket));
-    case ReadFileRegisters:
-        return parseReadFile(pdu, request, bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
-    case WriteFileRegisters:
-        return parseWriteFile(pdu, request,
-                              bodyOf<ModbusPacketFile>(packet, TavrexBus::FilePacket));
-    default:
-        throw tr("unknown Function Code");
-    }
+    parseBody(pdu, info, packet.state() == TavrexBus::Request, packet);
 }
 
 bool ModbusParser::isValidFunctionCodeNum(unsigned char code)
