@@ -334,61 +334,79 @@ void reportProgress(const ModbusArchReader &reader, int progress)
         err << "read " << progress << " records" << Qt::endl;
 }
 
-int readRange(BusSession &session, quint16 index, bool time)
+// What a range reading asks for besides the archive: its ends, function, period and pacing.
+struct RangeRequest
 {
     QVariant from;
     QVariant to;
-    for (const auto &[option, label] : { std::pair<QString, QVariant *>(QStringLiteral("from"), &from),
-                                         std::pair<QString, QVariant *>(QStringLiteral("to"), &to) }) {
-        if (session.isSet(option) && !parseRangeLabel(session.value(option), time, *label))
-            return fail(QStringLiteral("--%1 \"%2\" is not a%3 label").arg(option, session.value(option),
-                                                                             time ? " time" : "n index"));
+    bool func65 = false;
+    int interval = 0;
+    qint64 generation = 0;
+    qint64 perRequest = 0;
+};
+
+bool parseRangeRequest(const BusSession &session, bool time, RangeRequest &request, QString &error)
+{
+    for (const auto &[option, label] : { std::pair<QString, QVariant *>(QStringLiteral("from"), &request.from),
+                                         std::pair<QString, QVariant *>(QStringLiteral("to"), &request.to) }) {
+        if (session.isSet(option) && !parseRangeLabel(session.value(option), time, *label)) {
+            error = QStringLiteral("--%1 \"%2\" is not a%3 label")
+                        .arg(option, session.value(option), time ? " time" : "n index");
+            return false;
+        }
     }
     const QString function = session.value(QStringLiteral("function"));
+    request.func65 = function == QLatin1String("65");
     bool intervalOk = false;
     const QString period = session.value(QStringLiteral("period"));
     const QByteArray key = (period.left(1).toUpper() + period.mid(1).toLower()).toLatin1();
-    const int interval = QMetaEnum::fromType<TavrexBus::ArchInterval>().keyToValue(key.constData(), &intervalOk);
-    qint64 generation = 0;
-    qint64 perRequest = 0;
-    if ((function != QLatin1String("65") && function != QLatin1String("67")) || !intervalOk
+    request.interval = QMetaEnum::fromType<TavrexBus::ArchInterval>().keyToValue(key.constData(), &intervalOk);
+    if ((!request.func65 && function != QLatin1String("67")) || !intervalOk
         || (session.isSet(QStringLiteral("generation"))
-            && !parseNumber(session.value(QStringLiteral("generation")), 1, 3, generation))
+            && !parseNumber(session.value(QStringLiteral("generation")), 1, 3, request.generation))
         || (session.isSet(QStringLiteral("per-request"))
-            && !parseNumber(session.value(QStringLiteral("per-request")), 1, 50, perRequest)))
-        return fail(QStringLiteral("a range takes --function 65 or 67, a --period such as hour or day, "
-                                   "--generation 1-3 and --per-request 1-50"));
+            && !parseNumber(session.value(QStringLiteral("per-request")), 1, 50, request.perRequest))) {
+        error = QStringLiteral("a range takes --function 65 or 67, a --period such as hour or day, "
+                               "--generation 1-3 and --per-request 1-50");
+        return false;
+    }
+    if (request.func65 && !request.to.isValid()) {
+        error = QStringLiteral("function 65 reads every label of the period and cannot tell where the archive "
+                               "ends: give --to");
+        return false;
+    }
+    return true;
+}
 
-    if (function == QLatin1String("65") && !to.isValid())
-        return fail(QStringLiteral("function 65 reads every label of the period and cannot tell where the archive "
-                                   "ends: give --to"));
+// A plain record, or with --generation the meter's record of that generation.
+std::unique_ptr<ModbusArchRecord> makeRangeRecord(const RangeRequest &request, quint16 index, bool time)
+{
     std::unique_ptr<ModbusArchRecord> record;
-    if (generation > 0) {
+    if (request.generation > 0) {
         auto *meterRecord = new ModbusArchRecordEkDigital;
-        meterRecord->setEkdGeneration(int(generation));
+        meterRecord->setEkdGeneration(int(request.generation));
         static const int sizes[] = {58, 92, 128};
-        meterRecord->setRecordSize(sizes[generation - 1]);
+        meterRecord->setRecordSize(sizes[request.generation - 1]);
         record.reset(meterRecord);
     } else {
         record = std::make_unique<ModbusArchRecord>();
     }
     record->setArchType(time ? TavrexBus::TimeArch : TavrexBus::IndexArch);
     record->setArchIndex(index);
-    record->setFunc(function == QLatin1String("65") ? TavrexBus::Func65 : TavrexBus::Func67);
-    record->setArchInterval(TavrexBus::ArchInterval(interval));
+    record->setFunc(request.func65 ? TavrexBus::Func65 : TavrexBus::Func67);
+    record->setArchInterval(TavrexBus::ArchInterval(request.interval));
     record->setTimeFormat(timeFormat);
-    ModbusClient client;
-    QString error;
-    if (!session.openForClient(client, error))
-        return fail(error);
-    record->setClient(&client);
-    ModbusArchReader reader;
-    reader.setRecord(record.get());
-    reader.setFrom(from);
-    reader.setTo(to);
+    return record;
+}
+
+// Reads the whole range in an event loop of its own, telling the progress on the way.
+void runReader(ModbusArchReader &reader, const RangeRequest &request)
+{
+    reader.setFrom(request.from);
+    reader.setTo(request.to);
     // Unless told, the first request learns the record size and the rest fill their answers.
-    reader.setRecordsPerRequest(perRequest > 0 ? int(perRequest) : 1);
-    reader.setRecordsPerRequestOptimization(perRequest == 0);
+    reader.setRecordsPerRequest(request.perRequest > 0 ? int(request.perRequest) : 1);
+    reader.setRecordsPerRequestOptimization(request.perRequest == 0);
     // The records go to the table once, at the end.
     reader.setLiveResult(false);
     QObject::connect(&reader, &ModbusArchReader::progressChanged, &reader,
@@ -400,6 +418,22 @@ int readRange(BusSession &session, quint16 index, bool time)
     reader.start();
     if (reader.running())
         QCoreApplication::exec();
+}
+
+int readRange(BusSession &session, quint16 index, bool time)
+{
+    RangeRequest request;
+    QString error;
+    if (!parseRangeRequest(session, time, request, error))
+        return fail(error);
+    const std::unique_ptr<ModbusArchRecord> record = makeRangeRecord(request, index, time);
+    ModbusClient client;
+    if (!session.openForClient(client, error))
+        return fail(error);
+    record->setClient(&client);
+    ModbusArchReader reader;
+    reader.setRecord(record.get());
+    runReader(reader, request);
     ArchiveTable(reader, *record, time).print(out(), session.isSet(QStringLiteral("csv")));
     if (reader.errorCount() == 0)
         return 0;
