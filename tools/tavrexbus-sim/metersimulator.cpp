@@ -94,6 +94,42 @@ bool entriesOf(const QJsonObject &root, const QString &list, const QString &kind
     return true;
 }
 
+// One value of a register entry: its value in its type, or the time of day; cut or padded to its length.
+bool entryBytes(const QJsonObject &entry, const QString &type, const QString &where, ModbusBytes &bytes,
+                QString *error)
+{
+    const QJsonValue value = entry.value(QLatin1String("value"));
+    const QString text = value.isString() ? value.toString() : QString::number(value.toDouble(), 'g', 17);
+    if (entry.value(QLatin1String("clock")).toBool()) {
+        bytes = ModbusBytes::fromDateTime(QDateTime::currentDateTime());
+    } else if (!ValueCodec::encode(type, text, bytes, *error)) {
+        *error = QStringLiteral("%1: %2").arg(where, *error);
+        return false;
+    }
+    const int length = entry.value(QLatin1String("length")).toInt(0);
+    if (length > 0)
+        bytes = bytes.left(length * 2).leftJustified(length * 2, '\0');
+    return true;
+}
+
+// Records that the entry where, at address, describes registers address..last; no register has two entries.
+bool claimRegisters(QHash<quint32, QString> &owners, const QString &where, quint32 address, quint32 last,
+                    QString *error)
+{
+    for (quint32 reg = address; reg <= last; ++reg) {
+        const auto owner = owners.constFind(reg);
+        if (owner != owners.cend()) {
+            *error = QStringLiteral("%1 and %2 (address %3) both describe register %4")
+                         .arg(*owner, where)
+                         .arg(address)
+                         .arg(reg);
+            return false;
+        }
+        owners.insert(reg, QStringLiteral("%1 (address %2)").arg(where).arg(address));
+    }
+    return true;
+}
+
 } // namespace
 
 bool MeterSimulator::load(const QByteArray &json, QString *error)
@@ -167,19 +203,9 @@ bool MeterSimulator::loadRegister(const QJsonObject &entry, int index, QHash<qui
                      .arg(where, type, ValueCodec::typeNames().join(QStringLiteral(", ")));
         return false;
     }
-    const QJsonValue value = entry.value(QLatin1String("value"));
-    const QString text = value.isString() ? value.toString() : QString::number(value.toDouble(), 'g', 17);
-    const bool clock = entry.value(QLatin1String("clock")).toBool();
     ModbusBytes bytes;
-    if (clock) {
-        bytes = ModbusBytes::fromDateTime(QDateTime::currentDateTime());
-    } else if (!ValueCodec::encode(type, text, bytes, *error)) {
-        *error = QStringLiteral("%1: %2").arg(where, *error);
+    if (!entryBytes(entry, type, where, bytes, error))
         return false;
-    }
-    const int length = entry.value(QLatin1String("length")).toInt(0);
-    if (length > 0)
-        bytes = bytes.left(length * 2).leftJustified(length * 2, '\0');
     const int count = qMax(1, entry.value(QLatin1String("count")).toInt(1));
     const qint64 last = address + qint64(count) * (bytes.size() / 2) - 1;
     if (last > (input ? 365536 : 465536)) {
@@ -189,23 +215,15 @@ bool MeterSimulator::loadRegister(const QJsonObject &entry, int index, QHash<qui
                      .arg(last);
         return false;
     }
-    for (quint32 reg = quint32(address); reg <= quint32(last); ++reg) {
-        const auto owner = owners.constFind(reg);
-        if (owner != owners.cend()) {
-            *error = QStringLiteral("%1 and %2 (address %3) both describe register %4")
-                         .arg(*owner, where)
-                         .arg(address)
-                         .arg(reg);
-            return false;
-        }
-        owners.insert(reg, QStringLiteral("%1 (address %2)").arg(where).arg(address));
-    }
+    if (!claimRegisters(owners, where, quint32(address), quint32(last), error))
+        return false;
     for (int i = 0; i < count; ++i)
         store(quint32(address + i * (bytes.size() / 2)), bytes);
     const double rate = entry.value(QLatin1String("rate")).toDouble();
     const double swing = entry.value(QLatin1String("swing")).toDouble();
+    const bool clock = entry.value(QLatin1String("clock")).toBool();
     if (clock || rate != 0 || swing != 0)
-        m_live.append({ quint32(address), type, value.toDouble(), rate, swing, clock });
+        m_live.append({ quint32(address), type, entry.value(QLatin1String("value")).toDouble(), rate, swing, clock });
     return true;
 }
 
