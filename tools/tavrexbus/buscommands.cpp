@@ -445,6 +445,47 @@ int readRange(BusSession &session, quint16 index, bool time)
     return fail(reader.errorString() + where);
 }
 
+// Reads records from a label, or from the archive's first (last) record, in one request.
+int readRecords(BusSession &session, quint16 index, quint16 records, bool time)
+{
+    const auto type = time ? TavrexBus::TimeArch : TavrexBus::IndexArch;
+    const auto direction = session.isSet(QStringLiteral("backward")) ? TavrexBus::Backward : TavrexBus::Forward;
+    const QString labelText = session.positional().value(1);
+    qint64 label = 0;
+    if (!labelText.isEmpty()) {
+        const QDateTime at = QDateTime::fromString(labelText, timeFormat);
+        if (time ? !at.isValid() : !parseNumber(labelText, 0, 0xFFFFFFFFll, label))
+            return fail(QStringLiteral("\"%1\" is not a %2 label")
+                            .arg(labelText, time ? QStringLiteral("time") : QStringLiteral("index")));
+        if (time)
+            label = TavrexBus::archLabelToSeconds(at);
+    }
+    QString error;
+    if (!session.open(error))
+        return fail(error);
+    return session.run([&](QString &) {
+        quint32 from = quint32(label);
+        bool found = false;
+        if (labelText.isEmpty()) {
+            const bool ok = direction == TavrexBus::Forward
+                ? session.modbuser().getFirstLabel(index, type, from, &found)
+                : session.modbuser().getLastLabel(index, type, from, &found);
+            if (!ok)
+                return false;
+            if (!found) {
+                out() << "archive " << index << " is empty" << Qt::endl;
+                return true;
+            }
+        }
+        QList<ModbusBytes> list;
+        if (session.modbuser().readArchRecords67(index, from, direction, records, list, type) <= 0)
+            return false;
+        for (const ModbusBytes &record : std::as_const(list))
+            out() << "record: " << hex(record) << Qt::endl;
+        return true;
+    });
+}
+
 } // namespace
 
 int archive(const QStringList &args)
@@ -468,41 +509,7 @@ int archive(const QStringList &args)
                                        "or --backward"));
         return readRange(session, quint16(index), time);
     }
-    const auto type = time ? TavrexBus::TimeArch : TavrexBus::IndexArch;
-    const auto direction = session.isSet(QStringLiteral("backward")) ? TavrexBus::Backward : TavrexBus::Forward;
-    const QString labelText = session.positional().value(1);
-    qint64 label = 0;
-    if (!labelText.isEmpty()) {
-        const QDateTime at = QDateTime::fromString(labelText, timeFormat);
-        if (time ? !at.isValid() : !parseNumber(labelText, 0, 0xFFFFFFFFll, label))
-            return fail(QStringLiteral("\"%1\" is not a %2 label")
-                            .arg(labelText, time ? QStringLiteral("time") : QStringLiteral("index")));
-        if (time)
-            label = TavrexBus::archLabelToSeconds(at);
-    }
-    if (!session.open(error))
-        return fail(error);
-    return session.run([&](QString &) {
-        quint32 from = quint32(label);
-        bool found = false;
-        if (labelText.isEmpty()) {
-            const bool ok = direction == TavrexBus::Forward
-                ? session.modbuser().getFirstLabel(quint16(index), type, from, &found)
-                : session.modbuser().getLastLabel(quint16(index), type, from, &found);
-            if (!ok)
-                return false;
-            if (!found) {
-                out() << "archive " << index << " is empty" << Qt::endl;
-                return true;
-            }
-        }
-        QList<ModbusBytes> list;
-        if (session.modbuser().readArchRecords67(quint16(index), from, direction, quint16(records), list, type) <= 0)
-            return false;
-        for (const ModbusBytes &record : std::as_const(list))
-            out() << "record: " << hex(record) << Qt::endl;
-        return true;
-    });
+    return readRecords(session, quint16(index), quint16(records), time);
 }
 
 QList<QCommandLineOption> labelsOptions()
