@@ -455,8 +455,8 @@ int readRecords(BusSession &session, quint16 index, quint16 records, bool time)
     if (!labelText.isEmpty()) {
         const QDateTime at = QDateTime::fromString(labelText, timeFormat);
         if (time ? !at.isValid() : !parseNumber(labelText, 0, 0xFFFFFFFFll, label))
-            return fail(QStringLiteral("\"%1\" is not a %2 label")
-                            .arg(labelText, time ? QStringLiteral("time") : QStringLiteral("index")));
+            return fail(QStringLiteral("\"%1\" is not %2 label")
+                            .arg(labelText, time ? QStringLiteral("a time") : QStringLiteral("an index")));
         if (time)
             label = TavrexBus::archLabelToSeconds(at);
     }
