@@ -18,13 +18,6 @@ QString categoryName(int category)
                                         : QStringLiteral("timeout");
 }
 
-struct Rule
-{
-    int source;
-    int categories;
-    bool optional; // may cost the exchange or not
-};
-
 } // namespace
 
 FaultLedger::FaultLedger(int answerTimeout)
@@ -86,12 +79,11 @@ QString FaultLedger::text(const QString &link) const
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
 }
 
-// Failures are matched kind by kind to the faults that can cause them, the most particular faults
-// first and those that only may cost an exchange last. Over Modbus/TCP a garbled header shows as a
-// timeout, a broken frame or an exception, stray bytes as a timeout or a broken frame, and every
-// closed connection as one loss of the link; on a serial line the CRC catches every garbled or
-// stray byte and a closed connection is just silence.
-FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck::Figures &figures) const
+// Over Modbus/TCP a garbled header shows as a timeout, a broken frame or an exception, stray bytes as
+// a timeout or a broken frame, and every closed connection as one loss of the link; on a serial line
+// the CRC catches every garbled or stray byte and a closed connection is just silence. The most
+// particular faults come first and those that only may cost an exchange last.
+const QList<FaultLedger::Rule> &FaultLedger::rules(bool tcp)
 {
     static const QList<Rule> tcpRules = {
         { Exception, ExceptionFailure, false },
@@ -109,16 +101,31 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
         { Garble, FramingFailure, false },      { Stray, FramingFailure, false },
         { LateMid, TimeoutFailure, true },      { PartialMid, FramingFailure, true },
     };
+    return tcp ? tcpRules : serialRules;
+}
+
+FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck::Figures &figures) const
+{
     const bool tcp = link == QLatin1String("tcp");
     Counts left = m_links.value(link);
+    Verdict verdict;
+    matchFailures(tcp, figures, left, verdict);
+    verdict.unexplained += figures.failures[LinkCheck::Other];
+    countUnfailed(tcp, left, verdict);
+    matchCloses(tcp, figures, left, verdict);
+    return verdict;
+}
+
+// Failures are matched kind by kind to the faults that can cause them, in the order of the rules.
+void FaultLedger::matchFailures(bool tcp, const LinkCheck::Figures &figures, Counts &left, Verdict &verdict)
+{
     const std::pair<int, quint64> failures[] = {
         { ExceptionFailure, figures.failures[LinkCheck::Exception] },
         { FramingFailure, figures.failures[LinkCheck::Framing] },
         { TimeoutFailure, figures.failures[LinkCheck::Timeout] },
     };
-    Verdict verdict;
     for (auto [category, count] : failures) {
-        for (const Rule &rule : tcp ? tcpRules : serialRules) {
+        for (const Rule &rule : rules(tcp)) {
             if (!(rule.categories & category))
                 continue;
             const quint64 taken = std::min(count, left.sources[rule.source]);
@@ -129,8 +136,11 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
         if (count > 0)
             verdict.details << QStringLiteral("%1 failures without a fault %2").arg(categoryName(category)).arg(count);
     }
-    verdict.unexplained += figures.failures[LinkCheck::Other];
-    for (const Rule &rule : tcp ? tcpRules : serialRules) {
+}
+
+void FaultLedger::countUnfailed(bool tcp, const Counts &left, Verdict &verdict)
+{
+    for (const Rule &rule : rules(tcp)) {
         if (rule.optional || left.sources[rule.source] == 0)
             continue;
         verdict.unfailed += left.sources[rule.source];
@@ -138,7 +148,11 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
                                .arg(sourceName(rule.source))
                                .arg(left.sources[rule.source]);
     }
-    // Every closed connection is lost once and made again; the failures while it is away are its doing.
+}
+
+// Every closed connection is lost once and made again; the failures while it is away are its doing.
+void FaultLedger::matchCloses(bool tcp, const LinkCheck::Figures &figures, const Counts &left, Verdict &verdict)
+{
     const quint64 closes = tcp ? left.sources[Close] : 0;
     const quint64 whileAway = figures.failures[LinkCheck::Closed] + figures.failures[LinkCheck::Reconnecting];
     verdict.unexplained += figures.linksLost > closes ? figures.linksLost - closes : 0;
@@ -146,7 +160,6 @@ FaultLedger::Verdict FaultLedger::reconcile(const QString &link, const LinkCheck
     verdict.unfailed += closes > figures.linksLost ? closes - figures.linksLost : 0;
     if (figures.linksLost != closes)
         verdict.details << QStringLiteral("links lost %1 for %2 closes").arg(figures.linksLost).arg(closes);
-    return verdict;
 }
 
 QString FaultLedger::sourceName(int source)

@@ -56,6 +56,18 @@ private:
         QHash<QString, quint64> kinds;
         QStringList order; // kinds in the order they first came
     };
+    // Which failures (categories) a fault of source can cause, and whether it may cost nothing.
+    struct Rule
+    {
+        int source;
+        int categories;
+        bool optional;
+    };
+    static const QList<Rule> &rules(bool tcp);
+    static void matchFailures(bool tcp, const LinkCheck::Figures &figures, Counts &left, Verdict &verdict);
+    static void countUnfailed(bool tcp, const Counts &left, Verdict &verdict);
+    static void matchCloses(bool tcp, const LinkCheck::Figures &figures, const Counts &left, Verdict &verdict);
+
     int m_answerTimeout;
     QHash<QString, Counts> m_links;
 };
