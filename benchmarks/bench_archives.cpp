@@ -4,60 +4,25 @@
 // reading thread's CPU time (reader, items and result delivery) beside the wall time, beside the link's
 // time and per record, and the resident memory per record held. Every request crosses from the reading
 // thread to the client's executor and back; the bare cost of that round trip is measured beside it.
-#include "simulatedmeter.h"
+#include "benchsupport.h"
+#include "meterclient.h"
 
 #include <TavrexBus1/modbusarchreader.h>
 #include <TavrexBus1/modbusarchrecord.h>
-#include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbuser.h>
-#include <TavrexBus1/modbustcpclient.h>
 
-#include <QtCore/qcoreapplication.h>
-#include <QtCore/qelapsedtimer.h>
 #include <QtCore/qthread.h>
 
-#include <benchmark/benchmark.h>
-
-#include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <map>
 
 namespace {
 
 constexpr int RecordCount = 10000;
 
-// Counts the time spent inside the link's exchanges.
-class TimedTcpClient : public ModbusTcpClient
-{
-public:
-    using ModbusTcpClient::ModbusTcpClient;
-    using ModbusTcpClient::sendBytes;
-
-    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer, QString *error) override
-    {
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = ModbusTcpClient::sendBytes(bytes, target, answer, error);
-        transportNanoseconds += timer.nsecsElapsed();
-        ++exchanges;
-        return ok;
-    }
-
-    std::atomic<qint64> transportNanoseconds{0};
-    std::atomic<qint64> exchanges{0};
-};
-
 // The simulator's map: one hourly archive of generation 1 records (58 bytes) ending 2024-03-31 23:00.
 const QByteArray ArchiveMap = R"({ "archives": [ { "index": 1, "type": "time", "interval": "hour", "generation": 1,
                                   "records": 10000, "last": "2024-03-31T23:00:00" } ] })";
-
-qint64 threadCpuNanoseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // Labels per label request, and records per record request when the reader fills its answers.
 constexpr int LabelsPerRequest = 62;
@@ -85,16 +50,13 @@ std::map<std::string, Figures> figures;
 // state.range(1): 1 fills every answer (recordsPerRequestOptimization), 0 asks for one record at a time.
 void readTenThousandRecords(benchmark::State &state)
 {
-    SimulatedMeter meter(ArchiveMap);
-    TimedTcpClient link(QHostAddress::LocalHost, meter.port());
-    if (!meter.reach(link, state))
+    MeterClient session(ArchiveMap);
+    if (!session.reach(state))
         return;
-    ModbusClient client;
-    client.setTransport(&link);
     Figures result;
     qint64 wallNanoseconds = 0;
     qint64 transportNanoseconds = 0;
-    qint64 cpuNanoseconds = 0;
+    qint64 threadCpu = 0;
     qint64 exchanges = 0;
     for (auto _ : state) {
         const double before = residentKilobytes();
@@ -103,23 +65,23 @@ void readTenThousandRecords(benchmark::State &state)
             record.setArchIndex(1);
             record.setArchInterval(TavrexBus::Hour);
             record.setFunc(TavrexBus::Func67);
-            record.setClient(&client);
+            record.setClient(&session.client);
             ModbusArchReader reader;
             reader.setRecord(&record);
             reader.setLiveResult(state.range(0) != 0);
             reader.setRecordsPerRequestOptimization(state.range(1) != 0);
-            const qint64 transportBefore = link.transportNanoseconds;
-            const qint64 exchangesBefore = link.exchanges;
-            const qint64 cpuBefore = threadCpuNanoseconds();
+            const qint64 transportBefore = session.link.transportNanoseconds;
+            const qint64 exchangesBefore = session.link.exchanges;
+            const qint64 cpuBefore = cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID);
             QElapsedTimer wall;
             wall.start();
             reader.start();
             while (reader.running())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             wallNanoseconds += wall.nsecsElapsed();
-            cpuNanoseconds += threadCpuNanoseconds() - cpuBefore;
-            transportNanoseconds += link.transportNanoseconds - transportBefore;
-            exchanges += link.exchanges - exchangesBefore;
+            threadCpu += cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
+            transportNanoseconds += session.link.transportNanoseconds - transportBefore;
+            exchanges += session.link.exchanges - exchangesBefore;
             if (reader.errorCount() != 0 || record.arraySize() != RecordCount) {
                 state.SkipWithError(qPrintable(reader.errorString()));
                 return;
@@ -136,9 +98,9 @@ void readTenThousandRecords(benchmark::State &state)
         const double direct = double(directNanoseconds) * iterations;
         result.overheadBesideDirect = 100.0 * (double(wallNanoseconds) - direct) / direct;
     }
-    result.threadCpuPercent = 100.0 * double(cpuNanoseconds) / double(wallNanoseconds);
-    result.threadCpuBesideTransport = 100.0 * double(cpuNanoseconds) / double(transportNanoseconds);
-    result.threadCpuPerRecord = double(cpuNanoseconds) / 1000.0 / (RecordCount * iterations);
+    result.threadCpuPercent = 100.0 * double(threadCpu) / double(wallNanoseconds);
+    result.threadCpuBesideTransport = 100.0 * double(threadCpu) / double(transportNanoseconds);
+    result.threadCpuPerRecord = double(threadCpu) / 1000.0 / (RecordCount * iterations);
     result.requests = double(exchanges) / iterations;
     result.overheadPerRequest = double(wallNanoseconds - transportNanoseconds) / 1000.0 / double(exchanges);
     figures[(state.range(0) ? std::string("live") : std::string("at_end"))
@@ -244,9 +206,7 @@ BENCHMARK(readTenThousandRecords)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     for (const auto &[name, result] : figures) {
         std::printf("archive_reader_%s_records_per_second: %.0f records/s\n", name.c_str(), result.recordsPerSecond);
         std::printf("archive_reader_%s_requests: %.0f requests\n", name.c_str(), result.requests);

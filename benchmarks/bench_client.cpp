@@ -2,50 +2,17 @@
 // Figures: items read per second, the executor's share of the time beside the transport's,
 // and the process's resident memory; and reads made one after another, each from the previous
 // one's answer, as a script that walks a device does.
+#include "benchsupport.h"
+#include "meterclient.h"
 #include "mixeditems.h"
-#include "simulatedmeter.h"
 
-#include <TavrexBus1/modbusclient.h>
-#include <TavrexBus1/modbusdouble.h>
-#include <TavrexBus1/modbusfloat.h>
-#include <TavrexBus1/modbusint32.h>
-#include <TavrexBus1/modbusstringansi.h>
-#include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbusuint16.h>
 
-#include <QtCore/qcoreapplication.h>
-#include <QtCore/qelapsedtimer.h>
-
-#include <benchmark/benchmark.h>
-
-#include <atomic>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
 constexpr int ItemCount = 10000;
-
-// Counts the time spent inside the link's exchanges, so that the rest is the executor's.
-class TimedTcpClient : public ModbusTcpClient
-{
-public:
-    using ModbusTcpClient::ModbusTcpClient;
-    using ModbusTcpClient::sendBytes;
-
-    bool sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer, QString *error) override
-    {
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = ModbusTcpClient::sendBytes(bytes, target, answer, error);
-        transportNanoseconds += timer.nsecsElapsed();
-        ++exchanges;
-        return ok;
-    }
-
-    std::atomic<qint64> transportNanoseconds{0};
-    std::atomic<qint64> exchanges{0};
-};
 
 // The simulator's map: registers enough for every item.
 const QByteArray RegisterMap = R"({ "name": "bench meter", "registers": [
@@ -62,57 +29,9 @@ struct Figures
 };
 Figures figures;
 
-// The simulator, a link to it that times its exchanges, and a client on the link.
-struct MeterClient
-{
-    MeterClient() : link(QHostAddress::LocalHost, meter.port()) {}
-
-    bool reach(benchmark::State &state)
-    {
-        if (!meter.reach(link, state))
-            return false;
-        client.setTransport(&link);
-        return true;
-    }
-
-    // One timed round: start(), then the events until done() or a failed task; a failure skips the
-    // benchmark.
-    template <typename Start, typename Done>
-    bool timeRound(benchmark::State &state, Start start, Done done)
-    {
-        const qint64 transportBefore = link.transportNanoseconds;
-        QElapsedTimer wall;
-        wall.start();
-        start();
-        while (!done() && client.errorTasksCount() == 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        wallNanoseconds += wall.nsecsElapsed();
-        transportNanoseconds += link.transportNanoseconds - transportBefore;
-        if (client.errorTasksCount() == 0)
-            return true;
-        state.SkipWithError(qPrintable(client.errorString()));
-        return false;
-    }
-
-    double perSecond(int count, benchmark::State &state) const
-    {
-        return double(count) * double(state.iterations()) / (double(wallNanoseconds) / 1e9);
-    }
-    double overheadPercent() const
-    {
-        return 100.0 * double(wallNanoseconds - transportNanoseconds) / double(transportNanoseconds);
-    }
-
-    SimulatedMeter meter{RegisterMap};
-    TimedTcpClient link;
-    ModbusClient client;
-    qint64 wallNanoseconds = 0;
-    qint64 transportNanoseconds = 0;
-};
-
 void pollTenThousandItems(benchmark::State &state)
 {
-    MeterClient session;
+    MeterClient session(RegisterMap);
     if (!session.reach(state))
         return;
     figures.baselineMb = (residentKilobytes() / 1024.0);
@@ -139,7 +58,7 @@ constexpr int ChainedReads = 2000;
 
 void chainedReads(benchmark::State &state)
 {
-    MeterClient session;
+    MeterClient session(RegisterMap);
     if (!session.reach(state))
         return;
     ModbusUInt16 item(400001);
@@ -165,9 +84,7 @@ BENCHMARK(chainedReads)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTi
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     std::printf("client_poll_items_per_second: %.0f items/s\n", figures.itemsPerSecond);
     std::printf("client_executor_overhead_beside_transport: %.1f %%\n", figures.overheadPercent);
     std::printf("client_resident_memory_10000_items: %.1f MB\n", figures.residentMb);

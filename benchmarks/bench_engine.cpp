@@ -1,17 +1,15 @@
 // The request engine's own cost per exchange: a client Modbuser reading or writing 122 holding
 // registers from a server Modbuser over the in-process loopback pair, with a trivial handler.
-#include <TavrexBus1/modbuser.h>
+#include "benchsupport.h"
+#include "ourserver.h"
+
 #include <TavrexBus1/modbusloopbackclient.h>
 #include <TavrexBus1/modbusloopbackserver.h>
-#include <TavrexBus1/modbustranslateoptions.h>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 
-#include <benchmark/benchmark.h>
-
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <string>
 
@@ -20,14 +18,6 @@ namespace {
 constexpr quint16 Registers = 122;
 
 std::map<std::string, double> figures;
-
-// The machine is shared, so the engine's own cost is measured in CPU time of this thread.
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 struct LoopbackPair
 {
@@ -42,11 +32,7 @@ struct LoopbackPair
         clientTransport.connectTransport();
         server.translator().addTransport(serverTransport, true, false);
         client.setClientTransport(&clientTransport);
-        QObject::connect(&server, &Modbuser::onReadRegisters, &server,
-                         [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                             out = ModbusBytes::fromRegsCount(count, 0x1234);
-                             handled = true;
-                         });
+        answerEveryRead(server);
         QObject::connect(&server, &Modbuser::onWriteRegisters, &server,
                          [](quint32, ModbusBytes, ModbusTranslateOptions &, bool &handled) { handled = true; });
     }
@@ -58,14 +44,15 @@ void measure(benchmark::State &state, const char *figure, Exchange exchange)
     LoopbackPair pair;
     QElapsedTimer timer;
     timer.start();
-    const double cpuStart = threadCpuSeconds();
+    // The machine is shared, so the engine's own cost is measured in CPU time of this thread.
+    const qint64 cpuStart = cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID);
     for (auto _ : state) {
         if (!exchange(pair.client)) {
             state.SkipWithError(qPrintable(pair.client.errorString()));
             return;
         }
     }
-    const double cpuSeconds = threadCpuSeconds() - cpuStart;
+    const double cpuSeconds = double(cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart) / 1e9;
     const double wallSeconds = double(timer.nsecsElapsed()) / 1e9;
     state.counters["requests/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     figures[std::string(figure) + "_cpu"] = double(state.iterations()) / cpuSeconds;
@@ -96,9 +83,7 @@ BENCHMARK(writeHoldingRegisters)->MinTime(2.0);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     for (const auto &[name, rate] : figures)
         std::printf("%s: %.0f requests/s\n", name.c_str(), rate);
     return 0;

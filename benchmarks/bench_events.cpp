@@ -3,6 +3,7 @@
 // hands them over; the Eventer decodes them and its onKeypadEvent handler runs in QML.
 //   eventThroughput: records per second through the whole way, 170 records a read (a full USB read)
 //   eventLatency: one record, from the read that brought it to its QML handler
+#include "benchsupport.h"
 #include "recordedeventtransport.h"
 
 #include <QtCore/QCoreApplication>
@@ -149,25 +150,16 @@ void eventLatency(benchmark::State &state)
     }
 }
 
-// Prints each run as a "name: value unit" line.
-class FigureReporter : public benchmark::ConsoleReporter
+// Each run as a "name: value unit" line.
+void printFigure(const benchmark::BenchmarkReporter::Run &run)
 {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
-            const std::string name = run.run_name.function_name;
-            const auto rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end())
-                std::printf("%s: %.0f events/s\n", name.c_str(), double(rate->second));
-            else
-                std::printf("%s: %.1f us\n", name.c_str(), run.GetAdjustedRealTime());
-        }
-    }
-};
+    const std::string name = run.run_name.function_name;
+    const auto rate = run.counters.find("items_per_second");
+    if (rate != run.counters.end())
+        std::printf("%s: %.0f events/s\n", name.c_str(), double(rate->second));
+    else
+        std::printf("%s: %.1f us\n", name.c_str(), run.GetAdjustedRealTime());
+}
 
 } // namespace
 
@@ -178,10 +170,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     sinceStart.start();
-    benchmark::Initialize(&argc, argv);
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printFigure);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 // Saves 10,000 register items to XML and loads them back into fresh items, and writes a 10,000-row
 // item table to CSV. Figures: items (rows) per second and the peak resident memory each step adds.
+#include "benchsupport.h"
+
 #include <TavrexBus1/tavrexbus1.h>
 
 #include <QtCore/qcoreapplication.h>
@@ -16,18 +18,6 @@ namespace {
 
 constexpr int Items = 10'000;
 
-qint64 statusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
 // Runs a step and prints its rate and the peak resident memory it added beyond what it started with.
 void measure(const char *name, const char *unit, const std::function<bool()> &step)
 {
@@ -35,7 +25,7 @@ void measure(const char *name, const char *unit, const std::function<bool()> &st
     if (clearRefs.open(QIODevice::WriteOnly))
         clearRefs.write("5"); // resets the peak to the current resident size
     clearRefs.close();
-    const qint64 before = statusKiB("VmRSS:");
+    const double before = residentKilobytes();
     QElapsedTimer timer;
     timer.start();
     const bool ok = step();
@@ -43,7 +33,7 @@ void measure(const char *name, const char *unit, const std::function<bool()> &st
     if (!ok)
         std::printf("%s: failed\n", name);
     std::printf("%s_per_second: %.0f %s/s\n", name, Items / seconds, unit);
-    std::printf("%s_peak_memory: %.1f MiB\n", name, (statusKiB("VmHWM:") - before) / 1024.0);
+    std::printf("%s_peak_memory: %.1f MiB\n", name, (statusKilobytes("VmHWM:") - before) / 1024.0);
 }
 
 // Half 16-bit registers, half floats, at consecutive addresses.

@@ -1,3 +1,4 @@
+#include "benchsupport.h"
 #include "ourserver.h"
 #include "rawtcppeer.h"
 
@@ -5,15 +6,11 @@
 
 #include <QtCore/QCoreApplication>
 
-#include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,11 +33,8 @@ int targets()
 
 double serverCpuSeconds()
 {
-    return server->onServer([](ModbusTcpServer &) {
-        timespec now = {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-    });
+    return server->onServer(
+        [](ModbusTcpServer &) { return double(cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID)) / 1e9; });
 }
 
 // Opened in batches that the listen backlog takes whole, once the server has no other peer.
@@ -66,20 +60,6 @@ void closeIdlePeers()
     for (const int fd : idle)
         close(fd);
     idle.clear();
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-    }
-    return 0;
 }
 
 struct Run
@@ -124,12 +104,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     // Each idle peer takes two descriptors here: its own and the server's.
-    rlimit limit = {};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur < 2 * IdlePeers + 100) {
-        std::fprintf(stderr, "the descriptor limit (%ld) is too low for %d idle peers\n", long(limit.rlim_cur),
+    const rlim_t descriptors = raiseDescriptorLimit();
+    if (descriptors < rlim_t(2 * IdlePeers + 100)) {
+        std::fprintf(stderr, "the descriptor limit (%ld) is too low for %d idle peers\n", long(descriptors),
                      IdlePeers);
         return 1;
     }
@@ -147,13 +124,13 @@ int main(int argc, char **argv)
     double memoryPerPeer = 0;
     for (int round = 0; round < Rounds; ++round) {
         keepBest(undisturbed, wellBehavedClient());
-        const long before = residentKiB();
+        const double before = residentKilobytes();
         if (!openIdlePeers(IdlePeers)) {
             std::fprintf(stderr, "the idle peers were not all accepted\n");
             return 1;
         }
         if (round == 0)
-            memoryPerPeer = double(residentKiB() - before) / IdlePeers;
+            memoryPerPeer = (residentKilobytes() - before) / IdlePeers;
         keepBest(besideIdle, wellBehavedClient());
         closeIdlePeers();
     }

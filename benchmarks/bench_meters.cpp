@@ -3,30 +3,18 @@
 // --devices 200), 50 items each, polled once a second and at full speed; and 10,000 items of one
 // meter polled once a second. Figures: the client process's CPU time as a share of one core, its
 // resident memory, the worst lateness of a poll past its interval, and items read per second.
+#include "benchsupport.h"
 #include "mixeditems.h"
 #include "simulatedmeter.h"
 
 #include <TavrexBus1/modbusclient.h>
-#include <TavrexBus1/modbusdouble.h>
-#include <TavrexBus1/modbusfloat.h>
-#include <TavrexBus1/modbusint32.h>
-#include <TavrexBus1/modbusstringansi.h>
 #include <TavrexBus1/modbustcpclient.h>
-#include <TavrexBus1/modbusuint16.h>
 
-#include <QtCore/qcoreapplication.h>
 #include <QtCore/qdir.h>
-#include <QtCore/qfile.h>
-#include <QtCore/qelapsedtimer.h>
 #include <QtCore/qeventloop.h>
 #include <QtCore/qtimer.h>
 
-#include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,16 +42,14 @@ void report(const std::string &name, double value, const char *unit)
     figures[name] = {value, unit};
 }
 
-double cpuMicros(clockid_t clock)
-{
-    timespec time = {};
-    clock_gettime(clock, &time);
-    return double(time.tv_sec) * 1e6 + double(time.tv_nsec) / 1e3;
-}
-
 double processCpuMicros()
 {
-    return cpuMicros(CLOCK_PROCESS_CPUTIME_ID);
+    return double(cpuNanoseconds(CLOCK_PROCESS_CPUTIME_ID)) / 1e3;
+}
+
+double otherProcessCpuMicros(qint64 pid)
+{
+    return double(processCpuNanoseconds(pid)) / 1e3;
 }
 
 // Each time a thread of this process went to sleep or was put aside, by the kind of thread: on a
@@ -103,22 +89,6 @@ Switches processSwitches()
             switches.others += count;
     }
     return switches;
-}
-
-double otherProcessCpuMicros(qint64 pid)
-{
-    clockid_t clock;
-    return clock_getcpuclockid(pid_t(pid), &clock) == 0 ? cpuMicros(clock) : 0;
-}
-
-// Every link takes a socket and two threads' event descriptors.
-void raiseDescriptorLimit()
-{
-    rlimit limit = {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 // Watches every item's reads: how many, and how much later than its interval each came.
@@ -251,6 +221,7 @@ QString openStations(std::vector<std::unique_ptr<Station>> &stations, const Simu
 
 void pollFleet(benchmark::State &state, int meters, int interval, const std::string &name)
 {
+    // Every link takes a socket and two threads' event descriptors.
     raiseDescriptorLimit();
     SimulatedMeter meter(FleetMap, {QStringLiteral("--devices"), QString::number(meters)});
     ReadWatch watch(interval);
@@ -327,9 +298,7 @@ BENCHMARK(tenThousandItemsOfOneMeter)->Iterations(1)->Unit(benchmark::kSecond)->
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     for (const auto &[name, figure] : figures)
         std::printf("%s: %.1f %s\n", name.c_str(), figure.first, figure.second);
     return 0;

@@ -1,6 +1,8 @@
 // RTU round trips through ModbusSerialClient over a pseudo-terminal, against the time the
 // same two frames would take on a real line at that speed (10 bits per character).
-#include <TavrexBus1/modbusbytes.h>
+#include "benchsupport.h"
+#include "rtuframe.h"
+
 #include <TavrexBus1/modbusserialclient.h>
 
 #include <QtCore/QCoreApplication>
@@ -16,13 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-ModbusBytes frame(const char *hex)
-{
-    ModbusBytes bytes = ModbusBytes::fromModbusString(QString::fromLatin1(hex));
-    bytes.appendUInt16(qChecksumModbus(bytes, 0, 0));
-    return bytes;
-}
 
 // Answers every whole request at once, as a fast device would.
 class EchoDevice
@@ -75,8 +70,8 @@ void rtuRoundTrip(benchmark::State &state)
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    const ModbusBytes request = frame("01 03 00 00 00 0A");
-    const ModbusBytes answer = frame("01 03 14 00 01 00 02 00 03 00 04 00 05 00 06 00 07 00 08 00 09 00 0A");
+    const ModbusBytes request = rtuFrame("01 03 00 00 00 0A");
+    const ModbusBytes answer = rtuFrame("01 03 14 00 01 00 02 00 03 00 04 00 05 00 06 00 07 00 08 00 09 00 0A");
     {
         EchoDevice device(master, answer, int(request.size()));
         ModbusSerialClient client;
@@ -103,27 +98,20 @@ void rtuRoundTrip(benchmark::State &state)
     ::close(slave);
 }
 
-// Prints the figures of each finished run as "name: value unit" lines.
-class FigureReporter : public benchmark::ConsoleReporter
+// The figures of a run as "name: value unit" lines.
+void printFigures(const benchmark::BenchmarkReporter::Run &run)
 {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred || run.counters.count("wire_ms") == 0)
-                continue;
-            const std::string name = run.benchmark_name();
-            const double exchangeMs = run.GetAdjustedRealTime();
-            const double wireMs = run.counters.at("wire_ms");
-            std::printf("%s exchange: %.3f ms\n", name.c_str(), exchangeMs);
-            std::printf("%s wire time: %.3f ms\n", name.c_str(), wireMs);
-            std::printf("%s over wire time: %.3f ms\n", name.c_str(), exchangeMs - wireMs);
-            std::printf("%s byte timeout: %.0f ms\n", name.c_str(), double(run.counters.at("byte_timeout_ms")));
-            std::printf("%s read timeout: %.0f ms\n", name.c_str(), double(run.counters.at("read_timeout_ms")));
-        }
-    }
-};
+    if (run.counters.count("wire_ms") == 0)
+        return;
+    const std::string name = run.benchmark_name();
+    const double exchangeMs = run.GetAdjustedRealTime();
+    const double wireMs = run.counters.at("wire_ms");
+    std::printf("%s exchange: %.3f ms\n", name.c_str(), exchangeMs);
+    std::printf("%s wire time: %.3f ms\n", name.c_str(), wireMs);
+    std::printf("%s over wire time: %.3f ms\n", name.c_str(), exchangeMs - wireMs);
+    std::printf("%s byte timeout: %.0f ms\n", name.c_str(), double(run.counters.at("byte_timeout_ms")));
+    std::printf("%s read timeout: %.0f ms\n", name.c_str(), double(run.counters.at("read_timeout_ms")));
+}
 
 } // namespace
 BENCHMARK(rtuRoundTrip)
@@ -138,9 +126,6 @@ BENCHMARK(rtuRoundTrip)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printFigures);
     return 0;
 }

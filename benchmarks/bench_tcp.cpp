@@ -1,14 +1,14 @@
+#include "benchsupport.h"
+#include "ourserver.h"
 #include "rawtcppeer.h"
 
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
-#include <TavrexBus1/modbustranslateoptions.h>
-#include <TavrexBus1/modbustranslator.h>
 
 #include <QtCore/QCoreApplication>
-#include <QtNetwork/QTcpServer>
 #ifdef TAVREX_BENCH_QT_MODBUS
+#include "freeport.h"
+
 #include <QtSerialBus/QModbusTcpClient>
 #include <QtSerialBus/QModbusTcpServer>
 #endif
@@ -20,7 +20,6 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,7 +28,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -88,14 +86,7 @@ public:
     }
     int port() const { return m_port; }
     // The child's CPU time so far, in microseconds.
-    double cpuMicros() const
-    {
-        clockid_t clock;
-        timespec time = {};
-        if (m_pid <= 0 || clock_getcpuclockid(m_pid, &clock) != 0 || clock_gettime(clock, &time) != 0)
-            return 0;
-        return double(time.tv_sec) * 1e6 + double(time.tv_nsec) / 1e3;
-    }
+    double cpuMicros() const { return double(processCpuNanoseconds(m_pid)) / 1e3; }
 
 private:
     pid_t m_pid = -1;
@@ -131,52 +122,44 @@ int serveLibmodbus(int portPipe)
     }
 }
 
-int serveOurs(int portPipe)
+// The server's own application in its child process, which is forked before the parent makes one.
+struct ChildApplication
 {
     int argc = 1;
-    char name[] = "our-server";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    char name[7] = "server";
+    char *argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
+int serveOurs(int portPipe)
+{
+    ChildApplication child;
     Modbuser modbuser;
     auto *server = new ModbusTcpServer(0, &modbuser);
     server->setAddress(QHostAddress::LocalHost);
     modbuser.translator().addTransport(*server, true, false);
-    QObject::connect(&modbuser, &Modbuser::onReadRegisters, &modbuser,
-                     [](quint32, quint16 count, ModbusBytes &out, ModbusTranslateOptions &, bool &handled) {
-                         out = ModbusBytes::fromRegsCount(count, 0x1234);
-                         handled = true;
-                     });
+    answerEveryRead(modbuser);
     if (!server->connectTransport(false))
         return 1;
     tellPort(portPipe, server->port());
-    return app.exec();
+    return QCoreApplication::exec();
 }
 
 #ifdef TAVREX_BENCH_QT_MODBUS
-// Qt's server cannot tell the port it took, so it is given one that was free a moment ago.
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 int serveQt(int portPipe)
 {
-    int argc = 1;
-    char name[] = "qt-server";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    ChildApplication child;
     QModbusTcpServer server;
     server.setMap({{QModbusDataUnit::HoldingRegisters, QModbusDataUnit(QModbusDataUnit::HoldingRegisters, 0, 1000)}});
     server.setServerAddress(1);
+    // Qt's server cannot tell the port it took, so it is given one that was free a moment ago.
     const int port = freePort();
     server.setConnectionParameter(QModbusDevice::NetworkAddressParameter, QStringLiteral("127.0.0.1"));
     server.setConnectionParameter(QModbusDevice::NetworkPortParameter, port);
     if (!server.connectDevice())
         return 1;
     tellPort(portPipe, port);
-    return app.exec();
+    return QCoreApplication::exec();
 }
 #endif
 
@@ -194,9 +177,7 @@ double processSwitches()
 
 double processCpuMicros()
 {
-    timespec time = {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
-    return double(time.tv_sec) * 1e6 + double(time.tv_nsec) / 1e3;
+    return double(cpuNanoseconds(CLOCK_PROCESS_CPUTIME_ID)) / 1e3;
 }
 
 // Measures the requests a benchmark makes against server: the rate and each side's CPU time.
@@ -231,22 +212,12 @@ private:
 void ourClient(benchmark::State &state, const ServerProcess &server, const std::string &name)
 {
     Modbuser modbuser;
-    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, server.port(), &modbuser);
-    client->setAutoReconnect(false);
-    modbuser.setClientTransport(client);
-    if (!client->connectTransport(false)) {
-        state.SkipWithError(client->errorString().toUtf8().constData());
+    auto *client = new ModbusTcpClient(QHostAddress::LocalHost, server.port());
+    if (!connectOurClient(state, modbuser, client))
         return;
-    }
-    ModbusBytes registers;
     const Measurement measurement(server);
-    for (auto _ : state) {
-        if (!modbuser.readRegisters(400001, Registers, registers)) {
-            state.SkipWithError(modbuser.errorString().toUtf8().constData());
-            return;
-        }
-    }
-    measurement.record(state, name, double(state.iterations()));
+    if (readEachIteration(state, modbuser, Registers))
+        measurement.record(state, name, double(state.iterations()));
     client->disconnectTransport();
 }
 
@@ -492,11 +463,9 @@ int main(int argc, char **argv)
     qtServer = &qt;
 #endif
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     for (int round = 0; round < Rounds; ++round)
         registerRound();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     printFigures();
     return 0;
 }

@@ -1,6 +1,6 @@
+#include "benchsupport.h"
 #include "ourserver.h"
 
-#include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbusiptarget.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
@@ -31,25 +31,15 @@ OurServer<ModbusTFtpServer> *tftpServer = nullptr;
 void reads(benchmark::State &state, ModbusTransport *client, const std::string &name)
 {
     Modbuser modbuser;
-    client->setParent(&modbuser);
-    client->setAutoReconnect(false);
-    modbuser.setClientTransport(client);
-    if (!client->connectTransport(false)) {
-        state.SkipWithError(client->errorString().toUtf8().constData());
+    if (!connectOurClient(state, modbuser, client))
         return;
-    }
-    ModbusBytes registers;
     const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) {
-        if (!modbuser.readRegisters(400001, Registers, registers)) {
-            state.SkipWithError(modbuser.errorString().toUtf8().constData());
-            break;
-        }
+    if (readEachIteration(state, modbuser, Registers)) {
+        const double rate = double(state.iterations())
+            / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.counters["requests_per_s"] = rate;
+        figures[name] = rate;
     }
-    const double rate = double(state.iterations())
-        / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.counters["requests_per_s"] = rate;
-    figures[name] = rate;
     client->disconnectTransport();
 }
 
@@ -72,13 +62,11 @@ BENCHMARK(tcpClientTcpServer)->Iterations(Requests)->UseRealTime()->Unit(benchma
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     OurServer<ModbusTcpServer> tcp;
     OurServer<ModbusTFtpServer> tftp;
     tcpServer = &tcp;
     tftpServer = &tftp;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv);
     for (const auto &entry : figures)
         std::printf("%s: %.0f requests/s\n", entry.first.c_str(), entry.second);
     const auto tftpRate = figures.find("tftp_our_client_vs_our_server");

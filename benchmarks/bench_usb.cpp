@@ -1,6 +1,8 @@
 // One Modbus read round trip through ModbusLibusbClient to a meter on an emulated USB bus
 // (libusb-1.0 over umockdev), beside the same exchange through the loopback transport, which
 // costs no device at all. Needs umockdev's preload library: ./run.sh bench usb runs it so.
+#include "benchsupport.h"
+#include "rtuframe.h"
 #include "simulateddevice.h"
 #include "usbmeterbus.h"
 
@@ -16,17 +18,10 @@
 
 namespace {
 
-// Reads 10 holding registers from unit 1.
-ModbusBytes readRequest()
-{
-    ModbusBytes bytes = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 0A"));
-    bytes.appendUInt16(qChecksumModbus(bytes, 0, 0));
-    return bytes;
-}
-
 void exchange(benchmark::State &state, ModbusTransport &client)
 {
-    const ModbusBytes request = readRequest();
+    // Reads 10 holding registers from unit 1.
+    const ModbusBytes request = rtuFrame("01 03 00 00 00 0A");
     ModbusBytes answer;
     for (auto _ : state) {
         if (!client.sendBytes(request, client.clientTarget(), &answer) || answer.size() != 25) {
@@ -61,30 +56,16 @@ void loopbackRoundTrip(benchmark::State &state)
     exchange(state, client);
 }
 
-// Prints each run as a "name: value unit" line.
-class FigureReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
-            const double us = run.GetAdjustedRealTime();
-            const std::string name = run.run_name.function_name;
-            m_figures[name] = us;
-            std::printf("%s: %.1f us\n", name.c_str(), us);
-        }
-        const auto usb = m_figures.find("usbRoundTrip");
-        const auto loopback = m_figures.find("loopbackRoundTrip");
-        if (usb != m_figures.end() && loopback != m_figures.end() && loopback->second > 0)
-            std::printf("usb over loopback: %.1f times\n", usb->second / loopback->second);
-    }
+std::map<std::string, double> figures;
 
-private:
-    std::map<std::string, double> m_figures;
-};
+// Each run as a "name: value unit" line.
+void printFigure(const benchmark::BenchmarkReporter::Run &run)
+{
+    const double us = run.GetAdjustedRealTime();
+    const std::string name = run.run_name.function_name;
+    figures[name] = us;
+    std::printf("%s: %.1f us\n", name.c_str(), us);
+}
 
 } // namespace
 
@@ -94,9 +75,10 @@ BENCHMARK(usbRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printFigure);
+    const auto usb = figures.find("usbRoundTrip");
+    const auto loopback = figures.find("loopbackRoundTrip");
+    if (usb != figures.end() && loopback != figures.end() && loopback->second > 0)
+        std::printf("usb over loopback: %.1f times\n", usb->second / loopback->second);
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qelapsedtimer.h>
-#include <QtCore/qfile.h>
 #include <QtCore/qprocess.h>
 #include <QtCore/qregularexpression.h>
 #include <QtCore/qtemporaryfile.h>
@@ -60,18 +59,5 @@ private:
     QProcess m_process;
     int m_port = 0;
 };
-
-// This process's resident memory in KiB.
-inline double residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    }
-    return 0;
-}
 
 #endif

@@ -6,6 +6,6 @@ int main(int argc, char *argv[])
                       {QStringLiteral("dayrecords"),
                        QStringLiteral("Reads yesterday's hourly records from a meter's archive over Modbus/TCP and "
                                       "prints one line per record."),
-                       QStringLiteral(DAYRECORDS_QML_FILE), QStringLiteral(DAYRECORDS_IMPORT_PATH),
+                       QStringLiteral(EXAMPLE_QML_FILE), QStringLiteral(EXAMPLE_IMPORT_PATH),
                        QStringLiteral("meter"), false});
 }

@@ -1,21 +1,12 @@
 #include "keysconsole.h"
 
 #include <QtCore/qcoreapplication.h>
-#include <QtCore/qtextstream.h>
 
 KeysConsole::KeysConsole(const QString &device, int count, QObject *parent)
-    : QObject(parent),
+    : HeadlessConsole(parent),
       m_device(device),
       m_remaining(count)
 {
-}
-
-void KeysConsole::print(const QString &line)
-{
-    if (m_closed)
-        return;
-    QTextStream out(stdout);
-    out << line << Qt::endl;
 }
 
 void KeysConsole::countKey()

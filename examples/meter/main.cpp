@@ -6,6 +6,6 @@ int main(int argc, char *argv[])
                       {QStringLiteral("meter"),
                        QStringLiteral("Reads a meter's report over Modbus/TCP, then polls its registers every second "
                                       "and prints each change, until Ctrl-C."),
-                       QStringLiteral(METER_QML_FILE), QStringLiteral(METER_IMPORT_PATH), QStringLiteral("meter"),
+                       QStringLiteral(EXAMPLE_QML_FILE), QStringLiteral(EXAMPLE_IMPORT_PATH), QStringLiteral("meter"),
                        true});
 }

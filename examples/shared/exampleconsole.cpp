@@ -3,40 +3,14 @@
 #include <QtCore/qcommandlineparser.h>
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qtextstream.h>
-#include <QtCore/qtimer.h>
 #include <QtGui/qguiapplication.h>
-#include <QtQml/qqmlcomponent.h>
-#include <QtQml/qqmlcontext.h>
-#include <QtQml/qqmlengine.h>
-
-#include <csignal>
-#include <memory>
-
-namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int)
-{
-    stopRequested = 1;
-}
-
-} // namespace
 
 ExampleConsole::ExampleConsole(const QString &host, int port, bool once, QObject *parent)
-    : QObject(parent),
+    : HeadlessConsole(parent),
       m_host(host),
       m_port(port),
       m_once(once)
 {
-}
-
-void ExampleConsole::print(const QString &line)
-{
-    if (m_closed)
-        return;
-    QTextStream out(stdout);
-    out << line << Qt::endl;
 }
 
 void ExampleConsole::fail(const QString &message)
@@ -53,7 +27,7 @@ void ExampleConsole::finish()
 
 int runExample(int argc, char *argv[], const ExampleSettings &settings)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenByDefault();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(settings.name);
 
@@ -77,28 +51,7 @@ int runExample(int argc, char *argv[], const ExampleSettings &settings)
         return 2;
     }
 
-    // Only a flag may be touched inside a signal handler; the event loop looks at it.
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-    QTimer stopWatch;
-    QObject::connect(&stopWatch, &QTimer::timeout, &app, [] {
-        if (stopRequested)
-            QCoreApplication::quit();
-    });
-    stopWatch.start(100);
-
-    QQmlEngine engine;
-    engine.addImportPath(settings.importPath);
     ExampleConsole console(parser.value(QStringLiteral("host")), port,
                            settings.withOnce && parser.isSet(QStringLiteral("once")));
-    engine.rootContext()->setContextProperty(settings.contextName, &console);
-    QQmlComponent component(&engine, QUrl::fromLocalFile(parser.value(QStringLiteral("qml"))));
-    std::unique_ptr<QObject> root(component.create());
-    if (!root) {
-        QTextStream(stderr) << component.errorString();
-        return 1;
-    }
-    const int status = QCoreApplication::exec();
-    console.close();
-    return status;
+    return runHeadlessQml(parser.value(QStringLiteral("qml")), settings.importPath, settings.contextName, console);
 }

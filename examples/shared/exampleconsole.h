@@ -1,10 +1,10 @@
 #ifndef EXAMPLECONSOLE_H
 #define EXAMPLECONSOLE_H
 
-#include <QtCore/qobject.h>
+#include "headlessconsole.h"
 
 // What an example's QML sees of the program: where the meter is, and a console to print on.
-class ExampleConsole : public QObject
+class ExampleConsole : public HeadlessConsole
 {
     Q_OBJECT
     Q_PROPERTY(QString host READ host CONSTANT)
@@ -18,17 +18,13 @@ public:
     int port() const { return m_port; }
     bool once() const { return m_once; }
 
-    Q_INVOKABLE void print(const QString &line);
     Q_INVOKABLE void fail(const QString &message);
     Q_INVOKABLE void finish();
-    // Silences the console for the teardown, whose side effects are no news to the user.
-    void close() { m_closed = true; }
 
 private:
     QString m_host;
     int m_port;
     bool m_once;
-    bool m_closed = false;
 };
 
 // How main() describes its example: the name, what it does, its QML file and the context property under

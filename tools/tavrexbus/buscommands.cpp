@@ -2,6 +2,7 @@
 
 #include "archivetable.h"
 #include "bussession.h"
+#include "cliconsole.h"
 #include "valuecodec.h"
 
 #include <TavrexBus1/modbusarchreader.h>
@@ -23,17 +24,8 @@ const QString timeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
 // Long transfers go in requests of the size a ModbusClient uses.
 constexpr int partRegisters = ModbusClientExecutor::MaxRegistersPerRequest;
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-int fail(const QString &message)
-{
-    QTextStream(stderr) << "tavrexbus: " << message << Qt::endl;
-    return 1;
-}
+using CliConsole::fail;
+using CliConsole::out;
 
 bool parseNumber(const QString &text, qint64 low, qint64 high, qint64 &value)
 {
@@ -327,7 +319,7 @@ void reportProgress(const ModbusArchReader &reader, int progress)
         return;
     if (progress < step)
         return;
-    QTextStream err(stderr);
+    QTextStream &err = CliConsole::err();
     if (reader.total() > 0)
         err << "read " << progress << " of " << reader.total() << " records" << Qt::endl;
     else

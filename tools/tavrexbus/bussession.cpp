@@ -1,5 +1,7 @@
 #include "bussession.h"
 
+#include "cliconsole.h"
+
 #include <TavrexBus1/modbusclient.h>
 #include <TavrexBus1/modbuslibusbclient.h>
 #include <TavrexBus1/modbuspacketfile.h>
@@ -11,7 +13,6 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QHash>
 #include <QtCore/QRegularExpression>
-#include <QtCore/QTextStream>
 #include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <QtCore/QUrlQuery>
@@ -34,10 +35,7 @@ bool toNumber(const QString &text, int low, int high, int &value)
     return ok && value >= low && value <= high;
 }
 
-void printError(const QString &message)
-{
-    QTextStream(stderr) << "tavrexbus: " << message << Qt::endl;
-}
+using CliConsole::printError;
 
 // The line settings a serial URL may carry, each with the values it takes.
 struct SerialSetting

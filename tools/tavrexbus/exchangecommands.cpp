@@ -1,6 +1,7 @@
 #include "exchangecommands.h"
 
 #include "bussession.h"
+#include "cliconsole.h"
 #include "registermap.h"
 
 #include <TavrexBus1/tavrexbus1.h>
@@ -11,17 +12,8 @@
 
 namespace {
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-int fail(const QString &message)
-{
-    QTextStream(stderr) << "tavrexbus: " << message << Qt::endl;
-    return 1;
-}
+using CliConsole::fail;
+using CliConsole::out;
 
 const QCommandLineOption &mapOption()
 {
@@ -151,7 +143,7 @@ int importValues(const QStringList &args)
     if (!dryRun && importer.processed() + notices.size() < loaded.size())
         waitFor(importer);
     for (const QString &notice : missing)
-        QTextStream(stderr) << "tavrexbus: " << notice << Qt::endl;
+        CliConsole::printError(notice);
     for (const ModbusItemBase *item : std::as_const(loaded))
         out() << (dryRun ? "would write " : "wrote ") << map.describe(item) << ": " << item->formatValue() << Qt::endl;
     if (!notices.isEmpty())

@@ -1,4 +1,5 @@
 #include "buscommands.h"
+#include "cliconsole.h"
 #include "bussession.h"
 #include "exchangecommands.h"
 #include "valuecodec.h"
@@ -13,23 +14,9 @@
 
 namespace {
 
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-QTextStream &err()
-{
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-int fail(const QString &message)
-{
-    err() << "tavrexbus: " << message << Qt::endl;
-    return 1;
-}
+using CliConsole::err;
+using CliConsole::fail;
+using CliConsole::out;
 
 int crcCommand(const QStringList &args)
 {
