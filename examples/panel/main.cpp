@@ -55,6 +55,14 @@ void shootWhenReady(QQuickWindow *window, const QString &fileName, int seconds)
     poll->start(200);
 }
 
+// Where exported files go: the folder asked for, else the documents folder, else home.
+QString exportFolder(QString folder)
+{
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(folder).exists() ? folder : QDir::homePath();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -101,21 +109,16 @@ int main(int argc, char *argv[])
               << Qt::endl;
         return 2;
     }
-    QString folder = parser.value(QStringLiteral("export-dir"));
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QDir(folder).exists())
-        folder = QDir::homePath();
-
+    const QVariantMap properties{
+        {QStringLiteral("host"), parser.value(QStringLiteral("host"))},
+        {QStringLiteral("port"), port},
+        {QStringLiteral("connectAtStart"), parser.isSet(QStringLiteral("connect"))},
+        {QStringLiteral("readArchiveOnConnect"), parser.isSet(QStringLiteral("read-archive"))},
+        {QStringLiteral("exportFolder"), exportFolder(parser.value(QStringLiteral("export-dir")))},
+    };
     QQmlApplicationEngine engine;
     QString error;
-    QQuickWindow *window = loadPanel(engine,
-                                     {{QStringLiteral("host"), parser.value(QStringLiteral("host"))},
-                                      {QStringLiteral("port"), port},
-                                      {QStringLiteral("connectAtStart"), parser.isSet(QStringLiteral("connect"))},
-                                      {QStringLiteral("readArchiveOnConnect"), parser.isSet(QStringLiteral("read-archive"))},
-                                      {QStringLiteral("exportFolder"), folder}},
-                                     &error);
+    QQuickWindow *window = loadPanel(engine, properties, &error);
     if (!window) {
         err() << error << Qt::endl;
         return 1;

@@ -110,7 +110,8 @@ QList<Command> makeCommands()
           QStringLiteral("Reads registers and prints one line per value (\"400001: 42\"); string and hex print "
                          "one line.\n")
               + split
-              + QStringLiteral("\nArguments:\n  register  logical number: 300001... input, 400001... holding registers\n")
+              + QStringLiteral("\nArguments:\n"
+                               "  register  logical number: 300001... input, 400001... holding registers\n")
               + types
               + QStringLiteral("            or hex (default uint16)\n"
                                "  count     number of values (string and hex: registers), default 1\n"),
@@ -122,7 +123,8 @@ QList<Command> makeCommands()
               + QStringLiteral("            or hex for raw register bytes\n"
                                "  value     the value; for hex the bytes, as one or several arguments\n"),
           bus, BusCommands::write },
-        { QStringLiteral("report"), QStringLiteral("report"), QStringLiteral("device name and report bytes (function 17)"),
+        { QStringLiteral("report"), QStringLiteral("report"),
+          QStringLiteral("device name and report bytes (function 17)"),
           QStringLiteral("Asks for the device's report (function 17) and prints its name (the text before the first "
                          "zero byte),\nthe device name and version when the name reads as \"name version\", the "
                          "report's printable\ntext and its bytes.\n"),
@@ -145,7 +147,8 @@ QList<Command> makeCommands()
                          "record's named values.\nFunction 67 (the default) reads the labels the device lists; "
                          "function 65 reads every label of the\n--period and gives zeros where the device keeps "
                          "no record. Without --from the range starts at the\nfirst record, without --to it ends "
-                         "at the last (function 65 needs --to). Long ranges tell their\nprogress on standard error.\nA reading that fails "
+                         "at the last (function 65 needs --to). Long ranges tell their\nprogress on standard error.\n"
+                         "A reading that fails "
                          "prints what it read, then where it stopped.\n\nArguments:\n"
                          "  index     archive index, 0-65535\n"
                          "  label     index label (a number) or, with --time, yyyy-MM-ddTHH:mm:ss\n"),
@@ -216,8 +219,9 @@ QString helpText()
     for (const Command &command : commands())
         text += QStringLiteral("  %1%2\n").arg(command.synopsis.leftJustified(44), command.summary);
     text += QStringLiteral("\n'tavrexbus <command> --help' tells a command's arguments and options.\n");
-    text += QStringLiteral("Bus commands talk to --url tcp://host:port (default tcp://127.0.0.1:502), tftp://host:port or "
-                           "rtu:///dev/ttyS0?baud=19200;\n--interval MS polls again, reconnecting a lost link.\n");
+    text += QStringLiteral("Bus commands talk to --url tcp://host:port (default tcp://127.0.0.1:502), "
+                           "tftp://host:port or rtu:///dev/ttyS0?baud=19200;\n"
+                           "--interval MS polls again, reconnecting a lost link.\n");
     text += QStringLiteral("Registers are logical numbers: 400001... holding, 300001... input.\n");
     text += QStringLiteral("Values are big-endian, high word first; datetime is yyyy-MM-ddTHH:mm:ss.\n");
     return text;
