@@ -57,9 +57,7 @@ class StatusItem : public MyDeclarativeItem
 
 } // namespace
 
-// The bases the library's objects share. Errors reach their owner and its listeners; log messages
-// go out under the category names the README lists, so that applications can filter them; the
-// initializing flag spans a QML object's creation.
+// The bases the library's objects share: errors, log categories, and the initializing flag.
 class tst_ErrObject : public QObject
 {
     Q_OBJECT
