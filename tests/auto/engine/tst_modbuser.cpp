@@ -65,9 +65,8 @@ private:
 
 } // namespace
 
-// The client path over a serial line; then the server path from request bytes to answer bytes,
-// driven through a loopback server so that every request and answer is an exact RTU frame. The
-// engine fixture's device serves the requests.
+// The client path over a serial line; then the server path from request to answer bytes through a
+// loopback server, so that every request and answer is an exact RTU frame.
 class tst_Modbuser : public QObject
 {
     Q_OBJECT
@@ -137,8 +136,7 @@ private slots:
         }
     }
 
-    // The general archive handler answers before the typed ones. Long reads in blocks are the
-    // task suite's.
+    // The general archive handler answers before the typed ones.
     void generalArchiveHandlerComesFirst()
     {
         Link link;
@@ -402,8 +400,7 @@ private slots:
 
     void mutatedRequestsGetWellFormedAnswersOrNone()
     {
-        // Valid requests of every served function, with bytes flipped, dropped or added at random
-        // (fixed seed: a failure can be replayed), with and without a repaired CRC.
+        // Valid requests with bytes flipped, dropped or added at a fixed seed, with and without a repaired CRC.
         const QList<QByteArray> seeds = {"0103 0000 0002", "0104 0001 0001", "0106 0005 1234",
                                          "0110 0005 0002 04 0001 0002", "0111", "0141 0001 0002 00 0005",
                                          "0141 0002 0001 01 001E0A050318", "0142 0001 0002 00 00000005 01",
@@ -438,11 +435,8 @@ private slots:
         QCOMPARE(hex(answerTo(rtuFrame("0103 000A 0001"))), hex(rtuFrame("0103 02 0101")));
     }
 
-    // Our client against an independent RTU server, and an independent RTU client against our server,
-    // each over a serial line made of two joined pseudo-terminals. Which exception our server sends is
-    // pinned byte for byte above, and its exception frames match pymodbus's own in the framing suite.
-    // One peer run answers every operation in turn; the TCP interop suite meets the other register
-    // functions and an exception, which take the same path through the engine.
+    // Our client against an independent RTU server and the reverse, each over joined pseudo-terminals;
+    // the TCP interop suite meets the other functions and an exception, which take the same engine path.
     void clientAgainstIndependentServer()
     {
         if (!serialPeersRun())
