@@ -295,32 +295,28 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("error");
 
+        const auto row = [](const char *name, const ModbusBytes &request, Answer handlers, const char *answer,
+                            const QString &error = QString()) {
+            QTest::newRow(name) << request << handlers << QByteArray(answer) << error;
+        };
         // A few served answers byte for byte; an independent client meets the rest below.
-        QTest::newRow("unit 17 is answered by unit 17")
-            << rtuFrame("1103 000A 0002") << Answer::Fill << QByteArray("1103 04 0101 0202") << "";
-        QTest::newRow("write multiple confirms the count")
-            << rtuFrame("0110 0005 0002 04 0001 0002") << Answer::Fill << QByteArray("0110 0005 0002") << "";
-        QTest::newRow("handler exception") << rtuFrame("0103 0100 0001") << Answer::Exception << QByteArray("0183 02")
-                                           << "";
-        QTest::newRow("unhandled read") << rtuFrame("0104 0000 0001") << Answer::Ignore << QByteArray() << "";
-        QTest::newRow("unknown function") << rtuFrame("012B 0E01 00") << Answer::Fill << QByteArray("01AB 01") << "";
-        QTest::newRow("read of 0 registers") << rtuFrame("0103 0000 0000") << Answer::Fill << QByteArray("0183 03")
-                                             << "";
-        QTest::newRow("read of 126 registers") << rtuFrame("0103 0000 007E") << Answer::Fill << QByteArray("0183 03")
-                                               << "";
-        QTest::newRow("write of 0 registers") << rtuFrame("0110 0000 0000 00") << Answer::Fill << QByteArray("0190 03")
-                                              << "";
+        row("unit 17 is answered by unit 17", rtuFrame("1103 000A 0002"), Answer::Fill, "1103 04 0101 0202");
+        row("write confirms its count", rtuFrame("0110 0005 0002 04 0001 0002"), Answer::Fill, "0110 0005 0002");
+        row("handler exception", rtuFrame("0103 0100 0001"), Answer::Exception, "0183 02");
+        row("unhandled read", rtuFrame("0104 0000 0001"), Answer::Ignore, "");
+        row("unknown function", rtuFrame("012B 0E01 00"), Answer::Fill, "01AB 01");
+        row("read of 0 registers", rtuFrame("0103 0000 0000"), Answer::Fill, "0183 03");
+        row("read of 126 registers", rtuFrame("0103 0000 007E"), Answer::Fill, "0183 03");
+        row("write of 0 registers", rtuFrame("0110 0000 0000 00"), Answer::Fill, "0190 03");
 
         ModbusBytes badCrc = rtuFrame("0103 0000 0001");
         badCrc[6] = uchar(badCrc.at(6) ^ 0xFF);
         const QString noParser = QStringLiteral("can't find needed parser2");
-        QTest::newRow("bad crc") << badCrc << Answer::Fill << QByteArray()
-                                 << "ModbusRTUParser parse error: crc checksum error";
-        QTest::newRow("empty") << ModbusBytes() << Answer::Fill << QByteArray() << noParser;
-        QTest::newRow("exception frame as request")
-            << rtuFrame("0183 02") << Answer::Fill << QByteArray() << "received exception packet as a request: ";
-        QTest::newRow("unknown function, bad crc")
-            << ModbusBytes::fromHex("0105 0000 FF00 0000") << Answer::Fill << QByteArray() << noParser;
+        row("bad crc", badCrc, Answer::Fill, "", QStringLiteral("ModbusRTUParser parse error: crc checksum error"));
+        row("empty", ModbusBytes(), Answer::Fill, "", noParser);
+        row("exception frame as request", rtuFrame("0183 02"), Answer::Fill, "",
+            QStringLiteral("received exception packet as a request: "));
+        row("unknown function, bad crc", ModbusBytes::fromHex("0105 0000 FF00 0000"), Answer::Fill, "", noParser);
     }
 
     // Whatever the request, the next good one is served as if nothing had happened.
