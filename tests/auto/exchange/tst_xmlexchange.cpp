@@ -119,6 +119,8 @@ private Q_SLOTS:
         QFETCH(QVariant, value);
         const std::unique_ptr<ModbusItemBase> saved(make(400011));
         QVERIFY(saved->setProperty("value", value));
+        QCOMPARE(saved->property("value"), value);
+        QCOMPARE(saved->property("value").toLongLong(), value.toLongLong()); // no double on the way
         const std::unique_ptr<ModbusItemBase> other(make(400001));
         QVERIFY(save("kinds.xml", { saved.get(), other.get() }));
 

@@ -357,15 +357,6 @@ private Q_SLOTS:
         QVERIFY(!item.value());
     }
 
-    void int64ValueSurvivesQmlVariant()
-    {
-        ModbusInt64 item;
-        const qlonglong big = std::numeric_limits<qlonglong>::min() + 1;
-        QVERIFY(item.setProperty("value", QVariant(big)));
-        QCOMPARE(item.value(), big);
-        QCOMPARE(item.property("value").toLongLong(), big);
-    }
-
     void arbitraryInputIsTakenSafely_data()
     {
         QTest::addColumn<QString>("type");
