@@ -14,7 +14,6 @@ TestCase {
         ModbusUInt16 { id: first; address: 400001 }
         ModbusUInt16 { id: grouped; address: 400002; group: "a" }
         ModbusUInt16 { id: onConnect; address: 400004; readOnConnect: true }
-        ModbusUInt16 { id: live; address: 400008; liveWrite: true }
         ModbusFile { id: file; file: 1; offset: 2; length: 4 }
         ModbusReport { id: report }
     }
@@ -29,7 +28,7 @@ TestCase {
     }
 
     function test_itemsBelongToTheClient() {
-        compare(client.items.length, 6)
+        compare(client.items.length, 5)
         tryCompare(onConnect, "wasRead", true)
         compare(onConnect.value, 30)
     }
@@ -42,8 +41,6 @@ TestCase {
         verify(first.write())
         tryCompare(first, "writeCount", 1)
         compare(testDevice.reg(400001), 17)
-        live.value = 555
-        tryVerify(function() { return testDevice.reg(400008) === 555 })
     }
 
     function test_groupsAsSeenFromQml() {

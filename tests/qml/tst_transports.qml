@@ -16,8 +16,6 @@ TestCase {
     function test_loopbackFollowsItsServer() {
         tryCompare(server, "connected", true)
         tryCompare(client, "connected", true)
-        compare(client.busType, TavrexBus.ClientBus)
-        compare(server.busType, TavrexBus.ServerBus)
         server.connected = false
         compare(client.connected, false)
         compare(client.server, null)

@@ -40,7 +40,6 @@ TestCase {
         pushed.sourceValue = 8
         pushed.sourceValue = 10
         compare(pushed.count, 3)
-        compare(chart.count, 3)
         compare(shown(0, "value"), 2)
         compare(shown(2, "value"), 5)
         compare(shown(2, "time").getHours(), 12)

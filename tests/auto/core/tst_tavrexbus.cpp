@@ -65,8 +65,7 @@ private Q_SLOTS:
         }
     }
 
-    // A span whose protocol addresses would wrap past 16 bits is refused, naming the first
-    // number past the range.
+    // A span whose addresses would wrap past 16 bits is refused, naming the first number past the range.
     void registerRange_data()
     {
         QTest::addColumn<uint>("logical");
@@ -383,7 +382,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("renamed");
 
         // None of these holds a name, which needs a zero byte after it; a new one overwrites the front only.
-        // A plain terminated name is written and read by the engine's device name case and the report item.
         QTest::newRow("leading zero") << QByteArray("0041") << "" << QByteArray("00 41");
         QTest::newRow("no zero") << QByteArray("0102") << "AB" << QByteArray("41 42 00");
         QTest::newRow("empty") << QByteArray() << "AB" << QByteArray("41 42 00");

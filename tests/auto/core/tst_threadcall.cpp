@@ -19,9 +19,8 @@ namespace {
 const ModbusBytes rtuRequest = ModbusBytes::fromModbusString(QStringLiteral("01 03 00 00 00 01 84 0A"));
 const ModbusBytes tcpRequest = ModbusBytes::fromModbusString(QStringLiteral("00 01 00 00 00 06 01 03 00 00 00 01"));
 
-// Each scenario puts the object that a call must reach on a thread that does not run, makes the
-// call that used to wait for it forever and returns what its caller is told; a server path, which
-// has nobody to tell, logs it.
+// Each scenario puts the call's target on a thread that does not run, makes the call and returns what
+// its caller is told; a server path, which has nobody to tell, logs it.
 using Scenario = std::function<QString(QThread &idle)>;
 
 QString tcpSocketExchange(QThread &idle)
@@ -135,8 +134,7 @@ private Q_SLOTS:
         QCOMPARE(scenario(idle), told);
     }
 
-    // The thread quits while the call is on its way: the call runs whole, or never, also when
-    // the thread runs again later.
+    // The thread quits while the call is on its way: the call runs whole, or never, even once it runs again.
     void callToAStoppingThreadRunsWholeOrNever()
     {
         QThread thread;

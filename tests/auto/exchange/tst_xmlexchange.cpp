@@ -119,6 +119,8 @@ private Q_SLOTS:
         QFETCH(QVariant, value);
         const std::unique_ptr<ModbusItemBase> saved(make(400011));
         QVERIFY(saved->setProperty("value", value));
+        QCOMPARE(saved->property("value"), value);
+        QCOMPARE(saved->property("value").toLongLong(), value.toLongLong()); // no double on the way
         const std::unique_ptr<ModbusItemBase> other(make(400001));
         QVERIFY(save("kinds.xml", { saved.get(), other.get() }));
 
@@ -130,42 +132,6 @@ private Q_SLOTS:
         QVERIFY2(importer.importItems(variants({ loaded.get() })), qPrintable(importer.errorString()));
         QCOMPARE(loaded->bytes().toHex(), saved->bytes().toHex());
         QCOMPARE(finished.count(), 1);
-    }
-
-    // The file must read with a parser that shares no code with ours.
-    void fileOpensInAnIndependentParser()
-    {
-        ModbusUInt16 reg(400001);
-        reg.setValue(42);
-        ModbusFloat flow(300003);
-        ModbusXmlExporter exporter;
-        exporter.setFileName(path("python.xml"));
-        exporter.setReadOnExport(false);
-        exporter.setSkipReadOnlyItems(false);
-        exporter.exportProperty(QStringLiteral("serial"), QStringLiteral("A&B 7"));
-        exporter.beginGroup(QStringLiteral("settings"));
-        exporter.exportItems(variants({ &reg, &flow }));
-        exporter.endGroup();
-        QVERIFY(exporter.save());
-
-        const char *script = R"(
-import sys, xml.etree.ElementTree as ET
-root = ET.parse(sys.argv[1]).getroot()
-assert root.tag == 'tavrexbus', root.tag
-items = root.find('modbusitems')
-assert items.get('version') == '1.0'
-prop = items.find('property')
-assert (prop.get('name'), prop.get('value')) == ('serial', 'A&B 7')
-group = items.find('group')
-assert group.get('name') == 'settings'
-found = [(i.get('type'), i.get('count'), i.get('address'), i.text) for i in group.findall('item')]
-assert found == [('ModbusUInt16', '1', '400001', '42'), ('ModbusFloat', '1', '300003', '0')], found
-with open(sys.argv[1], encoding='utf-8') as f:
-    head = f.read(200)
-assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE tavrexbus>' in head, head
-)";
-        const ProgramRun python = runProgram(QStringLiteral("/usr/bin/python3"), { "-c", script, path("python.xml") });
-        QVERIFY2(python.exitCode == 0, qPrintable(python.err));
     }
 
     void badFileChangesNoItem_data()
@@ -199,7 +165,6 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
                           "]>\n<tavrexbus><modbusitems version=\"1.0\"><property name=\"x\" value=\"&e;\"/>"
                           "</modbusitems></tavrexbus>")
             << "Parse error at line";
-        QTest::newRow("empty file") << QByteArray("") << "Parse error at line";
         QTest::newRow("missing file") << QByteArray() << path("bad.xml: ");
     }
 
@@ -250,21 +215,24 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
                  QStringLiteral("no value found for 2 item(s): ModbusUInt16 (1 400005), ModbusInt16 (1 400003)"));
     }
 
+    // Groups and properties come back, and the file reads with a parser that shares no code with ours.
     void groupsAndPropertiesComeBack()
     {
         ModbusUInt16 outer(400001);
         ModbusUInt16 inner(400001);
+        ModbusFloat flow(300003);
         outer.setValue(1);
-        inner.setValue(2);
+        inner.setValue(42);
         ModbusXmlExporter exporter;
         exporter.setFileName(path("groups.xml"));
         exporter.setReadOnExport(false);
+        exporter.setSkipReadOnlyItems(false);
         QSignalSpy entered(&exporter, &ModbusExporterImporter::groupEntered);
-        exporter.exportProperty(QStringLiteral("serial"), QStringLiteral("0042"));
+        exporter.exportProperty(QStringLiteral("serial"), QStringLiteral("A&B 7"));
         exporter.exportItem(&outer);
         exporter.beginGroup(QStringLiteral("meter 2"));
         exporter.beginGroup(QStringLiteral(""));
-        exporter.exportItem(&inner);
+        exporter.exportItems(variants({ &inner, &flow }));
         exporter.endGroup();
         QCOMPARE(exporter.groupPath(), QStringList{ "meter 2" });
         exporter.endGroup();
@@ -273,18 +241,37 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
         QCOMPARE(entered.count(), 2);
         QVERIFY(exporter.save());
 
+        const char *script = R"(
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == 'tavrexbus', root.tag
+items = root.find('modbusitems')
+assert items.get('version') == '1.0'
+prop = items.find('property')
+assert (prop.get('name'), prop.get('value')) == ('serial', 'A&B 7')
+group = items.find('group')
+assert group.get('name') == 'meter 2'
+found = [(i.get('type'), i.get('count'), i.get('address'), i.text) for i in group.find('group').findall('item')]
+assert found == [('ModbusUInt16', '1', '400001', '42'), ('ModbusFloat', '1', '300003', '0')], found
+with open(sys.argv[1], encoding='utf-8') as f:
+    head = f.read(200)
+assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE tavrexbus>' in head, head
+)";
+        const ProgramRun python = runProgram(QStringLiteral("/usr/bin/python3"), { "-c", script, path("groups.xml") });
+        QVERIFY2(python.exitCode == 0, qPrintable(python.err));
+
         ModbusXmlImporter importer;
         importer.setFileName(path("groups.xml"));
         importer.setWriteOnImport(false);
         QCOMPARE(importer.getGroups(), QStringList{ "meter 2" });
-        QCOMPARE(importer.importProperty(QStringLiteral("serial")), QStringLiteral("0042"));
+        QCOMPARE(importer.importProperty(QStringLiteral("serial")), QStringLiteral("A&B 7"));
         QCOMPARE(importer.importProperty(QStringLiteral("absent")), QString());
         QVERIFY(!importer.beginGroup(QStringLiteral("meter 3")));
         QVERIFY(importer.beginGroup(QStringLiteral("meter 2")));
         QVERIFY(importer.beginGroup(QString()));
         ModbusUInt16 loaded(400001);
         QVERIFY(importer.importItems(variants({ &loaded })));
-        QCOMPARE(loaded.value(), 2);
+        QCOMPARE(loaded.value(), 42);
         importer.endGroup();
         importer.endGroup();
         QVERIFY(importer.importItems(variants({ &loaded })));
@@ -300,7 +287,6 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
         high.setSource(&source);
         ModbusUInt16 input(300001);
         ModbusXmlExporter exporter;
-        QVERIFY(input.readOnly());
         const QVariantList selected = exporter.filterVariantItems(variants({ &low, &high, &source, &input }));
         QCOMPARE(selected, variants({ &source }));
         exporter.setSkipReadOnlyItems(false);
@@ -332,7 +318,8 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
     }
 
     // Each failed read is retried; after modbusRetries retries the item is given up with its message.
-    void exportReadsFirstAndGivesUpAfterRetries()
+    // Loaded back, the value is written to the device, and the import finishes with that write.
+    void deviceIsReadBeforeExportAndWrittenAfterImport()
     {
         RecordingClient client;
         client.setConnected(true);
@@ -342,7 +329,7 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
         bad.setClient(&client);
         ModbusXmlExporter exporter;
         exporter.setFileName(path("read.xml"));
-        QSignalSpy finished(&exporter, &ModbusExporterImporter::finished);
+        QSignalSpy exported(&exporter, &ModbusExporterImporter::finished);
         exporter.exportItems(variants({ &good, &bad }));
         QCOMPARE(client.queued.size(), 2);
         QVERIFY(client.completeNext(ModbusBytesArray{ ModbusBytes::fromHex("0102") }));
@@ -353,35 +340,21 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
             reads += client.queued.isEmpty() ? 0 : 1;
         }
         QCOMPARE(reads, 3);
-        QCOMPARE(finished.count(), 1);
+        QCOMPARE(exported.count(), 1);
         QCOMPARE(exporter.errorString(), QStringLiteral("can't read ModbusUInt16 (1 400002): no answer"));
         QVERIFY(exporter.save());
-        ModbusUInt16 loaded(400001);
-        ModbusXmlImporter importer;
-        importer.setFileName(path("read.xml"));
-        importer.setWriteOnImport(false);
-        QVERIFY(importer.importItems(variants({ &loaded })));
-        QCOMPARE(loaded.value(), 0x0102);
-    }
 
-    void importWritesAfterLoading()
-    {
-        ModbusUInt16 item(400001);
-        item.setValue(300);
-        QVERIFY(save("write.xml", { &item }));
-        RecordingClient client;
-        client.setConnected(true);
         ModbusUInt16 target(400001);
         target.setClient(&client);
         ModbusXmlImporter importer;
-        importer.setFileName(path("write.xml"));
-        QSignalSpy finished(&importer, &ModbusImporter::finished);
+        importer.setFileName(path("read.xml"));
+        QSignalSpy imported(&importer, &ModbusImporter::finished);
         QVERIFY(importer.importItems(variants({ &target })));
-        QCOMPARE(target.value(), 300);
+        QCOMPARE(target.value(), 0x0102);
         QCOMPARE(client.queued.size(), 1);
-        QCOMPARE(finished.count(), 0);
+        QCOMPARE(imported.count(), 0);
         QVERIFY(client.completeNext({}));
-        QCOMPARE(finished.count(), 1);
+        QCOMPARE(imported.count(), 1);
         QCOMPARE(importer.processed(), 1);
     }
 
@@ -443,7 +416,6 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
         QTest::newRow("utf-16le") << "UTF-16LE" << false << unit
                                   << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"\"м³\""), 8);
         QTest::newRow("windows-1251") << "windows-1251" << false << unit << QByteArray("\"\xEC" "3\"");
-        QTest::newRow("KOI8-R") << "KOI8-R" << false << unit << QByteArray("\"\xCD" "3\"");
     }
 
     void csvHeaderRow()

@@ -8,6 +8,12 @@
 
 using SiteMap = QMap<quint16, QStringList>;
 
+// The device image of a table of 20 sites with 20-byte names.
+static ModbusBytes image(const SiteMap &sites)
+{
+    return EkSitesModel::encodeTable(sites, 20, 0, 20);
+}
+
 // The meter's sites table: decoding, the tree, edits and the device image after each of them.
 class tst_SitesModel : public QObject
 {
@@ -23,7 +29,7 @@ class tst_SitesModel : public QObject
         explicit Fixture(const SiteMap &sites = {})
         {
             file.setLength(20 * 122);
-            file.setBytes(EkSitesModel::encodeTable(sites, 20, 0, 20), ModbusItemBase::ReadChange);
+            file.setBytes(image(sites), ModbusItemBase::ReadChange);
             model.setItem(&file);
         }
         // The device image decodes to what the model shows.
@@ -47,7 +53,7 @@ private Q_SLOTS:
         QTest::addColumn<ModbusBytes>("table");
         QTest::addColumn<SiteMap>("sites");
         const SiteMap two{ { 0, { "Plant", "Floor 1", "Pump" } }, { 19, { "", "", "Boiler" } } };
-        const ModbusBytes good = EkSitesModel::encodeTable(two, 20, 0, 20);
+        const ModbusBytes good = image(two);
         QTest::newRow("good") << good << two;
         QTest::newRow("empty") << ModbusBytes() << SiteMap{};
         QTest::newRow("one byte short") << ModbusBytes(good.left(good.size() - 1)) << SiteMap{};
@@ -55,12 +61,10 @@ private Q_SLOTS:
         badCrc[121] = char(badCrc.at(121) ^ 1);
         QTest::newRow("bad crc is a free slot") << badCrc << SiteMap{ { 19, { "", "", "Boiler" } } };
         QTest::newRow("subgroup under empty group")
-            << EkSitesModel::encodeTable({ { 3, { "", "A", "Meter" } } }, 20, 0, 20)
-            << SiteMap{ { 3, { "", "", "Meter" } } };
-        QTest::newRow("empty site name is free")
-            << EkSitesModel::encodeTable({ { 3, { "G", "A", "" } } }, 20, 0, 20) << SiteMap{};
-        QTest::newRow("duplicates are kept") << EkSitesModel::encodeTable({ { 1, { "G", "", "X" } }, { 2, { "G", "", "X" } } }, 20, 0, 20)
-                                             << SiteMap{ { 1, { "G", "", "X" } }, { 2, { "G", "", "X" } } };
+            << image({ { 3, { "", "A", "Meter" } } }) << SiteMap{ { 3, { "", "", "Meter" } } };
+        QTest::newRow("empty site name is free") << image({ { 3, { "G", "A", "" } } }) << SiteMap{};
+        const SiteMap twins{ { 1, { "G", "", "X" } }, { 2, { "G", "", "X" } } };
+        QTest::newRow("duplicates are kept") << image(twins) << twins;
         QTest::newRow("all zero") << ModbusBytes(QByteArray(2440, '\0')) << SiteMap{};
     }
 
@@ -73,7 +77,7 @@ private Q_SLOTS:
 
     void recordLayoutIsFixed()
     {
-        const ModbusBytes table = EkSitesModel::encodeTable({ { 1, { "G", "S", "Ёж" } } }, 20, 0, 20);
+        const ModbusBytes table = image({ { 1, { "G", "S", "Ёж" } } });
         QCOMPARE(table.size(), 2440);
         const ModbusBytes record(table.mid(122, 122));
         QVERIFY(record.checkCrc16());
@@ -203,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(client.queued.at(0)->type(), TavrexBus::WriteTask);
         QCOMPARE(client.queued.at(1)->type(), TavrexBus::ReadTask);
         QVERIFY(client.completeNext({}));
-        QVERIFY(client.completeNext(ModbusBytesArray{ EkSitesModel::encodeTable({ { 4, { "", "", "Read" } } }, 20, 0, 20) }));
+        QVERIFY(client.completeNext(ModbusBytesArray{ image({ { 4, { "", "", "Read" } } }) }));
         QCOMPARE(f.model.getSitePath(4), (QStringList{ "", "", "Read" }));
         QCOMPARE(f.rows(), QStringList{ "Read" });
     }

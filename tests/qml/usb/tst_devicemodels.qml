@@ -36,12 +36,6 @@ TestCase {
     SignalSpy { id: inserted; target: all; signalName: "rowsInserted" }
     SignalSpy { id: removed; target: all; signalName: "rowsRemoved" }
 
-    function fillAll() {
-        all.fill()
-        meters.fill()
-        bySerial.fill()
-    }
-
     function test_1_listedWhenComplete() {
         compare(rows.count, 1)
         var first = row(0)
@@ -61,7 +55,9 @@ TestCase {
         usbBus.plug(0x04d8, 0x004f, "")
         usbBus.plug(0x1a86, 0x2c05, "XY-7")
         inserted.clear()
-        fillAll()
+        all.fill()
+        meters.fill()
+        bySerial.fill()
         compare(inserted.count, 2)
         compare(rows.count, 3)
         compare(meters.rowCount(), 1)
