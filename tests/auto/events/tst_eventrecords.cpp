@@ -101,19 +101,6 @@ private Q_SLOTS:
         QVERIFY(*event != KeypadEvent(quint8(code + 1)) && *event != SystemEvent(code + 1));
     }
 
-    void everyKeypadEventBuildsBackToItsRecord()
-    {
-        EventParser parser;
-        EventDeparser deparser;
-        for (int code = 0; code < 256; ++code) {
-            ModbusBytes record;
-            QVERIFY(deparser.deparse(KeypadEvent(quint8(code)), record));
-            QCOMPARE(record, QByteArray(1, '\x01') + char(code));
-            const std::unique_ptr<IEvent> again(parser.parse(record));
-            QVERIFY(again && *again == KeypadEvent(quint8(code)));
-        }
-    }
-
     // The event texts carry each kind's name and code.
     void textsNameTheirKindAndCode()
     {
