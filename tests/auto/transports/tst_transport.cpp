@@ -286,35 +286,31 @@ private Q_SLOTS:
         QCOMPARE(sent.count(), 0);
     }
 
-    void listKeepsEachModbusTransportOnce()
+    // Each ModbusTransport is listed once and leaves when destroyed; removal deletes only owned ones.
+    void transporterListsEachTransportOnceAndDeletesOnlyItsOwn()
     {
         ModbusTransporter transporter;
         auto server = std::make_unique<ModbusLoopbackServer>();
+        ModbusLoopbackServer kept;
+        auto *owned = new ModbusLoopbackServer;
+        QPointer<ModbusLoopbackServer> guard(owned);
         RecordedEventTransport plain;
+        QVERIFY(kept.connectTransport(false));
+        QVERIFY(owned->connectTransport(false));
         QSignalSpy changes(&transporter, &Transporter::transportsChanged);
         QSignalSpy errors(&transporter, &ErrObject::error);
         transporter.addTransport(*server);
         transporter.addTransport(*server, true);
         transporter.addTransport(plain);
-        QCOMPARE(transporter.transports(), QList<EventedTransport *>{server.get()});
-        QCOMPARE(changes.count(), 1);
+        transporter.addTransport(kept, false);
+        transporter.addTransport(*owned, true);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{server.get(), &kept, owned}));
+        QCOMPARE(changes.count(), 3);
         QCOMPARE(server->parent(), nullptr);
         QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("you can add only ModbusTransport")});
         server.reset();
-        QVERIFY(transporter.transports().isEmpty());
-        QCOMPARE(changes.count(), 2);
-    }
-
-    void removingDeletesOnlyOwnedTransports()
-    {
-        ModbusTransporter transporter;
-        ModbusLoopbackServer kept;
-        auto *owned = new ModbusLoopbackServer;
-        QPointer<ModbusLoopbackServer> guard(owned);
-        QVERIFY(kept.connectTransport(false));
-        QVERIFY(owned->connectTransport(false));
-        transporter.addTransport(kept, false);
-        transporter.addTransport(*owned, true);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&kept, owned}));
+        QCOMPARE(changes.count(), 4);
         QSignalSpy removing(&transporter, &Transporter::transportRemoving);
         transporter.removeTransport(kept);
         transporter.removeTransport(*owned);
