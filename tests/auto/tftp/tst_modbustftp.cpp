@@ -141,11 +141,6 @@ private slots:
         QTest::addColumn<int>("function");
         for (const Case &c : cases())
             QTest::newRow(qPrintable(c.name)) << c.op << c.expected << c.function;
-        QTest::newRow("read input") << filling<ModbusBytes>([](Modbuser &m, ModbusBytes &out) {
-            return m.readRegisters(300006, 1, out);
-        }) << QVariant("56 78") << 4;
-        QTest::newRow("write multiple") << writing([](Modbuser &m) { return m.writeUInt(400030, 0x01020304); })
-                                        << QVariant(true) << 16;
     }
 
     void everyServedFunctionTravelsEndToEnd()
