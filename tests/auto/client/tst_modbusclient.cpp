@@ -180,8 +180,6 @@ private Q_SLOTS:
         const QString refused = QStringLiteral("modbus client is disabled or paused");
         QTest::newRow("running") << true << false << true << QString();
         QTest::newRow("paused") << true << true << true << refused;
-        QTest::newRow("stopped") << true << false << false << refused;
-        QTest::newRow("paused, device on this thread") << false << true << true << refused;
         QTest::newRow("stopped, device on this thread") << false << false << false << refused;
         QTest::newRow("running, device on this thread")
             << false << false << true
