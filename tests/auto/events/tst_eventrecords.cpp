@@ -66,7 +66,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("why");
 
         QTest::newRow("key 0 down") << QByteArray::fromHex("018b") << 0x8B << -1 << QString();
-        QTest::newRow("system 2") << QByteArray::fromHex("02") << -1 << 2 << QString();
         QTest::newRow("system 3") << QByteArray::fromHex("03") << -1 << 3 << QString();
         QTest::newRow("keypad too long") << QByteArray::fromHex("012d00") << -1 << -1 << "error bytes length: 3";
         QTest::newRow("system too long") << QByteArray::fromHex("0200") << -1 << -1 << "error bytes length: 2";
