@@ -335,9 +335,6 @@ private Q_SLOTS:
         QTest::newRow("overlapping entries")
             << map(R"({"registers": [{"address": 400004, "type": "float"}, {"address": 400005}]})")
             << "register entry 1 (address 400004) and register entry 2 (address 400005) both describe register 400005";
-        QTest::newRow("block over an entry")
-            << map(R"({"registers": [{"address": 400110}, {"address": 400100, "count": 20}]})")
-            << "register entry 1 (address 400110) and register entry 2 (address 400100) both describe register 400110";
         QTest::newRow("past the range") << map(R"({"registers": [{"address": 465536, "type": "uint32"}]})")
                                         << "register entry 1: registers 465536-465537 run past the end";
         QTest::newRow("file twice") << map(R"({"files": [{"number": 2}, {"number": 3}, {"number": 2}]})")
