@@ -56,15 +56,6 @@ struct ArchiveFixture
         client->setTransport(link.get());
         return link->connectTransport(false);
     }
-
-    ~ArchiveFixture()
-    {
-        client.reset();
-        if (link)
-            link->disconnectTransport();
-        if (server)
-            server->disconnectTransport();
-    }
 };
 
 // Archive 1: generation 1 records, hourly from 2024-03-03 00:00 to 2024-03-05 23:00, none at 03:00-05:00
