@@ -58,12 +58,6 @@ struct MeterClient
         item.setClient(&client);
         return link->connectTransport(false);
     }
-
-    ~MeterClient()
-    {
-        item.setClient(nullptr);
-        client.setTransport(nullptr);
-    }
 };
 
 // The lines the simulator printed so far, gathered as they come.
