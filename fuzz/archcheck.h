@@ -7,17 +7,19 @@
 
 #include <ctime>
 
-// Properties the meter layouts keep for any bytes: decoding stays inside the record, a record of its
-// generation's size decodes every field, and history samples have their size and survive re-coding.
-namespace ArchCheck {
-
-// Time fields become local date-times: a fixed zone with daylight saving spares a look-up of the
-// system's zone on every field and keeps the gaps and repeated hours in play.
-inline void useZone()
+// Included by one source of each archive target. Time fields become local date-times: a fixed zone
+// with daylight saving spares a look-up of the system's zone on every field and keeps the gaps and
+// repeated hours in play.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qputenv("TZ", "Europe/Berlin");
     tzset();
+    return 0;
 }
+
+// Properties the meter layouts keep for any bytes: decoding stays inside the record, a record of its
+// generation's size decodes every field, and history samples have their size and survive re-coding.
+namespace ArchCheck {
 
 inline int width(EkDigitalLayout::Codec codec)
 {

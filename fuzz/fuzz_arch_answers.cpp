@@ -6,12 +6,6 @@
 // An answer to an archive request: byte 0 picks the function (65, 66 or 67), an exception answer (bit 6)
 // and the archive type (bit 7), byte 1 the records the request asked for; the rest follows the function
 // code. Records that parse are split evenly and decode as meter records.
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    ArchCheck::useZone();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)

@@ -143,46 +143,40 @@ private Q_SLOTS:
         QCOMPARE(item.getModelHeader("dMaxVolumeFlowRate"), QStringLiteral("Max volume flow rate, m\u00b3/h"));
     }
 
-    // A generation 2 record with the heat bit brings the heat columns with it.
-    void serviceFlagsSwitchTheHeatColumnsOn()
-    {
-        ModbusArchRecordEkDigital item;
-        item.setEkdGeneration(2);
-        QSignalSpy heat(&item, &ModbusArchRecordEkDigital::containsHeatChanged);
-        ModbusBytes record = ModbusBytes::fromSize(92);
-        record.setBytes(ModbusBytes::fromUInt16(1), 4);
-        item.setBytesArray({record}, ModbusItemBase::InternalChange);
-        QCOMPARE(heat.count(), 1);
-        QVERIFY(rolesOf(item).contains(54));
-    }
-
+    // The service word's heat bit brings the heat columns of a generation 2 record with it.
     void flagWordsSetTheirFlagsAndTexts_data()
     {
+        QTest::addColumn<int>("serviceFlags");
         QTest::addColumn<int>("flowFlags");
         QTest::addColumn<int>("heatFlags");
         QTest::addColumn<QList<bool>>("statusFlags");
         QTest::addColumn<QString>("flowText");
         QTest::addColumn<QString>("heatText");
-        QTest::newRow("0x21 and 5") << 0x21 << 5 << QList<bool>{true, false, false, false, false, true} << "100001"
-                                    << "000000101";
-        QTest::newRow("every flag") << 0x3f << 0x1ff << QList<bool>(6, true) << "111111" << "111111111";
-        QTest::newRow("longer than the width") << 0xff << 0x3ff << QList<bool>(6, true) << "11111111"
+        QTest::newRow("0x21 and 5") << 0 << 0x21 << 5 << QList<bool>{true, false, false, false, false, true}
+                                    << "100001" << "000000101";
+        QTest::newRow("every flag") << 1 << 0x3f << 0x1ff << QList<bool>(6, true) << "111111" << "111111111";
+        QTest::newRow("longer than the width") << 0 << 0xff << 0x3ff << QList<bool>(6, true) << "11111111"
                                                << "1111111111";
     }
 
     void flagWordsSetTheirFlagsAndTexts()
     {
+        QFETCH(int, serviceFlags);
         QFETCH(int, flowFlags);
         QFETCH(int, heatFlags);
         QFETCH(QList<bool>, statusFlags);
         QFETCH(QString, flowText);
         QFETCH(QString, heatText);
         ModbusBytes record = ModbusBytes::fromSize(92);
+        record.setBytes(ModbusBytes::fromUInt16(quint16(serviceFlags)), 4);
         record.setBytes(ModbusBytes::fromUInt16(quint16(flowFlags)), 6);
         record.setBytes(ModbusBytes::fromUInt16(quint16(heatFlags)), 8);
         ModbusArchRecordEkDigital item;
         item.setEkdGeneration(2);
+        QSignalSpy heat(&item, &ModbusArchRecordEkDigital::containsHeatChanged);
         item.setBytesArray({record}, ModbusItemBase::InternalChange);
+        QCOMPARE(heat.count(), serviceFlags);
+        QCOMPARE(rolesOf(item).contains(54), bool(serviceFlags));
         const QList<bool> read{item.quicklyNoSensor(), item.noSensor(), item.userDataError(),
                                item.maxQOverflow(), item.highSetOverflow(), item.lowSetOverflow()};
         QCOMPARE(read, statusFlags);

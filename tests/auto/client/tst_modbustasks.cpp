@@ -725,23 +725,21 @@ private Q_SLOTS:
         results.clearWithDelete();
     }
 
+    // Given a link it wakes at once; with nothing to do, interval reading off or no link it ticks idly;
+    // with work pending it goes straight on, and after an interval task it sleeps until that is due.
     void timerFollowsTheWork()
     {
-        // Given a link it wakes at once.
         QCOMPARE(m_executor->timerInterval(), 0);
 
-        // Nothing to do: the idle tick.
         QMetaObject::invokeMethod(m_executor.get(), "onTimer");
         QCOMPARE(m_executor->timerInterval(), int(ModbusClientExecutor::IdleInterval));
 
-        // Work pending: straight on to the next.
         ModbusUInt16 item(400001);
         m_server->addQueuedTask(new ModbusTaskAddressed(item, 0));
         QCOMPARE(m_executor->timerInterval(), 0);
         QMetaObject::invokeMethod(m_executor.get(), "onTimer");
         QCOMPARE(m_executor->timerInterval(), 0);
 
-        // An interval task just served: sleep until it is due again.
         m_server->addIntervalTask(new ModbusTaskAddressed(item, 5000));
         m_server->reinitIntervalTasks();
         QMetaObject::invokeMethod(m_executor.get(), "onTimer");
@@ -750,13 +748,11 @@ private Q_SLOTS:
         QVERIFY(m_executor->timerInterval() <= 5000);
         QCOMPARE(m_server->resultTasksCount(), 2);
 
-        // Interval reading off: the idle tick again.
         m_server->setIntervalReadingEnabled(false);
         QMetaObject::invokeMethod(m_executor.get(), "onTimer");
         QCOMPARE(m_executor->timerInterval(), int(ModbusClientExecutor::IdleInterval));
         m_server->setIntervalReadingEnabled(true);
 
-        // No link: the idle tick, and the due task waits for the link.
         m_link->disconnectTransport();
         m_server->reinitIntervalTasks();
         QMetaObject::invokeMethod(m_executor.get(), "onTimer");

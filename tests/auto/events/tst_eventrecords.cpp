@@ -66,7 +66,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("why");
 
         QTest::newRow("key 0 down") << QByteArray::fromHex("018b") << 0x8B << -1 << QString();
-        QTest::newRow("system 2") << QByteArray::fromHex("02") << -1 << 2 << QString();
         QTest::newRow("system 3") << QByteArray::fromHex("03") << -1 << 3 << QString();
         QTest::newRow("keypad too long") << QByteArray::fromHex("012d00") << -1 << -1 << "error bytes length: 3";
         QTest::newRow("system too long") << QByteArray::fromHex("0200") << -1 << -1 << "error bytes length: 2";
@@ -99,19 +98,6 @@ private Q_SLOTS:
         else
             QVERIFY(*event == SystemEvent(code) && *event != KeypadEvent(quint8(code)));
         QVERIFY(*event != KeypadEvent(quint8(code + 1)) && *event != SystemEvent(code + 1));
-    }
-
-    void everyKeypadEventBuildsBackToItsRecord()
-    {
-        EventParser parser;
-        EventDeparser deparser;
-        for (int code = 0; code < 256; ++code) {
-            ModbusBytes record;
-            QVERIFY(deparser.deparse(KeypadEvent(quint8(code)), record));
-            QCOMPARE(record, QByteArray(1, '\x01') + char(code));
-            const std::unique_ptr<IEvent> again(parser.parse(record));
-            QVERIFY(again && *again == KeypadEvent(quint8(code)));
-        }
     }
 
     // The event texts carry each kind's name and code.

@@ -43,7 +43,6 @@ public:
     Q_INVOKABLE void setRegister(quint32 address, int value) { locked([&] { m_registers[address] = quint16(value); }); }
     Q_INVOKABLE int reg(quint32 address) const { return locked([&] { return int(m_registers.value(address)); }); }
     Q_INVOKABLE int requestCount() const { return locked([&] { return int(m_requests.size()); }); }
-    Q_INVOKABLE void clearRequests() { locked([&] { m_requests.clear(); }); }
     QList<Request> requests() const { return locked([&] { return m_requests; }); }
     void setFile(const ModbusBytes &bytes) { locked([&] { m_file = bytes; }); }
     ModbusBytes file() const { return locked([&] { return m_file; }); }

@@ -1,13 +1,11 @@
 #include "freeport.h"
+#include "metersimulator.h"
 #include "programrun.h"
 
 #include <TavrexBus1/modbuser.h>
 #include <TavrexBus1/modbustcpclient.h>
 #include <TavrexBus1/modbustcpserver.h>
-#include <TavrexBus1/modbustranslateoptions.h>
-#include <TavrexBus1/modbustranslator.h>
 
-#include <QtCore/QMap>
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
@@ -38,38 +36,29 @@ private Q_SLOTS:
     // anything else is an illegal data address.
     void init()
     {
-        m_registers.clear();
-        m_units.clear();
-        for (quint16 n = 0; n < 10; ++n) {
-            m_registers.insert(400001 + n, quint16(0x0100 + n));
-            m_registers.insert(300001 + n, quint16(0x0200 + n));
+        QStringList registers;
+        for (int n = 0; n < 10; ++n) {
+            registers << QStringLiteral(R"({"address": %1, "value": %2})").arg(400001 + n).arg(0x0100 + n)
+                      << QStringLiteral(R"({"address": %1, "value": %2})").arg(300001 + n).arg(0x0200 + n);
         }
+        m_meter = std::make_unique<MeterSimulator>();
+        QString error;
+        QVERIFY2(m_meter->load(QStringLiteral(R"({"registers": [%1]})").arg(registers.join(u',')).toUtf8(), &error),
+                 qPrintable(error));
+        m_units.clear();
+        connect(m_meter.get(), &MeterSimulator::served, this,
+                [this](const QString &line) { m_units.append(line.section(u' ', 1, 1).toInt()); });
         m_modbuser = std::make_unique<Modbuser>();
-        connect(m_modbuser.get(), &Modbuser::onReadRegisters, this,
-                [this](quint32 address, quint16 count, ModbusBytes &out, ModbusTranslateOptions &options,
-                       bool &handled) {
-                    handled = true;
-                    m_units.append(options.requestAddress());
-                    for (quint32 a = address; a < address + count; ++a) {
-                        if (!m_registers.contains(a)) {
-                            options.setAnswerExceptionCode(TavrexBus::IllegalDataAddress);
-                            return;
-                        }
-                        out.appendUInt16(m_registers.value(a));
-                    }
-                });
-        connect(m_modbuser.get(), &Modbuser::onWriteRegisters, this,
-                [this](quint32 address, ModbusBytes values, ModbusTranslateOptions &options, bool &handled) {
-                    handled = true;
-                    m_units.append(options.requestAddress());
-                    for (int i = 0; i + 1 < values.size(); i += 2)
-                        m_registers.insert(address + quint32(i / 2), values.toUInt16(i));
-                });
+        m_meter->serve(*m_modbuser);
         m_server = m_modbuser->addModbusTcpServer(QHostAddress::LocalHost, 0);
         QVERIFY2(m_server->connectTransport(false), qPrintable(m_server->errorString()));
     }
 
-    void cleanup() { m_modbuser.reset(); }
+    void cleanup()
+    {
+        m_modbuser.reset();
+        m_meter.reset();
+    }
 
     // Each peer talks to unit 17 on the port given for PORT; the Python and libmodbus peers read
     // back what they wrote.
@@ -117,7 +106,7 @@ private Q_SLOTS:
         for (const QString &line : expected)
             QVERIFY2(output.contains(line), qPrintable(output));
         QVERIFY(!m_units.isEmpty());
-        QVERIFY(std::all_of(m_units.cbegin(), m_units.cend(), [](quint8 unit) { return unit == 17; }));
+        QVERIFY(std::all_of(m_units.cbegin(), m_units.cend(), [](int unit) { return unit == 17; }));
     }
 
     void ourClientTalksToPymodbusServer()
@@ -165,10 +154,10 @@ private Q_SLOTS:
     }
 
 private:
+    std::unique_ptr<MeterSimulator> m_meter;
     std::unique_ptr<Modbuser> m_modbuser;
     ModbusTcpServer *m_server = nullptr;
-    QMap<quint32, quint16> m_registers;
-    QList<quint8> m_units;
+    QList<int> m_units;
 };
 
 QTEST_GUILESS_MAIN(tst_ModbusTcpInterop)

@@ -58,12 +58,6 @@ struct MeterClient
         item.setClient(&client);
         return link->connectTransport(false);
     }
-
-    ~MeterClient()
-    {
-        item.setClient(nullptr);
-        client.setTransport(nullptr);
-    }
 };
 
 // The lines the simulator printed so far, gathered as they come.
@@ -335,9 +329,6 @@ private Q_SLOTS:
         QTest::newRow("overlapping entries")
             << map(R"({"registers": [{"address": 400004, "type": "float"}, {"address": 400005}]})")
             << "register entry 1 (address 400004) and register entry 2 (address 400005) both describe register 400005";
-        QTest::newRow("block over an entry")
-            << map(R"({"registers": [{"address": 400110}, {"address": 400100, "count": 20}]})")
-            << "register entry 1 (address 400110) and register entry 2 (address 400100) both describe register 400110";
         QTest::newRow("past the range") << map(R"({"registers": [{"address": 465536, "type": "uint32"}]})")
                                         << "register entry 1: registers 465536-465537 run past the end";
         QTest::newRow("file twice") << map(R"({"files": [{"number": 2}, {"number": 3}, {"number": 2}]})")
@@ -543,10 +534,10 @@ private Q_SLOTS:
         QTest::newRow("rtu garble") << "rtu" << "garble every 2" << rtuBroken << true;
         QTest::newRow("rtu partial") << "rtu" << "partial every 2 100ms" << rtuBroken << true;
         QTest::newRow("rtu stray") << "rtu" << "stray every 2 3" << rtuBroken << true;
-        QTest::newRow("rtu exception") << "rtu" << "exception every 2 6" << refused << false;
     }
 
-    // Three writes-and-reads: the second request meets the fault, the third must succeed.
+    // Three writes-and-reads: the second request meets the fault, the third must succeed. An exception
+    // answer is the same PDU on either link.
     void oneFaultCostsOneExchange()
     {
         QFETCH(QString, link);

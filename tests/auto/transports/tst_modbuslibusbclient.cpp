@@ -22,10 +22,7 @@ using Profile = UsbMeterBus::Profile;
 
 Profile device(const QString &serial, quint16 pid = 0x2C05)
 {
-    Profile profile;
-    profile.serial = serial;
-    profile.pid = pid;
-    return profile;
+    return Profile{0x6A3D, pid, serial};
 }
 
 // A Modbuser over a USB link of its own, as an application would set one up.
@@ -39,10 +36,7 @@ struct UsbLink
         client->setAutoReconnectInterval(20);
         modbuser.setClientTransport(client);
     }
-    bool open()
-    {
-        return client->connectTransport(false);
-    }
+    bool open() { return client->connectTransport(false); }
     bool readRegister(quint32 address, quint16 &value)
     {
         return modbuser.readRegister(address, value, client->target());

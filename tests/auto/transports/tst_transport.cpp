@@ -110,11 +110,13 @@ class Device
 public:
     template <typename F>
     explicit Device(F behaviour) : m_thread(behaviour) {}
-    // Answers the expected request with reply (an empty one is silence), written in bursts cut at cuts.
-    Device(PtyPair &pty, const QByteArray &reply, const QList<int> &cuts = {})
-        : m_thread([&pty, reply, cuts] {
+    // Answers the expected request after delayMs with reply (an empty one is silence), written in
+    // bursts cut at cuts.
+    Device(PtyPair &pty, const QByteArray &reply, const QList<int> &cuts = {}, int delayMs = 0)
+        : m_thread([&pty, reply, cuts, delayMs] {
               if (pty.readExactly(request.size(), 5000) != request)
                   return;
+              std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
               int from = 0;
               for (int cut : cuts + QList<int>{int(reply.size())}) {
                   pty.write(reply.mid(from, cut - from));
@@ -286,35 +288,31 @@ private Q_SLOTS:
         QCOMPARE(sent.count(), 0);
     }
 
-    void listKeepsEachModbusTransportOnce()
+    // Each ModbusTransport is listed once and leaves when destroyed; removal deletes only owned ones.
+    void transporterListsEachTransportOnceAndDeletesOnlyItsOwn()
     {
         ModbusTransporter transporter;
         auto server = std::make_unique<ModbusLoopbackServer>();
+        ModbusLoopbackServer kept;
+        auto *owned = new ModbusLoopbackServer;
+        QPointer<ModbusLoopbackServer> guard(owned);
         RecordedEventTransport plain;
+        QVERIFY(kept.connectTransport(false));
+        QVERIFY(owned->connectTransport(false));
         QSignalSpy changes(&transporter, &Transporter::transportsChanged);
         QSignalSpy errors(&transporter, &ErrObject::error);
         transporter.addTransport(*server);
         transporter.addTransport(*server, true);
         transporter.addTransport(plain);
-        QCOMPARE(transporter.transports(), QList<EventedTransport *>{server.get()});
-        QCOMPARE(changes.count(), 1);
+        transporter.addTransport(kept, false);
+        transporter.addTransport(*owned, true);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{server.get(), &kept, owned}));
+        QCOMPARE(changes.count(), 3);
         QCOMPARE(server->parent(), nullptr);
         QCOMPARE(signalTexts(errors), QStringList{QStringLiteral("you can add only ModbusTransport")});
         server.reset();
-        QVERIFY(transporter.transports().isEmpty());
-        QCOMPARE(changes.count(), 2);
-    }
-
-    void removingDeletesOnlyOwnedTransports()
-    {
-        ModbusTransporter transporter;
-        ModbusLoopbackServer kept;
-        auto *owned = new ModbusLoopbackServer;
-        QPointer<ModbusLoopbackServer> guard(owned);
-        QVERIFY(kept.connectTransport(false));
-        QVERIFY(owned->connectTransport(false));
-        transporter.addTransport(kept, false);
-        transporter.addTransport(*owned, true);
+        QCOMPARE(transporter.transports(), (QList<EventedTransport *>{&kept, owned}));
+        QCOMPARE(changes.count(), 4);
         QSignalSpy removing(&transporter, &Transporter::transportRemoving);
         transporter.removeTransport(kept);
         transporter.removeTransport(*owned);
@@ -541,32 +539,40 @@ private Q_SLOTS:
     }
 
     // An answer is taken whole however it arrives; whatever the first exchange got, bytes that
-    // arrive after it never answer the next request.
+    // arrive after it, even while the next request is on its way, never answer the next request.
     void answerIsAssembledAndLateBytesAreDropped_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QList<int>>("cuts");
+        QTest::addColumn<int>("delay");
         QTest::addColumn<int>("readTimeout");
         QTest::addColumn<int>("byteTimeout");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QByteArray>("late");
+        QTest::addColumn<bool>("answersNext");
         const QByteArray whole(answer);
-        QTest::newRow("answer byte by byte") << whole << QList<int>{1, 2, 3, 4, 5, 6} << 1000 << 500 << ""
-                                             << QByteArray();
-        QTest::newRow("zero bytes") << QByteArray(3, '\0') << QList<int>{} << 100 << 20 << "read timeout"
-                                    << QByteArray();
+        QTest::newRow("answer byte by byte") << whole << QList<int>{1, 2, 3, 4, 5, 6} << 0 << 1000 << 500 << ""
+                                             << QByteArray() << true;
+        QTest::newRow("zero bytes") << QByteArray(3, '\0') << QList<int>{} << 0 << 100 << 20 << "read timeout"
+                                    << QByteArray() << true;
         QTest::newRow("byte gap ends the answer")
-            << whole.left(3) << QList<int>{} << 1000 << 30 << "" << whole.mid(3);
+            << whole.left(3) << QList<int>{} << 0 << 1000 << 30 << "" << whole.mid(3) << true;
+        QTest::newRow("late answer, next answered")
+            << whole << QList<int>{} << 600 << 400 << 20 << "read timeout" << QByteArray() << true;
+        QTest::newRow("late answer, next unanswered")
+            << whole << QList<int>{} << 600 << 400 << 20 << "read timeout" << QByteArray() << false;
     }
 
     void answerIsAssembledAndLateBytesAreDropped()
     {
         QFETCH(QByteArray, reply);
         QFETCH(QList<int>, cuts);
+        QFETCH(int, delay);
         QFETCH(int, readTimeout);
         QFETCH(int, byteTimeout);
         QFETCH(QString, error);
         QFETCH(QByteArray, late);
+        QFETCH(bool, answersNext);
         PtyPair pty;
         ModbusSerialClient client;
         open(client, pty, readTimeout, byteTimeout);
@@ -575,7 +581,7 @@ private Q_SLOTS:
         ModbusBytes got;
         QString firstError;
         const bool ok = [&] {
-            Device device(pty, reply, cuts);
+            Device device(pty, reply, cuts, delay);
             return exchange(client, &got, &firstError);
         }();
         QCOMPARE(ok, error.isEmpty());
@@ -589,43 +595,12 @@ private Q_SLOTS:
             pty.write(late);
             QTRY_VERIFY(client.bytesAvailable(client.target()) > 0);
         }
-        Device device(pty, second);
-        QVERIFY2(exchange(client, &got, &firstError), qPrintable(firstError));
-        QCOMPARE(got, second);
-    }
-
-    // The device answers the first request after the read timeout, while the next one would be
-    // on its way: its late answer must neither spoil the next exchange nor stand in for its answer.
-    void lateAnswerNeverAnswersTheNextRequest_data()
-    {
-        QTest::addColumn<bool>("answersNext");
-        QTest::newRow("next request answered") << true;
-        QTest::newRow("next request unanswered") << false;
-    }
-
-    void lateAnswerNeverAnswersTheNextRequest()
-    {
-        QFETCH(bool, answersNext);
-        PtyPair pty;
-        ModbusSerialClient client;
-        open(client, pty, 400, 20);
-        Device device([&] {
-            if (pty.readExactly(request.size(), 5000) != request)
-                return;
-            std::this_thread::sleep_for(600ms);
-            pty.write(answer);
-            if (pty.readExactly(request.size(), 5000) == request && answersNext)
-                pty.write(second);
-        });
-        ModbusBytes reply;
-        QString error;
-        QVERIFY(!exchange(client, &reply, &error));
-        QCOMPARE(error, QStringLiteral("read timeout"));
-        error.clear();
-        QCOMPARE(exchange(client, &reply, &error), answersNext);
-        QCOMPARE(error, answersNext ? QString() : QStringLiteral("read timeout"));
+        Device device(pty, answersNext ? QByteArray(second) : QByteArray());
+        QString nextError;
+        QCOMPARE(exchange(client, &got, &nextError), answersNext);
+        QCOMPARE(nextError, answersNext ? QString() : QStringLiteral("read timeout"));
         if (answersNext)
-            QCOMPARE(reply, second);
+            QCOMPARE(got, second);
     }
 
     // A port another link holds opens only once that link lets go of it.
