@@ -251,6 +251,12 @@ private slots:
         QTest::addColumn<QByteArray>("refusal");
         const QString invalid = QStringLiteral("invalid modbus tftp data request");
         QTest::newRow("no equals sign") << readRequest("010300000001840a") << invalid << fromHex("00050001");
+        QTest::newRow("other mode") << readRequest("=010300000001840a", "netascii") << invalid << fromHex("00050001");
+        QTest::newRow("no trailer") << QByteArray(readRequest("=010300000001840a").chopped(1)) << invalid
+                                    << fromHex("00050001");
+        QTest::newRow("odd text") << readRequest("=010300000001840") << invalid << fromHex("00050001");
+        QTest::newRow("not hex") << readRequest("=01030000zz01840a") << invalid << fromHex("00050001");
+        QTest::newRow("empty frame") << readRequest("=") << invalid << fromHex("00050001");
         QTest::newRow("oversized") << readRequest("=" + QByteArray(600, 'a')) << invalid << fromHex("00050001");
         QTest::newRow("write request") << QByteArray(readRequest("=010300000001840a").replace(1, 1, "\x02"))
                                        << "unsupporter tftp packet type: 2" << fromHex("00050004");
@@ -261,7 +267,6 @@ private slots:
     }
 
     // Whatever came first, the next request is answered; its sender is a target only while it is handled.
-    // Which request texts are refused is the request fuzz target's to check.
     void serverRefusesWhatIsNotARequest()
     {
         QFETCH(QByteArray, datagram);
