@@ -92,8 +92,7 @@ Target *ModbusC55Client::clientTarget()
 
 int ModbusC55Client::bytesAvailable(const Target *target)
 {
-    if (!hasTarget(target))
-        setErrorString(tr("unknown target, bytes available will be 0"));
+    checkCanCountBytes(target);
     return 0;
 }
 

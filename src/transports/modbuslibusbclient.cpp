@@ -118,8 +118,7 @@ Target *ModbusLibusbClient::clientTarget()
 
 int ModbusLibusbClient::bytesAvailable(const Target *target)
 {
-    if (!hasTarget(target))
-        setErrorString(tr("unknown target, bytes available will be 0"));
+    checkCanCountBytes(target);
     return 0;
 }
 

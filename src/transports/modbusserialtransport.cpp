@@ -340,11 +340,7 @@ int ModbusSerialTransport::targetsCount() const
 int ModbusSerialTransport::bytesAvailable(const Target *target)
 {
     const std::lock_guard locker(m_sendMutex);
-    if (!hasTarget(target)) {
-        setErrorString(tr("unknown target, bytes available will be 0"));
-        return 0;
-    }
-    return int(m_serialPort->bytesAvailable());
+    return checkCanCountBytes(target) ? int(m_serialPort->bytesAvailable()) : 0;
 }
 
 bool ModbusSerialTransport::sendBytes(const ModbusBytes &bytes, const Target *target, ModbusBytes *answer,

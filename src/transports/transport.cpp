@@ -225,6 +225,14 @@ bool Transport::checkCanSendBytes(const Target *target, QString *error, bool lin
     return true;
 }
 
+bool Transport::checkCanCountBytes(const Target *target)
+{
+    if (hasTarget(target))
+        return true;
+    setErrorString(tr("unknown target, bytes available will be 0"));
+    return false;
+}
+
 bool Transport::checkValidThread()
 {
     if (QThread::currentThread() == thread())

@@ -140,6 +140,8 @@ protected:
     // linkUp false: the transport has let go of its device already, though it still counts as
     // connected until its disconnect is done.
     bool checkCanSendBytes(const Target *target, QString *error, bool linkUp = true);
+    // Whether bytesAvailable() may count for target; a foreign target is reported.
+    bool checkCanCountBytes(const Target *target);
     bool checkValidThread();
 
 protected Q_SLOTS:
