@@ -449,12 +449,25 @@ void ModbusClient::registerItem(ModbusItemBase *item)
     Q_UNUSED(item);
 }
 
-// The item's pending work would only be thrown away on delivery; drop it now.
+// The item's pending work would only be thrown away on delivery; drop it now. Dropping it may deliver
+// what the executor has told meanwhile, and an item leaving from its destructor still looks alive to
+// its pointers: no start of its work may mark it executing while it leaves, or stay queued to do so.
 void ModbusClient::unRegisterItem(ModbusItemBase *item)
 {
-    m_executingItems.removeAll(item);
+    m_leavingItems.append(item);
+    forgetExecuting(item);
     m_taskServer->removeTasks(item);
     m_executor->abortExecuting(item);
+    forgetExecuting(item);
+    m_leavingItems.removeOne(item);
+}
+
+void ModbusClient::forgetExecuting(ModbusItemBase *item)
+{
+    m_executingItems.removeAll(item);
+    const std::lock_guard locker(m_executingLock);
+    for (QList<ItemPointer> &items : m_executingChanges)
+        items.removeAll(item);
 }
 
 void ModbusClient::attachItem(ModbusItemBase *item)
@@ -685,7 +698,7 @@ void ModbusClient::onExecutingItemsChanged(const QList<ItemPointer> &items)
 {
     QList<ModbusItemBase *> running;
     for (const ItemPointer &item : items) {
-        if (item)
+        if (item && !m_leavingItems.contains(item.data()))
             running.append(item.data());
     }
     const QList<ModbusItemBase *> previous = m_executingItems;

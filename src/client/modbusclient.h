@@ -271,6 +271,7 @@ private:
     bool deliverNotifications();
     void flushNotifications();
     void applyExecutingChanges();
+    void forgetExecuting(ModbusItemBase *item);
     void onNotificationTimer();
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
@@ -295,6 +296,8 @@ private:
     QPointer<ModbusTransport> m_transport;
     ModbusTaskServer *m_taskServer = nullptr;
     QList<ModbusItemBase *> m_executingItems;
+    // Items in unRegisterItem(), perhaps from their destructor: no start of their work may reach them.
+    QList<ModbusItemBase *> m_leavingItems;
     quint8 m_deviceAddress = 1;
     ModbusTaskList m_results;
     QList<ModbusItemBase *> m_items;
