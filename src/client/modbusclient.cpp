@@ -455,16 +455,15 @@ void ModbusClient::registerItem(ModbusItemBase *item)
 void ModbusClient::unRegisterItem(ModbusItemBase *item)
 {
     m_leavingItems.append(item);
-    forgetExecuting(item);
+    m_executingItems.removeAll(item);
     m_taskServer->removeTasks(item);
     m_executor->abortExecuting(item);
-    forgetExecuting(item);
+    dropExecutingChanges(item);
     m_leavingItems.removeOne(item);
 }
 
-void ModbusClient::forgetExecuting(ModbusItemBase *item)
+void ModbusClient::dropExecutingChanges(ModbusItemBase *item)
 {
-    m_executingItems.removeAll(item);
     const std::lock_guard locker(m_executingLock);
     for (QList<ItemPointer> &items : m_executingChanges)
         items.removeAll(item);

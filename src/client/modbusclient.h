@@ -271,7 +271,7 @@ private:
     bool deliverNotifications();
     void flushNotifications();
     void applyExecutingChanges();
-    void forgetExecuting(ModbusItemBase *item);
+    void dropExecutingChanges(ModbusItemBase *item);
     void onNotificationTimer();
     void shutDownExecutor();
     void setExecutorTransport(ModbusTransport *transport, bool wait);
