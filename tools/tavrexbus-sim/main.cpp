@@ -353,9 +353,9 @@ struct Simulation
 
     bool listenTcp(const Options &options, QObject *parent, QString *error)
     {
-        QString url;
         if (options.isSet(options.noTcp))
             return true;
+        QString url;
         if (fleetWanted(options)) {
             if (!listenFleet(options, document, meters, fleet, url, error))
                 return false;
