@@ -12,6 +12,7 @@
 
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qpointer.h>
+#include <QtCore/qsemaphore.h>
 #include <QtCore/qthread.h>
 #include <QtCore/qtimer.h>
 #include <QtQml/qqmlcomponent.h>
@@ -19,6 +20,7 @@
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -317,6 +319,40 @@ private Q_SLOTS:
         ModbusUInt16 *survivor = addItem(400001);
         survivor->read();
         QTRY_VERIFY(survivor->wasRead());
+    }
+
+    // The meter holds each request until let go, and this thread runs no events meanwhile: when the
+    // item goes, the result of its first read and the start of its second are both still undelivered.
+    // Delivering them while it leaves must not mark the dying item executing.
+    void destroyingAnItemBetweenItsResultAndItsNextStart()
+    {
+        setUpLink(true);
+        QSemaphore entered;
+        QSemaphore release;
+        std::atomic<bool> holding{true};
+        const QObject gate; // goes before what its handler uses
+        connect(&m_device->modbuser().translator(), &ModbusTranslator::packetReceived, &gate,
+                [&] {
+                    if (!holding)
+                        return;
+                    entered.release();
+                    release.acquire();
+                }, Qt::DirectConnection);
+        auto *item = addItem(400001);
+        QVERIFY(item->read());
+        QVERIFY(item->read());
+        QVERIFY(entered.tryAcquire(1, 30000));
+        release.release();
+        QVERIFY(entered.tryAcquire(1, 30000));
+        delete item;
+        holding = false;
+        release.release();
+        QTRY_COMPARE(m_client->executedTasksCount(), quint64(2));
+        ModbusUInt16 *survivor = addItem(400002);
+        QSignalSpy executing(survivor, &ModbusItemBase::executingChanged);
+        QVERIFY(survivor->read());
+        QTRY_COMPARE(executing.count(), 2);
+        QCOMPARE(survivor->value(), 10);
     }
 
     // The executor is inside an exchange that only this thread can answer; the client must still
