@@ -351,6 +351,13 @@ ModbusBytes &ModbusBytes::prepend(uchar byte)
     return *this;
 }
 
+// Without it a buffer would pass for its data pointer and end at its first zero byte.
+ModbusBytes &ModbusBytes::prepend(const QByteArray &bytes)
+{
+    QByteArray::prepend(bytes);
+    return *this;
+}
+
 ModbusBytes &ModbusBytes::prepend(const char *text)
 {
     QByteArray::prepend(text);

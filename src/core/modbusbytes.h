@@ -158,6 +158,8 @@ public:
     ModbusBytes &append(const ModbusBytes &src, int pos, int len = -1);
     /// Puts one byte in front.
     ModbusBytes &prepend(uchar byte);
+    /// Puts bytes in front, zero bytes included.
+    ModbusBytes &prepend(const QByteArray &bytes);
     /// Puts a NUL-terminated string in front, without the NUL.
     ModbusBytes &prepend(const char *text);
     /// Puts len bytes of src from pos in front (to its end with -1).

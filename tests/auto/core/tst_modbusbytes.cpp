@@ -386,6 +386,12 @@ private Q_SLOTS:
                                       << QByteArray("03");
         QTest::newRow("resize negative") << QByteArray("0102") << Edit([](ModbusBytes &b) { b.resize(-4, true); })
                                          << QByteArray();
+        // A buffer is no C string: its zero bytes go along.
+        const ModbusBytes zeros = ModbusBytes::fromHex("00 1f 00");
+        QTest::newRow("prepend zero bytes") << QByteArray("01") << Edit([=](ModbusBytes &b) { b.prepend(zeros); })
+                                            << QByteArray("00 1f 00 01");
+        QTest::newRow("append zero bytes") << QByteArray("01") << Edit([=](ModbusBytes &b) { b.append(zeros); })
+                                           << QByteArray("01 00 1f 00");
         QTest::newRow("subscript write") << QByteArray("0102") << Edit([](ModbusBytes &b) { b[1] = uchar(0xFE); })
                                          << QByteArray("01 fe");
 
