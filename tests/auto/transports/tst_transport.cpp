@@ -25,6 +25,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -773,6 +774,25 @@ private Q_SLOTS:
         client.setReadTimeout(300);
         QCOMPARE(client.guardTime(), 300);
         QCOMPARE(guard.count(), 3);
+    }
+
+    // Settings changed while the port is open reach the line at once.
+    void lineSettingsReachAnOpenPort()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setBaudRate(19200);
+        client.setParity(ModbusSerialTransport::OddParity);
+        client.setDataBits(ModbusSerialTransport::Data7);
+        client.setStopBits(ModbusSerialTransport::TwoStop);
+        client.setFlowControl(ModbusSerialTransport::HardwareControl);
+        termios line{};
+        QCOMPARE(tcgetattr(pty.masterFd(), &line), 0);
+        QCOMPARE(cfgetospeed(&line), speed_t(B19200));
+        QCOMPARE(line.c_cflag & (CSTOPB | PARODD | CRTSCTS), tcflag_t(CSTOPB | PARODD | CRTSCTS));
+        // A pseudo-terminal keeps eight bits without parity: what the line refused is told.
+        QCOMPARE(client.errorString(), "can't set 'dataBits' property to: 7\ncan't set 'parity' property to: 3\n");
     }
 
     // A port without modem lines still opens, and sends without direction control; it takes only
