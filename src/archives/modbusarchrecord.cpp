@@ -245,7 +245,9 @@ bool ModbusArchRecord::stepLabel(bool forward)
     }
     if (func() != TavrexBus::Func67 || !wasRead())
         return false;
-    if (forward ? !m_presence.nextLabelExists() : !m_presence.prevLabelExists())
+    // A neighbour the presence read did not ask for is only the guess the label started with.
+    if (forward ? !m_presence.useNext() || !m_presence.nextLabelExists()
+                : !m_presence.usePrev() || !m_presence.prevLabelExists())
         return false;
     setLabel(forward ? m_presence.nextLabelInt() : m_presence.prevLabelInt());
     return true;

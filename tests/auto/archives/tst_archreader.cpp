@@ -505,6 +505,69 @@ private Q_SLOTS:
         QCOMPARE(text(TavrexBus::getIntLabel(m_reader->stoppedAt())), stoppedAt);
     }
 
+    // A record item read at a label and stepped with readNext ('+') and readPrev ('-'): listed labels
+    // step over gaps, computed ones by the interval. Each outcome is the label the record starts with,
+    // "none" for an empty record, "refused" for a step with nowhere to go, or the error.
+    void recordStepsToItsNeighbours_data()
+    {
+        QTest::addColumn<int>("func");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("near");
+        QTest::addColumn<bool>("neighbours");  // the presence read asks for them
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("outcomes");
+        const int f65 = TavrexBus::Func65;
+        const int f67 = TavrexBus::Func67;
+        QTest::newRow("listed, over the gap and back") << f67 << "2024-03-05 02:00" << true << true << "++-"
+            << QStringList{"2024-03-05 02:00", "2024-03-05 04:00", "2024-03-05 07:00", "2024-03-05 04:00"};
+        QTest::newRow("listed, from inside a gap") << f67 << "2024-03-05 05:30" << true << true << "-"
+                                                   << QStringList{"2024-03-05 07:00", "2024-03-05 04:00"};
+        QTest::newRow("listed, past the last") << f67 << "2024-03-05 10:00" << true << true << "+"
+                                               << QStringList{"2024-03-05 10:00", "refused"};
+        QTest::newRow("listed, missing label refused") << f67 << "2024-03-05 05:30" << false << true << ""
+            << QStringList{QStringLiteral("specified arch label (%1) doesn't exist").arg(label("2024-03-05 05:30"))};
+        QTest::newRow("listed, after the archive") << f67 << "2024-03-06 00:00" << false << true << ""
+                                                   << QStringList{"No such arch records"};
+        QTest::newRow("listed, after the archive, the last") << f67 << "2024-03-06 00:00" << true << true << ""
+                                                             << QStringList{"2024-03-05 10:00"};
+        QTest::newRow("computed, into the gap") << f65 << "2024-03-05 02:00" << true << true << "+-"
+                                                << QStringList{"2024-03-05 02:00", "none", "2024-03-05 02:00"};
+        QTest::newRow("listed, neighbours not asked") << f67 << "2024-03-05 02:00" << true << false << "+-"
+                                                      << QStringList{"2024-03-05 02:00", "refused", "refused"};
+    }
+
+    void recordStepsToItsNeighbours()
+    {
+        QFETCH(int, func);
+        QFETCH(QString, from);
+        QFETCH(bool, near);
+        QFETCH(bool, neighbours);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, outcomes);
+        m_record->setUsePrev(neighbours);
+        m_record->setUseNext(neighbours);
+        m_record->setArchIndex(3);
+        m_record->setFunc(TavrexBus::ArchFunc(func));
+        m_record->setUseNearLabel(near);
+        m_record->setVariantLabel(from);
+        QStringList seen;
+        for (int i = 0; i <= steps.size(); ++i) {
+            QSignalSpy done(m_record.get(), &ModbusItemBase::afterRead);
+            QSignalSpy failed(m_record.get(), &ErrObject::error);
+            const bool started = i == 0 ? m_record->read() : steps.at(i - 1) == u'+' ? m_record->readNext()
+                                                                                     : m_record->readPrev();
+            if (!started)
+                seen << "refused";
+            else if (!QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 5000))
+                seen << "no answer";
+            else if (!failed.isEmpty())
+                seen << failed.first().first().toString();
+            else
+                seen << (m_record->exists() ? text(m_record->bytes().toUInt32(0)) : QStringLiteral("none"));
+        }
+        QCOMPARE(seen, outcomes);
+    }
+
     void startWithoutRecordReportsAndStaysIdle()
     {
         ModbusArchReader reader;

@@ -596,10 +596,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("write");
         QTest::addColumn<int>("blockSize");
         QTest::addColumn<QList<int>>("counts");
-        QTest::newRow("read, default blocks") << false << 0 << QList<int>{122, 28};
-        QTest::newRow("read, blocks of 50") << false << 50 << QList<int>{50, 50, 50};
-        QTest::newRow("read, blocks above the limit") << false << 500 << QList<int>{122, 28};
-        QTest::newRow("write, blocks of 40") << true << 40 << QList<int>{40, 40, 20};
+        QTest::addColumn<int>("fileBytes");  // the device's file cut to this size; 0: as it is
+        QTest::addColumn<QString>("error");
+        QTest::newRow("read, default blocks") << false << 0 << QList<int>{122, 28} << 0 << "";
+        QTest::newRow("read, blocks of 50") << false << 50 << QList<int>{50, 50, 50} << 0 << "";
+        QTest::newRow("read, blocks above the limit") << false << 500 << QList<int>{122, 28} << 0 << "";
+        QTest::newRow("read, file ends in the last block") << false << 50 << QList<int>{50, 50, 50} << 250
+            << "received file registers count (22) doesn't equal requested registers count (50).";
+        QTest::newRow("write, blocks of 40") << true << 40 << QList<int>{40, 40, 20} << 0 << "";
+        QTest::newRow("write, one block") << true << 0 << QList<int>{100} << 0 << "";
     }
 
     void fileMovesInBlocks()
@@ -607,6 +612,10 @@ private Q_SLOTS:
         QFETCH(bool, write);
         QFETCH(int, blockSize);
         QFETCH(QList<int>, counts);
+        QFETCH(int, fileBytes);
+        QFETCH(QString, error);
+        if (fileBytes > 0)
+            m_device->setFile(ModbusBytes::fromOther(m_device->file(), 0, fileBytes));
         ModbusFile file;
         file.setLength(write ? 200 : 300);
         file.setOffset(3);
@@ -616,12 +625,17 @@ private Q_SLOTS:
         if (write)
             task->setBytes(ModbusBytesArray{data});
         m_executor->executeTask(task.get());
-        QCOMPARE(task->state(), TavrexBus::TaskDone);
         QList<int> sent;
         for (const Request &request : m_device->requests())
             sent.append(request.count);
         QCOMPARE(sent, counts);
         QCOMPARE(m_device->requests().first().address, 3u);
+        QCOMPARE(task->errorString().left(error.size()), error);
+        // A file that cannot be read whole is not read at all.
+        QCOMPARE(task->state(), error.isEmpty() ? TavrexBus::TaskDone : TavrexBus::TaskFailed);
+        QCOMPARE(task->firstBytes().isEmpty(), !error.isEmpty() && !write);
+        if (!error.isEmpty())
+            return;
         if (write)
             QCOMPARE(ModbusBytes::fromOther(m_device->file(), 6, 200), data);
         else

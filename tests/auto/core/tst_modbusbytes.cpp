@@ -173,6 +173,7 @@ private Q_SLOTS:
 
         QTest::newRow("-0.75") << -0.75 << QByteArray("00 00 00 00 bf 40 00 00");
         QTest::newRow("whole negative") << -7.0 << QByteArray("ff ff ff f9 80 00 00 00");
+        QTest::newRow("fraction rounding to one") << -2.999999999999 << QByteArray("ff ff ff fd 80 00 00 00");
         QTest::newRow("too large saturates") << 1e12 << QByteArray("7f ff ff ff 00 00 00 00");
         QTest::newRow("infinity saturates") << -std::numeric_limits<double>::infinity()
                                             << QByteArray("80 00 00 00 80 00 00 00");

@@ -63,6 +63,8 @@ inline const QList<Case> &cases()
         {"read holding", 3, WithRequest,
          filling<Bytes>([](Modbuser &m, Bytes &out) { return m.readRegisters(400011, 3, out); }),
          QStringLiteral("01 01 02 02 03 03")},
+        {"uint32", 3, WithRequest,
+         filling<quint32>([](Modbuser &m, quint32 &out) { return m.readUInt32(400011, out); }), 0x01010202u},
         {"write single", 6, MultiLine,
          writing([](Modbuser &m) { return m.writeRegister(400020, 0xBEEF); }), true, 400020, {0xBEEF}},
         {"int8 -1", 6, MultiLine, writing([](Modbuser &m) { return m.writeInt8(400050, -1); }), true, 400050, {0x00FF}},

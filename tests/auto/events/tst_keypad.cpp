@@ -229,7 +229,8 @@ private Q_SLOTS:
             QTRY_VERIFY(std::count_if(m_recorder.keys.cbegin(), m_recorder.keys.cend(),
                                       [](const KeyRecorder::Key &key) { return key.pressed && key.autoRepeat; }) >= 3);
         m_keypad->onKeypadEvent(0x05);
-        QTRY_VERIFY(!m_recorder.keys.last().pressed && !m_recorder.keys.last().autoRepeat);
+        QTRY_VERIFY(!m_recorder.keys.isEmpty() && !m_recorder.keys.last().pressed
+                    && !m_recorder.keys.last().autoRepeat);
         const int total = int(m_recorder.keys.size());
         QVERIFY(ignored ? total == 2 : total > 3);
         int repeat = 0;

@@ -1,5 +1,6 @@
 #include "programrun.h"
 #include "recordingclient.h"
+#include "signaltexts.h"
 
 #include <TavrexBus1/tavrexbus1.h>
 #include <TavrexBus1/customfieldevent.h>
@@ -318,6 +319,7 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
     }
 
     // Each failed read is retried; after modbusRetries retries the item is given up with its message.
+    // An item without a client is given up at once, one destroyed mid-run quietly; the run still ends.
     // Loaded back, the value is written to the device, and the import finishes with that write.
     void deviceIsReadBeforeExportAndWrittenAfterImport()
     {
@@ -325,12 +327,19 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
         client.setConnected(true);
         ModbusUInt16 good(400001);
         ModbusUInt16 bad(400002);
+        ModbusUInt16 lone(400003);
+        auto *doomed = new ModbusUInt16(400004);
         good.setClient(&client);
         bad.setClient(&client);
+        doomed->setClient(&client);
         ModbusXmlExporter exporter;
         exporter.setFileName(path("read.xml"));
         QSignalSpy exported(&exporter, &ModbusExporterImporter::finished);
-        exporter.exportItems(variants({ &good, &bad }));
+        QSignalSpy errors(&exporter, &ErrObject::error);
+        exporter.exportItems(variants({ &good, &bad, &lone, doomed }));
+        QCOMPARE(signalTexts(errors),
+                 QStringList{"can't read ModbusUInt16 (1 400003): you should assign 'client' - property"});
+        QCOMPARE(client.queued.removeWithDelete(doomed), 1);
         QCOMPARE(client.queued.size(), 2);
         QVERIFY(client.completeNext(ModbusBytesArray{ ModbusBytes::fromHex("0102") }));
         QCOMPARE(exporter.processed(), 1);
@@ -340,6 +349,8 @@ assert head.startswith('<?xml version="1.0" encoding="UTF-8"?>') and '<!DOCTYPE 
             reads += client.queued.isEmpty() ? 0 : 1;
         }
         QCOMPARE(reads, 3);
+        QCOMPARE(exported.count(), 0);
+        delete doomed;
         QCOMPARE(exported.count(), 1);
         QCOMPARE(exporter.errorString(), QStringLiteral("can't read ModbusUInt16 (1 400002): no answer"));
         QVERIFY(exporter.save());

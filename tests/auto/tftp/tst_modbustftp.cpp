@@ -176,20 +176,25 @@ private slots:
                                    << "tftp answer too long: 300 bytes";
         QTest::newRow("lost") << QList<QByteArray>{} << "read answer timeout: ";
         QTest::newRow("empty, then data") << QList<QByteArray>{QByteArray(), dataBlock(1, FortyTwo)} << QString();
+        QTest::newRow("acknowledgement, then data")
+            << QList<QByteArray>{fromHex("0004000100"), dataBlock(1, FortyTwo)} << QString();
     }
 
     void clientFailsEveryAnswerButDataBlockOne()
     {
         QFETCH(QList<QByteArray>, replies);
         QFETCH(QString, error);
-        Peer peer;
+        Peer peer(QHostAddress(QStringLiteral("127.0.0.2")));
         int requests = 0;
         peer.reply = [&](Peer &self, const QHostAddress &from, quint16 port) {
             const QList<QByteArray> answers = requests++ == 0 ? replies : QList<QByteArray>{dataBlock(1, FortyTwo)};
             for (const QByteArray &answer : answers)
                 self.send(answer, from, port);
         };
-        ModbusTFtpClient client(ModbusIpTarget(Local, peer.port()));
+        // Set up property by property, as QML does.
+        ModbusTFtpClient client;
+        client.setAddressStr(QStringLiteral("127.0.0.2"));
+        client.setPort(peer.port());
         client.setReadAnswerTimeout(error.isEmpty() ? 5000 : 300);
         QVERIFY(client.connectTransport());
         QSignalSpy errors(&client, &ErrObject::error);

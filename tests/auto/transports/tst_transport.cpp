@@ -18,12 +18,14 @@
 #include <TavrexBus1/modbustransport.h>
 #include <TavrexBus1/modbustransporter.h>
 
+#include <QtCore/QTimer>
 #include <QtNetwork/QUdpSocket>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -774,6 +776,25 @@ private Q_SLOTS:
         QCOMPARE(guard.count(), 3);
     }
 
+    // Settings changed while the port is open reach the line at once.
+    void lineSettingsReachAnOpenPort()
+    {
+        PtyPair pty;
+        ModbusSerialClient client;
+        open(client, pty);
+        client.setBaudRate(19200);
+        client.setParity(ModbusSerialTransport::OddParity);
+        client.setDataBits(ModbusSerialTransport::Data7);
+        client.setStopBits(ModbusSerialTransport::TwoStop);
+        client.setFlowControl(ModbusSerialTransport::HardwareControl);
+        termios line{};
+        QCOMPARE(tcgetattr(pty.masterFd(), &line), 0);
+        QCOMPARE(cfgetospeed(&line), speed_t(B19200));
+        QCOMPARE(line.c_cflag & (CSTOPB | PARODD | CRTSCTS), tcflag_t(CSTOPB | PARODD | CRTSCTS));
+        // A pseudo-terminal keeps eight bits without parity: what the line refused is told.
+        QCOMPARE(client.errorString(), "can't set 'dataBits' property to: 7\ncan't set 'parity' property to: 3\n");
+    }
+
     // A port without modem lines still opens, and sends without direction control; it takes only
     // its own target.
     void portWithoutModemLinesServesItsOwnTarget()
@@ -805,13 +826,20 @@ private Q_SLOTS:
         QTest::addColumn<QList<ModbusBytes>>("requests");
         QTest::addColumn<QList<ModbusBytes>>("answers");
         QTest::addColumn<int>("cut");
+        QTest::addColumn<QByteArray>("noise");  // on the line, and silence, before the first request
         const ModbusBytes write = rtuFrame("11 10 00 01 00 02 04 00 0A 01 02");
         QTest::newRow("read registers, split, twice") << QList<ModbusBytes>{request, request}
-                                                      << QList<ModbusBytes>{answer, answer} << 3;
+                                                      << QList<ModbusBytes>{answer, answer} << 3 << QByteArray();
         QTest::newRow("write registers, split, twice") << QList<ModbusBytes>{write, write}
-                                                       << QList<ModbusBytes>{answer, answer} << 7;
+                                                       << QList<ModbusBytes>{answer, answer} << 7 << QByteArray();
         QTest::newRow("first one unanswered") << QList<ModbusBytes>{request, rtuFrame("02 03 00 00 00 01")}
-                                              << QList<ModbusBytes>{ModbusBytes(), rtuFrame("02 03 02 00 01")} << 3;
+                                              << QList<ModbusBytes>{ModbusBytes(), rtuFrame("02 03 02 00 01")} << 3
+                                              << QByteArray();
+        // A function the parser cannot size is whole once the line falls silent.
+        QTest::newRow("unsupported function") << QList<ModbusBytes>{rtuFrame("11 2B 0E 01 00")}
+                                              << QList<ModbusBytes>{rtuFrame("11 AB 01")} << 3 << QByteArray();
+        QTest::newRow("after noise and silence") << QList<ModbusBytes>{request} << QList<ModbusBytes>{answer} << 3
+                                                 << QByteArray::fromHex("FF01");
     }
 
     void requestOnLineIsAnswered()
@@ -819,6 +847,7 @@ private Q_SLOTS:
         QFETCH(QList<ModbusBytes>, requests);
         QFETCH(QList<ModbusBytes>, answers);
         QFETCH(int, cut);
+        QFETCH(QByteArray, noise);
         PtyPair pty;
         QVERIFY(pty.isValid());
         ModbusSerialServer server(pty.portName());
@@ -835,8 +864,16 @@ private Q_SLOTS:
                     *answerBytes = answers.value(taken.size() - 1);
                 });
         QSignalSpy received(&server, &Transport::bytesReceived);
+        // Running while the server holds a part of a frame; it fires when the line falls silent.
+        const auto *frameEnd = server.findChild<QTimer *>();
+        if (!noise.isEmpty()) {
+            QVERIFY(pty.write(noise));
+            QTRY_VERIFY(frameEnd->isActive());
+            QTRY_VERIFY(!frameEnd->isActive());
+        }
         for (int i = 0; i < requests.size(); ++i) {
             QVERIFY(pty.write(requests.at(i).left(cut)));
+            QTRY_VERIFY(frameEnd->isActive());
             QVERIFY(pty.write(requests.at(i).mid(cut)));
             QTRY_COMPARE(taken.count(), i + 1);
             QCOMPARE(taken.last(), requests.at(i));
