@@ -134,6 +134,13 @@ void ModbusArchRecord::reinitLabels()
     }
 }
 
+// A neighbour the presence read did not ask for is only the guess the label started with.
+bool ModbusArchRecord::presenceFound(bool next) const
+{
+    return next ? m_presence.useNext() && m_presence.nextLabelExists()
+                : m_presence.usePrev() && m_presence.prevLabelExists();
+}
+
 bool ModbusArchRecord::internalReadRecords(bool sync)
 {
     quint32 start = 0;
@@ -143,9 +150,9 @@ bool ModbusArchRecord::internalReadRecords(bool sync)
             setErrorString(tr("specified arch label (%1) doesn't exist").arg(label()));
             return false;
         }
-    } else if (m_useNearLabel && m_presence.nextLabelExists()) {
+    } else if (m_useNearLabel && presenceFound(true)) {
         start = m_presence.nextLabelInt();
-    } else if (m_useNearLabel && m_presence.prevLabelExists()) {
+    } else if (m_useNearLabel && presenceFound(false)) {
         start = m_presence.prevLabelInt();
     } else {
         setErrorString(tr("No such arch records"));
@@ -245,9 +252,7 @@ bool ModbusArchRecord::stepLabel(bool forward)
     }
     if (func() != TavrexBus::Func67 || !wasRead())
         return false;
-    // A neighbour the presence read did not ask for is only the guess the label started with.
-    if (forward ? !m_presence.useNext() || !m_presence.nextLabelExists()
-                : !m_presence.usePrev() || !m_presence.prevLabelExists())
+    if (!presenceFound(forward))
         return false;
     setLabel(forward ? m_presence.nextLabelInt() : m_presence.prevLabelInt());
     return true;

@@ -184,6 +184,7 @@ private:
     bool readPresence(quint32 label, int count, bool sync);
     void reinitLabels();
     bool internalReadRecords(bool sync);
+    bool presenceFound(bool next) const;
     bool stepLabel(bool forward);
     bool readStep(bool forward, bool sync);
 

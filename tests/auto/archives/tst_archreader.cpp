@@ -534,6 +534,8 @@ private Q_SLOTS:
                                                 << QStringList{"2024-03-05 02:00", "none", "2024-03-05 02:00"};
         QTest::newRow("listed, neighbours not asked") << f67 << "2024-03-05 02:00" << true << false << "+-"
                                                       << QStringList{"2024-03-05 02:00", "refused", "refused"};
+        QTest::newRow("listed, after the archive, not asked") << f67 << "2024-03-06 00:00" << true << false << ""
+                                                           << QStringList{"No such arch records"};
     }
 
     void recordStepsToItsNeighbours()
