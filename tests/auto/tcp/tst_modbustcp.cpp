@@ -294,6 +294,12 @@ private Q_SLOTS:
         ask(*clients.at(1), 7, 2);
         ask(*clients.at(2), 7, 3);
         QCOMPARE(seenByServer, (QList<quint16>{ 65534, 65535, 0, 7, 7 }));
+        // Neither end counts bytes for a peer that is not its own.
+        QSignalSpy clientErrors(clients.front().get(), &ErrObject::error);
+        QSignalSpy serverErrors(server.get(), &ErrObject::error);
+        QCOMPARE(clients.front()->bytesAvailable(clients.at(1)->clientTarget()), 0);
+        QCOMPARE(server->bytesAvailable(clients.front()->clientTarget()), 0);
+        QCOMPARE(signalTexts(clientErrors) + signalTexts(serverErrors), QStringList(2, "unknown target"));
     }
 
     // Pipelined requests make the server answer faster than a peer with a small receive buffer

@@ -247,6 +247,10 @@ private slots:
             QVERIFY(elsewhere([&] { return client.sendBytes(ReadOne, &answer); }));
             QCOMPARE(hex(answer), hex(rtuFrame(expected)));
         }
+        QSignalSpy errors(&client, &ErrObject::error);
+        const ModbusIpTarget foreign(Local, peer.port());
+        QCOMPARE(client.bytesAvailable(&foreign), 0);
+        QCOMPARE(signalTexts(errors), QStringList{"unknown target"});
     }
 
     void serverRefusesWhatIsNotARequest_data()
